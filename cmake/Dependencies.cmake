@@ -1,0 +1,14 @@
+# Imported targets for the codec libraries, found the same way on every machine.
+# libresample's pkg-config file is broken on Debian 12, so plain find_library is used for it and libgsm.
+
+find_library(GSM_LIBRARY gsm REQUIRED)
+find_path(GSM_INCLUDE_DIR gsm.h PATH_SUFFIXES gsm REQUIRED)
+add_library(Wavelorn::gsm UNKNOWN IMPORTED)
+set_target_properties(Wavelorn::gsm PROPERTIES IMPORTED_LOCATION ${GSM_LIBRARY}
+  INTERFACE_INCLUDE_DIRECTORIES ${GSM_INCLUDE_DIR})
+
+find_library(RESAMPLE_LIBRARY resample REQUIRED)
+find_path(RESAMPLE_INCLUDE_DIR libresample.h REQUIRED)
+add_library(Wavelorn::resample UNKNOWN IMPORTED)
+set_target_properties(Wavelorn::resample PROPERTIES IMPORTED_LOCATION ${RESAMPLE_LIBRARY}
+  INTERFACE_INCLUDE_DIRECTORIES ${RESAMPLE_INCLUDE_DIR})

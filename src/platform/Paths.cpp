@@ -1,0 +1,22 @@
+#include "platform/Paths.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <vector>
+
+std::string ExecutableFolder() {
+    std::vector<char> buf(4096);
+    const ssize_t n = ::readlink("/proc/self/exe", buf.data(), buf.size() - 1);
+    if (n <= 0) return {};
+    std::string path(buf.data(), static_cast<std::size_t>(n));
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+std::string TempFolder() {
+    const char* dir = std::getenv("TMPDIR");
+    std::string folder = (dir && *dir) ? dir : "/tmp";
+    while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+    return folder;
+}

@@ -1,0 +1,8 @@
+#pragma once
+#include <string>
+
+/// Folder of the running executable (from /proc/self/exe), with a trailing "/"; "" if unknown.
+std::string ExecutableFolder();
+
+/// The user's temporary folder: $TMPDIR, else /tmp; no trailing "/".
+std::string TempFolder();

@@ -1,0 +1,69 @@
+#pragma once
+#include <cstdint>
+
+#include "sources/TagSet.h"
+
+/// Most frames one ReadBlock call delivers.
+inline constexpr int kBlockFrames = 1152;
+
+/// The decoder interface: opens one file, describes the stream and delivers planar PCM blocks.
+///
+/// Block convention: ReadBlock fills at most kBlockFrames frames into caller-owned planar
+/// buffers (right only when GetOutputChannels() is 2, else null and untouched); 16-bit samples
+/// are signed native-endian, 8-bit samples unsigned with 128 as silence. A result below 1 ends
+/// the stream. Open begins with Close, so an object can be reopened; the destructor closes.
+class AudioSource {
+public:
+    AudioSource() = default;
+    AudioSource(const AudioSource&) = delete;
+    AudioSource& operator=(const AudioSource&) = delete;
+
+    virtual void Close() = 0;
+    virtual int Open(const char* path, int renderRate) = 0;  // nonzero on success
+    virtual int ReadBlock(void* left, void* right) = 0;      // frames; < 1 ends the stream
+    virtual std::int64_t GetTotalLength() { return m_totalLength; }
+    virtual std::int64_t GetPosition() { return m_position; }
+    virtual int GetDuration() { return m_duration; }          // whole seconds
+    virtual int GetChannels() { return m_channels; }
+    virtual int GetOutputChannels() { return m_outputChannels; }
+    virtual int GetSampleRate() { return m_sampleRate; }
+    virtual int GetBitsPerSample() { return m_bitsPerSample; }
+    virtual int GetChannelMode() { return m_channelMode; }    // 0 stereo .. 3 mono, 4 unknown
+    virtual int GetBitrate() { return m_bitrate; }            // kbit/s
+    /// 128-byte ID3v1 block owned by the source until Close, or null.
+    virtual const std::uint8_t* GetId3v1Tag() { return nullptr; }
+    /// Whole ID3v2 block owned by the source until Close, or null with size 0.
+    virtual const std::uint8_t* GetId3v2Tag(int& size) {
+        size = 0;
+        return nullptr;
+    }
+    /// Fills the caller's texts; 0 leaves them untouched.
+    virtual int ReadTags(TagSet& tags) {
+        (void)tags;
+        return 0;
+    }
+    virtual void GetVideoSize(int& width, int& height) {
+        width = m_videoWidth;
+        height = m_videoHeight;
+    }
+    virtual double GetFrameRate() { return m_videoFrameRate; }
+    virtual ~AudioSource() = default;
+
+protected:
+    /// Zeroes the stream description; the channel mode becomes 4 (not known).
+    void ResetCommon();
+
+    std::int64_t m_totalLength = 0;
+    std::int64_t m_position = 0;
+    int m_duration = 0;
+    int m_sampleRate = 0;
+    int m_channels = 0;
+    int m_outputChannels = 0;
+    int m_bitsPerSample = 0;
+    int m_bytesPerSample = 0;
+    int m_bitrate = 0;
+    int m_channelMode = 4;
+    int m_videoWidth = 0;
+    int m_videoHeight = 0;
+    double m_videoFrameRate = 0.0;
+};
