@@ -1,33 +1,38 @@
 #include "engine/SourceSelection.h"
 
+#include <initializer_list>
 #include <string_view>
 
 #include "engine/EngineTexts.h"
 
 namespace {
 
-struct ExtensionKind {
-    std::string_view extension;
+/// One family of input formats: its kind and every extension that names it.
+struct Family {
     SourceKind kind;
+    std::initializer_list<std::string_view> extensions;
 };
 
-constexpr ExtensionKind kExtensions[] = {
-    {".mp3", kKindMp3},          {".wav", kKindWav},           {".wave", kKindWav},
-    {".mod", kKindModule},       {".xm", kKindModule},         {".it", kKindModule},
-    {".s3m", kKindModule},       {".mtm", kKindModule},        {".umx", kKindModule},
-    {".mo3", kKindModule},       {".midi", kKindMidi},         {".mid", kKindMidi},
-    {".rmi", kKindMidi},         {".kar", kKindMidi},          {".cda", kKindCdTrack},
-    {".flac", kKindFlac},        {".fla", kKindFlac},          {".wv", kKindWavPack},
-    {".adx", kKindAdx},          {".ape", kKindMonkeys},       {".mac", kKindMonkeys},
-    {".mpc", kKindMusepack},     {".mpp", kKindMusepack},      {".mp+", kKindMusepack},
-    {".spx", kKindSpeex},        {".tta", kKindTta},           {".ogg", kKindOgg},
-    {".oga", kKindOgg},          {".ogm", kKindOgg},           {".ogv", kKindOgg},
-    {".ogx", kKindOgg},          {".au", kKindAu},             {".snd", kKindAu},
-    {".aif", kKindAiff},         {".aiff", kKindAiff},         {".aifc", kKindAiff},
-    {".afc", kKindAiff},         {".aac", kKindAac},           {".m4a", kKindM4a},
-    {".m4b", kKindM4a},          {".mp4", kKindMp4},           {".m4v", kKindMp4},
-    {".wma", kKindWindowsMedia}, {".wmv", kKindWindowsMedia},  {".asf", kKindWindowsMedia},
-    {".wm", kKindWindowsMedia},  {".wmd", kKindWindowsMedia},  {".xwmv", kKindWindowsMedia},
+const Family kFamilies[] = {
+    {kKindMp3, {".mp3"}},
+    {kKindWav, {".wav", ".wave"}},
+    {kKindModule, {".mod", ".xm", ".it", ".s3m", ".mtm", ".umx", ".mo3"}},
+    {kKindMidi, {".midi", ".mid", ".rmi", ".kar"}},
+    {kKindCdTrack, {".cda"}},
+    {kKindFlac, {".flac", ".fla"}},
+    {kKindWavPack, {".wv"}},
+    {kKindAdx, {".adx"}},
+    {kKindMonkeys, {".ape", ".mac"}},
+    {kKindMusepack, {".mpc", ".mpp", ".mp+"}},
+    {kKindSpeex, {".spx"}},
+    {kKindTta, {".tta"}},
+    {kKindOgg, {".ogg", ".oga", ".ogm", ".ogv", ".ogx"}},
+    {kKindAu, {".au", ".snd"}},
+    {kKindAiff, {".aif", ".aiff", ".aifc", ".afc"}},
+    {kKindAac, {".aac"}},
+    {kKindM4a, {".m4a", ".m4b"}},
+    {kKindMp4, {".mp4", ".m4v"}},
+    {kKindWindowsMedia, {".wma", ".wmv", ".asf", ".wm", ".wmd", ".xwmv"}},
 };
 
 /// Lower-cased extension of the name part of a path, "" without a dot.
@@ -52,9 +57,20 @@ struct ChainRule {
 
 ChainRule RuleFor(SourceKind kind) {
     switch (kind) {
-        case kKindMp3: case kKindWav: case kKindModule: case kKindMidi: case kKindCdTrack:
-        case kKindFlac: case kKindWavPack: case kKindAdx: case kKindMonkeys: case kKindMusepack:
-        case kKindTta: case kKindAac: case kKindM4a: case kKindMp4:
+        case kKindMp3:
+        case kKindWav:
+        case kKindModule:
+        case kKindMidi:
+        case kKindCdTrack:
+        case kKindFlac:
+        case kKindWavPack:
+        case kKindAdx:
+        case kKindMonkeys:
+        case kKindMusepack:
+        case kKindTta:
+        case kKindAac:
+        case kKindM4a:
+        case kKindMp4:
             return {ReaderRole::Bass, false, true};
         case kKindSpeex:
             return {ReaderRole::Ffmpeg, true, false};
@@ -96,8 +112,10 @@ bool TryOpen(AudioSource& reader, const std::string& path, int renderRate) {
 
 SourceKind SourceKindFromExtension(const std::string& path) {
     const std::string ext = Extension(path);
-    for (const auto& entry : kExtensions) {
-        if (entry.extension == ext) return entry.kind;
+    for (const auto& family : kFamilies) {
+        for (std::string_view candidate : family.extensions) {
+            if (candidate == ext) return family.kind;
+        }
     }
     return kKindOther;
 }

@@ -1,8 +1,7 @@
-#include "engine/SourceSelection.h"
-
 #include <gtest/gtest.h>
 
 #include "engine/EngineTexts.h"
+#include "engine/SourceSelection.h"
 #include "support/RecordingReaders.h"
 #include "support/RecordingUserInteraction.h"
 
@@ -21,16 +20,16 @@ struct ExtensionCase {
 TEST(SourceKindFromExtension, EveryListedExtensionInAnyCase) {
     // A missing or mistyped table row sends a whole family to the wrong decoder chain.
     const ExtensionCase cases[] = {
-        {"a.mp3", 1000},  {"a.wav", 2000},  {"a.wave", 2000}, {"a.mod", 3000},  {"a.xm", 3000},
-        {"a.it", 3000},   {"a.s3m", 3000},  {"a.mtm", 3000},  {"a.umx", 3000},  {"a.mo3", 3000},
-        {"a.midi", 3050}, {"a.mid", 3050},  {"a.rmi", 3050},  {"a.kar", 3050},  {"a.cda", 3100},
-        {"a.flac", 3200}, {"a.fla", 3200},  {"a.wv", 3300},   {"a.adx", 3500},  {"a.ape", 3600},
-        {"a.mac", 3600},  {"a.mpc", 3700},  {"a.mpp", 3700},  {"a.mp+", 3700},  {"a.spx", 3800},
-        {"a.tta", 3900},  {"a.ogg", 4000},  {"a.oga", 4000},  {"a.ogm", 4000},  {"a.ogv", 4000},
-        {"a.ogx", 4000},  {"a.au", 5000},   {"a.snd", 5000},  {"a.aif", 5100},  {"a.aiff", 5100},
-        {"a.aifc", 5100}, {"a.afc", 5100},  {"a.aac", 6000},  {"a.m4a", 6500},  {"a.m4b", 6500},
-        {"a.mp4", 6600},  {"a.m4v", 6600},  {"a.wma", 7000},  {"a.wmv", 7000},  {"a.asf", 7000},
-        {"a.wm", 7000},   {"a.wmd", 7000},  {"a.xwmv", 7000},
+        {"a.mp3", 1000},  {"a.wav", 2000}, {"a.wave", 2000}, {"a.mod", 3000}, {"a.xm", 3000},
+        {"a.it", 3000},   {"a.s3m", 3000}, {"a.mtm", 3000},  {"a.umx", 3000}, {"a.mo3", 3000},
+        {"a.midi", 3050}, {"a.mid", 3050}, {"a.rmi", 3050},  {"a.kar", 3050}, {"a.cda", 3100},
+        {"a.flac", 3200}, {"a.fla", 3200}, {"a.wv", 3300},   {"a.adx", 3500}, {"a.ape", 3600},
+        {"a.mac", 3600},  {"a.mpc", 3700}, {"a.mpp", 3700},  {"a.mp+", 3700}, {"a.spx", 3800},
+        {"a.tta", 3900},  {"a.ogg", 4000}, {"a.oga", 4000},  {"a.ogm", 4000}, {"a.ogv", 4000},
+        {"a.ogx", 4000},  {"a.au", 5000},  {"a.snd", 5000},  {"a.aif", 5100}, {"a.aiff", 5100},
+        {"a.aifc", 5100}, {"a.afc", 5100}, {"a.aac", 6000},  {"a.m4a", 6500}, {"a.m4b", 6500},
+        {"a.mp4", 6600},  {"a.m4v", 6600}, {"a.wma", 7000},  {"a.wmv", 7000}, {"a.asf", 7000},
+        {"a.wm", 7000},   {"a.wmd", 7000}, {"a.xwmv", 7000},
     };
     EXPECT_EQ(std::size(cases), 48u);
     for (const auto& c : cases) {
@@ -144,7 +143,8 @@ TEST(OpenSource, ReadersNotYetBuiltAreSkipped) {
     for (const char* path : {"a.ogg", "a.aif", "a.wma"}) {
         f.log.attempts.clear();
         OpenSource(f.context, path, SourceKindFromExtension(path), 0, true);
-        Names expected = std::string(path) == "a.wma" ? Names{"FfmpegSource"} : Names{"BassSource", "FfmpegSource"};
+        Names expected =
+            std::string(path) == "a.wma" ? Names{"FfmpegSource"} : Names{"BassSource", "FfmpegSource"};
         EXPECT_EQ(f.log.attempts, expected) << path;
     }
     EXPECT_EQ(f.log.Live(), 0);

@@ -1,13 +1,11 @@
-#include "platform/Desktop.h"
-
-#include <sys/stat.h>
-
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <fstream>
 #include <sstream>
 #include <vector>
 
+#include "platform/Desktop.h"
 #include "support/TestSupport.h"
 
 namespace {

@@ -1,9 +1,8 @@
-#include "platform/WmfRuntime.h"
-
 #include <gtest/gtest.h>
 
 #include <regex>
 
+#include "platform/WmfRuntime.h"
 #include "support/TestSupport.h"
 
 namespace {

@@ -16,8 +16,8 @@ struct ReaderLog {
     std::vector<int> renderRates;       // renderRate given to each Open
     int constructed = 0;
     int destroyed = 0;
-    std::set<std::string> accepting;    // names whose Open succeeds
-    std::set<std::string> throwing;     // names whose Open throws
+    std::set<std::string> accepting;  // names whose Open succeeds
+    std::set<std::string> throwing;   // names whose Open throws
     int Live() const { return constructed - destroyed; }
 };
 
@@ -48,10 +48,14 @@ private:
 /// `absent` have no reader, as before their class is written.
 inline ReaderSet RecordingReaders(ReaderLog& log, const std::set<ReaderRole>& absent = {}) {
     const std::map<ReaderRole, std::string> names = {
-        {ReaderRole::Bass, "BassSource"},         {ReaderRole::WavFile, "WavFileSource"},
-        {ReaderRole::Aiff, "AiffSource"},         {ReaderRole::Au, "AuSource"},
-        {ReaderRole::OggVorbis, "OggVorbisSource"}, {ReaderRole::Ffmpeg, "FfmpegSource"},
-        {ReaderRole::FfmpegProbe, "FfmpegProbeSource"}, {ReaderRole::Wma, "WmaSource"},
+        {ReaderRole::Bass, "BassSource"},
+        {ReaderRole::WavFile, "WavFileSource"},
+        {ReaderRole::Aiff, "AiffSource"},
+        {ReaderRole::Au, "AuSource"},
+        {ReaderRole::OggVorbis, "OggVorbisSource"},
+        {ReaderRole::Ffmpeg, "FfmpegSource"},
+        {ReaderRole::FfmpegProbe, "FfmpegProbeSource"},
+        {ReaderRole::Wma, "WmaSource"},
     };
     ReaderSet set;
     for (const auto& [role, name] : names) {
