@@ -1,8 +1,10 @@
 #pragma once
 #include <map>
 #include <memory>
+#include <new>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/ReaderSet.h"
