@@ -12,3 +12,14 @@ find_path(RESAMPLE_INCLUDE_DIR libresample.h REQUIRED)
 add_library(Wavelorn::resample UNKNOWN IMPORTED)
 set_target_properties(Wavelorn::resample PROPERTIES IMPORTED_LOCATION ${RESAMPLE_LIBRARY}
   INTERFACE_INCLUDE_DIRECTORIES ${RESAMPLE_INCLUDE_DIR})
+
+# FFmpeg: decoding, probing and the stand-in for the Windows Media runtime.
+if(NOT TARGET PkgConfig::AVCODEC)
+  pkg_check_modules(AVCODEC REQUIRED IMPORTED_TARGET libavcodec)
+endif()
+if(NOT TARGET PkgConfig::AVFORMAT)
+  pkg_check_modules(AVFORMAT REQUIRED IMPORTED_TARGET libavformat)
+endif()
+if(NOT TARGET PkgConfig::AVUTIL)
+  pkg_check_modules(AVUTIL REQUIRED IMPORTED_TARGET libavutil)
+endif()

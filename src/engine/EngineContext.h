@@ -1,0 +1,26 @@
+#pragma once
+#include <functional>
+#include <string>
+
+#include "engine/ReaderSet.h"
+#include "engine/UserInteraction.h"
+#include "platform/WmfRuntime.h"
+
+/// State the engine keeps between calls, owned by the window or the command-line converter.
+/// Holds no globals: two contexts never see each other's state.
+struct EngineContext {
+    EngineContext(WmfRuntime& runtime, UserInteraction& ui)
+        : wmfRuntime(runtime), user(ui), readers(DefaultReaders()) {}
+
+    /// Explains the last failure in more words; emptied by the caller before each attempt.
+    std::string FailureDetail;
+    /// Nonzero once the MIDI SoundFont is installed; stays set.
+    int SoundFontReady = 0;
+
+    WmfRuntime& wmfRuntime;
+    UserInteraction& user;
+    ReaderSet readers;
+    /// Called when source selection loads the Windows Media runtime (to rebuild the WMA
+    /// format list); may be empty.
+    std::function<void()> onWmfRuntimeLoaded;
+};
