@@ -38,11 +38,16 @@ void RunProcess(benchmark::State& state, int sourceRate, int targetRate, int tar
     state.counters["out_frames_per_block"] =
         static_cast<double>(produced) / static_cast<double>(std::max<std::int64_t>(1, state.iterations()));
     // Should stay 0: the work buffers are sized by the first block.
-    state.counters["allocations_after_first_block"] = static_cast<double>(conv.AllocationCount() - allocations);
+    state.counters["allocations_after_first_block"] =
+        static_cast<double>(conv.AllocationCount() - allocations);
 }
 
-void BM_Stereo16_44100To48000(benchmark::State& state) { RunProcess(state, 44100, 48000, 2); }
-void BM_Stereo16To_Mono_44100(benchmark::State& state) { RunProcess(state, 44100, 44100, 1); }
+void BM_Stereo16_44100To48000(benchmark::State& state) {
+    RunProcess(state, 44100, 48000, 2);
+}
+void BM_Stereo16To_Mono_44100(benchmark::State& state) {
+    RunProcess(state, 44100, 44100, 1);
+}
 
 BENCHMARK(BM_Stereo16_44100To48000);
 BENCHMARK(BM_Stereo16To_Mono_44100);

@@ -14,8 +14,12 @@ namespace {
 constexpr double kMinFactor = 1.0 / 256.0;
 constexpr double kMaxFactor = 256.0;
 
-bool ValidBits(int bits) { return bits == 8 || bits == 16; }
-bool ValidChannels(int channels) { return channels == 1 || channels == 2; }
+bool ValidBits(int bits) {
+    return bits == 8 || bits == 16;
+}
+bool ValidChannels(int channels) {
+    return channels == 1 || channels == 2;
+}
 
 void EightToSixteen(const std::uint8_t* in, std::size_t n, std::int16_t* out) {
     for (std::size_t i = 0; i < n; ++i) out[i] = static_cast<std::int16_t>((in[i] - 128) * 256);
@@ -63,7 +67,9 @@ void FromFloat(const float* in, std::size_t n, int bits, void* out) {
 
 }  // namespace
 
-void PcmConverter::ResampleClose::operator()(void* handle) const { resample_close(handle); }
+void PcmConverter::ResampleClose::operator()(void* handle) const {
+    resample_close(handle);
+}
 
 void* PcmConverter::WorkBuffer::Ensure(std::size_t bytes, std::size_t& allocations) {
     if (bytes > m_capacity) {
@@ -89,8 +95,8 @@ int PcmConverter::Setup(int sourceRate, int inputChannels, int targetRate, int t
     m_resampler[1].reset();
     m_pendingFrames[0] = m_pendingFrames[1] = 0;
     m_factor = 1.0;
-    if (sourceRate <= 0 || targetRate <= 0 || !ValidChannels(inputChannels) || !ValidChannels(targetChannels) ||
-        !ValidBits(sourceBits) || !ValidBits(targetBits)) {
+    if (sourceRate <= 0 || targetRate <= 0 || !ValidChannels(inputChannels) ||
+        !ValidChannels(targetChannels) || !ValidBits(sourceBits) || !ValidBits(targetBits)) {
         return 0;
     }
     if (sourceRate != targetRate) {
@@ -148,7 +154,8 @@ int PcmConverter::ResampleChannel(int channel, const void* in, int frames, WorkB
     }
     m_pendingFrames[channel] = rest;
 
-    void* target = out.Get<unsigned char>(static_cast<std::size_t>(capacity) * (m_targetBits / 8), m_allocations);
+    void* target =
+        out.Get<unsigned char>(static_cast<std::size_t>(capacity) * (m_targetBits / 8), m_allocations);
     FromFloat(floatOut, produced, m_targetBits, target);
     return produced;
 }
@@ -171,12 +178,13 @@ int PcmConverter::Process(const void* left, const void* right, int frames, void*
     auto mix = [&](int bits) {
         if (bits == 16) {
             auto* dst = m_mix.Get<std::int16_t>(n, m_allocations);
-            MixSixteen(static_cast<const std::int16_t*>(curLeft), static_cast<const std::int16_t*>(curRight), n,
-                       dst);
+            MixSixteen(static_cast<const std::int16_t*>(curLeft), static_cast<const std::int16_t*>(curRight),
+                       n, dst);
             curLeft = dst;
         } else {
             auto* dst = m_mix.Get<std::uint8_t>(n, m_allocations);
-            MixEight(static_cast<const std::uint8_t*>(curLeft), static_cast<const std::uint8_t*>(curRight), n, dst);
+            MixEight(static_cast<const std::uint8_t*>(curLeft), static_cast<const std::uint8_t*>(curRight), n,
+                     dst);
             curLeft = dst;
         }
         curRight = nullptr;

@@ -30,7 +30,9 @@ public:
     /// Samples each caller output buffer must hold for a block: (target / source + 1) * frames,
     /// with an integer division.
     static std::int64_t OutputCapacity(int sourceRate, int targetRate, int frames);
-    std::int64_t OutputCapacity(int frames) const { return OutputCapacity(m_sourceRate, m_targetRate, frames); }
+    std::int64_t OutputCapacity(int frames) const {
+        return OutputCapacity(m_sourceRate, m_targetRate, frames);
+    }
 
     /// Work-buffer allocations so far (first allocations and replacements by larger ones).
     std::size_t AllocationCount() const { return m_allocations; }

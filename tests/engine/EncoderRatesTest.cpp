@@ -1,9 +1,9 @@
-#include "engine/EncoderRates.h"
-#include "engine/PcmAmplify.h"
-
 #include <gtest/gtest.h>
 
 #include <cstdint>
+
+#include "engine/EncoderRates.h"
+#include "engine/PcmAmplify.h"
 
 namespace {
 
@@ -15,9 +15,10 @@ TEST(Amplify, SixteenBitTruncatesAndLimits) {
         float factor;
         std::int16_t want;
     };
-    const Row rows[] = {{-32768, 1.5f, -32767}, {32767, 2.0f, 32767}, {-32768, 1.0f, -32767}, {1000, 1.5f, 1500},
-                        {-3, 0.5f, -1},         {3, 0.5f, 1},         {100, 0.1f, 10},        {20000, 30.0f, 32767},
-                        {-20000, 30.0f, -32767}, {0, 30.0f, 0}};
+    const Row rows[] = {{-32768, 1.5f, -32767}, {32767, 2.0f, 32767},  {-32768, 1.0f, -32767},
+                        {1000, 1.5f, 1500},     {-3, 0.5f, -1},        {3, 0.5f, 1},
+                        {100, 0.1f, 10},        {20000, 30.0f, 32767}, {-20000, 30.0f, -32767},
+                        {0, 30.0f, 0}};
     for (const Row& r : rows) {
         std::int16_t left = r.in, right = r.in;
         Amplify16(&left, &right, 1, 2, r.factor);
@@ -33,7 +34,7 @@ TEST(Amplify, EightBitWorksAroundTheMidpoint) {
         float factor;
         std::uint8_t want;
     };
-    const Row rows[] = {{255, 2.0f, 255}, {0, 2.0f, 0},     {128, 30.0f, 128}, {1, 0.5f, 65},
+    const Row rows[] = {{255, 2.0f, 255}, {0, 2.0f, 0},      {128, 30.0f, 128}, {1, 0.5f, 65},
                         {129, 0.5f, 128}, {200, 30.0f, 255}, {100, 2.0f, 72},   {127, 0.1f, 128}};
     for (const Row& r : rows) {
         std::uint8_t left = r.in, right = r.in;
@@ -59,7 +60,7 @@ TEST(NearestInTable, PicksNearestAndTheLowerOnATie) {
     // Off-by-one at the ends or a tie going up would pick a bitrate the encoder was not asked for.
     const int table[] = {32, 40, 48, -1};
     const int rows[][2] = {{44, 40}, {45, 48}, {20, 32}, {100, 48}, {32, 32}, {40, 40},
-                           {48, 48}, {36, 32}, {37, 40}, {41, 40}, {-5, 32}};
+                           {48, 48}, {36, 32}, {37, 40}, {41, 40},  {-5, 32}};
     for (const auto& r : rows) EXPECT_EQ(NearestInTable(r[0], table), r[1]) << r[0];
     const int single[] = {64, -1};
     EXPECT_EQ(NearestInTable(10, single), 64);
@@ -71,8 +72,8 @@ TEST(ClampVorbisBitrate, LimitsPerRateAndChannels) {
     struct Row {
         int rate, stereoMin, stereoMax, monoMin, monoMax;
     };
-    const Row rows[] = {{8000, 16, 80, 8, 40},    {11025, 16, 96, 16, 48},   {12000, 16, 96, 16, 48},
-                        {16000, 24, 160, 16, 80}, {22050, 32, 160, 16, 80},  {24000, 32, 160, 16, 80},
+    const Row rows[] = {{8000, 16, 80, 8, 40},     {11025, 16, 96, 16, 48},   {12000, 16, 96, 16, 48},
+                        {16000, 24, 160, 16, 80},  {22050, 32, 160, 16, 80},  {24000, 32, 160, 16, 80},
                         {32000, 40, 320, 32, 160}, {44100, 48, 480, 32, 224}, {48000, 48, 480, 32, 224}};
     for (const Row& r : rows) {
         EXPECT_EQ(ClampVorbisBitrate(r.rate, 2, 1), r.stereoMin) << r.rate;
@@ -95,10 +96,10 @@ TEST(AutoRateAndBitrate, FirstRowNotExceededByTheSourceRate) {
     struct Row {
         int source, rate, mono, other;
     };
-    const Row rows[] = {{8000, 11025, 24, 48},  {11025, 11025, 24, 48}, {11026, 12000, 24, 48},
-                        {12000, 12000, 24, 48}, {12001, 16000, 32, 56}, {16000, 16000, 32, 56},
-                        {22050, 22050, 48, 64}, {22051, 24000, 48, 64}, {24000, 24000, 48, 64},
-                        {32000, 32000, 64, 96}, {44100, 44100, 96, 128}, {44101, 48000, 128, 192},
+    const Row rows[] = {{8000, 11025, 24, 48},    {11025, 11025, 24, 48},  {11026, 12000, 24, 48},
+                        {12000, 12000, 24, 48},   {12001, 16000, 32, 56},  {16000, 16000, 32, 56},
+                        {22050, 22050, 48, 64},   {22051, 24000, 48, 64},  {24000, 24000, 48, 64},
+                        {32000, 32000, 64, 96},   {44100, 44100, 96, 128}, {44101, 48000, 128, 192},
                         {48000, 48000, 128, 192}, {96000, 48000, 128, 192}};
     for (const Row& r : rows) {
         for (int channels : {1, 2, 6}) {

@@ -1,11 +1,11 @@
-#include "engine/PcmConverter.h"
-
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>
+
+#include "engine/PcmConverter.h"
 
 namespace {
 
@@ -44,6 +44,10 @@ struct SameRateCase {
     std::vector<int> wantLeft, wantRight;
 };
 
+void PrintTo(const SameRateCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class SameRate : public ::testing::TestWithParam<SameRateCase> {};
 
 TEST_P(SameRate, GivesExactSamples) {
@@ -77,7 +81,8 @@ const std::vector<int> kEight = {0, 1, 127, 128, 129, 255};
 INSTANTIATE_TEST_SUITE_P(
     Chain, SameRate,
     ::testing::Values(
-        SameRateCase{"Copy16", 2, 16, 2, 16, kSixteen, {1, 2, 3, 4, 5, 6, 7, 8}, kSixteen, {1, 2, 3, 4, 5, 6, 7, 8}},
+        SameRateCase{
+            "Copy16", 2, 16, 2, 16, kSixteen, {1, 2, 3, 4, 5, 6, 7, 8}, kSixteen, {1, 2, 3, 4, 5, 6, 7, 8}},
         SameRateCase{"Copy8Mono", 1, 8, 1, 8, kEight, {}, kEight, {}},
         SameRateCase{"MixFloorsHalfTheSum16",
                      2,
@@ -88,15 +93,41 @@ INSTANTIATE_TEST_SUITE_P(
                      {-1001, 0, 0, 32767, -32768, -32768, 4},
                      {-1, -1, 0, 32767, -32768, -1, 3},
                      {}},
-        SameRateCase{"MixHalvesUnsigned8", 2, 8, 1, 8, {255, 0, 0, 1, 128}, {255, 1, 255, 2, 129}, {255, 0, 127, 1, 128}, {}},
+        SameRateCase{"MixHalvesUnsigned8",
+                     2,
+                     8,
+                     1,
+                     8,
+                     {255, 0, 0, 1, 128},
+                     {255, 1, 255, 2, 129},
+                     {255, 0, 127, 1, 128},
+                     {}},
         SameRateCase{"EightToSixteen", 1, 8, 1, 16, kEight, {}, {-32768, -32512, -256, 0, 256, 32512}, {}},
         SameRateCase{"SixteenToEight", 1, 16, 1, 8, kSixteen, {}, {0, 0, 127, 128, 128, 128, 129, 255}, {}},
-        SameRateCase{"StereoDepthChangeBothChannels", 2, 8, 2, 16, {0, 255}, {128, 1}, {-32768, 32512}, {0, -32512}},
+        SameRateCase{
+            "StereoDepthChangeBothChannels", 2, 8, 2, 16, {0, 255}, {128, 1}, {-32768, 32512}, {0, -32512}},
         // Mixing happens after the depth change: mixing 0 and 1 at 8 bits first would give -32768.
         SameRateCase{"MixAfterEightToSixteen", 2, 8, 1, 16, {0, 255}, {1, 254}, {-32640, 32384}, {}},
-        SameRateCase{"MixAfterSixteenToEight", 2, 16, 1, 8, {-32768, 32767, -1}, {32767, 32767, 0}, {127, 255, 127}, {}},
-        SameRateCase{"MonoToStereoCopies", 1, 16, 2, 16, {-32768, 5, 32767}, {}, {-32768, 5, 32767}, {-32768, 5, 32767}},
-        SameRateCase{"MonoToStereoAfterDepth", 1, 16, 2, 8, {-32768, 0, 32767}, {}, {0, 128, 255}, {0, 128, 255}}),
+        SameRateCase{"MixAfterSixteenToEight",
+                     2,
+                     16,
+                     1,
+                     8,
+                     {-32768, 32767, -1},
+                     {32767, 32767, 0},
+                     {127, 255, 127},
+                     {}},
+        SameRateCase{"MonoToStereoCopies",
+                     1,
+                     16,
+                     2,
+                     16,
+                     {-32768, 5, 32767},
+                     {},
+                     {-32768, 5, 32767},
+                     {-32768, 5, 32767}},
+        SameRateCase{
+            "MonoToStereoAfterDepth", 1, 16, 2, 8, {-32768, 0, 32767}, {}, {0, 128, 255}, {0, 128, 255}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct Path {
@@ -105,11 +136,18 @@ struct Path {
 };
 
 const Path kPaths[] = {
-    {"SameRateStereoToMono", 44100, 2, 16, 44100, 1, 16}, {"SameRateEightToSixteen", 22050, 2, 8, 22050, 2, 16},
-    {"Up44100To48000", 44100, 2, 16, 48000, 2, 16},       {"Up22050To44100Mono", 22050, 1, 16, 44100, 2, 16},
-    {"Down44100To8000Mix", 44100, 2, 16, 8000, 1, 16},    {"Up8000To48000Eight", 8000, 2, 8, 48000, 2, 8},
+    {"SameRateStereoToMono", 44100, 2, 16, 44100, 1, 16},
+    {"SameRateEightToSixteen", 22050, 2, 8, 22050, 2, 16},
+    {"Up44100To48000", 44100, 2, 16, 48000, 2, 16},
+    {"Up22050To44100Mono", 22050, 1, 16, 44100, 2, 16},
+    {"Down44100To8000Mix", 44100, 2, 16, 8000, 1, 16},
+    {"Up8000To48000Eight", 8000, 2, 8, 48000, 2, 8},
     {"Nearly2x", 10000, 2, 16, 19999, 2, 16},
 };
+
+void PrintTo(const Path& p, std::ostream* os) {
+    *os << p.name;
+}
 
 class Paths : public ::testing::TestWithParam<Path> {};
 
@@ -118,8 +156,9 @@ TEST_P(Paths, NoAllocationAfterTheFirstBlockAndNeverPastCapacity) {
     // (target / source + 1) * frames would corrupt the caller's buffers.
     const Path& p = GetParam();
     PcmConverter conv;
-    ASSERT_EQ(conv.Setup(p.sourceRate, p.inChannels, p.targetRate, p.targetChannels, p.sourceBits, p.targetBits),
-              1);
+    ASSERT_EQ(
+        conv.Setup(p.sourceRate, p.inChannels, p.targetRate, p.targetChannels, p.sourceBits, p.targetBits),
+        1);
     constexpr int kMax = 1152;
     constexpr std::uint8_t kGuard = 0x5A;
     const int inBytes = p.sourceBits / 8;
@@ -140,8 +179,8 @@ TEST_P(Paths, NoAllocationAfterTheFirstBlockAndNeverPastCapacity) {
             std::vector<std::uint8_t> outLeft((capacity + 16) * outBytes, kGuard);
             std::vector<std::uint8_t> outRight((capacity + 16) * outBytes, kGuard);
             int outFrames = -1;
-            ASSERT_EQ(conv.Process(left.data(), p.inChannels == 2 ? right.data() : nullptr, frames, outLeft.data(),
-                                   outRight.data(), outFrames),
+            ASSERT_EQ(conv.Process(left.data(), p.inChannels == 2 ? right.data() : nullptr, frames,
+                                   outLeft.data(), outRight.data(), outFrames),
                       1);
             ASSERT_GE(outFrames, 0);
             ASSERT_LE(static_cast<std::size_t>(outFrames), capacity);
@@ -188,7 +227,8 @@ TEST(PcmConverter, RejectsFormatsItCannotConvert) {
     };
     for (const Bad& b : bad) {
         PcmConverter conv;
-        EXPECT_EQ(conv.Setup(b.sourceRate, b.inChannels, b.targetRate, b.targetChannels, b.sourceBits, b.targetBits),
+        EXPECT_EQ(conv.Setup(b.sourceRate, b.inChannels, b.targetRate, b.targetChannels, b.sourceBits,
+                             b.targetBits),
                   0)
             << b.sourceRate << " " << b.inChannels << " " << b.targetRate << " " << b.targetChannels;
         std::int16_t in[4] = {}, out[16] = {};
@@ -208,17 +248,6 @@ TEST(PcmConverter, ConvertsInPlaceWhenNothingChanges) {
     EXPECT_EQ(outFrames, 4);
     EXPECT_EQ(l, (std::vector<std::int16_t>{1, -2, 3, -4}));
     EXPECT_EQ(r, (std::vector<std::int16_t>{5, 6, 7, 8}));
-}
-
-TEST(PcmConverter, CallerCapacityRule) {
-    // Callers size their buffers with this; 22050 -> 44100 must allow three times the frames.
-    struct Row {
-        int source, target, frames;
-        std::int64_t want;
-    };
-    const Row rows[] = {{22050, 44100, 1152, 3456}, {44100, 8000, 1152, 1152}, {44100, 48000, 1152, 2304},
-                        {48000, 44100, 1000, 1000}, {8000, 48000, 10, 70},    {44100, 44100, 0, 0}};
-    for (const Row& r : rows) EXPECT_EQ(PcmConverter::OutputCapacity(r.source, r.target, r.frames), r.want);
 }
 
 }  // namespace

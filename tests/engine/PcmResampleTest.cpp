@@ -55,8 +55,8 @@ Converted Convert(int sourceRate, int targetRate, int inChannels, int outChannel
             if (inChannels == 2) put(br, i, right[pos + i]);
         }
         int outFrames = -1;
-        EXPECT_EQ(conv.Process(bl.data(), inChannels == 2 ? br.data() : nullptr, frames, ol.data(), orr.data(),
-                               outFrames),
+        EXPECT_EQ(conv.Process(bl.data(), inChannels == 2 ? br.data() : nullptr, frames, ol.data(),
+                               orr.data(), outFrames),
                   1);
         for (int i = 0; i < outFrames; ++i) {
             out.left.push_back(get(ol, i));
@@ -83,7 +83,8 @@ struct Fit {
 Fit Analyse(const std::vector<double>& x, int rate, double frequency, std::size_t from, std::size_t to) {
     double ss = 0, sc = 0, cc = 0, s1 = 0, c1 = 0, n = 0, xs = 0, xc = 0, x1 = 0;
     for (std::size_t i = from; i < to; ++i) {
-        const double s = std::sin(2 * kPi * frequency * i / rate), c = std::cos(2 * kPi * frequency * i / rate);
+        const double s = std::sin(2 * kPi * frequency * i / rate),
+                     c = std::cos(2 * kPi * frequency * i / rate);
         ss += s * s, sc += s * c, cc += c * c, s1 += s, c1 += c, n += 1;
         xs += x[i] * s, xc += x[i] * c, x1 += x[i];
     }
@@ -91,7 +92,8 @@ Fit Analyse(const std::vector<double>& x, int rate, double frequency, std::size_
     const double m[3][3] = {{ss, sc, s1}, {sc, cc, c1}, {s1, c1, n}};
     const double r[3] = {xs, xc, x1};
     auto det = [](const double a[3][3]) {
-        return a[0][0] * (a[1][1] * a[2][2] - a[1][2] * a[2][1]) - a[0][1] * (a[1][0] * a[2][2] - a[1][2] * a[2][0]) +
+        return a[0][0] * (a[1][1] * a[2][2] - a[1][2] * a[2][1]) -
+               a[0][1] * (a[1][0] * a[2][2] - a[1][2] * a[2][0]) +
                a[0][2] * (a[1][0] * a[2][1] - a[1][1] * a[2][0]);
     };
     double coef[3];
@@ -127,9 +129,13 @@ Fit Analyse(const std::vector<double>& x, int rate, double frequency, std::size_
 struct SignalCase {
     const char* name;
     int sourceRate, targetRate, inChannels, outChannels, bits, outBits;
-    double maxResidual;  // noise and distortion allowed relative to the tone
+    double maxResidual;     // noise and distortion allowed relative to the tone
     double levelTolerance;  // relative; truncation to 8 bits loses about half a step
 };
+
+void PrintTo(const SignalCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class ResampledSine : public ::testing::TestWithParam<SignalCase> {};
 
@@ -143,8 +149,8 @@ TEST_P(ResampledSine, KeepsFrequencyLevelAndLength) {
     // A stereo target keeps its channels apart: right carries 1500 Hz.
     const bool stereoThrough = c.inChannels == 2 && c.outChannels == 2;
     const auto right = stereoThrough ? Sine(1500, c.sourceRate, frames, kAmplitude) : left;
-    const Converted out = Convert(c.sourceRate, c.targetRate, c.inChannels, c.outChannels, c.bits, c.outBits, left,
-                                  right);
+    const Converted out =
+        Convert(c.sourceRate, c.targetRate, c.inChannels, c.outChannels, c.bits, c.outBits, left, right);
 
     // The resampler is never flushed, so the output falls short by its filter delay.
     void* probe = resample_open(1, double(c.targetRate) / c.sourceRate, double(c.targetRate) / c.sourceRate);
@@ -195,7 +201,8 @@ TEST(ResampledSine, ClampsFullScaleInsteadOfWrapping) {
     for (std::size_t j = 0; j < out.left.size(); ++j) {
         const double p = j * 44100.0 / 48000.0;  // position in input samples
         // Edges lie half-way between input samples 49 and 50, 99 and 100, ...
-        const double edgeDistance = std::fabs(std::fmod(p + 0.5 + kHalfPeriod / 2.0, kHalfPeriod) - kHalfPeriod / 2.0);
+        const double edgeDistance =
+            std::fabs(std::fmod(p + 0.5 + kHalfPeriod / 2.0, kHalfPeriod) - kHalfPeriod / 2.0);
         const double want = square[std::min<std::size_t>(std::lround(p), square.size() - 1)];
         if (edgeDistance >= 1.5 && out.left[j] * want < 0) ++wrongSign;
         if (std::fabs(out.left[j]) == 1.0) ++limited;
@@ -221,9 +228,28 @@ TEST(ResampledSine, MatchesSoxWithinFilterDifferences) {
     std::vector<std::uint8_t> bytes(raw.size() * 2);
     std::memcpy(bytes.data(), raw.data(), bytes.size());
     testsupport::WriteBytes(dir.File("in.raw"), bytes);
-    ASSERT_EQ(testsupport::Run({"sox", "-t", "raw", "-r", "44100", "-e", "signed", "-b", "16", "-c", "1",
-                                dir.File("in.raw"), "-t", "raw", "-e", "signed", "-b", "16", dir.File("out.raw"),
-                                "rate", "-v", "48000"}),
+    ASSERT_EQ(testsupport::Run({"sox",
+                                "-t",
+                                "raw",
+                                "-r",
+                                "44100",
+                                "-e",
+                                "signed",
+                                "-b",
+                                "16",
+                                "-c",
+                                "1",
+                                dir.File("in.raw"),
+                                "-t",
+                                "raw",
+                                "-e",
+                                "signed",
+                                "-b",
+                                "16",
+                                dir.File("out.raw"),
+                                "rate",
+                                "-v",
+                                "48000"}),
               0);
     const auto soxBytes = testsupport::ReadBytes(dir.File("out.raw"));
     std::vector<double> sox(soxBytes.size() / 2);
