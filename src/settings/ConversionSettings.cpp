@@ -1,0 +1,224 @@
+#include "settings/ConversionSettings.h"
+
+#include <algorithm>
+#include <climits>
+#include <cwchar>
+#include <cwctype>
+
+#include "platform/UserFolders.h"
+#include "platform/UserStore.h"
+#include "settings/StoreValueReads.h"
+
+namespace {
+
+using Field = std::int32_t ConversionSettings::*;
+using Check = std::int32_t (*)(std::int32_t);
+
+struct DwordValue {
+    const char* name;
+    Field field;
+    Check check = nullptr;  // correction applied right after loading
+};
+
+std::int32_t ClampCoefficient(std::int32_t v) {
+    return std::clamp(v, 10, 3000);
+}
+std::int32_t Mp3ChannelMode(std::int32_t v) {
+    return (v == 0 || v == 1 || v == 3 || v == 4) ? v : 1;
+}
+std::int32_t ZeroToTwoElseTwo(std::int32_t v) {
+    return (v >= 0 && v <= 2) ? v : 2;
+}
+std::int32_t OneOrTwoElseTwo(std::int32_t v) {
+    return (v == 1 || v == 2) ? v : 2;
+}
+std::int32_t OggBitRate(std::int32_t v) {
+    return v > 1000 ? v / 1000 : v;
+}
+
+using S = ConversionSettings;
+
+// The general DWORDs between "DestSpecifiedFolder" and "FilterExts", in load and save order.
+constexpr DwordValue kGeneralValues[] = {
+    {"CreateDirs", &S::CreateDirs},
+    {"BrowseOutputFolder", &S::BrowseOutputFolder},
+    {"OutputFiles2MyDocuments", &S::OutputFiles2MyDocuments},
+    {"TargetExistsOpt", &S::TargetExistsOpt},
+    {"MonoType", &S::MonoType},
+    {"EnableExtFilter", &S::EnableExtFilter},
+};
+
+// The format groups, in the order they are both loaded (after "OutputFormat") and saved.
+constexpr DwordValue kFormatValues[] = {
+    {"AutoDestMP3EncodingParam", &S::AutoDestMP3EncodingParam},
+    {"MP3BitRate", &S::MP3BitRate},
+    {"MP3SampleRate", &S::MP3SampleRate},
+    {"MP3ChannelMode", &S::MP3ChannelMode, Mp3ChannelMode},
+
+    {"AutoDestWAVEncodingParam", &S::AutoDestWAVEncodingParam},
+    {"WAVBitsPerSample", &S::WAVBitsPerSample},
+    {"WAVSampleRate", &S::WAVSampleRate},
+    {"WAVChannelNum", &S::WAVChannelNum, ZeroToTwoElseTwo},
+
+    {"AutoDestWMAEncodingParam", &S::AutoDestWMAEncodingParam},
+    {"WMABitRate", &S::WMABitRate},
+    {"WMASampleRate", &S::WMASampleRate},
+    {"WMAChannels", &S::WMAChannels, OneOrTwoElseTwo},
+    {"WMAID3TagType", &S::WMAID3TagType, ZeroToTwoElseTwo},
+    {"AmplifyWMA", &S::AmplifyWMA},
+    {"AmplifyWMACoeff", &S::AmplifyWMACoeff, ClampCoefficient},
+
+    {"AutoDestOGGEncodingParam", &S::AutoDestOGGEncodingParam},
+    {"OGGBitRate", &S::OGGBitRate, OggBitRate},
+    {"OGGSampleRate", &S::OGGSampleRate},
+    {"OGGChannels", &S::OGGChannels, ZeroToTwoElseTwo},
+    {"OGGID3TagType", &S::OGGID3TagType},
+    {"AmplifyOGG", &S::AmplifyOGG},
+    {"AmplifyOGGCoeff", &S::AmplifyOGGCoeff, ClampCoefficient},
+
+    {"AutoDestAACEncodingParam", &S::AutoDestAACEncodingParam},
+    {"AACVBR", &S::AACVBR},
+    {"AACVBRQuality", &S::AACVBRQuality},
+    {"AACABRBitRate", &S::AACABRBitRate},
+    {"AACMpegVersion", &S::AACMpegVersion},
+    {"AACEnableTNS", &S::AACEnableTNS},
+    {"AACEnableMidside", &S::AACEnableMidside},
+    {"AACBlockType", &S::AACBlockType},
+    {"AmplifyAAC", &S::AmplifyAAC},
+    {"AmplifyAACCoef", &S::AmplifyAACCoef},
+
+    {"AutoDestM4AEncodingParam", &S::AutoDestM4AEncodingParam},
+    {"M4AVBR", &S::M4AVBR},
+    {"M4AVBRQuality", &S::M4AVBRQuality},
+    {"M4AABRBitRate", &S::M4AABRBitRate},
+    {"M4AEnableTNS", &S::M4AEnableTNS},
+    {"M4AEnableMidside", &S::M4AEnableMidside},
+    {"M4ABlockType", &S::M4ABlockType},
+    {"AmplifyM4A", &S::AmplifyM4A},
+    {"AmplifyM4ACoef", &S::AmplifyM4ACoef},
+    {"M4AID3TagType", &S::M4AID3TagType, ZeroToTwoElseTwo},
+
+    {"AMRMode", &S::AMRMode},
+    {"AMRWBMode", &S::AMRWBMode},
+    {"AMRDTX", &S::AMRDTX},
+    {"AMRType", &S::AMRType},
+    {"AWBMode", &S::AWBMode},
+    {"AWBDTX", &S::AWBDTX},
+    {"AmplifyAMR", &S::AmplifyAMR},
+    {"AmplifyAMRCoef", &S::AmplifyAMRCoef},
+
+    {"MP3ID3TagType", &S::MP3ID3TagType},
+    {"MP3WriteID3Version", &S::MP3WriteID3Version},
+    {"AmplifyMp3", &S::AmplifyMp3},
+    {"AmplifyMp3Coeff", &S::AmplifyMp3Coeff, ClampCoefficient},
+    {"AmplifyWav", &S::AmplifyWav},
+    {"AmplifyWavCoeff", &S::AmplifyWavCoeff, ClampCoefficient},
+};
+
+constexpr std::pair<const char*, TagTemplate S::*> kTemplates[] = {
+    {"MP3", &S::MP3Tag}, {"OGG", &S::OGGTag}, {"WMA", &S::WMATag}, {"M4A", &S::M4ATag}};
+
+void Load(S& s, const StoreKey& key, const DwordValue& v) {
+    ReadDwordInto(key, v.name, s.*v.field);
+    if (v.check) s.*v.field = v.check(s.*v.field);
+}
+
+void Save(const S& s, StoreKey& key, const DwordValue& v) {
+    key.SetDword(v.name, static_cast<std::uint32_t>(s.*v.field));
+}
+
+// A folder text is read through a 260-byte buffer; a longer one is ignored.
+void LoadFolderText(const StoreKey& key, const char* name, std::string& field) {
+    std::string text;
+    if (ReadTextInto(key, name, ConversionSettings::kMaxFolderChars + 1, text) &&
+        text.size() <= ConversionSettings::kMaxFolderChars)
+        field = text;
+}
+
+// Lower case character by character in the current locale; bytes that do not decode stay as they are.
+std::string LowerText(const std::string& text) {
+    std::string out;
+    std::mbstate_t in{};
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        wchar_t wc = 0;
+        const std::size_t n = std::mbrtowc(&wc, text.data() + pos, text.size() - pos, &in);
+        if (n == 0 || n > text.size() - pos) {  // embedded zero, invalid or cut-off sequence
+            out += text[pos++];
+            in = std::mbstate_t{};
+            continue;
+        }
+        char buf[MB_LEN_MAX];
+        std::mbstate_t st{};
+        const std::size_t m =
+            std::wcrtomb(buf, static_cast<wchar_t>(std::towlower(static_cast<wint_t>(wc))), &st);
+        if (m == static_cast<std::size_t>(-1))
+            out.append(text, pos, n);
+        else
+            out.append(buf, m);
+        pos += n;
+    }
+    return out;
+}
+
+}  // namespace
+
+ConversionSettings::ConversionSettings() : ConversionSettings(DocumentsFolder(true)) {}
+
+ConversionSettings::ConversionSettings(const std::string& documentsFolder) {
+    DestSpecifiedFolder = documentsFolder;
+    DestOutputFolderOpt = documentsFolder.empty() ? 199 : 399;
+}
+
+void ConversionSettings::LoadSettings(const UserStore& store) {
+    const auto key = store.OpenKey(kOptionsKey);
+    if (!key) return;  // first start: everything keeps its default
+    {
+        LoadFolderText(*key, "Folder", Folder);
+        Load(*this, *key, {"DestOutputFolderOpt", &S::DestOutputFolderOpt});
+        LoadFolderText(*key, "DestSpecifiedFolder", DestSpecifiedFolder);
+        for (const auto& v : kGeneralValues) Load(*this, *key, v);
+        if (const auto info = key->QueryValue("FilterExts"); info && info->size != 0)
+            ReadTextInto(*key, "FilterExts", info->size + 1, FilterExts);
+        RebuildFilterList();
+        Load(*this, *key, {"OutputFormat", &S::OutputFormat});
+        for (const auto& v : kFormatValues) Load(*this, *key, v);
+        Load(*this, *key, {"OptStartPageIndex", &S::OptStartPageIndex});
+        key->Close();
+    }
+    for (const auto& [name, tmpl] : kTemplates) LoadTagTemplate(store, this->*tmpl, name);
+}
+
+void ConversionSettings::SaveSettings(UserStore& store, unsigned groups) const {
+    if (!(groups & (SaveOnExit | SaveFolder | SaveOptions))) return;
+    const auto key = store.CreateKey(kOptionsKey);
+    if (!key) return;
+    if (groups & SaveOnExit) {
+        Save(*this, *key, {"OutputFormat", &S::OutputFormat});
+        Save(*this, *key, {"OptStartPageIndex", &S::OptStartPageIndex});
+    }
+    if (groups & SaveFolder) key->SetString("Folder", Folder);
+    if (groups & SaveOptions) {
+        Save(*this, *key, {"DestOutputFolderOpt", &S::DestOutputFolderOpt});
+        key->SetString("DestSpecifiedFolder", DestSpecifiedFolder);
+        for (const auto& v : kGeneralValues) Save(*this, *key, v);
+        key->SetString("FilterExts", FilterExts);
+        for (const auto& v : kFormatValues) Save(*this, *key, v);
+    }
+    if (!key->Close()) return;  // the templates follow only an options key that was stored
+    if (groups & SaveOptions)
+        for (const auto& [name, tmpl] : kTemplates) SaveTagTemplate(store, this->*tmpl, name);
+}
+
+void ConversionSettings::RebuildFilterList() {
+    FilterExtList.clear();
+    if (EnableExtFilter == 0 || FilterExts.empty()) return;
+    const std::string lower = LowerText(FilterExts);
+    std::size_t start = 0;
+    while (true) {
+        const std::size_t comma = lower.find(',', start);
+        FilterExtList.push_back(lower.substr(start, comma - start));
+        if (comma == std::string::npos) break;
+        start = comma + 1;
+    }
+}

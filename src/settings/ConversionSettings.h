@@ -1,0 +1,129 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "settings/TagTemplate.h"
+
+class UserStore;
+
+/// Groups of values that SaveSettings writes; combine with |.
+enum SaveGroup : unsigned {
+    SaveOnExit = 1,   // OutputFormat, OptStartPageIndex
+    SaveFolder = 2,   // Folder
+    SaveOptions = 4,  // everything the Options sheet edits, with the four tag templates
+};
+
+/// Every user option. Persisted fields carry the names of their stored values; integers are stored
+/// as 32-bit DWORDs used as signed numbers, texts in the system code page.
+class ConversionSettings {
+public:
+    static constexpr const char* kOptionsKey = "Software\\Quillmark\\Wavelorn\\Options";
+    static constexpr std::size_t kMaxFolderChars = 259;  // "Folder" and "DestSpecifiedFolder"
+
+    /// Defaults, with output into the user's documents folder (created if missing).
+    ConversionSettings();
+    /// Defaults with a given documents folder; "" means it is unknown.
+    explicit ConversionSettings(const std::string& documentsFolder);
+
+    /// Fills the record from the store; without an options key everything keeps its default.
+    void LoadSettings(const UserStore& store);
+    /// Writes the given groups; failures are silent and change nothing in memory.
+    void SaveSettings(UserStore& store, unsigned groups) const;
+    /// Recomputes FilterExtList from EnableExtFilter and FilterExts.
+    void RebuildFilterList();
+
+    bool operator==(const ConversionSettings&) const = default;
+
+    // General and output
+    std::int32_t OutputFormat = 1000;
+    std::int32_t OptStartPageIndex = 0;
+    std::string Folder;
+    std::int32_t DestOutputFolderOpt = 399;  // 199 beside the source, 399 into DestSpecifiedFolder
+    std::string DestSpecifiedFolder;
+    std::int32_t CreateDirs = 0;
+    std::int32_t BrowseOutputFolder = 1;
+    std::int32_t OutputFiles2MyDocuments = 1;
+    std::int32_t TargetExistsOpt = 11;  // 11 rename, 22 overwrite, 33 skip
+    std::int32_t MonoType = 0;
+    std::int32_t EnableExtFilter = 0;
+    std::string FilterExts;
+
+    // MP3
+    std::int32_t AutoDestMP3EncodingParam = 1;
+    std::int32_t MP3BitRate = 128;
+    std::int32_t MP3SampleRate = 44100;
+    std::int32_t MP3ChannelMode = 1;
+    std::int32_t MP3ID3TagType = 1;
+    std::int32_t MP3WriteID3Version = 1;
+    std::int32_t AmplifyMp3 = 0;
+    std::int32_t AmplifyMp3Coeff = 100;
+
+    // WAV
+    std::int32_t AutoDestWAVEncodingParam = 1;
+    std::int32_t WAVSampleRate = 44100;
+    std::int32_t WAVBitsPerSample = 16;
+    std::int32_t WAVChannelNum = 2;
+    std::int32_t AmplifyWav = 0;
+    std::int32_t AmplifyWavCoeff = 100;
+
+    // WMA
+    std::int32_t AutoDestWMAEncodingParam = 1;
+    std::int32_t WMABitRate = 128000;
+    std::int32_t WMASampleRate = 44100;
+    std::int32_t WMAChannels = 2;
+    std::int32_t WMAID3TagType = 1;
+    std::int32_t AmplifyWMA = 0;
+    std::int32_t AmplifyWMACoeff = 100;
+
+    // Ogg Vorbis
+    std::int32_t AutoDestOGGEncodingParam = 1;
+    std::int32_t OGGBitRate = 128;
+    std::int32_t OGGSampleRate = 44100;
+    std::int32_t OGGChannels = 2;
+    std::int32_t OGGID3TagType = 1;
+    std::int32_t AmplifyOGG = 0;
+    std::int32_t AmplifyOGGCoeff = 100;
+
+    // Raw AAC
+    std::int32_t AutoDestAACEncodingParam = 1;
+    std::int32_t AACVBR = 1;
+    std::int32_t AACVBRQuality = 100;
+    std::int32_t AACABRBitRate = 128;
+    std::int32_t AACMpegVersion = 0;
+    std::int32_t AACEnableTNS = 0;
+    std::int32_t AACEnableMidside = 1;
+    std::int32_t AACBlockType = 0;
+    std::int32_t AmplifyAAC = 0;
+    std::int32_t AmplifyAACCoef = 100;
+
+    // MP4 family
+    std::int32_t AutoDestM4AEncodingParam = 1;
+    std::int32_t M4AVBR = 1;
+    std::int32_t M4AVBRQuality = 100;
+    std::int32_t M4AABRBitRate = 128;
+    std::int32_t M4AEnableTNS = 0;
+    std::int32_t M4AEnableMidside = 1;
+    std::int32_t M4ABlockType = 0;
+    std::int32_t AmplifyM4A = 0;
+    std::int32_t AmplifyM4ACoef = 100;
+    std::int32_t M4AID3TagType = 1;
+
+    // AMR
+    std::int32_t AMRType = 0;
+    std::int32_t AMRMode = 6;
+    std::int32_t AMRWBMode = 6;
+    std::int32_t AMRDTX = 0;
+    std::int32_t AWBMode = 6;
+    std::int32_t AWBDTX = 0;
+    std::int32_t AmplifyAMR = 0;
+    std::int32_t AmplifyAMRCoef = 100;
+
+    TagTemplate MP3Tag;
+    TagTemplate OGGTag;
+    TagTemplate WMATag;
+    TagTemplate M4ATag;
+
+    /// Lower-cased extensions a folder search accepts; empty when the filter is off. Never stored.
+    std::vector<std::string> FilterExtList;
+};
