@@ -1,0 +1,18 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "sources/TagSet.h"
+
+/// The TCON text of an ID3v1 tag: "(n)" with the genre's number, found without regard to case,
+/// or "(12)" (Other) for a name that has no number.
+std::string Id3v1GenreText(const std::string& genre);
+
+/// Renders an ID3 tag with id3lib through a temporary file ("cvt..." in the user's temporary
+/// folder, always removed): version 1 gives an ID3v1 block, 2 an ID3v2.3 block. The texts come
+/// from `tags` (its track text is not used); TRCK is written only for a nonzero track, as
+/// "track/total" when total is nonzero. Empty when nothing could be rendered; an ID3v1 result
+/// is always exactly 128 bytes.
+std::vector<std::uint8_t> BuildId3Tag(int version, const TagSet& tags, std::uint8_t track,
+                                      std::uint8_t trackTotal);
