@@ -62,6 +62,16 @@ std::vector<std::uint8_t> ReadWhole(const std::string& path) {
     return bytes;
 }
 
+/// True when the block is one whole ID3v2 tag: its header's size covers exactly the bytes read.
+bool Id3v2SizeMatches(const std::vector<std::uint8_t>& block) {
+    constexpr std::size_t kHeader = 10;
+    if (block.size() < kHeader || block[0] != 'I' || block[1] != 'D' || block[2] != '3') return false;
+    std::uint64_t size = 0;
+    for (int i = 6; i < 10; ++i) size = (size << 7) | (block[static_cast<std::size_t>(i)] & 0x7Fu);
+    const bool footer = (block[5] & 0x10) != 0;
+    return block.size() == kHeader + size + (footer ? kHeader : 0);
+}
+
 }  // namespace
 
 std::string Id3v1GenreText(const std::string& genre) {
@@ -100,7 +110,7 @@ std::vector<std::uint8_t> BuildId3Tag(int version, const TagSet& tags, std::uint
         tag.Update(version == 1 ? ID3TT_ID3V1 : ID3TT_ID3V2);
         block = ReadWhole(file.Path());
     }
-    // A failed id3lib run can leave a file of another size; never hand on a partial ID3v1 block.
-    if (version == 1 && block.size() != kId3v1Bytes) return {};
-    return block;
+    // A failed id3lib run (a full disk, say) can leave a cut-off file; a partial tag is no tag.
+    if (version == 1) return block.size() == kId3v1Bytes ? block : std::vector<std::uint8_t>();
+    return Id3v2SizeMatches(block) ? block : std::vector<std::uint8_t>();
 }

@@ -12,7 +12,7 @@ std::string Id3v1GenreText(const std::string& genre);
 /// Renders an ID3 tag with id3lib through a temporary file ("cvt..." in the user's temporary
 /// folder, always removed): version 1 gives an ID3v1 block, 2 an ID3v2.3 block. The texts come
 /// from `tags` (its track text is not used); TRCK is written only for a nonzero track, as
-/// "track/total" when total is nonzero. Empty when nothing could be rendered; an ID3v1 result
-/// is always exactly 128 bytes.
+/// "track/total" when total is nonzero. Empty when nothing whole could be rendered: an ID3v1
+/// result is always exactly 128 bytes, an ID3v2 result exactly the size its header states.
 std::vector<std::uint8_t> BuildId3Tag(int version, const TagSet& tags, std::uint8_t track,
                                       std::uint8_t trackTotal);

@@ -1,0 +1,266 @@
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <taglib/id3v1tag.h>
+#include <taglib/mpegfile.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "encoders/Id3Tag.h"
+#include "encoders/Mp3Checks.h"
+#include "encoders/Mp3Writer.h"
+#include "support/TestSupport.h"
+
+namespace {
+
+using testsupport::TempDir;
+using Bytes = std::vector<std::uint8_t>;
+
+/// Points TMPDIR at a folder for the life of the object.
+class ScopedTmpdir {
+public:
+    explicit ScopedTmpdir(const std::string& dir) {
+        if (const char* old = std::getenv("TMPDIR")) m_old = old, m_had = true;
+        ::setenv("TMPDIR", dir.c_str(), 1);
+    }
+    ~ScopedTmpdir() {
+        if (m_had)
+            ::setenv("TMPDIR", m_old.c_str(), 1);
+        else
+            ::unsetenv("TMPDIR");
+    }
+
+private:
+    std::string m_old;
+    bool m_had = false;
+};
+
+struct V2Frame {
+    std::string id;
+    Bytes payload;
+};
+
+/// The frames of an ID3v2.3 tag without unsynchronisation or extended header.
+std::vector<V2Frame> ParseV2(const Bytes& tag) {
+    std::vector<V2Frame> frames;
+    if (tag.size() < 10) return frames;
+    std::size_t at = 10;
+    while (at + 10 <= tag.size() && tag[at] != 0) {
+        const std::size_t size = (std::size_t{tag[at + 4]} << 24) | (std::size_t{tag[at + 5]} << 16) |
+                                 (std::size_t{tag[at + 6]} << 8) | tag[at + 7];
+        if (at + 10 + size > tag.size()) break;
+        frames.push_back({std::string(tag.begin() + at, tag.begin() + at + 4),
+                          Bytes(tag.begin() + at + 10, tag.begin() + at + 10 + size)});
+        at += 10 + size;
+    }
+    return frames;
+}
+
+TagSet Titled(const std::string& title) {
+    TagSet t;
+    t.title = title;
+    return t;
+}
+
+Bytes Text(const std::string& s) {
+    Bytes b{0};  // ISO-8859-1: the texts' bytes go through unchanged
+    b.insert(b.end(), s.begin(), s.end());
+    return b;
+}
+
+Bytes Comment(const std::string& s) {
+    Bytes b{0, 'X', 'X', 'X', 0};  // language XXX, empty description
+    b.insert(b.end(), s.begin(), s.end());
+    return b;
+}
+
+struct V2Case {
+    const char* name;
+    TagSet tags;
+    std::uint8_t track;
+    std::uint8_t total;
+    std::vector<V2Frame> expected;
+};
+
+void PrintTo(const V2Case& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class Id3v2Frames : public ::testing::TestWithParam<V2Case> {};
+
+TEST_P(Id3v2Frames, HoldExactlyTheGivenTexts) {
+    // Frames missing, added, reordered or re-encoded would change what players show.
+    const auto& p = GetParam();
+    const Bytes tag = BuildId3Tag(2, p.tags, p.track, p.total);
+    ASSERT_GE(tag.size(), 10u);
+    EXPECT_EQ(std::string(tag.begin(), tag.begin() + 4), std::string("ID3\x03", 4));
+    const auto frames = ParseV2(tag);
+    ASSERT_EQ(frames.size(), p.expected.size());
+    for (std::size_t i = 0; i < frames.size(); ++i) {
+        EXPECT_EQ(frames[i].id, p.expected[i].id);
+        EXPECT_EQ(frames[i].payload, p.expected[i].payload) << frames[i].id;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, Id3v2Frames,
+                         ::testing::Values(V2Case{"AllFields",
+                                                  {"Song", "Band", "Record", "2001", "Rock", "Nice", "",
+                                                   "Writer", "(c) X"},
+                                                  7,
+                                                  12,
+                                                  {{"TIT2", Text("Song")},
+                                                   {"TPE1", Text("Band")},
+                                                   {"TALB", Text("Record")},
+                                                   {"TYER", Text("2001")},
+                                                   {"TCON", Text("Rock")},
+                                                   {"TCOM", Text("Writer")},
+                                                   {"TCOP", Text("(c) X")},
+                                                   {"COMM", Comment("Nice")},
+                                                   {"TRCK", Text("7/12")}}},
+                                           V2Case{"EmptyTextsKeepTheirFramesButComposerCopyrightAndTrackGo",
+                                                  {},
+                                                  0,
+                                                  9,
+                                                  {{"TIT2", Text("")},
+                                                   {"TPE1", Text("")},
+                                                   {"TALB", Text("")},
+                                                   {"TYER", Text("")},
+                                                   {"TCON", Text("")},
+                                                   {"COMM", Comment("")}}},
+                                           V2Case{"UnknownGenreStaysTextAndTrackWithoutTotal",
+                                                  {"Caf\xe9", "", "", "", "Chiptune Jazz", "", "", "", ""},
+                                                  255,
+                                                  0,
+                                                  {{"TIT2", Text("Caf\xe9")},
+                                                   {"TPE1", Text("")},
+                                                   {"TALB", Text("")},
+                                                   {"TYER", Text("")},
+                                                   {"TCON", Text("Chiptune Jazz")},
+                                                   {"COMM", Comment("")},
+                                                   {"TRCK", Text("255")}}}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Id3v1GenreText, NumbersByTheGenreListIgnoringCase) {
+    // ID3v1 holds a genre number only: a name must map to its list position, anything else to Other.
+    const std::map<std::string, std::string> cases = {
+        {"Blues", "(0)"},  {"rock", "(17)"},      {"ROCK", "(17)"},     {"Other", "(12)"}, {"", "(12)"},
+        {"Rock ", "(12)"}, {"Synthpop", "(147)"}, {"Chiptune", "(12)"}, {"r&b", "(14)"},
+    };
+    for (const auto& [name, text] : cases) EXPECT_EQ(Id3v1GenreText(name), text) << name;
+}
+
+TEST(Id3v1Block, FieldsAndGenreNumberReadBackWithTagLib) {
+    // The ID3v1 block must be 128 bytes that a peer decodes to the same fields, genre as a number.
+    TempDir dir;
+    const TagSet tags{"Title", "Artist", "Album", "1999", "rOcK", "A comment", "", "Nobody", "Nobody"};
+    const Bytes v1 = BuildId3Tag(1, tags, 9, 3);
+    ASSERT_EQ(v1.size(), 128u);
+    testsupport::WriteBytes(dir.File("t.mp3"), v1);
+    TagLib::MPEG::File f(dir.File("t.mp3").c_str(), false);
+    auto* tag = f.ID3v1Tag();
+    ASSERT_NE(tag, nullptr);
+    EXPECT_EQ(tag->title(), "Title");
+    EXPECT_EQ(tag->artist(), "Artist");
+    EXPECT_EQ(tag->album(), "Album");
+    EXPECT_EQ(tag->year(), 1999u);
+    EXPECT_EQ(tag->comment(), "A comment");
+    EXPECT_EQ(tag->track(), 9u);
+    EXPECT_EQ(tag->genreNumber(), 17u);
+}
+
+TEST(Id3v1Block, UnknownGenreIsOtherAndNoTrackLeavesTheTrackByteEmpty) {
+    // Without a track the block must not claim track 0 of ID3v1.1; an unknown genre is Other.
+    const Bytes v1 = BuildId3Tag(1, TagSet{"T", "", "", "", "Chiptune", "", "", "", ""}, 0, 0);
+    ASSERT_EQ(v1.size(), 128u);
+    EXPECT_EQ(v1[126], 0);
+    EXPECT_EQ(v1[127], 12);
+}
+
+TEST(Id3Tags, BothBlocksAroundTheAudioAreReadByPeers) {
+    // A file with both tags must keep the audio valid and show each tag's fields to real readers.
+    if (!testsupport::HaveTool("id3v2") || !testsupport::HaveTool("mp3val")) GTEST_SKIP();
+    TempDir dir;
+    const TagSet tags{"Both", "Two Tags", "Album", "2020", "Jazz", "Remark", "", "Comp", ""};
+    const Bytes v1 = BuildId3Tag(1, tags, 4, 0);
+    const Bytes v2 = BuildId3Tag(2, tags, 4, 0);
+    ASSERT_EQ(v1.size(), 128u);
+    ASSERT_FALSE(v2.empty());
+    const std::string path = dir.File("both.mp3");
+    {
+        Mp3Writer w;
+        ASSERT_EQ(w.Open(path), 1);
+        w.SetInputRate(44100);
+        w.SetChannels(1);
+        w.SetBitrate(64);
+        w.SetId3v1(v1.data());
+        w.SetId3v2(v2.data(), v2.size());
+        ASSERT_EQ(w.Start(), 1);
+        const auto tone = mp3checks::Tone(11025, 44100, 1000.0);
+        ASSERT_EQ(w.Encode(tone.data(), nullptr, 11025), 1);
+        ASSERT_EQ(w.Finish(), 1);
+    }
+    std::string report;
+    EXPECT_TRUE(mp3checks::Mp3valClean(path, &report)) << report;
+    EXPECT_NE(report.find("+ID3v1+ID3v2"), std::string::npos) << report;
+
+    const auto frames = mp3checks::Id3v2Frames(path);
+    const std::map<std::string, std::string> expected = {
+        {"TIT2", "Both"},     {"TPE1", "Two Tags"}, {"TALB", "Album"},           {"TYER", "2020"},
+        {"TCON", "Jazz (8)"}, {"TCOM", "Comp"},     {"COMM", "()[XXX]: Remark"}, {"TRCK", "4"}};
+    EXPECT_EQ(frames, expected);
+
+    TagLib::MPEG::File f(path.c_str(), false);
+    ASSERT_NE(f.ID3v1Tag(), nullptr);
+    EXPECT_EQ(f.ID3v1Tag()->title(), "Both");
+    EXPECT_EQ(f.ID3v1Tag()->genreNumber(), 8u);
+    EXPECT_EQ(f.ID3v1Tag()->track(), 4u);
+}
+
+TEST(Id3TagTempFile, RemovedAfterEachRendering) {
+    // Every rendered tag used to leave a file behind in the user's temporary folder.
+    TempDir dir;
+    const ScopedTmpdir tmp(dir.Path().string());
+    EXPECT_EQ(BuildId3Tag(1, Titled("a"), 1, 0).size(), 128u);
+    EXPECT_FALSE(BuildId3Tag(2, Titled("a"), 1, 0).empty());
+    EXPECT_TRUE(std::filesystem::is_empty(dir.Path()));
+}
+
+TEST(Id3TagTempFile, MissingFolderGivesNoTag) {
+    // A temporary folder that cannot be used must cost the tag only, never the conversion.
+    TempDir dir;
+    const ScopedTmpdir tmp(dir.File("missing"));
+    EXPECT_TRUE(BuildId3Tag(1, Titled("a"), 1, 0).empty());
+    EXPECT_TRUE(BuildId3Tag(2, Titled("a"), 1, 0).empty());
+}
+
+TEST(Id3TagTempFile, CutOffWritesGiveNoTagAndLeaveNoFile) {
+    // A disk that fills while id3lib writes must give no tag (not a partial one) and no stray file.
+    TempDir dir;
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        ::setenv("TMPDIR", dir.Path().c_str(), 1);
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{60, 60};  // smaller than either tag
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        const TagSet tags{
+            "A title long enough", "An artist", "An album", "2000", "Rock", "Words", "", "", ""};
+        const bool v1Empty = BuildId3Tag(1, tags, 1, 0).empty();
+        const bool v2Empty = BuildId3Tag(2, tags, 1, 0).empty();
+        ::_exit((v1Empty ? 0 : 1) | (v2Empty ? 0 : 2));
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: partial ID3v1 returned, 2: partial ID3v2 returned";
+    EXPECT_TRUE(std::filesystem::is_empty(dir.Path()));
+}
+
+}  // namespace
