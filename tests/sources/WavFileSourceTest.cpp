@@ -27,7 +27,7 @@ constexpr std::size_t kTagAt = 20, kChannelsAt = 22, kRateAt = 24, kAlignAt = 32
                       kSamplesPerBlockAt = 38, kNumCoefAt = 40;
 
 testsupport::Decoded DecodeBytes(const Bytes& bytes, int maxBlocks = 100000) {
-    TempDir dir;
+    static const TempDir dir;  // one scratch file for the whole run keeps the many small cases quick
     const std::string path = dir.File("t.wav");
     testsupport::WriteBytes(path, bytes);
     WavFileSource src;
