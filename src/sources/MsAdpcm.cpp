@@ -5,7 +5,8 @@
 
 namespace {
 
-constexpr int kAdaptation[16] = {230, 230, 230, 230, 307, 409, 512, 614, 768, 614, 512, 409, 307, 230, 230, 230};
+constexpr int kAdaptation[16] = {230, 230, 230, 230, 307, 409, 512, 614,
+                                 768, 614, 512, 409, 307, 230, 230, 230};
 constexpr int kHeaderBytesPerChannel = 7;
 constexpr int kMinDelta = 16;
 // Keeps delta × adaptation inside 32 bits when a stream keeps choosing the largest codes.
@@ -24,15 +25,17 @@ struct ChannelState {
             (static_cast<long long>(sample1) * coef1 + static_cast<long long>(sample2) * coef2) / 256 +
             static_cast<long long>(signedNibble) * delta;
         const int sample = static_cast<int>(std::clamp<long long>(predicted, -32768, 32767));
-        delta = std::clamp(static_cast<int>(static_cast<long long>(delta) * kAdaptation[nibble] / 256), kMinDelta,
-                           kMaxDelta);
+        delta = std::clamp(static_cast<int>(static_cast<long long>(delta) * kAdaptation[nibble] / 256),
+                           kMinDelta, kMaxDelta);
         sample2 = sample1;
         sample1 = sample;
         return static_cast<std::int16_t>(sample);
     }
 };
 
-int ReadS16(const std::uint8_t* p) { return static_cast<std::int16_t>(p[0] | (p[1] << 8)); }
+int ReadS16(const std::uint8_t* p) {
+    return static_cast<std::int16_t>(p[0] | (p[1] << 8));
+}
 
 }  // namespace
 

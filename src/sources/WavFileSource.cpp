@@ -11,9 +11,12 @@
 
 #include "sources/G711.h"
 
-static_assert(std::endian::native == std::endian::little, "16-bit PCM is read straight into the caller's buffer");
+static_assert(std::endian::native == std::endian::little,
+              "16-bit PCM is read straight into the caller's buffer");
 
-void GsmDestroyer::operator()(gsm_state* handle) const noexcept { gsm_destroy(handle); }
+void GsmDestroyer::operator()(gsm_state* handle) const noexcept {
+    gsm_destroy(handle);
+}
 
 namespace {
 
@@ -38,14 +41,20 @@ constexpr int kGsmOptWav49 = 4;  // GSM_OPT_WAV49
 constexpr std::uint8_t kSubFormatSuffix[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
                                                0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
 
-std::uint32_t Le16(const std::uint8_t* p) { return p[0] | (p[1] << 8); }
+std::uint32_t Le16(const std::uint8_t* p) {
+    return p[0] | (p[1] << 8);
+}
 std::uint32_t Le32(const std::uint8_t* p) {
     return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
 }
 
-bool ReadExact(std::FILE* f, void* dst, std::size_t n) { return std::fread(dst, 1, n, f) == n; }
+bool ReadExact(std::FILE* f, void* dst, std::size_t n) {
+    return std::fread(dst, 1, n, f) == n;
+}
 
-bool Skip(std::FILE* f, std::int64_t bytes) { return bytes <= 0 || ::fseeko(f, bytes, SEEK_CUR) == 0; }
+bool Skip(std::FILE* f, std::int64_t bytes) {
+    return bytes <= 0 || ::fseeko(f, bytes, SEEK_CUR) == 0;
+}
 
 // Passes over pad bytes and stray bytes between chunks: stops before the next ASCII letter.
 bool SkipToLetter(std::FILE* f) {
@@ -56,7 +65,9 @@ bool SkipToLetter(std::FILE* f) {
     }
 }
 
-int ClampToInt(std::int64_t v) { return static_cast<int>(std::clamp<std::int64_t>(v, INT_MIN, INT_MAX)); }
+int ClampToInt(std::int64_t v) {
+    return static_cast<int>(std::clamp<std::int64_t>(v, INT_MIN, INT_MAX));
+}
 
 // Scales to the 32-bit range, keeps the upper 16 bits. Values beyond ±1.0 clip instead of wrapping.
 std::int16_t FloatToSample(double value) {
@@ -66,9 +77,15 @@ std::int16_t FloatToSample(double value) {
     return static_cast<std::int16_t>(wide >> 16);
 }
 
-std::int16_t Pcm16At(const std::uint8_t* p) { return static_cast<std::int16_t>(p[0] | (p[1] << 8)); }
-std::int16_t Pcm24At(const std::uint8_t* p) { return static_cast<std::int16_t>(p[1] | (p[2] << 8)); }
-std::int16_t Pcm32At(const std::uint8_t* p) { return static_cast<std::int16_t>(static_cast<std::int32_t>(Le32(p)) >> 16); }
+std::int16_t Pcm16At(const std::uint8_t* p) {
+    return static_cast<std::int16_t>(p[0] | (p[1] << 8));
+}
+std::int16_t Pcm24At(const std::uint8_t* p) {
+    return static_cast<std::int16_t>(p[1] | (p[2] << 8));
+}
+std::int16_t Pcm32At(const std::uint8_t* p) {
+    return static_cast<std::int16_t>(static_cast<std::int32_t>(Le32(p)) >> 16);
+}
 std::int16_t Float32At(const std::uint8_t* p) {
     float v;
     std::memcpy(&v, p, sizeof v);
@@ -82,7 +99,9 @@ std::int16_t Float64At(const std::uint8_t* p) {
 
 }  // namespace
 
-WavFileSource::WavFileSource() { ResetCommon(); }
+WavFileSource::WavFileSource() {
+    ResetCommon();
+}
 
 void WavFileSource::Close() {
     m_file.reset();
@@ -121,7 +140,8 @@ int WavFileSource::ReadBlock(void* left, void* right) {
 bool WavFileSource::ParseHeader() {
     std::FILE* f = m_file.get();
     std::uint8_t riff[12];
-    if (!ReadExact(f, riff, sizeof riff) || std::memcmp(riff, "RIFF", 4) != 0 || std::memcmp(riff + 8, "WAVE", 4) != 0)
+    if (!ReadExact(f, riff, sizeof riff) || std::memcmp(riff, "RIFF", 4) != 0 ||
+        std::memcmp(riff + 8, "WAVE", 4) != 0)
         return false;
     bool haveFormat = false;
     for (;;) {
@@ -142,7 +162,8 @@ bool WavFileSource::ParseHeader() {
             const std::int64_t total = m_totalLength;
             std::int64_t frames = 0;
             if (m_formatTag == kTagMsAdpcm || m_formatTag == kTagImaAdpcm) {
-                if (m_adpcmFormat.blockAlign > 0) frames = m_adpcmFormat.samplesPerBlock * total / m_adpcmFormat.blockAlign;
+                if (m_adpcmFormat.blockAlign > 0)
+                    frames = m_adpcmFormat.samplesPerBlock * total / m_adpcmFormat.blockAlign;
             } else if (m_formatTag == kTagGsm) {
                 frames = total * kGsmBlockSamples / kGsmBlockBytes;
             } else if (m_fileBits != 0) {
@@ -151,7 +172,8 @@ bool WavFileSource::ParseHeader() {
             const std::int64_t duration = m_sampleRate > 0 ? frames / m_sampleRate : 0;
             m_duration = ClampToInt(duration);
             m_bitrate = ClampToInt(duration != 0 ? total / (duration * 125)
-                                                 : static_cast<std::int64_t>(m_fileBits) * m_channels * m_sampleRate / 1000);
+                                                 : static_cast<std::int64_t>(m_fileBits) * m_channels *
+                                                       m_sampleRate / 1000);
             return true;
         } else if (!Skip(f, size)) {
             return false;
@@ -194,7 +216,8 @@ bool WavFileSource::ParseFormat(std::uint32_t chunkSize) {
                 std::uint8_t ext[24];
                 if (!ReadExact(f, ext, sizeof ext)) return false;
                 rest -= 24;
-                m_floatSubFormat = Le16(ext + 8) == kTagFloat && std::memcmp(ext + 10, kSubFormatSuffix, 14) == 0;
+                m_floatSubFormat =
+                    Le16(ext + 8) == kTagFloat && std::memcmp(ext + 10, kSubFormatSuffix, 14) == 0;
             }
             [[fallthrough]];
         case kTagPcm:
@@ -262,11 +285,21 @@ bool WavFileSource::ChooseConverter() {
             case kTagPcm:
             case kTagExtensible:
                 switch (m_fileBits) {
-                    case 8: m_convert = &WavFileSource::ReadPcm8; outBits = 8; break;
-                    case 16: m_convert = &WavFileSource::ReadPcm16; break;
-                    case 24: m_convert = &WavFileSource::ReadPcm24; break;
-                    case 32: m_convert = &WavFileSource::ReadPcm32; break;
-                    default: return false;
+                    case 8:
+                        m_convert = &WavFileSource::ReadPcm8;
+                        outBits = 8;
+                        break;
+                    case 16:
+                        m_convert = &WavFileSource::ReadPcm16;
+                        break;
+                    case 24:
+                        m_convert = &WavFileSource::ReadPcm24;
+                        break;
+                    case 32:
+                        m_convert = &WavFileSource::ReadPcm32;
+                        break;
+                    default:
+                        return false;
                 }
                 m_readSize = ch * kBlockFrames * static_cast<std::size_t>(m_fileBits / 8);
                 break;
@@ -348,7 +381,8 @@ int WavFileSource::ReadPcm8(void* left, void* right) {
 }
 
 int WavFileSource::ReadPcm16(void* left, void* right) {
-    if (m_channels == 1) return static_cast<int>(ReadClamped(static_cast<std::uint8_t*>(left), kBlockFrames * 2) / 2);
+    if (m_channels == 1)
+        return static_cast<int>(ReadClamped(static_cast<std::uint8_t*>(left), kBlockFrames * 2) / 2);
     return Deinterleave<std::int16_t>(m_read.data(), ReadFrames(), m_channels, 2, left, right, Pcm16At);
 }
 
@@ -382,7 +416,8 @@ bool WavFileSource::DecodeBlock() {
     } else if (m_gsm) {
         // WAV49: a 65-byte block holds two frames, the first in 33 bytes and the second in 32.
         if (gsm_decode(m_gsm.get(), m_read.data(), m_decoded.data()) < 0 ||
-            gsm_decode(m_gsm.get(), m_read.data() + kGsmHalfBlockBytes, m_decoded.data() + kGsmFrameSamples) < 0)
+            gsm_decode(m_gsm.get(), m_read.data() + kGsmHalfBlockBytes, m_decoded.data() + kGsmFrameSamples) <
+                0)
             m_decodedCount = 0;
         else
             m_decodedCount = kGsmBlockSamples;

@@ -14,18 +14,21 @@ std::uint32_t Be32(const std::vector<std::uint8_t>& b, std::size_t at) {
 
 TEST(ImaAdpcm, ApplePacketsDecodeLikeLibsndfile) {
     // The AIFF reader relies on this packet decoder; a wrong header split or nibble order garbles IMA4.
-    if (!testsupport::HaveTool("ffmpeg") || !testsupport::HaveTool("sndfile-convert")) GTEST_SKIP() << "peer missing";
+    if (!testsupport::HaveTool("ffmpeg") || !testsupport::HaveTool("sndfile-convert"))
+        GTEST_SKIP() << "peer missing";
     testsupport::TempDir dir;
     const std::string aifc = dir.File("ima4.aifc");
-    ASSERT_EQ(testsupport::Run({"ffmpeg", "-v", "error", "-nostdin", "-y", "-f", "lavfi", "-i",
-                                "aevalsrc=0.95*sin(2*PI*300*t)+0.05*random(0)|0.7*sin(2*PI*2000*t*t):s=8000:d=0.3",
-                                "-c:a", "adpcm_ima_qt", "-f", "aiff", aifc}),
-              0);
+    ASSERT_EQ(
+        testsupport::Run({"ffmpeg", "-v", "error", "-nostdin", "-y", "-f", "lavfi", "-i",
+                          "aevalsrc=0.95*sin(2*PI*300*t)+0.05*random(0)|0.7*sin(2*PI*2000*t*t):s=8000:d=0.3",
+                          "-c:a", "adpcm_ima_qt", "-f", "aiff", aifc}),
+        0);
     const auto file = testsupport::ReadBytes(aifc);
     std::size_t pos = 12, data = 0, dataSize = 0;
     while (pos + 8 <= file.size()) {
         const std::uint32_t size = Be32(file, pos + 4);
-        if (std::string(file.begin() + static_cast<long>(pos), file.begin() + static_cast<long>(pos) + 4) == "SSND") {
+        if (std::string(file.begin() + static_cast<long>(pos), file.begin() + static_cast<long>(pos) + 4) ==
+            "SSND") {
             data = pos + 16;
             dataSize = size - 8;
             break;
@@ -40,8 +43,9 @@ TEST(ImaAdpcm, ApplePacketsDecodeLikeLibsndfile) {
     std::vector<std::int16_t> ours(blocks * 2 * ImaAdpcm::kApplePacketSamples);
     for (std::size_t b = 0; b < blocks; ++b)
         for (int c = 0; c < 2; ++c)
-            ImaAdpcm::DecodeApplePacket(file.data() + data + (2 * b + static_cast<std::size_t>(c)) * ImaAdpcm::kApplePacketBytes,
-                                        ours.data() + b * 2 * ImaAdpcm::kApplePacketSamples + static_cast<std::size_t>(c), 2);
+            ImaAdpcm::DecodeApplePacket(
+                file.data() + data + (2 * b + static_cast<std::size_t>(c)) * ImaAdpcm::kApplePacketBytes,
+                ours.data() + b * 2 * ImaAdpcm::kApplePacketSamples + static_cast<std::size_t>(c), 2);
     // FFmpeg carries a packet's predictor over from the previous packet when the header is close,
     // so libsndfile, which starts every packet from its header, is the reference.
     const std::string ref16 = dir.File("ref.wav");
@@ -52,7 +56,8 @@ TEST(ImaAdpcm, ApplePacketsDecodeLikeLibsndfile) {
 }
 
 TEST(ImaAdpcm, NibbleRuleClipsAndBoundsTheStepIndex) {
-    // Without clipping a loud signal wraps to the opposite sign; an unbounded index reads past the step table.
+    // Without clipping a loud signal wraps to the opposite sign; an unbounded index reads past the step
+    // table.
     ImaAdpcm::Channel ch;
     ch.predictor = 32000;
     ch.stepIndex = 88;

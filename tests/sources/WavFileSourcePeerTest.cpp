@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "sources/WavFileSource.h"
+#include "support/SourceDecode.h"
 #include "support/TestSupport.h"
 #include "support/WavBuilder.h"
-#include "support/SourceDecode.h"
 
 namespace {
 
@@ -20,13 +20,15 @@ enum class Peer { Ffmpeg, Sndfile };
 
 struct PeerCase {
     const char* name;
-    const char* input;  // "stereo", "mono" or "six": the generated 16-bit source signal
+    const char* input;              // "stereo", "mono" or "six": the generated 16-bit source signal
     std::vector<std::string> argv;  // IN and OUT stand for the source and the encoded file
     Peer peer;
     int tolerance;  // largest allowed sample difference
     int bits;       // delivered sample width
 };
-void PrintTo(const PeerCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const PeerCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 // One set of source signals for every case: noise and tones that reach near full scale, lengths
 // that end inside a block so partial blocks and drains across calls are exercised.
@@ -34,16 +36,18 @@ class WavPeer : public ::testing::TestWithParam<PeerCase> {
 protected:
     static void SetUpTestSuite() {
         s_dir = std::make_unique<TempDir>();
-        const std::string gen = "aevalsrc=0.9*sin(2*PI*440*t)+0.1*random(0)|0.6*sin(2*PI*1234*t*t)-0.3*random(1)";
-        testsupport::Run({"ffmpeg", "-v", "error", "-nostdin", "-y", "-f", "lavfi", "-i", gen + ":s=22050:d=1.3",
-                          "-c:a", "pcm_s16le", s_dir->File("stereo.wav")});
+        const std::string gen =
+            "aevalsrc=0.9*sin(2*PI*440*t)+0.1*random(0)|0.6*sin(2*PI*1234*t*t)-0.3*random(1)";
+        testsupport::Run({"ffmpeg", "-v", "error", "-nostdin", "-y", "-f", "lavfi", "-i",
+                          gen + ":s=22050:d=1.3", "-c:a", "pcm_s16le", s_dir->File("stereo.wav")});
         testsupport::Run({"ffmpeg", "-v", "error", "-nostdin", "-y", "-f", "lavfi", "-i",
                           "aevalsrc=0.95*sin(2*PI*300*t)*sin(2*PI*3*t)+0.05*random(0):s=8000:d=1.37", "-c:a",
                           "pcm_s16le", s_dir->File("mono.wav")});
-        testsupport::Run({"ffmpeg", "-v", "error", "-nostdin", "-y", "-f", "lavfi", "-i",
-                          "aevalsrc=0.1*random(0)|0.2*random(1)|0.3*random(2)|0.4*random(3)|0.5*random(4)|0.6*random(5)"
-                          ":s=11025:d=0.5:c=5.1",
-                          "-c:a", "pcm_s16le", s_dir->File("six.wav")});
+        testsupport::Run(
+            {"ffmpeg", "-v", "error", "-nostdin", "-y", "-f", "lavfi", "-i",
+             "aevalsrc=0.1*random(0)|0.2*random(1)|0.3*random(2)|0.4*random(3)|0.5*random(4)|0.6*random(5)"
+             ":s=11025:d=0.5:c=5.1",
+             "-c:a", "pcm_s16le", s_dir->File("six.wav")});
     }
     static void TearDownTestSuite() { s_dir.reset(); }
     static std::unique_ptr<TempDir> s_dir;
@@ -51,14 +55,16 @@ protected:
 std::unique_ptr<TempDir> WavPeer::s_dir;
 
 bool HaveTools(const std::vector<std::string>& tools) {
-    return std::all_of(tools.begin(), tools.end(), [](const std::string& t) { return testsupport::HaveTool(t); });
+    return std::all_of(tools.begin(), tools.end(),
+                       [](const std::string& t) { return testsupport::HaveTool(t); });
 }
 
 // The first two channels of an interleaved stream of `channels` channels.
 std::vector<std::int16_t> FirstTwo(const std::vector<std::int16_t>& all, int channels) {
     if (channels <= 2) return all;
     std::vector<std::int16_t> out;
-    for (std::size_t i = 0; i + static_cast<std::size_t>(channels) <= all.size(); i += static_cast<std::size_t>(channels)) {
+    for (std::size_t i = 0; i + static_cast<std::size_t>(channels) <= all.size();
+         i += static_cast<std::size_t>(channels)) {
         out.push_back(all[i]);
         out.push_back(all[i + 1]);
     }
@@ -87,7 +93,8 @@ TEST_P(WavPeer, DecodesLikeThePeer) {
         peerFile = s_dir->File(std::string(c.name) + "-ref.wav");
         ASSERT_EQ(testsupport::Run({"sndfile-convert", "-pcm16", out, peerFile}), 0);
     }
-    const std::vector<std::int16_t> ref = FirstTwo(testsupport::FfmpegDecodeS16(peerFile, channels), channels);
+    const std::vector<std::int16_t> ref =
+        FirstTwo(testsupport::FfmpegDecodeS16(peerFile, channels), channels);
     ASSERT_FALSE(ref.empty());
     ASSERT_EQ(ours.samples.size(), ref.size());
     int worst = 0;
@@ -99,7 +106,8 @@ TEST_P(WavPeer, DecodesLikeThePeer) {
             worstAt = i;
         }
     }
-    EXPECT_LE(worst, c.tolerance) << "at sample " << worstAt << ": " << ours.samples[worstAt] << " vs " << ref[worstAt];
+    EXPECT_LE(worst, c.tolerance) << "at sample " << worstAt << ": " << ours.samples[worstAt] << " vs "
+                                  << ref[worstAt];
     const std::int64_t frames = static_cast<std::int64_t>(ref.size()) / std::min(channels, 2);
     EXPECT_EQ(src.GetDuration(), frames / src.GetSampleRate());
     EXPECT_EQ(src.GetPosition(), src.GetTotalLength());
@@ -118,7 +126,9 @@ std::vector<std::string> Sox(std::vector<std::string> opts) {
     argv.push_back("OUT");
     return argv;
 }
-std::vector<std::string> Sf(const std::string& encoding) { return {"sndfile-convert", encoding, "IN", "OUT"}; }
+std::vector<std::string> Sf(const std::string& encoding) {
+    return {"sndfile-convert", encoding, "IN", "OUT"};
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Encodings, WavPeer,

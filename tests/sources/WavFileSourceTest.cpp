@@ -23,8 +23,8 @@ using testsupport::SimpleWav;
 using testsupport::TempDir;
 
 // Offsets inside a SimpleWav file.
-constexpr std::size_t kTagAt = 20, kChannelsAt = 22, kRateAt = 24, kAlignAt = 32, kBitsAt = 34, kCbSizeAt = 36,
-                      kSamplesPerBlockAt = 38, kNumCoefAt = 40;
+constexpr std::size_t kTagAt = 20, kChannelsAt = 22, kRateAt = 24, kAlignAt = 32, kBitsAt = 34,
+                      kCbSizeAt = 36, kSamplesPerBlockAt = 38, kNumCoefAt = 40;
 
 testsupport::Decoded DecodeBytes(const Bytes& bytes, int maxBlocks = 100000) {
     static const TempDir dir;  // one scratch file for the whole run keeps the many small cases quick
@@ -59,7 +59,8 @@ Bytes ExtensibleExtra(int validBits, int subTag) {
 
 // A mono MS ADPCM file: 256-byte blocks of 500 samples, the seven standard coefficient pairs.
 Bytes MsAdpcmWav(int blocks) {
-    const Bytes extra = Le16Bytes({32, 500, 7, 256, 0, 512, -256, 0, 0, 192, 64, 240, 0, 460, -208, 392, -232});
+    const Bytes extra =
+        Le16Bytes({32, 500, 7, 256, 0, 512, -256, 0, 0, 192, 64, 240, 0, 460, -208, 392, -232});
     Bytes data;
     for (int b = 0; b < blocks; ++b) {
         Bytes block(256, 0x17);
@@ -71,11 +72,13 @@ Bytes MsAdpcmWav(int blocks) {
 }
 
 Bytes ImaAdpcmWav() {
-    return Riff({Chunk("fmt ", FmtPayload(17, 1, 8000, 256, 4, Le16Bytes({2, 505}))), Chunk("data", Bytes(512, 0x35))});
+    return Riff({Chunk("fmt ", FmtPayload(17, 1, 8000, 256, 4, Le16Bytes({2, 505}))),
+                 Chunk("data", Bytes(512, 0x35))});
 }
 
 Bytes GsmWav() {
-    return Riff({Chunk("fmt ", FmtPayload(49, 1, 8000, 65, 0, Le16Bytes({2, 320}))), Chunk("data", Bytes(130, 0))});
+    return Riff(
+        {Chunk("fmt ", FmtPayload(49, 1, 8000, 65, 0, Le16Bytes({2, 320}))), Chunk("data", Bytes(130, 0))});
 }
 
 TEST(WavFileSource, ZeroDataSizeIsReadToTheEndOfTheFile) {
@@ -89,8 +92,8 @@ TEST(WavFileSource, ZeroDataSizeIsReadToTheEndOfTheFile) {
 
 TEST(WavFileSource, ChunksAfterTheDataAreNeverDecoded) {
     // Reading past the data size would turn a trailing tag chunk into clicks.
-    const Bytes file = Riff({Chunk("fmt ", FmtPayload(1, 1, 8000, 2, 16)), Chunk("data", Le16Bytes({1, 2, 3})),
-                             Chunk("LIST", Bytes(40, 'A'))});
+    const Bytes file = Riff({Chunk("fmt ", FmtPayload(1, 1, 8000, 2, 16)),
+                             Chunk("data", Le16Bytes({1, 2, 3})), Chunk("LIST", Bytes(40, 'A'))});
     const auto d = DecodeBytes(file);
     EXPECT_EQ(d.samples, (std::vector<std::int16_t>{1, 2, 3}));
 }
@@ -142,9 +145,10 @@ struct FloatCase {
 
 TEST(WavFileSource, FloatSamplesScaleAndClipInEveryLayout) {
     // Out-of-range floats used to wrap into loud noise; extensible float used to be read as integers.
-    const std::vector<FloatCase> cases = {{1.0, 32767},  {-1.0, -32768}, {0.5, 16383},
-                                          {-0.5, -16384}, {2.0, 32767},   {-3.0, -32768},
-                                          {1e30, 32767}, {0.0, 0},       {std::numeric_limits<double>::quiet_NaN(), 0}};
+    const std::vector<FloatCase> cases = {
+        {1.0, 32767},   {-1.0, -32768}, {0.5, 16383},
+        {-0.5, -16384}, {2.0, 32767},   {-3.0, -32768},
+        {1e30, 32767},  {0.0, 0},       {std::numeric_limits<double>::quiet_NaN(), 0}};
     std::vector<double> values;
     for (const auto& c : cases) values.push_back(c.value);
     struct Layout {
@@ -158,7 +162,8 @@ TEST(WavFileSource, FloatSamplesScaleAndClipInEveryLayout) {
                                          {"extensible float32", 0xFFFE, 32, ExtensibleExtra(32, 3)},
                                          {"extensible float64", 0xFFFE, 64, ExtensibleExtra(64, 3)}};
     for (const auto& layout : layouts) {
-        const auto d = DecodeBytes(SimpleWav(layout.tag, 1, 8000, layout.bits, FloatBytes(values, layout.bits), layout.extra));
+        const auto d = DecodeBytes(
+            SimpleWav(layout.tag, 1, 8000, layout.bits, FloatBytes(values, layout.bits), layout.extra));
         ASSERT_EQ(d.samples.size(), cases.size()) << layout.name;
         for (std::size_t i = 0; i < cases.size(); ++i)
             EXPECT_EQ(d.samples[i], cases[i].expected) << layout.name << " value " << cases[i].value;
@@ -167,7 +172,8 @@ TEST(WavFileSource, FloatSamplesScaleAndClipInEveryLayout) {
 
 TEST(WavFileSource, ExtensibleIntegerPcmIsReadByItsBitWidth) {
     // Only the float sub-format changes the reading; any other sub-format stays integer PCM.
-    const auto d = DecodeBytes(SimpleWav(0xFFFE, 1, 8000, 32, Bytes{0, 0, 0, 0x40, 0, 0, 0, 0xC0}, ExtensibleExtra(32, 1)));
+    const auto d = DecodeBytes(
+        SimpleWav(0xFFFE, 1, 8000, 32, Bytes{0, 0, 0, 0x40, 0, 0, 0, 0xC0}, ExtensibleExtra(32, 1)));
     EXPECT_EQ(d.samples, (std::vector<std::int16_t>{16384, -16384}));
 }
 
@@ -255,11 +261,19 @@ struct BadHeader {
     int width;
     std::uint32_t value;
 };
-void PrintTo(const BadHeader& b, std::ostream* os) { *os << b.name; }
+void PrintTo(const BadHeader& b, std::ostream* os) {
+    *os << b.name;
+}
 
-Bytes Pcm16Base() { return SimpleWav(1, 2, 8000, 16, Bytes(64, 0)); }
-Bytes Float32Base() { return SimpleWav(3, 1, 8000, 32, Bytes(64, 0)); }
-Bytes MsBase() { return MsAdpcmWav(1); }
+Bytes Pcm16Base() {
+    return SimpleWav(1, 2, 8000, 16, Bytes(64, 0));
+}
+Bytes Float32Base() {
+    return SimpleWav(3, 1, 8000, 32, Bytes(64, 0));
+}
+Bytes MsBase() {
+    return MsAdpcmWav(1);
+}
 
 class WavRejects : public ::testing::TestWithParam<BadHeader> {};
 
@@ -305,7 +319,11 @@ INSTANTIATE_TEST_SUITE_P(
 class WavDamaged : public ::testing::Test {
 protected:
     static std::vector<Bytes> Samples() {
-        std::vector<Bytes> files = {Pcm16Base(), Float32Base(), MsAdpcmWav(3), ImaAdpcmWav(), GsmWav(),
+        std::vector<Bytes> files = {Pcm16Base(),
+                                    Float32Base(),
+                                    MsAdpcmWav(3),
+                                    ImaAdpcmWav(),
+                                    GsmWav(),
                                     SimpleWav(0xFFFE, 6, 8000, 24, Bytes(600, 0x81), ExtensibleExtra(24, 1)),
                                     SimpleWav(6, 2, 8000, 8, Bytes(100, 0x55))};
         if (!testsupport::HaveTool("ffmpeg")) return files;
@@ -345,7 +363,9 @@ TEST_F(WavDamaged, RandomBytesAndCorruptHeadersNeverCrashOrHang) {
         } else {
             file = samples[rng() % samples.size()];
             const int flips = 1 + static_cast<int>(rng() % 6);
-            for (int i = 0; i < flips; ++i) file[12 + rng() % std::min<std::size_t>(file.size() - 12, 64)] = static_cast<std::uint8_t>(rng());
+            for (int i = 0; i < flips; ++i)
+                file[12 + rng() % std::min<std::size_t>(file.size() - 12, 64)] =
+                    static_cast<std::uint8_t>(rng());
         }
         DecodeBytes(file, 5000);
     }

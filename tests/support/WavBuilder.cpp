@@ -34,7 +34,8 @@ Bytes FmtPayload(int tag, int channels, std::uint32_t rate, int blockAlign, int 
 
 Bytes SimpleWav(int tag, int channels, std::uint32_t rate, int bits, const Bytes& data, const Bytes& extra) {
     const int blockAlign = channels * ((bits + 7) / 8);
-    return Riff({Chunk("fmt ", FmtPayload(tag, channels, rate, blockAlign, bits, extra)), Chunk("data", data)});
+    return Riff(
+        {Chunk("fmt ", FmtPayload(tag, channels, rate, blockAlign, bits, extra)), Chunk("data", data)});
 }
 
 Bytes Le16Bytes(const std::vector<int>& values) {
@@ -51,7 +52,8 @@ std::size_t FindChunk(const Bytes& file, const std::string& id) {
     while (pos + 8 <= file.size()) {
         const std::uint32_t size = file[pos + 4] | (file[pos + 5] << 8) | (file[pos + 6] << 16) |
                                    (static_cast<std::uint32_t>(file[pos + 7]) << 24);
-        if (std::string(file.begin() + static_cast<long>(pos), file.begin() + static_cast<long>(pos) + 4) == id)
+        if (std::string(file.begin() + static_cast<long>(pos), file.begin() + static_cast<long>(pos) + 4) ==
+            id)
             return pos + 8;
         pos += 8 + size + (size % 2);
     }

@@ -14,10 +14,12 @@ Bytes Chunk(const std::string& id, const Bytes& payload);
 Bytes Riff(const std::vector<Bytes>& chunks);
 
 /// The 16-byte PCM part of a format record followed by `extra` bytes (cbSize and on).
-Bytes FmtPayload(int tag, int channels, std::uint32_t rate, int blockAlign, int bits, const Bytes& extra = {});
+Bytes FmtPayload(int tag, int channels, std::uint32_t rate, int blockAlign, int bits,
+                 const Bytes& extra = {});
 
 /// A complete file with a "fmt " and a "data" chunk.
-Bytes SimpleWav(int tag, int channels, std::uint32_t rate, int bits, const Bytes& data, const Bytes& extra = {});
+Bytes SimpleWav(int tag, int channels, std::uint32_t rate, int bits, const Bytes& data,
+                const Bytes& extra = {});
 
 /// Little-endian bytes of 16-bit values.
 Bytes Le16Bytes(const std::vector<int>& values);
