@@ -152,34 +152,40 @@ bool WavFileSource::ParseHeader() {
             if (!ParseFormat(size)) return false;
             haveFormat = true;
         } else if (std::memcmp(header, "data", 4) == 0) {
-            if (!haveFormat) return false;
-            struct stat st {};
-            if (::fstat(::fileno(f), &st) != 0) return false;
-            const std::int64_t offset = ::ftello(f);
-            if (offset < 0) return false;
-            m_totalLength = size != 0 ? size : std::max<std::int64_t>(0, st.st_size - offset);
-            m_position = 0;
-            const std::int64_t total = m_totalLength;
-            std::int64_t frames = 0;
-            if (m_formatTag == kTagMsAdpcm || m_formatTag == kTagImaAdpcm) {
-                if (m_adpcmFormat.blockAlign > 0)
-                    frames = m_adpcmFormat.samplesPerBlock * total / m_adpcmFormat.blockAlign;
-            } else if (m_formatTag == kTagGsm) {
-                frames = total * kGsmBlockSamples / kGsmBlockBytes;
-            } else if (m_fileBits != 0) {
-                frames = total * 8 / m_fileBits / m_channels;
-            }
-            const std::int64_t duration = m_sampleRate > 0 ? frames / m_sampleRate : 0;
-            m_duration = ClampToInt(duration);
-            m_bitrate = ClampToInt(duration != 0 ? total / (duration * 125)
-                                                 : static_cast<std::int64_t>(m_fileBits) * m_channels *
-                                                       m_sampleRate / 1000);
-            return true;
+            return haveFormat && DescribeData(size);
         } else if (!Skip(f, size)) {
             return false;
         }
         if (!SkipToLetter(f)) return false;
     }
+}
+
+// The data chunk ends the header: its size (or, when 0, the rest of the file) is the progress
+// measure, and the stream figures follow from it.
+bool WavFileSource::DescribeData(std::uint32_t size) {
+    std::FILE* f = m_file.get();
+    struct stat st {};
+    if (::fstat(::fileno(f), &st) != 0) return false;
+    const std::int64_t offset = ::ftello(f);
+    if (offset < 0) return false;
+    m_totalLength = size != 0 ? size : std::max<std::int64_t>(0, st.st_size - offset);
+    m_position = 0;
+    const std::int64_t total = m_totalLength;
+    std::int64_t frames = 0;
+    if (m_formatTag == kTagMsAdpcm || m_formatTag == kTagImaAdpcm) {
+        if (m_adpcmFormat.blockAlign > 0)
+            frames = m_adpcmFormat.samplesPerBlock * total / m_adpcmFormat.blockAlign;
+    } else if (m_formatTag == kTagGsm) {
+        frames = total * kGsmBlockSamples / kGsmBlockBytes;
+    } else if (m_fileBits != 0) {
+        frames = total * 8 / m_fileBits / m_channels;
+    }
+    const std::int64_t duration = m_sampleRate > 0 ? frames / m_sampleRate : 0;
+    m_duration = ClampToInt(duration);
+    m_bitrate =
+        ClampToInt(duration != 0 ? total / (duration * 125)
+                                 : static_cast<std::int64_t>(m_fileBits) * m_channels * m_sampleRate / 1000);
+    return true;
 }
 
 bool WavFileSource::ParseFormat(std::uint32_t chunkSize) {

@@ -32,6 +32,7 @@ private:
 
     bool ParseHeader();
     bool ParseFormat(std::uint32_t chunkSize);
+    bool DescribeData(std::uint32_t size);
     bool ChooseConverter();
     /// Reads up to `want` bytes of the data chunk, never past its end; advances the position.
     std::size_t ReadClamped(std::uint8_t* dst, std::size_t want);
