@@ -107,7 +107,7 @@ void WavFileSource::Close() {
     m_file.reset();
     m_formatTag = 0;
     m_fileBits = 0;
-    m_floatSubFormat = false;
+    m_subFormat = 0;
     m_convert = nullptr;
     m_expand = nullptr;
     m_read = {};
@@ -202,7 +202,7 @@ bool WavFileSource::ParseFormat(std::uint32_t chunkSize) {
     // A rate of 0 would divide by zero in the duration; rates beyond int cannot be reported.
     if (rate == 0 || rate > static_cast<std::uint32_t>(INT_MAX) || channels < 1) return false;
     m_sampleRate = static_cast<int>(rate);
-    m_floatSubFormat = false;
+    m_subFormat = 0;
     m_msAdpcm.reset();
     m_imaAdpcm.reset();
     m_adpcmFormat = {};
@@ -222,8 +222,8 @@ bool WavFileSource::ParseFormat(std::uint32_t chunkSize) {
                 std::uint8_t ext[24];
                 if (!ReadExact(f, ext, sizeof ext)) return false;
                 rest -= 24;
-                m_floatSubFormat =
-                    Le16(ext + 8) == kTagFloat && std::memcmp(ext + 10, kSubFormatSuffix, 14) == 0;
+                if (std::memcmp(ext + 10, kSubFormatSuffix, 14) == 0)
+                    m_subFormat = static_cast<int>(Le16(ext + 8));
             }
             [[fallthrough]];
         case kTagPcm:
@@ -274,71 +274,73 @@ bool WavFileSource::ParseFormat(std::uint32_t chunkSize) {
 
 bool WavFileSource::ChooseConverter() {
     const std::size_t ch = static_cast<std::size_t>(m_channels);
-    bool isFloat = m_formatTag == kTagFloat || (m_formatTag == kTagExtensible && m_floatSubFormat);
+    // Extensible records say what they hold in the sub-format; float and G.711 there are read as
+    // such, every other sub-format as integer PCM of the record's bit width.
+    int tag = m_formatTag;
+    if (tag == kTagExtensible)
+        tag = (m_subFormat == kTagFloat || m_subFormat == kTagALaw || m_subFormat == kTagMuLaw) ? m_subFormat
+                                                                                                : kTagPcm;
     int outBits = 16;
     int decodedSamples = 0;
-    if (isFloat) {
-        if (m_fileBits == 32) {
-            m_convert = &WavFileSource::ReadFloat32;
-        } else if (m_fileBits == 64) {
-            m_convert = &WavFileSource::ReadFloat64;
-        } else {
-            return false;
-        }
-        m_readSize = ch * kBlockFrames * static_cast<std::size_t>(m_fileBits / 8);
-    } else {
-        switch (m_formatTag) {
-            case kTagPcm:
-            case kTagExtensible:
-                switch (m_fileBits) {
-                    case 8:
-                        m_convert = &WavFileSource::ReadPcm8;
-                        outBits = 8;
-                        break;
-                    case 16:
-                        m_convert = &WavFileSource::ReadPcm16;
-                        break;
-                    case 24:
-                        m_convert = &WavFileSource::ReadPcm24;
-                        break;
-                    case 32:
-                        m_convert = &WavFileSource::ReadPcm32;
-                        break;
-                    default:
-                        return false;
-                }
-                m_readSize = ch * kBlockFrames * static_cast<std::size_t>(m_fileBits / 8);
-                break;
-            case kTagALaw:
-            case kTagMuLaw:
-                m_expand = m_formatTag == kTagALaw ? &ALawToLinear : &MuLawToLinear;
-                m_convert = &WavFileSource::ReadG711;
-                m_readSize = ch * kBlockFrames;
-                break;
-            case kTagMsAdpcm:
-                if (!m_msAdpcm || !m_msAdpcm->IsUsable()) return false;
-                m_convert = &WavFileSource::ReadBlocks;
-                m_readSize = static_cast<std::size_t>(m_adpcmFormat.blockAlign);
-                decodedSamples = m_msAdpcm->SamplesPerBlock();
-                break;
-            case kTagImaAdpcm:
-                if (!m_imaAdpcm || !m_imaAdpcm->IsUsable()) return false;
-                m_convert = &WavFileSource::ReadBlocks;
-                m_readSize = static_cast<std::size_t>(m_adpcmFormat.blockAlign);
-                decodedSamples = m_imaAdpcm->SamplesPerBlock();
-                break;
-            case kTagGsm: {
-                m_gsm.reset(gsm_create());
-                int one = 1;
-                if (!m_gsm || gsm_option(m_gsm.get(), kGsmOptWav49, &one) < 0) return false;
-                m_convert = &WavFileSource::ReadBlocks;
-                m_readSize = kGsmBlockBytes;
-                decodedSamples = kGsmBlockSamples;
-                break;
+    switch (tag) {
+        case kTagPcm:
+            switch (m_fileBits) {
+                case 8:
+                    m_convert = &WavFileSource::ReadPcm8;
+                    outBits = 8;
+                    break;
+                case 16:
+                    m_convert = &WavFileSource::ReadPcm16;
+                    break;
+                case 24:
+                    m_convert = &WavFileSource::ReadPcm24;
+                    break;
+                case 32:
+                    m_convert = &WavFileSource::ReadPcm32;
+                    break;
+                default:
+                    return false;
             }
-            default:
+            m_readSize = ch * kBlockFrames * static_cast<std::size_t>(m_fileBits / 8);
+            break;
+        case kTagFloat:
+            if (m_fileBits == 32)
+                m_convert = &WavFileSource::ReadFloat32;
+            else if (m_fileBits == 64)
+                m_convert = &WavFileSource::ReadFloat64;
+            else
                 return false;
+            m_readSize = ch * kBlockFrames * static_cast<std::size_t>(m_fileBits / 8);
+            break;
+        case kTagALaw:
+        case kTagMuLaw:
+            m_expand = tag == kTagALaw ? &ALawToLinear : &MuLawToLinear;
+            m_convert = &WavFileSource::ReadG711;
+            m_readSize = ch * kBlockFrames;
+            break;
+        case kTagMsAdpcm:
+            if (!m_msAdpcm || !m_msAdpcm->IsUsable()) return false;
+            m_convert = &WavFileSource::ReadBlocks;
+            m_readSize = static_cast<std::size_t>(m_adpcmFormat.blockAlign);
+            decodedSamples = m_msAdpcm->SamplesPerBlock();
+            break;
+        case kTagImaAdpcm:
+            if (!m_imaAdpcm || !m_imaAdpcm->IsUsable()) return false;
+            m_convert = &WavFileSource::ReadBlocks;
+            m_readSize = static_cast<std::size_t>(m_adpcmFormat.blockAlign);
+            decodedSamples = m_imaAdpcm->SamplesPerBlock();
+            break;
+        case kTagGsm: {
+            m_gsm.reset(gsm_create());
+            int one = 1;
+            if (!m_gsm || gsm_option(m_gsm.get(), kGsmOptWav49, &one) < 0) return false;
+            m_convert = &WavFileSource::ReadBlocks;
+            m_readSize = kGsmBlockBytes;
+            decodedSamples = kGsmBlockSamples;
+            break;
         }
+        default:
+            return false;
     }
     m_bitsPerSample = outBits;
     m_bytesPerSample = outBits / 8;

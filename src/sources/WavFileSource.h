@@ -53,7 +53,7 @@ private:
     UniqueFile m_file;
     int m_formatTag = 0;
     int m_fileBits = 0;
-    bool m_floatSubFormat = false;  // extensible record whose sub-format is IEEE float
+    int m_subFormat = 0;  // format tag in an extensible record's sub-format GUID, 0 when none
     Converter m_convert = nullptr;
     Expander m_expand = nullptr;
     std::vector<std::uint8_t> m_read;

@@ -147,6 +147,7 @@ INSTANTIATE_TEST_SUITE_P(
         PeerCase{"FfmpegImaAdpcmStereo", "stereo", Ff({"-c:a", "adpcm_ima_wav"}), Peer::Sndfile, 0, 16},
         PeerCase{"FfmpegGsmMono", "mono", Ff({"-c:a", "libgsm_ms"}), Peer::Ffmpeg, 0, 16},
         PeerCase{"FfmpegSixChannels", "six", Ff({"-c:a", "pcm_s16le"}), Peer::Ffmpeg, 0, 16},
+        PeerCase{"FfmpegALawSixChannels", "six", Ff({"-c:a", "pcm_alaw"}), Peer::Ffmpeg, 0, 16},
         PeerCase{"SoxU8Mono", "mono", Sox({"-b", "8"}), Peer::Ffmpeg, 0, 8},
         PeerCase{"SoxS24Stereo", "stereo", Sox({"-b", "24"}), Peer::Ffmpeg, 0, 16},
         PeerCase{"SoxF64Stereo", "stereo", Sox({"-e", "floating-point", "-b", "64"}), Peer::Ffmpeg, 1, 16},

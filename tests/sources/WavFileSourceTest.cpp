@@ -171,10 +171,12 @@ TEST(WavFileSource, FloatSamplesScaleAndClipInEveryLayout) {
 }
 
 TEST(WavFileSource, ExtensibleIntegerPcmIsReadByItsBitWidth) {
-    // Only the float sub-format changes the reading; any other sub-format stays integer PCM.
-    const auto d = DecodeBytes(
-        SimpleWav(0xFFFE, 1, 8000, 32, Bytes{0, 0, 0, 0x40, 0, 0, 0, 0xC0}, ExtensibleExtra(32, 1)));
-    EXPECT_EQ(d.samples, (std::vector<std::int16_t>{16384, -16384}));
+    // Only float and G.711 sub-formats change the reading; PCM and unknown ones stay integer PCM.
+    for (int subTag : {1, 0x55}) {
+        const auto d = DecodeBytes(
+            SimpleWav(0xFFFE, 1, 8000, 32, Bytes{0, 0, 0, 0x40, 0, 0, 0, 0xC0}, ExtensibleExtra(32, subTag)));
+        EXPECT_EQ(d.samples, (std::vector<std::int16_t>{16384, -16384})) << "sub-format " << subTag;
+    }
 }
 
 TEST(WavFileSource, G711ExpandsEveryCodeLikeFfmpeg) {
