@@ -14,10 +14,6 @@
 static_assert(std::endian::native == std::endian::little,
               "16-bit PCM is read straight into the caller's buffer");
 
-void GsmDestroyer::operator()(gsm_state* handle) const noexcept {
-    gsm_destroy(handle);
-}
-
 namespace {
 
 constexpr int kTagPcm = 1;
@@ -34,7 +30,6 @@ constexpr int kGsmBlockBytes = 65;
 constexpr int kGsmHalfBlockBytes = 33;
 constexpr int kGsmBlockSamples = 320;
 constexpr int kGsmFrameSamples = 160;
-constexpr int kGsmOptWav49 = 4;  // GSM_OPT_WAV49
 
 // The sub-format GUID of an extensible record: its first two bytes are the format tag, the rest
 // is the fixed KSDATAFORMAT suffix.
@@ -331,9 +326,8 @@ bool WavFileSource::ChooseConverter() {
             decodedSamples = m_imaAdpcm->SamplesPerBlock();
             break;
         case kTagGsm: {
-            m_gsm.reset(gsm_create());
-            int one = 1;
-            if (!m_gsm || gsm_option(m_gsm.get(), kGsmOptWav49, &one) < 0) return false;
+            m_gsm = MakeGsmDecoder(true);
+            if (!m_gsm) return false;
             m_convert = &WavFileSource::ReadBlocks;
             m_readSize = kGsmBlockBytes;
             decodedSamples = kGsmBlockSamples;

@@ -6,14 +6,9 @@
 
 #include "platform/UniqueFile.h"
 #include "sources/AudioSource.h"
+#include "sources/GsmHandle.h"
 #include "sources/ImaAdpcm.h"
 #include "sources/MsAdpcm.h"
-
-struct gsm_state;
-struct GsmDestroyer {
-    void operator()(gsm_state* handle) const noexcept;
-};
-using GsmHandle = std::unique_ptr<gsm_state, GsmDestroyer>;
 
 /// RIFF WAVE reader with its own converters: integer PCM 8/16/24/32, IEEE float 32/64, G.711,
 /// MS ADPCM, IMA ADPCM and GSM 6.10 (WAV49 framing). Delivers 16-bit samples, except 8-bit PCM,
