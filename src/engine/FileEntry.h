@@ -1,0 +1,15 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+/// One listed input file: what probing it revealed and, after a successful conversion, its output.
+struct FileEntry {
+    std::string path;              // full path of the source, as added
+    std::int32_t channels = 0;     // channel count; not set for MPEG audio (kind 1000)
+    std::int32_t channelMode = 0;  // MPEG audio only: 0 stereo, 1 joint stereo, 2 dual channel, 3 mono
+    std::int32_t sampleRate = 0;   // Hz
+    std::int32_t bitrate = 0;      // kbit/s
+    std::int32_t duration = 0;     // whole seconds
+    std::int32_t kind = 0;         // SourceKind of the path
+    std::string outputPath;        // empty until a conversion of this entry succeeds
+};

@@ -1,0 +1,22 @@
+#include "platform/FileIdentity.h"
+
+#include <sys/stat.h>
+
+#include <filesystem>
+
+std::string NormalisedAbsolutePath(const std::string& path) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    fs::path p = fs::absolute(path, ec);
+    if (ec) p = path;
+    const fs::path resolved = fs::weakly_canonical(p, ec);
+    return (ec ? p.lexically_normal() : resolved.lexically_normal()).string();
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+    struct stat sa {
+    }, sb{};
+    if (::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0)
+        return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+    return NormalisedAbsolutePath(a) == NormalisedAbsolutePath(b);
+}
