@@ -187,6 +187,27 @@ TEST(Mp3Writer, FullDiskAtTheEndFails) {
     EXPECT_EQ(w.Finish(), 0);
 }
 
+TEST(Mp3Writer, ReopeningFinishesTheFirstFile) {
+    // Opening the next file must not drop the last frames and the ID3v1 block of the previous one.
+    TempDir dir;
+    const auto tone = mp3checks::Tone(22050, 44100, 1000.0);
+    const Encoding e{44100, 0, 1, 64, 3};
+    std::vector<std::uint8_t> v1(128, 0);
+    v1[0] = 'T', v1[1] = 'A', v1[2] = 'G';
+    ASSERT_EQ(EncodeFile(dir.File("finished.mp3"), e, tone, tone, {}, v1), 1);
+    Mp3Writer w;
+    ASSERT_EQ(w.Open(dir.File("reopened.mp3")), 1);
+    w.SetInputRate(44100);
+    w.SetChannels(1);
+    w.SetMode(3);
+    w.SetBitrate(64);
+    w.SetId3v1(v1.data());
+    ASSERT_EQ(w.Start(), 1);
+    ASSERT_EQ(w.Encode(tone.data(), nullptr, 22050), 1);
+    ASSERT_EQ(w.Open(dir.File("next.mp3")), 1);
+    EXPECT_TRUE(ReadBytes(dir.File("reopened.mp3")) == ReadBytes(dir.File("finished.mp3")));
+}
+
 TEST(Mp3Writer, StereoWithoutRightChannelFails) {
     // LAME answers a missing right buffer with zero bytes and no error: the audio would vanish.
     TempDir dir;
