@@ -12,3 +12,13 @@ find_path(RESAMPLE_INCLUDE_DIR libresample.h REQUIRED)
 add_library(Wavelorn::resample UNKNOWN IMPORTED)
 set_target_properties(Wavelorn::resample PROPERTIES IMPORTED_LOCATION ${RESAMPLE_LIBRARY}
   INTERFACE_INCLUDE_DIRECTORIES ${RESAMPLE_INCLUDE_DIR})
+
+# Decoders behind the decoding-library stand-in.
+pkg_check_modules(MPG123 REQUIRED IMPORTED_TARGET libmpg123)
+pkg_check_modules(FLUIDSYNTH REQUIRED IMPORTED_TARGET fluidsynth)
+pkg_check_modules(OPENMPT REQUIRED IMPORTED_TARGET libopenmpt)
+pkg_check_modules(AVFORMAT REQUIRED IMPORTED_TARGET libavformat)
+pkg_check_modules(AVCODEC REQUIRED IMPORTED_TARGET libavcodec)
+pkg_check_modules(AVUTIL REQUIRED IMPORTED_TARGET libavutil)
+pkg_check_modules(SWRESAMPLE REQUIRED IMPORTED_TARGET libswresample)
+pkg_check_modules(TAGLIB REQUIRED IMPORTED_TARGET taglib)
