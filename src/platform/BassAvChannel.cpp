@@ -51,6 +51,13 @@ bool Readable(const std::string& demuxer, const std::string& codec, const std::s
     return false;
 }
 
+// Containers whose stream duration is exactly the number of samples the decoder delivers.
+bool IsExactContainer(const std::string& demuxer) {
+    static const char* const kExact[] = {"wav", "aiff", "flac", "wv", "tta", "ape", "mov,mp4,m4a,3gp,3g2,mj2",
+                                         "adx", "mpc", "mpc8", "caf"};
+    return std::find(std::begin(kExact), std::end(kExact), demuxer) != std::end(kExact);
+}
+
 bool IsEightBit(AVSampleFormat fmt) { return fmt == AV_SAMPLE_FMT_U8 || fmt == AV_SAMPLE_FMT_U8P; }
 
 constexpr std::uint32_t kMaxChannels = 32;
@@ -88,20 +95,24 @@ std::unique_ptr<BassChannel> BassAvChannel::Open(const std::string& path, const 
     struct stat sb {};
     if (::stat(path.c_str(), &sb) == 0) d.fileEnd = static_cast<std::uint64_t>(sb.st_size);
 
-    // The length must be exactly what decoding delivers: take it from the stream when the
-    // container knows it, else add up the packet durations once and start again.
+    // The length must be exactly what decoding delivers. Containers whose header counts the
+    // decoded samples give it at once; for the others (Ogg, ASF, raw streams) the file is
+    // decoded once and then opened again.
     std::int64_t frames = 0;
-    if (st->duration != AV_NOPTS_VALUE && st->duration > 0 &&
+    if (IsExactContainer(ch->m_format->iformat->name) && st->duration != AV_NOPTS_VALUE && st->duration > 0 &&
         ch->m_format->duration_estimation_method != AVFMT_DURATION_FROM_BITRATE) {
         frames = av_rescale_q(st->duration, st->time_base, AVRational{1, rate});
     } else {
-        std::int64_t ticks = 0;
-        while (av_read_frame(ch->m_format, ch->m_packet) >= 0) {
-            if (ch->m_packet->stream_index == ch->m_stream && ch->m_packet->duration > 0)
-                ticks += ch->m_packet->duration;
-            av_packet_unref(ch->m_packet);
-        }
-        frames = av_rescale_q(ticks, st->time_base, AVRational{1, rate});
+        std::vector<std::uint8_t> scratch(std::size_t{1} << 16);
+        const std::size_t chunk = scratch.size() - scratch.size() % ch->FrameBytes();
+        std::uint64_t bytes = 0;
+        for (std::size_t n; (n = ch->Render(scratch.data(), chunk)) > 0;) bytes += n;
+        frames = static_cast<std::int64_t>(bytes / ch->FrameBytes());
+        swr_free(&ch->m_swr);
+        ch->m_swrFormat = -1;
+        ch->m_draining = ch->m_finished = false;
+        ch->m_pending.clear();
+        ch->m_pendingOffset = 0;
         if (!ch->OpenDecoder(path)) return nullptr;
     }
     if (frames <= 0) return nullptr;
