@@ -83,6 +83,8 @@ bool BassMidiChannel::StartSynth() {
     // Player time follows the rendered samples, not the wall clock.
     fluid_settings_setstr(m_settings, "player.timing-source", "sample");
     fluid_settings_setint(m_settings, "synth.lock-memory", 0);
+    // FluidSynth's default gain (0.2) leaves a single note some 30 dB below full scale.
+    fluid_settings_setnum(m_settings, "synth.gain", 0.5);
     fluid_settings_setint(m_settings, "synth.cpu-cores", 1);
     m_synth = new_fluid_synth(m_settings);
     if (!m_synth || fluid_synth_sfload(m_synth, m_soundFont.c_str(), 1) == FLUID_FAILED) return false;
