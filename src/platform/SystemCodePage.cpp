@@ -51,7 +51,13 @@ std::optional<std::string> Convert(const char* from, const char* to, const char*
         if (errno == E2BIG) continue;
         out.append(replacement);
         if (errno == EINVAL) break;  // truncated sequence at the end
-        const std::size_t skip = left < unit ? left : unit;
+        std::size_t skip = left < unit ? left : unit;
+        if (unit == 2 && left >= 4) {  // a surrogate pair is one character: one replacement
+            char16_t hi, lo;
+            std::memcpy(&hi, src, 2);
+            std::memcpy(&lo, src + 2, 2);
+            if (hi >= 0xD800 && hi < 0xDC00 && lo >= 0xDC00 && lo < 0xE000) skip = 4;
+        }
         src += skip;
         left -= skip;
         ::iconv(raw, nullptr, nullptr, nullptr, nullptr);
