@@ -38,7 +38,7 @@ std::string Id3v2Comment(const TagLib::ID3v2::Tag* tag) {
 }
 
 // The nine values in kFields order, UTF-8; all empty when the file has no tags.
-std::array<std::string, 9> ReadValues(const std::string& path, bool mpeg) {
+std::array<std::string, 9> ReadValues(const std::string& path, bool mpeg, bool music) {
     std::array<std::string, 9> v;
     if (mpeg) {
         // Opened as MPEG whatever the extension, as the decoder did.
@@ -49,6 +49,7 @@ std::array<std::string, 9> ReadValues(const std::string& path, bool mpeg) {
         v = {tag->title().to8Bit(true), tag->artist().to8Bit(true), tag->album().to8Bit(true),
              tag->genre().to8Bit(true), First(props, "DATE"), Id3v2Comment(file.ID3v2Tag()),
              First(props, "TRACKNUMBER"), First(props, "COMPOSER"), First(props, "COPYRIGHT")};
+        if (v[5].empty()) v[5] = First(props, "COMMENT");  // ffmpeg writes a TXXX "comment" frame
         if (v[5].empty()) v[5] = tag->comment().to8Bit(true);
         if (v[4].empty() && tag->year() > 0) v[4] = std::to_string(tag->year());
         if (v[6].empty() && tag->track() > 0) v[6] = std::to_string(tag->track());
@@ -57,6 +58,11 @@ std::array<std::string, 9> ReadValues(const std::string& path, bool mpeg) {
     TagLib::FileRef ref(path.c_str(), false);
     if (ref.isNull() || !ref.tag()) return v;
     const TagLib::Tag* tag = ref.tag();
+    if (music) {
+        // A module's "comment" is its list of sample names: only the song title is a tag.
+        v[0] = tag->title().to8Bit(true);
+        return v;
+    }
     const TagLib::PropertyMap props = ref.file()->properties();
     v = {tag->title().to8Bit(true), tag->artist().to8Bit(true), tag->album().to8Bit(true),
          tag->genre().to8Bit(true), First(props, "DATE"), tag->comment().to8Bit(true),
@@ -75,14 +81,16 @@ bool IsMpeg(std::uint32_t ctype) {
 const char* TAGS_Read(std::uint32_t handle, const char* format) {
     std::string path;
     bool mpeg = false;
+    bool music = false;
     {
         auto locked = LockBassLibrary();
         BassChannel* ch = locked.library ? locked.library->Find(handle) : nullptr;
         if (!ch || !format) return "";
         path = ch->Path();
         mpeg = IsMpeg(ch->Info().ctype);
+        music = ch->Info().music;
     }
-    auto values = ReadValues(path, mpeg);
+    auto values = ReadValues(path, mpeg, music);
     bool any = false;
     for (auto& value : values) {
         if (value.empty()) continue;
