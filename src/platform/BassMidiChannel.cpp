@@ -51,7 +51,8 @@ std::unique_ptr<BassChannel> BassMidiChannel::Open(const std::string& path, std:
     std::unique_ptr<BassMidiChannel> ch(new BassMidiChannel());
     ch->m_smf = ExtractStandardMidi(ReadSmallFile(path, kMaxMidiFile, fileSize));
     const auto seconds = MidiSongSeconds(ch->m_smf);
-    if (!seconds) return nullptr;
+    // A damaged delta time can announce years of silence: such a file is not a song.
+    if (!seconds || *seconds > 24 * 3600.0) return nullptr;
     const auto frames = static_cast<std::uint64_t>(std::llround(*seconds * rate));
     ch->m_path = path;
     ch->m_soundFont = soundFont;
