@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <cmath>
+#include <cstring>
 #include <iterator>
 
 #include "platform/Bass.h"
@@ -37,7 +38,13 @@ void SilenceMidiSynth() {
     for (int level = FLUID_PANIC; level <= FLUID_DBG; ++level) fluid_set_log_function(level, nullptr, nullptr);
 }
 
-bool IsSoundFont(const std::string& path) { return fluid_is_soundfont(path.c_str()) != 0; }
+bool IsSoundFont(const std::string& path) {
+    // Checked here rather than by FluidSynth, whose check of other files leaks in libinstpatch.
+    auto f = OpenFile(path.c_str(), "rb");
+    char riff[12];
+    return f && std::fread(riff, 1, sizeof riff, f.get()) == sizeof riff && std::memcmp(riff, "RIFF", 4) == 0 &&
+           std::memcmp(riff + 8, "sfbk", 4) == 0;
+}
 
 std::unique_ptr<BassChannel> OpenBassMidiStream(const std::string& path, std::uint32_t rate,
                                                 const std::string& soundFont) {

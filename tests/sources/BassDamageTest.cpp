@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <random>
 
 #include "sources/BassSource.h"
@@ -13,6 +15,7 @@ struct DamageCase {
     const char* name;
     std::vector<std::string> tool;  // empty: the file is written by the test itself
 };
+void PrintTo(const DamageCase& c, std::ostream* os) { *os << c.name; }
 
 class BassDamage : public ::testing::TestWithParam<DamageCase> {
 protected:

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -71,6 +73,7 @@ struct FormatCase {
     int bits;
     int kind;
 };
+void PrintTo(const FormatCase& c, std::ostream* os) { *os << c.name; }
 
 class BassFormats : public BassSourceTest, public ::testing::WithParamInterface<FormatCase> {};
 
@@ -202,6 +205,7 @@ struct HeaderCase {
     std::uint8_t bytes[4];
     int mode;
 };
+void PrintTo(const HeaderCase& c, std::ostream* os) { *os << c.name; }
 
 class FrameHeader : public ::testing::TestWithParam<HeaderCase> {};
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include "platform/SystemCodePage.h"
 #include "sources/BassSource.h"
 #include "sources/DecoderStartup.h"
@@ -92,6 +94,7 @@ struct AccentCase {
     const char* codePage;
     const char* title;
 };
+void PrintTo(const AccentCase& c, std::ostream* os) { *os << c.name; }
 
 class BassTagAccents : public BassTags, public ::testing::WithParamInterface<AccentCase> {};
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <string>
 
 #include "platform/SystemCodePage.h"
@@ -23,6 +25,7 @@ struct Utf8Case {
     std::string utf8;
     std::string ansi;
 };
+void PrintTo(const Utf8Case& c, std::ostream* os) { *os << c.name; }
 
 class Utf8ToAnsiCases : public ::testing::TestWithParam<Utf8Case> {};
 
@@ -59,6 +62,7 @@ struct AnsiCase {
     std::string ansi;
     std::string utf8;
 };
+void PrintTo(const AnsiCase& c, std::ostream* os) { *os << c.name; }
 
 class AnsiToUtf8Cases : public ::testing::TestWithParam<AnsiCase> {};
 
