@@ -12,7 +12,7 @@ constexpr std::uint64_t kNone = ~std::uint64_t{0};
 
 // The plug-ins whose formats are built in; basscd.dll is accepted but reads nothing here.
 constexpr std::array<const char*, 11> kKnownPlugins = {
-    "basscd.dll",   "bassflac.dll", "basswma.dll",  "basswv.dll",  "bass_aac.dll", "bass_adx.dll",
+    "basscd.dll",    "bassflac.dll", "basswma.dll",  "basswv.dll",   "bass_aac.dll", "bass_adx.dll",
     "bass_alac.dll", "bass_ape.dll", "bass_mpc.dll", "bass_spx.dll", "bass_tta.dll"};
 
 std::string FileName(const char* path) {
@@ -27,7 +27,9 @@ std::uint32_t RateOrDefault(std::uint32_t freq, const BassLibrary& lib) {
 
 }  // namespace
 
-std::uint32_t BASS_GetVersion() { return 0x02041100; }
+std::uint32_t BASS_GetVersion() {
+    return 0x02041100;
+}
 
 int BASS_SetConfig(std::uint32_t option, std::uint32_t value) {
     // There is no update thread to configure; the update period is accepted as 0 only.
@@ -40,7 +42,9 @@ int BASS_Init(int device, std::uint32_t freq, std::uint32_t, void*, const void*)
     return ResetBassLibrary(freq, true) ? 1 : 0;
 }
 
-int BASS_Free() { return ResetBassLibrary(0, false) ? 1 : 0; }
+int BASS_Free() {
+    return ResetBassLibrary(0, false) ? 1 : 0;
+}
 
 HPLUGIN BASS_PluginLoad(const char* file, std::uint32_t) {
     auto locked = LockBassLibrary();

@@ -57,8 +57,8 @@ int BASS_PluginFree(HPLUGIN handle);
 HSTREAM BASS_StreamCreateFile(int mem, const void* file, std::uint64_t offset, std::uint64_t length,
                               std::uint32_t flags);
 /// Tracker module rendered in 16-bit stereo at freq (0: the BASS_Init rate), played once.
-HMUSIC BASS_MusicLoad(int mem, const void* file, std::uint64_t offset, std::uint32_t length, std::uint32_t flags,
-                      std::uint32_t freq);
+HMUSIC BASS_MusicLoad(int mem, const void* file, std::uint64_t offset, std::uint32_t length,
+                      std::uint32_t flags, std::uint32_t freq);
 int BASS_StreamFree(HSTREAM handle);
 int BASS_MusicFree(HMUSIC handle);
 

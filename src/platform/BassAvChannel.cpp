@@ -46,7 +46,8 @@ bool Readable(const std::string& demuxer, const std::string& codec, const std::s
     for (const auto& f : Families()) {
         if (f.plugin && !plugins.count(f.plugin)) continue;
         if (std::find(f.demuxers.begin(), f.demuxers.end(), demuxer) == f.demuxers.end()) continue;
-        if (f.codecs.empty() || std::find(f.codecs.begin(), f.codecs.end(), codec) != f.codecs.end()) return true;
+        if (f.codecs.empty() || std::find(f.codecs.begin(), f.codecs.end(), codec) != f.codecs.end())
+            return true;
     }
     return false;
 }
@@ -54,18 +55,21 @@ bool Readable(const std::string& demuxer, const std::string& codec, const std::s
 // Containers whose stream duration is exactly the number of samples the decoder delivers.
 bool IsExactContainer(const std::string& demuxer) {
     static const char* const kExact[] = {"wav", "aiff", "flac", "wv", "tta", "ape", "mov,mp4,m4a,3gp,3g2,mj2",
-                                         "adx", "mpc", "mpc8", "caf"};
+                                         "adx", "mpc",  "mpc8", "caf"};
     return std::find(std::begin(kExact), std::end(kExact), demuxer) != std::end(kExact);
 }
 
-bool IsEightBit(AVSampleFormat fmt) { return fmt == AV_SAMPLE_FMT_U8 || fmt == AV_SAMPLE_FMT_U8P; }
+bool IsEightBit(AVSampleFormat fmt) {
+    return fmt == AV_SAMPLE_FMT_U8 || fmt == AV_SAMPLE_FMT_U8P;
+}
 
 constexpr std::uint32_t kMaxChannels = 32;
 constexpr int kMaxBadPackets = 256;
 
 }  // namespace
 
-std::unique_ptr<BassChannel> OpenBassFileStream(const std::string& path, const std::set<std::string>& plugins) {
+std::unique_ptr<BassChannel> OpenBassFileStream(const std::string& path,
+                                                const std::set<std::string>& plugins) {
     // MPEG audio goes to its own decoder, recognised by content like every other format.
     AVFormatContext* probe = nullptr;
     if (avformat_open_input(&probe, path.c_str(), nullptr, nullptr) < 0) return nullptr;
@@ -75,12 +79,14 @@ std::unique_ptr<BassChannel> OpenBassFileStream(const std::string& path, const s
     return BassAvChannel::Open(path, plugins);
 }
 
-std::unique_ptr<BassChannel> BassAvChannel::Open(const std::string& path, const std::set<std::string>& plugins) {
+std::unique_ptr<BassChannel> BassAvChannel::Open(const std::string& path,
+                                                 const std::set<std::string>& plugins) {
     std::unique_ptr<BassAvChannel> ch(new BassAvChannel());
     ch->m_path = path;
     if (!ch->OpenDecoder(path)) return nullptr;
     const AVStream* st = ch->m_format->streams[ch->m_stream];
-    if (!Readable(ch->m_format->iformat->name, avcodec_get_name(st->codecpar->codec_id), plugins)) return nullptr;
+    if (!Readable(ch->m_format->iformat->name, avcodec_get_name(st->codecpar->codec_id), plugins))
+        return nullptr;
 
     const int rate = ch->m_codec->sample_rate;
     const int channels = ch->m_codec->ch_layout.nb_channels;
@@ -206,11 +212,13 @@ bool BassAvChannel::Convert(const AVFrame* frame) {
     if (frame->nb_samples <= 0) return true;
     const AVSampleFormat outFormat = m_info.eightBit ? AV_SAMPLE_FMT_U8 : AV_SAMPLE_FMT_S16;
     const int inChannels = frame->ch_layout.nb_channels;
-    if (!m_swr || frame->format != m_swrFormat || frame->sample_rate != m_swrRate || inChannels != m_swrChannels) {
+    if (!m_swr || frame->format != m_swrFormat || frame->sample_rate != m_swrRate ||
+        inChannels != m_swrChannels) {
         swr_free(&m_swr);
         AVChannelLayout inLayout{}, outLayout{};
         if (frame->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC || inChannels <= 0)
-            av_channel_layout_default(&inLayout, inChannels > 0 ? inChannels : static_cast<int>(m_info.chans));
+            av_channel_layout_default(&inLayout,
+                                      inChannels > 0 ? inChannels : static_cast<int>(m_info.chans));
         else
             av_channel_layout_copy(&inLayout, &frame->ch_layout);
         if (inLayout.nb_channels == static_cast<int>(m_info.chans))
@@ -218,8 +226,9 @@ bool BassAvChannel::Convert(const AVFrame* frame) {
         else
             av_channel_layout_default(&outLayout, static_cast<int>(m_info.chans));
         const int inRate = frame->sample_rate > 0 ? frame->sample_rate : static_cast<int>(m_info.freq);
-        const int rc = swr_alloc_set_opts2(&m_swr, &outLayout, outFormat, static_cast<int>(m_info.freq), &inLayout,
-                                           static_cast<AVSampleFormat>(frame->format), inRate, 0, nullptr);
+        const int rc =
+            swr_alloc_set_opts2(&m_swr, &outLayout, outFormat, static_cast<int>(m_info.freq), &inLayout,
+                                static_cast<AVSampleFormat>(frame->format), inRate, 0, nullptr);
         av_channel_layout_uninit(&inLayout);
         av_channel_layout_uninit(&outLayout);
         if (rc < 0 || swr_init(m_swr) < 0) return false;
@@ -231,7 +240,8 @@ bool BassAvChannel::Convert(const AVFrame* frame) {
     if (room <= 0) return true;
     m_pending.resize(static_cast<std::size_t>(room) * FrameBytes());
     std::uint8_t* dst = m_pending.data();
-    const int n = swr_convert(m_swr, &dst, room, const_cast<const std::uint8_t**>(frame->extended_data), frame->nb_samples);
+    const int n = swr_convert(m_swr, &dst, room, const_cast<const std::uint8_t**>(frame->extended_data),
+                              frame->nb_samples);
     if (n < 0) return false;
     m_pending.resize(static_cast<std::size_t>(n) * FrameBytes());
     return true;

@@ -13,11 +13,11 @@ public:
         std::uint32_t chans = 0;
         bool eightBit = false;
         std::uint32_t ctype = 0;
-        std::uint64_t length = 0;                 // bytes of PCM
+        std::uint64_t length = 0;                     // bytes of PCM
         std::uint64_t fileStart = ~std::uint64_t{0};  // where the audio data begins
         std::uint64_t fileEnd = ~std::uint64_t{0};    // file size
-        bool music = false;                       // freed with BASS_MusicFree
-        bool padToLength = false;                 // synthesised: always delivers the whole length
+        bool music = false;                           // freed with BASS_MusicFree
+        bool padToLength = false;                     // synthesised: always delivers the whole length
     };
 
     BassChannel() = default;

@@ -20,11 +20,11 @@ public:
     /// Frees a channel of the given sort (music or stream); false when there is none.
     bool Remove(std::uint32_t handle, bool music);
 
-    std::set<std::string> plugins;                 // loaded plug-in file names
-    std::map<std::uint32_t, std::string> fonts;    // SoundFont paths by handle
-    std::string defaultFont;                       // empty: no default SoundFont
+    std::set<std::string> plugins;               // loaded plug-in file names
+    std::map<std::uint32_t, std::string> fonts;  // SoundFont paths by handle
+    std::string defaultFont;                     // empty: no default SoundFont
     std::uint32_t nextFont = 1;
-    std::string tagsText;                          // the last TAGS_Read result
+    std::string tagsText;  // the last TAGS_Read result
 
 private:
     std::uint32_t m_defaultRate;
@@ -43,7 +43,8 @@ LockedBassLibrary LockBassLibrary();
 bool ResetBassLibrary(std::uint32_t rate, bool create);
 
 /// Opens a file stream by content; null when no built-in decoder or loaded plug-in reads it.
-std::unique_ptr<BassChannel> OpenBassFileStream(const std::string& path, const std::set<std::string>& plugins);
+std::unique_ptr<BassChannel> OpenBassFileStream(const std::string& path,
+                                                const std::set<std::string>& plugins);
 std::unique_ptr<BassChannel> OpenBassMpegStream(const std::string& path);
 std::unique_ptr<BassChannel> OpenBassModule(const std::string& path, std::uint32_t rate);
 std::unique_ptr<BassChannel> OpenBassMidiStream(const std::string& path, std::uint32_t rate,

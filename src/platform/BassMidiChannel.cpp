@@ -35,15 +35,16 @@ std::int16_t ToS16(float v) {
 }  // namespace
 
 void SilenceMidiSynth() {
-    for (int level = FLUID_PANIC; level <= FLUID_DBG; ++level) fluid_set_log_function(level, nullptr, nullptr);
+    for (int level = FLUID_PANIC; level <= FLUID_DBG; ++level)
+        fluid_set_log_function(level, nullptr, nullptr);
 }
 
 bool IsSoundFont(const std::string& path) {
     // Checked here rather than by FluidSynth, whose check of other files leaks in libinstpatch.
     auto f = OpenFile(path.c_str(), "rb");
     char riff[12];
-    return f && std::fread(riff, 1, sizeof riff, f.get()) == sizeof riff && std::memcmp(riff, "RIFF", 4) == 0 &&
-           std::memcmp(riff + 8, "sfbk", 4) == 0;
+    return f && std::fread(riff, 1, sizeof riff, f.get()) == sizeof riff &&
+           std::memcmp(riff, "RIFF", 4) == 0 && std::memcmp(riff + 8, "sfbk", 4) == 0;
 }
 
 std::unique_ptr<BassChannel> OpenBassMidiStream(const std::string& path, std::uint32_t rate,
@@ -107,8 +108,8 @@ std::size_t BassMidiChannel::Render(std::uint8_t* out, std::size_t bytes) {
     const std::size_t frames = bytes / FrameBytes();
     m_left.resize(frames);
     m_right.resize(frames);
-    if (fluid_synth_write_float(m_synth, static_cast<int>(frames), m_left.data(), 0, 1, m_right.data(), 0, 1) !=
-        FLUID_OK)
+    if (fluid_synth_write_float(m_synth, static_cast<int>(frames), m_left.data(), 0, 1, m_right.data(), 0,
+                                1) != FLUID_OK)
         return 0;
     auto* pcm = reinterpret_cast<std::int16_t*>(out);
     for (std::size_t i = 0; i < frames; ++i) {

@@ -31,8 +31,9 @@ std::unique_ptr<BassChannel> BassModuleChannel::Open(const std::string& path, st
     // Played once, stopping at the song's end, and without random dither so renders repeat.
     const openmpt_module_initial_ctl ctls[] = {{"play.at_end", "stop"}, {"dither", "0"}, {nullptr, nullptr}};
     std::unique_ptr<BassModuleChannel> ch(new BassModuleChannel());
-    ch->m_module = openmpt_module_create_from_memory2(bytes.data(), bytes.size(), openmpt_log_func_silent, nullptr,
-                                                      openmpt_error_func_ignore, nullptr, nullptr, nullptr, ctls);
+    ch->m_module =
+        openmpt_module_create_from_memory2(bytes.data(), bytes.size(), openmpt_log_func_silent, nullptr,
+                                           openmpt_error_func_ignore, nullptr, nullptr, nullptr, ctls);
     if (!ch->m_module) return nullptr;
     openmpt_module_set_repeat_count(ch->m_module, 0);
     const double seconds = openmpt_module_get_duration_seconds(ch->m_module);
@@ -55,7 +56,7 @@ BassModuleChannel::~BassModuleChannel() {
 
 std::size_t BassModuleChannel::Render(std::uint8_t* out, std::size_t bytes) {
     const std::size_t frames = bytes / FrameBytes();
-    const std::size_t n = openmpt_module_read_interleaved_stereo(m_module, static_cast<std::int32_t>(m_info.freq),
-                                                                 frames, reinterpret_cast<std::int16_t*>(out));
+    const std::size_t n = openmpt_module_read_interleaved_stereo(
+        m_module, static_cast<std::int32_t>(m_info.freq), frames, reinterpret_cast<std::int16_t*>(out));
     return n * FrameBytes();
 }

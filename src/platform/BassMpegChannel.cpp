@@ -43,7 +43,8 @@ std::unique_ptr<BassChannel> BassMpegChannel::Open(const std::string& path) {
     const long* rates = nullptr;
     std::size_t count = 0;
     mpg123_rates(&rates, &count);
-    for (std::size_t i = 0; i < count; ++i) mpg123_format(mh, rates[i], MPG123_MONO | MPG123_STEREO, MPG123_ENC_SIGNED_16);
+    for (std::size_t i = 0; i < count; ++i)
+        mpg123_format(mh, rates[i], MPG123_MONO | MPG123_STEREO, MPG123_ENC_SIGNED_16);
     if (mpg123_open(mh, path.c_str()) != MPG123_OK) return nullptr;
     if (mpg123_scan(mh) != MPG123_OK) return nullptr;
     long rate = 0;
@@ -107,8 +108,8 @@ const std::vector<std::uint8_t>* BassMpegChannel::Id3Tag(std::uint32_t type) {
         if (file && type == BASS_TAG_ID3 && m_info.fileEnd >= 128 && m_info.fileEnd != ~std::uint64_t{0}) {
             slot->resize(128);
             if (::fseeko(file.get(), static_cast<off_t>(m_info.fileEnd - 128), SEEK_SET) != 0 ||
-                std::fread(slot->data(), 1, 128, file.get()) != 128 || (*slot)[0] != 'T' || (*slot)[1] != 'A' ||
-                (*slot)[2] != 'G')
+                std::fread(slot->data(), 1, 128, file.get()) != 128 || (*slot)[0] != 'T' ||
+                (*slot)[1] != 'A' || (*slot)[2] != 'G')
                 slot->clear();
         } else if (file && type == BASS_TAG_ID3V2 && m_id3v2Size > 0) {
             slot->resize(static_cast<std::size_t>(m_id3v2Size));

@@ -46,9 +46,9 @@ std::array<std::string, 9> ReadValues(const std::string& path, bool mpeg, bool m
         if (!file.isValid() || !file.tag()) return v;
         const TagLib::Tag* tag = file.tag();
         const TagLib::PropertyMap props = file.properties();
-        v = {tag->title().to8Bit(true), tag->artist().to8Bit(true), tag->album().to8Bit(true),
-             tag->genre().to8Bit(true), First(props, "DATE"), Id3v2Comment(file.ID3v2Tag()),
-             First(props, "TRACKNUMBER"), First(props, "COMPOSER"), First(props, "COPYRIGHT")};
+        v = {tag->title().to8Bit(true),   tag->artist().to8Bit(true), tag->album().to8Bit(true),
+             tag->genre().to8Bit(true),   First(props, "DATE"),       Id3v2Comment(file.ID3v2Tag()),
+             First(props, "TRACKNUMBER"), First(props, "COMPOSER"),   First(props, "COPYRIGHT")};
         if (v[5].empty()) v[5] = First(props, "COMMENT");  // ffmpeg writes a TXXX "comment" frame
         if (v[5].empty()) v[5] = tag->comment().to8Bit(true);
         if (v[4].empty() && tag->year() > 0) v[4] = std::to_string(tag->year());
@@ -64,9 +64,9 @@ std::array<std::string, 9> ReadValues(const std::string& path, bool mpeg, bool m
         return v;
     }
     const TagLib::PropertyMap props = ref.file()->properties();
-    v = {tag->title().to8Bit(true), tag->artist().to8Bit(true), tag->album().to8Bit(true),
-         tag->genre().to8Bit(true), First(props, "DATE"), tag->comment().to8Bit(true),
-         First(props, "TRACKNUMBER"), First(props, "COMPOSER"), First(props, "COPYRIGHT")};
+    v = {tag->title().to8Bit(true),   tag->artist().to8Bit(true), tag->album().to8Bit(true),
+         tag->genre().to8Bit(true),   First(props, "DATE"),       tag->comment().to8Bit(true),
+         First(props, "TRACKNUMBER"), First(props, "COMPOSER"),   First(props, "COPYRIGHT")};
     if (v[4].empty() && tag->year() > 0) v[4] = std::to_string(tag->year());
     if (v[6].empty() && tag->track() > 0) v[6] = std::to_string(tag->track());
     return v;

@@ -97,7 +97,8 @@ std::vector<std::uint8_t> ExtractStandardMidi(const std::vector<std::uint8_t>& f
     std::size_t pos = 12;
     while (pos + 8 <= file.size()) {
         const std::uint64_t size = Le32(&file[pos + 4]);
-        if (std::equal(file.begin() + static_cast<std::ptrdiff_t>(pos), file.begin() + static_cast<std::ptrdiff_t>(pos) + 4, "data")) {
+        if (std::equal(file.begin() + static_cast<std::ptrdiff_t>(pos),
+                       file.begin() + static_cast<std::ptrdiff_t>(pos) + 4, "data")) {
             if (pos + 8 + size > file.size()) return {};
             return {file.begin() + static_cast<std::ptrdiff_t>(pos + 8),
                     file.begin() + static_cast<std::ptrdiff_t>(pos + 8 + size)};
@@ -122,7 +123,8 @@ std::optional<double> MidiSongSeconds(const std::vector<std::uint8_t>& smf) {
     while (found < tracks && pos + 8 <= smf.size()) {
         const std::uint64_t size = Be32(&smf[pos + 4]);
         if (pos + 8 + size > smf.size()) return std::nullopt;
-        if (std::equal(smf.begin() + static_cast<std::ptrdiff_t>(pos), smf.begin() + static_cast<std::ptrdiff_t>(pos) + 4, "MTrk")) {
+        if (std::equal(smf.begin() + static_cast<std::ptrdiff_t>(pos),
+                       smf.begin() + static_cast<std::ptrdiff_t>(pos) + 4, "MTrk")) {
             auto last = ScanTrack(&smf[pos + 8], static_cast<std::size_t>(size), tempos);
             if (!last) return std::nullopt;
             lastTick = std::max(lastTick, *last);

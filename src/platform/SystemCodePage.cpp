@@ -24,7 +24,9 @@ std::string LocaleCodeset() {
     return codeset.empty() ? std::string("ANSI_X3.4-1968") : codeset;
 }
 
-const char* Utf16Name() { return std::endian::native == std::endian::little ? "UTF-16LE" : "UTF-16BE"; }
+const char* Utf16Name() {
+    return std::endian::native == std::endian::little ? "UTF-16LE" : "UTF-16BE";
+}
 
 struct IconvCloser {
     void operator()(void* cd) const noexcept { ::iconv_close(static_cast<iconv_t>(cd)); }
@@ -84,7 +86,8 @@ void SetSystemCodePage(const std::string& codeset) {
 
 std::optional<std::string> Utf16ToSystemCodePage(std::u16string_view text) {
     const std::string cp = SystemCodePage();
-    return Convert(Utf16Name(), cp.c_str(), reinterpret_cast<const char*>(text.data()), text.size() * 2, 2, "?");
+    return Convert(Utf16Name(), cp.c_str(), reinterpret_cast<const char*>(text.data()), text.size() * 2, 2,
+                   "?");
 }
 
 std::optional<std::u16string> SystemCodePageToUtf16(std::string_view text) {

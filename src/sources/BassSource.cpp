@@ -1,11 +1,11 @@
 #include "sources/BassSource.h"
 
+#include <strings.h>
 #include <sys/types.h>
 
 #include <array>
 #include <climits>
 #include <cstring>
-#include <strings.h>
 
 #include "platform/Bass.h"
 #include "platform/BassMidi.h"
@@ -23,13 +23,12 @@ constexpr int kKindMidi = 3;
 constexpr char kTagFormat[] = "%TRCK\n%TITL\n%ARTI\n%ALBM\n%GNRE\n%YEAR\n%CMNT\n%COMP\n%COPY";
 
 // kbit/s by [MPEG-1 or lower sampling frequencies][layer index][bit-rate index].
-constexpr int kBitrates[2][3][15] = {
-    {{0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448},
-     {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384},
-     {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320}},
-    {{0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256},
-     {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160},
-     {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160}}};
+constexpr int kBitrates[2][3][15] = {{{0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448},
+                                      {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384},
+                                      {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320}},
+                                     {{0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256},
+                                      {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160},
+                                      {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160}}};
 
 int KindFromPath(const char* path) {
     const char* dot = std::strrchr(path, '.');
@@ -92,7 +91,8 @@ int BassSource::Open(const char* path, int renderRate) {
     } else {
         m_handle = BASS_StreamCreateFile(0, path, 0, 0, BASS_STREAM_DECODE);
         if (!m_handle) {
-            m_handle = BASS_MusicLoad(0, path, 0, 0, BASS_STREAM_DECODE | BASS_MUSIC_PRESCAN | BASS_MUSIC_RAMP, rate);
+            m_handle = BASS_MusicLoad(0, path, 0, 0,
+                                      BASS_STREAM_DECODE | BASS_MUSIC_PRESCAN | BASS_MUSIC_RAMP, rate);
             if (m_handle) m_kind = kKindModule;
         }
     }
@@ -103,7 +103,8 @@ int BassSource::Open(const char* path, int renderRate) {
 
     const std::uint64_t length = BASS_ChannelGetLength(m_handle, BASS_POS_BYTE);
     BASS_CHANNELINFO info{};
-    if (length == 0 || length == ~std::uint64_t{0} || !BASS_ChannelGetInfo(m_handle, &info) || info.chans == 0) {
+    if (length == 0 || length == ~std::uint64_t{0} || !BASS_ChannelGetInfo(m_handle, &info) ||
+        info.chans == 0) {
         Close();
         return 0;
     }
@@ -226,8 +227,8 @@ int BassSource::ReadTags(TagSet& tags) {
     else if (Utf8ToAnsi(raw, text) != 0)
         return 0;
 
-    std::array<std::string*, 8> fields = {&tags.track, &tags.title,   &tags.artist,  &tags.album,
-                                          &tags.genre, &tags.year,    &tags.comment, &tags.composer};
+    std::array<std::string*, 8> fields = {&tags.track, &tags.title, &tags.artist,  &tags.album,
+                                          &tags.genre, &tags.year,  &tags.comment, &tags.composer};
     std::size_t pos = 0;
     for (std::string* field : fields) {
         const std::size_t lf = text.find('\n', pos);

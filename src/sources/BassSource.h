@@ -16,8 +16,8 @@ public:
     int Open(const char* path, int renderRate) override;  // renderRate: MIDI and modules, 0 = 44100
     int ReadBlock(void* left, void* right) override;
     std::int64_t GetPosition() override;
-    const std::uint8_t* GetId3v1Tag() override;                // kind 1 only
-    const std::uint8_t* GetId3v2Tag(int& size) override;       // kind 1 only
+    const std::uint8_t* GetId3v1Tag() override;           // kind 1 only
+    const std::uint8_t* GetId3v2Tag(int& size) override;  // kind 1 only
     int ReadTags(TagSet& tags) override;
 
     int GetStreamKind() const { return m_kind; }

@@ -9,7 +9,8 @@ DecoderStartupResult StartDecodingLibraries(const std::string& executableFolder)
     BASS_SetConfig(BASS_CONFIG_UPDATEPERIOD, 0);
     if (!BASS_Init(0, 44100, 0, nullptr, nullptr)) return DecoderStartupResult::InitFailed;
     if (!executableFolder.empty() && executableFolder.back() == '/') {
-        for (const char* plugin : kDecoderPlugins) BASS_PluginLoad((executableFolder + "addons/" + plugin).c_str(), 0);
+        for (const char* plugin : kDecoderPlugins)
+            BASS_PluginLoad((executableFolder + "addons/" + plugin).c_str(), 0);
     }
     return DecoderStartupResult::Started;
 }

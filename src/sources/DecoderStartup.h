@@ -14,7 +14,7 @@ inline constexpr const char* kDecoderInitFailedMessage = "Failed to initialize t
 
 /// Plug-in file names, in load order, looked for in "addons/" beside the executable.
 inline constexpr const char* kDecoderPlugins[] = {
-    "basscd.dll",    "bassflac.dll", "basswma.dll",  "basswv.dll",  "bass_aac.dll", "bass_adx.dll",
+    "basscd.dll",    "bassflac.dll", "basswma.dll",  "basswv.dll",   "bass_aac.dll", "bass_adx.dll",
     "bass_alac.dll", "bass_ape.dll", "bass_mpc.dll", "bass_spx.dll", "bass_tta.dll"};
 
 inline constexpr const char* kMidiSoundFontName = "ct4mgm.sf2";

@@ -27,7 +27,10 @@ int Utf8ToAnsi(const char* utf8, std::string& ansi) {
     while (*p) {
         const unsigned lead = *p++;
         int trail = lead < 0x80 ? 0 : lead < 0xE0 ? 1 : lead < 0xF0 ? 2 : 3;
-        std::uint32_t cp = trail == 0 ? lead : trail == 1 ? (lead & 0x3F) : trail == 2 ? (lead & 0x0F) : (lead & 0x07);
+        std::uint32_t cp = trail == 0   ? lead
+                           : trail == 1 ? (lead & 0x3F)
+                           : trail == 2 ? (lead & 0x0F)
+                                        : (lead & 0x07);
         bool cut = false;
         for (; trail > 0; --trail) {
             if (!*p) {
@@ -52,7 +55,8 @@ int AnsiToUtf8(const char* ansi, std::string& utf8) {
     for (std::size_t i = 0; i < wide->size(); ++i) {
         std::uint32_t c = (*wide)[i];
         // A surrogate pair is one character: four bytes, never two three-byte halves.
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < wide->size() && (*wide)[i + 1] >= 0xDC00 && (*wide)[i + 1] < 0xE000)
+        if (c >= 0xD800 && c < 0xDC00 && i + 1 < wide->size() && (*wide)[i + 1] >= 0xDC00 &&
+            (*wide)[i + 1] < 0xE000)
             c = 0x10000 + ((c - 0xD800) << 10) + ((*wide)[++i] - 0xDC00);
         if (c < 0x80) {
             out += static_cast<char>(c);

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <ostream>
-
 #include <random>
 
 #include "sources/BassSource.h"
@@ -15,7 +14,9 @@ struct DamageCase {
     const char* name;
     std::vector<std::string> tool;  // empty: the file is written by the test itself
 };
-void PrintTo(const DamageCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const DamageCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class BassDamage : public ::testing::TestWithParam<DamageCase> {
 protected:
@@ -46,7 +47,8 @@ TEST_P(BassDamage, TruncatedCorruptedAndRandomFilesFailOrEnd) {
     const std::string good = m_dir.File(std::string("good-") + c.name);
     if (c.tool.empty()) {
         const std::string ext = std::string(c.name).substr(std::string(c.name).rfind('.'));
-        testsupport::WriteBytes(good, ext == ".mod" ? testsupport::TinyModFile() : testsupport::TinyMidiFile());
+        testsupport::WriteBytes(good,
+                                ext == ".mod" ? testsupport::TinyModFile() : testsupport::TinyMidiFile());
     } else {
         const std::string wav = m_dir.File("src.wav");
         ASSERT_TRUE(testsupport::MakeToneWav(wav, 44100, 2, 0.3));
@@ -85,7 +87,8 @@ INSTANTIATE_TEST_SUITE_P(
                       DamageCase{"a.ogg", {"oggenc", "-Q", "-o", "OUT", "IN"}},
                       DamageCase{"a.wma", {"ffmpeg", "-v", "quiet", "-i", "IN", "-c:a", "wmav2", "OUT"}},
                       DamageCase{"a.tta", {"ffmpeg", "-v", "quiet", "-i", "IN", "-c:a", "tta", "OUT"}},
-                      DamageCase{"a.wav", {"sox", "IN", "OUT"}}, DamageCase{"a.mid", {}}, DamageCase{"a.mod", {}}),
+                      DamageCase{"a.wav", {"sox", "IN", "OUT"}}, DamageCase{"a.mid", {}},
+                      DamageCase{"a.mod", {}}),
     [](const auto& info) {
         std::string n = info.param.name;
         return n.substr(n.rfind('.') + 1);

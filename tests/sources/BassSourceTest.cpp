@@ -1,11 +1,10 @@
 #include <gtest/gtest.h>
 
-#include <ostream>
-
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <ostream>
 #include <random>
 
 #include "sources/BassSource.h"
@@ -30,8 +29,10 @@ protected:
         const std::string out = m_dir.File(name);
         std::vector<std::string> argv;
         for (const auto& a : tool) argv.push_back(a == "IN" ? wav : a == "OUT" ? out : a);
-        if (tool.empty()) std::filesystem::copy_file(wav, out);
-        else if (testsupport::Run(argv) != 0) return {};
+        if (tool.empty())
+            std::filesystem::copy_file(wav, out);
+        else if (testsupport::Run(argv) != 0)
+            return {};
         return out;
     }
 
@@ -50,7 +51,8 @@ Decoded ReadAll(BassSource& src, int maxCalls = 100000) {
     const int outCh = src.GetOutputChannels();
     const int bps = src.GetBitsPerSample() / 8;
     std::vector<std::uint8_t> left(kBlockFrames * 2), right(kBlockFrames * 2);
-    for (int n; d.calls < maxCalls && (n = src.ReadBlock(left.data(), outCh == 2 ? right.data() : nullptr)) > 0;) {
+    for (int n;
+         d.calls < maxCalls && (n = src.ReadBlock(left.data(), outCh == 2 ? right.data() : nullptr)) > 0;) {
         ++d.calls;
         d.maxFrames = std::max(d.maxFrames, n);
         d.bytes += static_cast<std::int64_t>(n) * src.GetChannels() * bps;
@@ -73,7 +75,9 @@ struct FormatCase {
     int bits;
     int kind;
 };
-void PrintTo(const FormatCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const FormatCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class BassFormats : public BassSourceTest, public ::testing::WithParamInterface<FormatCase> {};
 
@@ -117,9 +121,12 @@ INSTANTIATE_TEST_SUITE_P(
         FormatCase{"alac.m4a", {"ffmpeg", "-v", "quiet", "-i", "IN", "-c:a", "alac", "OUT"}, 44100, 2, 16, 0},
         FormatCase{"tone.aac", {"ffmpeg", "-v", "quiet", "-i", "IN", "-c:a", "aac", "OUT"}, 44100, 2, 16, 0},
         FormatCase{"tone.tta", {"ffmpeg", "-v", "quiet", "-i", "IN", "-c:a", "tta", "OUT"}, 44100, 2, 16, 0},
-        FormatCase{"tone.wma", {"ffmpeg", "-v", "quiet", "-i", "IN", "-c:a", "wmav2", "OUT"}, 44100, 2, 16, 0},
-        FormatCase{"tone.adx", {"ffmpeg", "-v", "quiet", "-i", "IN", "-c:a", "adpcm_adx", "OUT"}, 44100, 2, 16, 0},
-        FormatCase{"tone.spx", {"ffmpeg", "-v", "quiet", "-i", "IN", "-c:a", "libspeex", "OUT"}, 16000, 1, 16, 0},
+        FormatCase{
+            "tone.wma", {"ffmpeg", "-v", "quiet", "-i", "IN", "-c:a", "wmav2", "OUT"}, 44100, 2, 16, 0},
+        FormatCase{
+            "tone.adx", {"ffmpeg", "-v", "quiet", "-i", "IN", "-c:a", "adpcm_adx", "OUT"}, 44100, 2, 16, 0},
+        FormatCase{
+            "tone.spx", {"ffmpeg", "-v", "quiet", "-i", "IN", "-c:a", "libspeex", "OUT"}, 16000, 1, 16, 0},
         FormatCase{"six.wav", {}, 44100, 6, 16, 0}),
     [](const auto& info) {
         std::string n = info.param.name;
@@ -181,9 +188,8 @@ TEST_F(BassSourceTest, Mp3ChannelModeComesFromTheFirstFrameHeader) {
     };
     for (const Case& c : {Case{"j", 2, 1}, Case{"s", 2, 0}, Case{"m", 1, 3}}) {
         SCOPED_TRACE(c.mode);
-        const std::string path =
-            Encode(std::string("mode-") + c.mode + ".mp3", {"lame", "--quiet", "-m", c.mode, "IN", "OUT"}, 44100,
-                   c.channels);
+        const std::string path = Encode(std::string("mode-") + c.mode + ".mp3",
+                                        {"lame", "--quiet", "-m", c.mode, "IN", "OUT"}, 44100, c.channels);
         BassSource src;
         ASSERT_NE(src.Open(path.c_str(), 0), 0);
         EXPECT_EQ(src.GetChannelMode(), c.expected);
@@ -205,7 +211,9 @@ struct HeaderCase {
     std::uint8_t bytes[4];
     int mode;
 };
-void PrintTo(const HeaderCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const HeaderCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class FrameHeader : public ::testing::TestWithParam<HeaderCase> {};
 
@@ -214,18 +222,17 @@ TEST_P(FrameHeader, ReservedOrFreeFormatFieldsAreRejected) {
     EXPECT_EQ(BassSource::ChannelModeFromFrameHeader(GetParam().bytes), GetParam().mode);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Fields, FrameHeader,
-    ::testing::Values(HeaderCase{"Mpeg1Layer3Joint", {0xFF, 0xFB, 0x90, 0x44}, 1},
-                      HeaderCase{"Mpeg2Layer3Mono", {0xFF, 0xF3, 0x80, 0xC4}, 3},
-                      HeaderCase{"Mpeg25Layer2Dual", {0xFF, 0xE5, 0x40, 0x80}, 2},
-                      HeaderCase{"Mpeg1Layer1Stereo", {0xFF, 0xFF, 0xE0, 0x00}, 0},
-                      HeaderCase{"NoSync", {0xFF, 0x7B, 0x90, 0x44}, -1},
-                      HeaderCase{"ReservedVersion", {0xFF, 0xEB, 0x90, 0x44}, -1},
-                      HeaderCase{"ReservedLayer", {0xFF, 0xF9, 0x90, 0x44}, -1},
-                      HeaderCase{"FreeFormat", {0xFF, 0xFB, 0x00, 0x44}, -1},
-                      HeaderCase{"BadBitrate", {0xFF, 0xFB, 0xF0, 0x44}, -1}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Fields, FrameHeader,
+                         ::testing::Values(HeaderCase{"Mpeg1Layer3Joint", {0xFF, 0xFB, 0x90, 0x44}, 1},
+                                           HeaderCase{"Mpeg2Layer3Mono", {0xFF, 0xF3, 0x80, 0xC4}, 3},
+                                           HeaderCase{"Mpeg25Layer2Dual", {0xFF, 0xE5, 0x40, 0x80}, 2},
+                                           HeaderCase{"Mpeg1Layer1Stereo", {0xFF, 0xFF, 0xE0, 0x00}, 0},
+                                           HeaderCase{"NoSync", {0xFF, 0x7B, 0x90, 0x44}, -1},
+                                           HeaderCase{"ReservedVersion", {0xFF, 0xEB, 0x90, 0x44}, -1},
+                                           HeaderCase{"ReservedLayer", {0xFF, 0xF9, 0x90, 0x44}, -1},
+                                           HeaderCase{"FreeFormat", {0xFF, 0xFB, 0x00, 0x44}, -1},
+                                           HeaderCase{"BadBitrate", {0xFF, 0xFB, 0xF0, 0x44}, -1}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(BassSourceTest, DamagedFirstFrameHeaderLeavesModeUnknownButOpens) {
     // A bad header at the start of the audio data must not fail Open nor invent a mode.
@@ -293,7 +300,8 @@ TEST_F(BassSourceTest, Id3BlocksAreCopiedOnlyWhenTheMp3HasThem) {
 
 TEST_F(BassSourceTest, FlacWithId3BlockIsKindZeroAndGivesNoId3) {
     // Only MP3 inputs hand raw ID3 blocks to the MP3 writer, whatever the file carries.
-    const std::string mp3 = Encode("tagged.mp3", {"lame", "--quiet", "--id3v2-only", "--tt", "T", "IN", "OUT"});
+    const std::string mp3 =
+        Encode("tagged.mp3", {"lame", "--quiet", "--id3v2-only", "--tt", "T", "IN", "OUT"});
     const std::string flac = Encode("plain.flac", {"flac", "-s", "-o", "OUT", "IN"});
     auto tagged = testsupport::ReadBytes(mp3);
     const std::size_t tagSize = (tagged[6] << 21 | tagged[7] << 14 | tagged[8] << 7 | tagged[9]) + 10u;
@@ -331,7 +339,8 @@ TEST_F(BassSourceTest, CloseKeepsTheDescriptionAndReopenResetsIt) {
 TEST_F(BassSourceTest, EmptyAndUnreadableFilesFailToOpen) {
     // A zero-length stream would divide by zero later; CD tracks cannot be read here.
     const std::string empty = m_dir.File("empty.wav");
-    ASSERT_EQ(testsupport::Run({"sox", "-n", "-r", "44100", "-c", "2", "-b", "16", empty, "trim", "0", "0"}), 0);
+    ASSERT_EQ(testsupport::Run({"sox", "-n", "-r", "44100", "-c", "2", "-b", "16", empty, "trim", "0", "0"}),
+              0);
     const std::string cda = m_dir.File("Track01.cda");
     testsupport::WriteBytes(cda, {'R', 'I', 'F', 'F', 36, 0, 0, 0, 'C', 'D', 'D', 'A'});
     for (const std::string& path : {empty, cda, m_dir.File("missing.mp3")}) {

@@ -72,9 +72,8 @@ TEST_F(BassTags, TwoLineCommentShiftsComposerAndCopyright) {
 TEST_F(BassTags, AllNineFieldsOfAnMp3IncludingFfmpegsComment) {
     // Every field must reach the writers; ffmpeg's MP3 comment frame is easy to miss.
     SetSystemCodePage("UTF-8");
-    const std::string path =
-        Tagged("all.mp3", {"title=T", "artist=A", "album=L", "date=1999", "genre=Jazz", "comment=Nice",
-                           "track=3", "composer=C", "copyright=P"});
+    const std::string path = Tagged("all.mp3", {"title=T", "artist=A", "album=L", "date=1999", "genre=Jazz",
+                                                "comment=Nice", "track=3", "composer=C", "copyright=P"});
     ASSERT_FALSE(path.empty());
     const TagSet t = Read(path);
     EXPECT_EQ(t.title, "T");
@@ -94,7 +93,9 @@ struct AccentCase {
     const char* codePage;
     const char* title;
 };
-void PrintTo(const AccentCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const AccentCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class BassTagAccents : public BassTags, public ::testing::WithParamInterface<AccentCase> {};
 

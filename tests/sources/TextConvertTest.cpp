@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <ostream>
-
 #include <string>
 
 #include "platform/SystemCodePage.h"
@@ -25,7 +24,9 @@ struct Utf8Case {
     std::string utf8;
     std::string ansi;
 };
-void PrintTo(const Utf8Case& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const Utf8Case& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class Utf8ToAnsiCases : public ::testing::TestWithParam<Utf8Case> {};
 
@@ -40,7 +41,8 @@ TEST_P(Utf8ToAnsiCases, ConvertsIntoTheSystemCodePage) {
 
 INSTANTIATE_TEST_SUITE_P(
     Texts, Utf8ToAnsiCases,
-    ::testing::Values(Utf8Case{"Empty", "UTF-8", "", ""}, Utf8Case{"AsciiLatin1", "ISO-8859-1", "Title", "Title"},
+    ::testing::Values(Utf8Case{"Empty", "UTF-8", "", ""},
+                      Utf8Case{"AsciiLatin1", "ISO-8859-1", "Title", "Title"},
                       Utf8Case{"AccentLatin1", "ISO-8859-1", "Caf\xC3\xA9", "Caf\xE9"},
                       Utf8Case{"AccentUtf8", "UTF-8", "Caf\xC3\xA9", "Caf\xC3\xA9"},
                       Utf8Case{"EuroCp1252", "CP1252", "\xE2\x82\xAC 5", "\x80 5"},
@@ -62,7 +64,9 @@ struct AnsiCase {
     std::string ansi;
     std::string utf8;
 };
-void PrintTo(const AnsiCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const AnsiCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class AnsiToUtf8Cases : public ::testing::TestWithParam<AnsiCase> {};
 

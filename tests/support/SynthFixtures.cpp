@@ -10,11 +10,11 @@ std::vector<std::uint8_t> TinyMidiFile() {
     const std::vector<std::uint8_t> track = {
         0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20,  // tempo 500000 us per quarter
         0x00, 0xC0, 0x00,                          // program 0 (piano)
-        0x00, 0x90, 60, 100,                       // note on C4
-        0x60, 0x80, 60, 0,                         // tick 96: note off
+        0x00, 0x90, 60,   100,                     // note on C4
+        0x60, 0x80, 60,   0,                       // tick 96: note off
         0x00, 0xFF, 0x51, 0x03, 0x03, 0xD0, 0x90,  // tempo 250000
-        0x00, 0x90, 67, 100,                       // note on G4
-        0x60, 0x80, 67, 0,                         // tick 192: note off
+        0x00, 0x90, 67,   100,                     // note on G4
+        0x60, 0x80, 67,   0,                       // tick 192: note off
         0x00, 0xFF, 0x2F, 0x00};                   // end of track
     std::vector<std::uint8_t> smf = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0, 96, 'M', 'T', 'r', 'k'};
     PutLe(smf, smf.size(), 4, 0);
@@ -59,9 +59,19 @@ std::vector<std::uint8_t> TinyModFile() {
 }
 
 bool MakeToneWav(const std::string& path, int rate, int channels, double seconds, int bits) {
-    std::vector<std::string> argv = {"sox", "-n", "-r", std::to_string(rate), "-c", std::to_string(channels),
-                                     "-b", std::to_string(bits), path, "synth", std::to_string(seconds)};
-    const char* tones[] = {"sine", "440", "sine", "660", "sine", "880", "sine", "330", "sine", "550", "sine", "770"};
+    std::vector<std::string> argv = {"sox",
+                                     "-n",
+                                     "-r",
+                                     std::to_string(rate),
+                                     "-c",
+                                     std::to_string(channels),
+                                     "-b",
+                                     std::to_string(bits),
+                                     path,
+                                     "synth",
+                                     std::to_string(seconds)};
+    const char* tones[] = {"sine", "440", "sine", "660", "sine", "880",
+                           "sine", "330", "sine", "550", "sine", "770"};
     for (int c = 0; c < channels && c < 6; ++c) {
         argv.push_back(tones[2 * c]);
         argv.push_back(tones[2 * c + 1]);
