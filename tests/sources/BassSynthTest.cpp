@@ -81,6 +81,31 @@ TEST_F(BassSynth, MidiRendersTheWholeSongAtTheRequestedRate) {
     }
 }
 
+TEST_F(BassSynth, MidiLengthFollowsTheSameTempoMapAsTheSynthesiser) {
+    // A tempo map read differently from the synthesiser would cut songs short or pad them:
+    // a note placed after a tempo change must sound exactly where the length says.
+    ASSERT_NE(LoadMidiSoundFont(), 0);
+    const std::vector<std::uint8_t> track = {
+        0x00, 0xFF, 0x51, 0x03, 0x0F, 0x42, 0x40,  // 1 s per quarter
+        0x30, 0xFF, 0x51, 0x03, 0x03, 0xD0, 0x90,  // tick 48 (0.5 s): 0.25 s per quarter
+        0x30, 0x90, 72,   110,                     // tick 96 (0.625 s): note on
+        0x60, 0x80, 72,   0,                       // tick 192 (0.875 s): note off
+        0x00, 0xFF, 0x2F, 0x00};
+    std::vector<std::uint8_t> smf = {
+        'M', 'T', 'h', 'd', 0,   0,   0,   6, 0, 0, 0,
+        1,   0,   96,  'M', 'T', 'r', 'k', 0, 0, 0, static_cast<std::uint8_t>(track.size())};
+    smf.insert(smf.end(), track.begin(), track.end());
+    const std::string path = Write("late.mid", smf);
+    BassSource src;
+    ASSERT_NE(src.Open(path.c_str(), 22050), 0);
+    EXPECT_EQ(src.GetTotalLength(), std::llround(0.875 * 22050) * 4);
+    const Render r = ReadAll(src);
+    ASSERT_EQ(r.bytes, src.GetTotalLength());
+    const auto at = [&](double sec) { return r.pcm.begin() + static_cast<std::ptrdiff_t>(sec * 22050) * 2; };
+    EXPECT_LT(Peak({r.pcm.begin(), at(0.6)}), 50);
+    EXPECT_GT(Peak({at(0.65), r.pcm.end()}), 1000);
+}
+
 TEST_F(BassSynth, MidiInsideRiffAndAtDefaultRate) {
     // RIFF-wrapped MIDI files are MIDI too; a render rate of 0 (adding to the list) means 44100.
     ASSERT_NE(LoadMidiSoundFont(), 0);
