@@ -73,10 +73,15 @@ std::unique_ptr<BassChannel> OpenBassFileStream(const std::string& path,
     // MPEG audio goes to its own decoder, recognised by content like every other format.
     AVFormatContext* probe = nullptr;
     if (avformat_open_input(&probe, path.c_str(), nullptr, nullptr) < 0) return nullptr;
-    const bool mpeg = std::strcmp(probe->iformat->name, "mp3") == 0;
+    const std::string demuxer = probe->iformat->name;
     avformat_close_input(&probe);
-    if (mpeg) return BassMpegChannel::Open(path);
-    return BassAvChannel::Open(path, plugins);
+    if (demuxer == "mp3") return BassMpegChannel::Open(path);
+    // Containers no decoder here reads (tracker modules, video, ...) are not probed further.
+    const auto& families = Families();
+    const bool known = std::any_of(families.begin(), families.end(), [&](const Family& f) {
+        return std::find(f.demuxers.begin(), f.demuxers.end(), demuxer) != f.demuxers.end();
+    });
+    return known ? BassAvChannel::Open(path, plugins) : nullptr;
 }
 
 std::unique_ptr<BassChannel> BassAvChannel::Open(const std::string& path,

@@ -12,7 +12,7 @@ void AppendUtf16(std::u16string& out, std::uint32_t cp) {
         out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
         out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
     } else {
-        out.push_back(static_cast<char16_t>(cp));
+        out.push_back(static_cast<char16_t>(cp > 0x10FFFF ? 0xFFFD : cp));
     }
 }
 

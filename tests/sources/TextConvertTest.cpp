@@ -53,6 +53,7 @@ INSTANTIATE_TEST_SUITE_P(
                       // Cut short by the end of the text: nothing past the terminator is read.
                       Utf8Case{"CutTwoByte", "ISO-8859-1", "ab\xC3", "ab?"},
                       Utf8Case{"CutThreeByte", "ISO-8859-1", "ab\xE2\x82", "ab?"},
+                      Utf8Case{"BeyondUnicode", "UTF-8", "a\xF7\xBF\xBF\xBFz", "a\xEF\xBF\xBDz"},
                       Utf8Case{"CutFourByte", "UTF-8", "ab\xF0\x9F\x8E", "ab\xEF\xBF\xBD"},
                       // Latin-1 mistaken for UTF-8: decoded without validation, as designed.
                       Utf8Case{"Latin1AsUtf8", "ISO-8859-1", "caf\xE9", "caf?"}),
