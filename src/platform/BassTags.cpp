@@ -42,7 +42,7 @@ std::array<std::string, 9> ReadValues(const std::string& path, bool mpeg, bool m
     std::array<std::string, 9> v;
     if (mpeg) {
         // Opened as MPEG whatever the extension, as the decoder did.
-        TagLib::MPEG::File file(path.c_str());
+        TagLib::MPEG::File file(path.c_str(), false);
         if (!file.isValid() || !file.tag()) return v;
         const TagLib::Tag* tag = file.tag();
         const TagLib::PropertyMap props = file.properties();
