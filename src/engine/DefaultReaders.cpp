@@ -1,14 +1,14 @@
 #include "engine/ReaderSet.h"
 
 // Reader classes; add the header of each new one here.
-// #include "sources/BassSource.h"
+#include "sources/BassSource.h"
 #include "sources/WavFileSource.h"
 
 ReaderSet DefaultReaders() {
     ReaderSet readers;
     // One line per reader class. The FFmpeg reader takes two roles: FfmpegSource for conversion,
     // FfmpegProbeSource for reading a file's properties into the list.
-    // readers.Add(ReaderRole::Bass, "BassSource", &MakeReader<BassSource>);
+    readers.Add(ReaderRole::Bass, "BassSource", &MakeReader<BassSource>);
     readers.Add(ReaderRole::WavFile, "WavFileSource", &MakeReader<WavFileSource>);
     // readers.Add(ReaderRole::Aiff, "AiffSource", &MakeReader<AiffSource>);
     // readers.Add(ReaderRole::Au, "AuSource", &MakeReader<AuSource>);

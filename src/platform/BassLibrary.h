@@ -1,0 +1,53 @@
+#pragma once
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <string>
+
+#include "platform/BassChannel.h"
+
+/// The state of the decoding-library stand-in between BASS_Init and BASS_Free: channels by
+/// handle, switched-on plug-ins, SoundFonts and the default font list.
+class BassLibrary {
+public:
+    explicit BassLibrary(std::uint32_t defaultRate) : m_defaultRate(defaultRate) {}
+
+    std::uint32_t DefaultRate() const { return m_defaultRate; }
+    std::uint32_t Add(std::unique_ptr<BassChannel> channel);
+    BassChannel* Find(std::uint32_t handle);
+    /// Frees a channel of the given sort (music or stream); false when there is none.
+    bool Remove(std::uint32_t handle, bool music);
+
+    std::set<std::string> plugins;               // loaded plug-in file names
+    std::map<std::uint32_t, std::string> fonts;  // SoundFont paths by handle
+    std::string defaultFont;                     // empty: no default SoundFont
+    std::uint32_t nextFont = 1;
+    std::string tagsText;  // the last TAGS_Read result
+
+private:
+    std::uint32_t m_defaultRate;
+    std::uint32_t m_nextHandle = 1;
+    std::map<std::uint32_t, std::unique_ptr<BassChannel>> m_channels;
+};
+
+/// The library instance with its lock held; `library` is null outside BASS_Init..BASS_Free.
+struct LockedBassLibrary {
+    std::unique_lock<std::mutex> lock;
+    BassLibrary* library;
+};
+LockedBassLibrary LockBassLibrary();
+
+/// Creates (nonzero rate) or destroys (0) the process-wide instance; false if that is a no-op.
+bool ResetBassLibrary(std::uint32_t rate, bool create);
+
+/// Opens a file stream by content; null when no built-in decoder or loaded plug-in reads it.
+std::unique_ptr<BassChannel> OpenBassFileStream(const std::string& path,
+                                                const std::set<std::string>& plugins);
+std::unique_ptr<BassChannel> OpenBassMpegStream(const std::string& path);
+std::unique_ptr<BassChannel> OpenBassModule(const std::string& path, std::uint32_t rate);
+std::unique_ptr<BassChannel> OpenBassMidiStream(const std::string& path, std::uint32_t rate,
+                                                const std::string& soundFont);
+bool IsSoundFont(const std::string& path);
+void SilenceMidiSynth();

@@ -1,0 +1,36 @@
+#pragma once
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/BassChannel.h"
+
+struct _fluid_hashtable_t;
+struct _fluid_synth_t;
+struct _fluid_player_t;
+
+/// A MIDI file rendered by FluidSynth into memory as 16-bit stereo, without dither, up to the
+/// song's last event. The synthesiser is only built when data is first asked for, so that
+/// reading a file's properties stays cheap.
+class BassMidiChannel final : public BassChannel {
+public:
+    static std::unique_ptr<BassChannel> Open(const std::string& path, std::uint32_t rate,
+                                             const std::string& soundFont);
+    ~BassMidiChannel() override;
+
+protected:
+    std::size_t Render(std::uint8_t* out, std::size_t bytes) override;
+
+private:
+    BassMidiChannel() = default;
+    bool StartSynth();
+
+    std::vector<std::uint8_t> m_smf;
+    std::string m_soundFont;
+    bool m_started = false;
+    bool m_broken = false;
+    _fluid_hashtable_t* m_settings = nullptr;
+    _fluid_synth_t* m_synth = nullptr;
+    _fluid_player_t* m_player = nullptr;
+    std::vector<float> m_left, m_right;
+};

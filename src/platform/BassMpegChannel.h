@@ -1,0 +1,28 @@
+#pragma once
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/BassChannel.h"
+
+struct mpg123_handle_struct;
+
+/// MPEG audio layers I to III through libmpg123: exact gapless length after a scan, 16-bit
+/// output at the stream's own rate and channel count. The raw ID3 blocks come from the file.
+class BassMpegChannel final : public BassChannel {
+public:
+    static std::unique_ptr<BassChannel> Open(const std::string& path);
+    ~BassMpegChannel() override;
+    const std::vector<std::uint8_t>* Id3Tag(std::uint32_t type) override;
+
+protected:
+    std::size_t Render(std::uint8_t* out, std::size_t bytes) override;
+
+private:
+    BassMpegChannel() = default;
+    mpg123_handle_struct* m_handle = nullptr;
+    std::uint64_t m_id3v2Size = 0;  // header + body, 0 when the file has none
+    std::optional<std::vector<std::uint8_t>> m_id3v1;
+    std::optional<std::vector<std::uint8_t>> m_id3v2;
+};
