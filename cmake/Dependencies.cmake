@@ -7,18 +7,12 @@ add_library(Wavelorn::gsm UNKNOWN IMPORTED)
 set_target_properties(Wavelorn::gsm PROPERTIES IMPORTED_LOCATION ${GSM_LIBRARY}
   INTERFACE_INCLUDE_DIRECTORIES ${GSM_INCLUDE_DIR})
 
-# MP3 output: LAME for the frames, id3lib (no pkg-config file) for the tags, TagLib for MP4 tags.
-if(NOT TARGET PkgConfig::LAME)
-  pkg_check_modules(LAME REQUIRED IMPORTED_TARGET lame)
-endif()
+# id3lib renders the ID3 tags of MP3 output; it ships no pkg-config file.
 find_library(ID3_LIBRARY id3 REQUIRED)
 find_path(ID3_INCLUDE_DIR id3/tag.h REQUIRED)
 add_library(Wavelorn::id3 UNKNOWN IMPORTED)
 set_target_properties(Wavelorn::id3 PROPERTIES IMPORTED_LOCATION ${ID3_LIBRARY}
   INTERFACE_INCLUDE_DIRECTORIES ${ID3_INCLUDE_DIR})
-if(NOT TARGET PkgConfig::TAGLIB)
-  pkg_check_modules(TAGLIB REQUIRED IMPORTED_TARGET taglib)
-endif()
 
 find_library(RESAMPLE_LIBRARY resample REQUIRED)
 find_path(RESAMPLE_INCLUDE_DIR libresample.h REQUIRED)
@@ -40,3 +34,4 @@ wavelorn_pkg(AVCODEC libavcodec)
 wavelorn_pkg(AVUTIL libavutil)
 wavelorn_pkg(SWRESAMPLE libswresample)
 wavelorn_pkg(TAGLIB taglib)
+wavelorn_pkg(LAME lame)

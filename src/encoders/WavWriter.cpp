@@ -90,7 +90,8 @@ int WavWriter::Close() {
         } else {
             // Past 4 GiB the fields cannot hold the size; the largest value keeps readers reading to the end.
             const auto riff = static_cast<std::uint32_t>(std::min<long long>(size - 8, 0xFFFFFFFFLL));
-            const auto data = static_cast<std::uint32_t>(std::min<long long>(size - kHeaderBytes, 0xFFFFFFFFLL));
+            const auto data =
+                static_cast<std::uint32_t>(std::min<long long>(size - kHeaderBytes, 0xFFFFFFFFLL));
             std::uint8_t field[4];
             PutLe32(field, riff);
             if (std::fseek(f, 4, SEEK_SET) != 0 || std::fwrite(field, 1, 4, f) != 4) m_failed = true;

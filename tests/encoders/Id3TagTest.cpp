@@ -22,6 +22,8 @@ namespace {
 
 using testsupport::TempDir;
 using Bytes = std::vector<std::uint8_t>;
+using mp3checks::ParseV2;
+using mp3checks::V2Frame;
 
 /// Points TMPDIR at a folder for the life of the object.
 class ScopedTmpdir {
@@ -41,27 +43,6 @@ private:
     std::string m_old;
     bool m_had = false;
 };
-
-struct V2Frame {
-    std::string id;
-    Bytes payload;
-};
-
-/// The frames of an ID3v2.3 tag without unsynchronisation or extended header.
-std::vector<V2Frame> ParseV2(const Bytes& tag) {
-    std::vector<V2Frame> frames;
-    if (tag.size() < 10) return frames;
-    std::size_t at = 10;
-    while (at + 10 <= tag.size() && tag[at] != 0) {
-        const std::size_t size = (std::size_t{tag[at + 4]} << 24) | (std::size_t{tag[at + 5]} << 16) |
-                                 (std::size_t{tag[at + 6]} << 8) | tag[at + 7];
-        if (at + 10 + size > tag.size()) break;
-        frames.push_back({std::string(tag.begin() + at, tag.begin() + at + 4),
-                          Bytes(tag.begin() + at + 10, tag.begin() + at + 10 + size)});
-        at += 10 + size;
-    }
-    return frames;
-}
 
 TagSet Titled(const std::string& title) {
     TagSet t;

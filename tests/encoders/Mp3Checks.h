@@ -110,4 +110,33 @@ inline std::map<std::string, std::string> Id3v2Frames(const std::string& path) {
     return frames;
 }
 
+struct V2Frame {
+    std::string id;
+    std::vector<std::uint8_t> payload;
+};
+
+/// The frames of an ID3v2.3 tag without unsynchronisation or extended header.
+inline std::vector<V2Frame> ParseV2(const std::vector<std::uint8_t>& tag) {
+    std::vector<V2Frame> frames;
+    if (tag.size() < 10) return frames;
+    std::size_t at = 10;
+    while (at + 10 <= tag.size() && tag[at] != 0) {
+        const std::size_t size = (std::size_t{tag[at + 4]} << 24) | (std::size_t{tag[at + 5]} << 16) |
+                                 (std::size_t{tag[at + 6]} << 8) | tag[at + 7];
+        if (at + 10 + size > tag.size()) break;
+        frames.push_back({std::string(tag.begin() + at, tag.begin() + at + 4),
+                          std::vector<std::uint8_t>(tag.begin() + at + 10, tag.begin() + at + 10 + size)});
+        at += 10 + size;
+    }
+    return frames;
+}
+
+/// The text of a text frame (after its encoding byte), or "<none>" when the frame is absent.
+inline std::string V2Text(const std::vector<std::uint8_t>& tag, const std::string& id) {
+    for (const auto& f : ParseV2(tag))
+        if (f.id == id)
+            return f.payload.empty() ? std::string() : std::string(f.payload.begin() + 1, f.payload.end());
+    return "<none>";
+}
+
 }  // namespace mp3checks

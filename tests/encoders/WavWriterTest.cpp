@@ -99,10 +99,11 @@ TEST(WavWriter, PeersReadTheFile) {
     ASSERT_EQ(w.Write16(l.data(), r.data(), 4800), 1);
     ASSERT_EQ(w.Close(), 1);
     std::string out;
-    ASSERT_EQ(testsupport::Run({"ffprobe", "-v", "error", "-show_entries",
-                                "stream=sample_rate,channels,duration_ts", "-of", "csv=p=0", dir.File("p.wav")},
-                               &out),
-              0);
+    ASSERT_EQ(
+        testsupport::Run({"ffprobe", "-v", "error", "-show_entries",
+                          "stream=sample_rate,channels,duration_ts", "-of", "csv=p=0", dir.File("p.wav")},
+                         &out),
+        0);
     EXPECT_EQ(out, "48000,2,4800\n");
 }
 
