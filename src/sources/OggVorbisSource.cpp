@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <strings.h>
 
 #include "sources/SystemCodePage.h"
@@ -76,8 +77,12 @@ int OggVorbisSource::Open(const char* path, int /*renderRate*/) {
     m_bytesPerSample = 2;
     const double seconds = ov_time_total(m_file.get(), -1);
     m_duration = seconds > 0 && seconds < 2147483647.0 ? static_cast<int>(seconds) : 0;
+    // vorbisfile's own total leaves out the header pages that its read offset counts,
+    // so the progress would pass 100 %; the file's size is what the offset ends at.
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(path, ec);
     const ogg_int64_t total = ov_raw_total(m_file.get(), -1);
-    m_totalLength = total > 0 ? total : 0;
+    m_totalLength = !ec ? static_cast<std::int64_t>(size) : std::max<ogg_int64_t>(total, 0);
     return 1;
 }
 
