@@ -13,7 +13,7 @@ namespace testsupport {
 /// Everything a reader delivered until its stream ended, with the block statistics.
 struct Drained {
     std::vector<std::int16_t> left, right;  // 16-bit sources
-    std::vector<std::uint8_t> left8;        // 8-bit sources (left only)
+    std::vector<std::uint8_t> left8, right8;  // 8-bit sources
     int blocks = 0;
     int largestBlock = 0;
     bool endedInTime = false;  // false: still delivering after maxBlocks (a hang)
@@ -44,6 +44,7 @@ inline Drained DrainSource(AudioSource& src, int maxBlocks = 200000) {
         if (n > kBlockFrames) return d;
         if (eight) {
             d.left8.insert(d.left8.end(), l.begin(), l.begin() + n);
+            if (stereo) d.right8.insert(d.right8.end(), r.begin(), r.begin() + n);
         } else {
             const auto* ls = reinterpret_cast<const std::int16_t*>(l.data());
             const auto* rs = reinterpret_cast<const std::int16_t*>(r.data());
