@@ -130,6 +130,7 @@ TEST_F(FfmpegSourceTest, SixChannelAc3IsMixedDownByItsDecoder) {
     ASSERT_FALSE(path.empty());
     FfmpegSource src;
     ASSERT_EQ(src.Open(path.c_str(), 0), 1);
+    EXPECT_EQ(src.GetChannels(), 2);  // what the opened decoder reports after the request
     EXPECT_EQ(src.GetOutputChannels(), 2);
     EXPECT_EQ(src.GetSampleRate(), 48000);
     EXPECT_GT(src.GetBitrate(), 0);
