@@ -22,14 +22,28 @@ std::int16_t FromUnit(double x) {
     return static_cast<std::int16_t>(static_cast<std::int32_t>(wide) >> 16);
 }
 
-std::int16_t To16(std::uint8_t v) { return static_cast<std::int16_t>((v - 128) * 256); }
-std::int16_t To16(std::int16_t v) { return v; }
-std::int16_t To16(std::int32_t v) { return static_cast<std::int16_t>(v >> 16); }
-std::int16_t To16(std::int64_t v) { return static_cast<std::int16_t>(v >> 48); }
-std::int16_t To16(float v) { return FromUnit(v); }
-std::int16_t To16(double v) { return FromUnit(v); }
+std::int16_t To16(std::uint8_t v) {
+    return static_cast<std::int16_t>((v - 128) * 256);
+}
+std::int16_t To16(std::int16_t v) {
+    return v;
+}
+std::int16_t To16(std::int32_t v) {
+    return static_cast<std::int16_t>(v >> 16);
+}
+std::int16_t To16(std::int64_t v) {
+    return static_cast<std::int16_t>(v >> 48);
+}
+std::int16_t To16(float v) {
+    return FromUnit(v);
+}
+std::int16_t To16(double v) {
+    return FromUnit(v);
+}
 
-std::uint8_t To8(std::uint8_t v) { return v; }
+std::uint8_t To8(std::uint8_t v) {
+    return v;
+}
 template <typename T>
 std::uint8_t To8(T v) {
     return static_cast<std::uint8_t>((To16(v) >> 8) + 128);
@@ -128,13 +142,26 @@ void FfmpegSource::Convert(void* left, void* right, int at, int count) {
 bool FfmpegSource::PickConverter() {
     if (m_frame->ch_layout.nb_channels <= 0 || !m_frame->extended_data) return false;
     switch (av_get_packed_sample_fmt(static_cast<AVSampleFormat>(m_frame->format))) {
-        case AV_SAMPLE_FMT_U8: m_convert = &FfmpegSource::Convert<std::uint8_t>; return true;
-        case AV_SAMPLE_FMT_S16: m_convert = &FfmpegSource::Convert<std::int16_t>; return true;
-        case AV_SAMPLE_FMT_S32: m_convert = &FfmpegSource::Convert<std::int32_t>; return true;
-        case AV_SAMPLE_FMT_S64: m_convert = &FfmpegSource::Convert<std::int64_t>; return true;
-        case AV_SAMPLE_FMT_FLT: m_convert = &FfmpegSource::Convert<float>; return true;
-        case AV_SAMPLE_FMT_DBL: m_convert = &FfmpegSource::Convert<double>; return true;
-        default: return false;
+        case AV_SAMPLE_FMT_U8:
+            m_convert = &FfmpegSource::Convert<std::uint8_t>;
+            return true;
+        case AV_SAMPLE_FMT_S16:
+            m_convert = &FfmpegSource::Convert<std::int16_t>;
+            return true;
+        case AV_SAMPLE_FMT_S32:
+            m_convert = &FfmpegSource::Convert<std::int32_t>;
+            return true;
+        case AV_SAMPLE_FMT_S64:
+            m_convert = &FfmpegSource::Convert<std::int64_t>;
+            return true;
+        case AV_SAMPLE_FMT_FLT:
+            m_convert = &FfmpegSource::Convert<float>;
+            return true;
+        case AV_SAMPLE_FMT_DBL:
+            m_convert = &FfmpegSource::Convert<double>;
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -199,7 +226,8 @@ int FfmpegSource::ReadTags(TagSet& tags) {
     auto get = [&](std::initializer_list<const char*> keys) -> std::string {
         for (const AVDictionary* dict : {static_cast<const AVDictionary*>(m_format->metadata), streamTags})
             for (const char* key : keys)
-                if (const AVDictionaryEntry* e = av_dict_get(dict, key, nullptr, 0); e && e->value) return e->value;
+                if (const AVDictionaryEntry* e = av_dict_get(dict, key, nullptr, 0); e && e->value)
+                    return e->value;
         return {};
     };
     TagSet found;

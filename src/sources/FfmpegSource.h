@@ -13,7 +13,7 @@ public:
     void Close() override;
     int Open(const char* path, int renderRate) override;  // renderRate is ignored
     int ReadBlock(void* left, void* right) override;      // fills up to 1152 frames; < 1 ends
-    int ReadTags(TagSet& tags) override;                   // container metadata
+    int ReadTags(TagSet& tags) override;                  // container metadata
 
     /// Consecutive decoder failures after which the stream ends.
     static constexpr int kMaxDecodeFailures = 64;
@@ -33,6 +33,6 @@ private:
     Converter m_convert = nullptr;  // for the pending frame's sample format
     int m_frameCursor = 0;          // frames of the pending frame already delivered
     bool m_framePending = false;
-    bool m_draining = false;        // the container is exhausted; the decoder is being flushed
+    bool m_draining = false;  // the container is exhausted; the decoder is being flushed
     bool m_ended = false;
 };

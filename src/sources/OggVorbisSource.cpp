@@ -1,11 +1,11 @@
 #include "sources/OggVorbisSource.h"
 
+#include <strings.h>
 #include <vorbis/vorbisfile.h>
 
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
-#include <strings.h>
 
 #include "sources/SystemCodePage.h"
 
@@ -29,7 +29,9 @@ void OggVorbisSource::FileCloser::operator()(OggVorbis_File* vf) const {
 
 OggVorbisSource::OggVorbisSource() = default;
 
-OggVorbisSource::~OggVorbisSource() { Close(); }
+OggVorbisSource::~OggVorbisSource() {
+    Close();
+}
 
 void OggVorbisSource::Close() {
     m_file.reset();
@@ -56,8 +58,8 @@ int OggVorbisSource::Open(const char* path, int /*renderRate*/) {
     if (const vorbis_comment* vc = ov_comment(m_file.get(), -1)) {
         for (int i = 0; i < vc->comments; ++i) {
             if (!vc->user_comments[i] || vc->comment_lengths[i] < 0) continue;
-            const std::string raw = CutComment(vc->user_comments[i],
-                                               static_cast<std::size_t>(vc->comment_lengths[i]), kMaxCommentBytes);
+            const std::string raw = CutComment(
+                vc->user_comments[i], static_cast<std::size_t>(vc->comment_lengths[i]), kMaxCommentBytes);
             if (auto converted = Utf8ToSystemCodePage(raw)) m_comments.push_back(std::move(*converted));
         }
         if (vc->vendor) m_vendor = vc->vendor;
@@ -131,9 +133,9 @@ std::int64_t OggVorbisSource::GetPosition() {
 
 int OggVorbisSource::ReadTags(TagSet& tags) {
     const std::pair<const char*, std::string*> fields[] = {
-        {"TITLE=", &tags.title},     {"ARTIST=", &tags.artist},         {"ALBUM=", &tags.album},
-        {"DATE=", &tags.year},       {"GENRE=", &tags.genre},           {"COMMENT=", &tags.comment},
-        {"TRACKNUMBER=", &tags.track}, {"COMPOSER=", &tags.composer},   {"COPYRIGHT=", &tags.copyright},
+        {"TITLE=", &tags.title},       {"ARTIST=", &tags.artist},     {"ALBUM=", &tags.album},
+        {"DATE=", &tags.year},         {"GENRE=", &tags.genre},       {"COMMENT=", &tags.comment},
+        {"TRACKNUMBER=", &tags.track}, {"COMPOSER=", &tags.composer}, {"COPYRIGHT=", &tags.copyright},
     };
     for (const auto& [prefix, field] : fields) {
         field->clear();

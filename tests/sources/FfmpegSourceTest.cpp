@@ -29,11 +29,11 @@ std::string Tones(int channels, const char* seconds = "0.5", int rate = 44100) {
 }
 
 // Encodes generated tones with ffmpeg; empty when ffmpeg fails.
-std::string Make(const TempDir& dir, const std::string& name, int channels, const std::vector<std::string>& args,
-                 const char* seconds = "0.5") {
+std::string Make(const TempDir& dir, const std::string& name, int channels,
+                 const std::vector<std::string>& args, const char* seconds = "0.5") {
     const std::string path = dir.File(name);
-    std::vector<std::string> argv{"ffmpeg", "-v", "error", "-nostdin", "-y", "-f", "lavfi", "-i",
-                                  Tones(channels, seconds)};
+    std::vector<std::string> argv{
+        "ffmpeg", "-v", "error", "-nostdin", "-y", "-f", "lavfi", "-i", Tones(channels, seconds)};
     argv.insert(argv.end(), args.begin(), args.end());
     argv.push_back(path);
     return Run(argv) == 0 ? path : std::string();
@@ -150,7 +150,7 @@ TEST_F(FfmpegSourceTest, FloatsBeyondFullScaleClipInsteadOfWrapping) {
     const std::uint32_t dataBytes = sizeof samples;
     PutLe(wav, 0, 4, 0x46464952u);  // "RIFF"
     PutLe(wav, 4, 4, 36 + dataBytes);
-    PutLe(wav, 8, 4, 0x45564157u);  // "WAVE"
+    PutLe(wav, 8, 4, 0x45564157u);   // "WAVE"
     PutLe(wav, 12, 4, 0x20746D66u);  // "fmt "
     PutLe(wav, 16, 4, 16);
     PutLe(wav, 20, 2, 3);  // IEEE float
@@ -178,9 +178,9 @@ TEST_F(FfmpegSourceTest, UnknownContainerDurationReportsZeroAndStillDecodes) {
     // The no-value marker divided as if it were a duration gives a huge negative length.
     const std::string piped = m_dir.File("piped.mka");
     std::string bytes;
-    ASSERT_EQ(testsupport::Run({"ffmpeg", "-v", "error", "-nostdin", "-f", "lavfi", "-i", Tones(2, "1.5"), "-c:a", "flac", "-f",
-                   "matroska", "-"},
-                  &bytes),
+    ASSERT_EQ(testsupport::Run({"ffmpeg", "-v", "error", "-nostdin", "-f", "lavfi", "-i", Tones(2, "1.5"),
+                                "-c:a", "flac", "-f", "matroska", "-"},
+                               &bytes),
               0);
     WriteBytes(piped, std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
     const std::string seekable = Make(m_dir, "seekable.mka", 2, {"-c:a", "flac"}, "1.5");
@@ -198,9 +198,9 @@ TEST_F(FfmpegSourceTest, UnknownContainerDurationReportsZeroAndStillDecodes) {
 
 TEST_F(FfmpegSourceTest, ContainerTagsMapToTheNineFields) {
     // Tags on the stream (Ogg) instead of the file, dates and "n/total" track texts must still map.
-    const S meta{"-metadata", "title=T", "-metadata", "artist=A", "-metadata", "album=Al", "-metadata",
-                 "date=2019-05-01", "-metadata", "track=3/12", "-metadata", "genre=G", "-metadata", "comment=C",
-                 "-metadata", "copyright=(c)"};
+    const S meta{"-metadata", "title=T",         "-metadata", "artist=A",     "-metadata", "album=Al",
+                 "-metadata", "date=2019-05-01", "-metadata", "track=3/12",   "-metadata", "genre=G",
+                 "-metadata", "comment=C",       "-metadata", "copyright=(c)"};
     for (const char* name : {"t.flac", "t.oga", "t.mka"}) {
         SCOPED_TRACE(name);
         S args{"-c:a", "flac"};
@@ -234,20 +234,40 @@ TEST_F(FfmpegSourceTest, ContainerTagsMapToTheNineFields) {
 TEST_F(FfmpegSourceTest, ProbeReportsVideoAndAudioProperties) {
     // The list must show video files without audio, and cover art must not pass for video.
     const std::string video = m_dir.File("video.mkv");
-    ASSERT_EQ(testsupport::Run({"ffmpeg", "-v", "error", "-nostdin", "-f", "lavfi", "-i", "testsrc=size=320x240:rate=25:d=1", "-c:v",
-                   "mpeg4", video}),
+    ASSERT_EQ(testsupport::Run({"ffmpeg", "-v", "error", "-nostdin", "-f", "lavfi", "-i",
+                                "testsrc=size=320x240:rate=25:d=1", "-c:v", "mpeg4", video}),
               0);
     const std::string both = m_dir.File("both.mkv");
-    ASSERT_EQ(testsupport::Run({"ffmpeg", "-v", "error", "-nostdin", "-f", "lavfi", "-i", "testsrc=size=160x120:rate=30000/1001:d=1",
-                   "-f", "lavfi", "-i", Tones(6, "1", 48000), "-c:v", "mpeg4", "-c:a", "ac3", both}),
+    ASSERT_EQ(testsupport::Run({"ffmpeg", "-v", "error", "-nostdin", "-f", "lavfi", "-i",
+                                "testsrc=size=160x120:rate=30000/1001:d=1", "-f", "lavfi", "-i",
+                                Tones(6, "1", 48000), "-c:v", "mpeg4", "-c:a", "ac3", both}),
               0);
     const std::string cover = m_dir.File("cover.png");
-    ASSERT_EQ(testsupport::Run({"ffmpeg", "-v", "error", "-nostdin", "-f", "lavfi", "-i", "color=red:size=64x64", "-frames:v", "1",
-                   cover}),
+    ASSERT_EQ(testsupport::Run({"ffmpeg", "-v", "error", "-nostdin", "-f", "lavfi", "-i",
+                                "color=red:size=64x64", "-frames:v", "1", cover}),
               0);
     const std::string art = m_dir.File("art.flac");
-    ASSERT_EQ(testsupport::Run({"ffmpeg", "-v", "error", "-nostdin", "-f", "lavfi", "-i", Tones(1, "1"), "-i", cover, "-map", "0",
-                   "-map", "1", "-c:a", "flac", "-c:v", "copy", "-disposition:v", "attached_pic", art}),
+    ASSERT_EQ(testsupport::Run({"ffmpeg",
+                                "-v",
+                                "error",
+                                "-nostdin",
+                                "-f",
+                                "lavfi",
+                                "-i",
+                                Tones(1, "1"),
+                                "-i",
+                                cover,
+                                "-map",
+                                "0",
+                                "-map",
+                                "1",
+                                "-c:a",
+                                "flac",
+                                "-c:v",
+                                "copy",
+                                "-disposition:v",
+                                "attached_pic",
+                                art}),
               0);
     const std::string u8 = Make(m_dir, "u8.wav", 2, {"-c:a", "pcm_u8"}, "1");
 
@@ -288,11 +308,10 @@ TEST_F(FfmpegSourceTest, ProbeReportsVideoAndAudioProperties) {
 
 TEST_F(FfmpegSourceTest, DamagedAndRandomInputsFailOrEndCleanly) {
     // Truncation, corrupted packets and noise must not crash, hang or overrun the caller's buffers.
-    std::vector<std::string> goods = {Make(m_dir, "g.mp3", 2, {"-c:a", "libmp3lame"}, "1"),
-                                      Make(m_dir, "g.flac", 2, {"-c:a", "flac"}, "1"),
-                                      Make(m_dir, "g.m4a", 2, {"-c:a", "aac"}, "1"),
-                                      Make(m_dir, "g.ac3", 6, {"-c:a", "ac3"}, "1"),
-                                      Make(m_dir, "g.ogg", 1, {"-c:a", "libvorbis"}, "1")};
+    std::vector<std::string> goods = {
+        Make(m_dir, "g.mp3", 2, {"-c:a", "libmp3lame"}, "1"), Make(m_dir, "g.flac", 2, {"-c:a", "flac"}, "1"),
+        Make(m_dir, "g.m4a", 2, {"-c:a", "aac"}, "1"), Make(m_dir, "g.ac3", 6, {"-c:a", "ac3"}, "1"),
+        Make(m_dir, "g.ogg", 1, {"-c:a", "libvorbis"}, "1")};
     std::mt19937 rng(11);
     int n = 0;
     auto check = [&](const std::vector<std::uint8_t>& bytes, const std::string& ext) {
@@ -313,7 +332,8 @@ TEST_F(FfmpegSourceTest, DamagedAndRandomInputsFailOrEndCleanly) {
         const auto bytes = ReadBytes(good);
         const std::string ext = good.substr(good.rfind('.'));
         for (std::size_t cut : {std::size_t{100}, bytes.size() / 3, bytes.size() - 7})
-            check(std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(cut)), ext);
+            check(std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(cut)),
+                  ext);
         for (std::size_t from : {std::size_t{0}, bytes.size() / 2}) {
             auto damaged = bytes;
             for (std::size_t i = from; i < std::min(bytes.size(), from + 400); ++i)
@@ -321,7 +341,8 @@ TEST_F(FfmpegSourceTest, DamagedAndRandomInputsFailOrEndCleanly) {
             check(damaged, ext);
         }
         auto flipped = bytes;
-        for (int i = 0; i < 100; ++i) flipped[rng() % flipped.size()] ^= static_cast<std::uint8_t>(1 + rng() % 255);
+        for (int i = 0; i < 100; ++i)
+            flipped[rng() % flipped.size()] ^= static_cast<std::uint8_t>(1 + rng() % 255);
         check(flipped, ext);
     }
     std::vector<std::uint8_t> noise(30000);

@@ -18,8 +18,9 @@ std::string MakeOgg(const TempDir& dir, const std::string& name, int channels, d
                     const std::vector<std::string>& comments = {}, int rate = 44100) {
     const std::string wav = dir.File(name + ".wav");
     const std::string ogg = dir.File(name + ".ogg");
-    std::vector<std::string> sox{"sox", "-n", "-r", std::to_string(rate), "-c", std::to_string(channels),
-                                 "-b", "16", wav, "synth", std::to_string(seconds)};
+    std::vector<std::string> sox{
+        "sox", "-n", "-r",    std::to_string(rate),   "-c", std::to_string(channels), "-b",
+        "16",  wav,  "synth", std::to_string(seconds)};
     for (int c = 0; c < channels; ++c) sox.insert(sox.end(), {"sine", std::to_string(300 + 200 * c)});
     if (Run(sox) != 0) return {};
     std::vector<std::string> enc{"oggenc", "-Q", "-o", ogg};
@@ -45,7 +46,8 @@ private:
 class OggVorbisSourceTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!HaveTool("oggenc") || !HaveTool("sox") || !HaveTool("ffmpeg")) GTEST_SKIP() << "oggenc, sox or ffmpeg missing";
+        if (!HaveTool("oggenc") || !HaveTool("sox") || !HaveTool("ffmpeg"))
+            GTEST_SKIP() << "oggenc, sox or ffmpeg missing";
     }
     TempDir m_dir;
 };
@@ -54,7 +56,7 @@ struct Layout {
     const char* name;
     int channels;
     int outputChannels;
-    int blockLimit;  // what one read of the interleave buffer or of the left buffer holds
+    int blockLimit;          // what one read of the interleave buffer or of the left buffer holds
     const char* peerFilter;  // ffmpeg's channels that correspond to the stream's first two
 };
 
@@ -180,7 +182,8 @@ TEST_F(OggVorbisSourceTest, DamagedFilesFailOrEndWithoutOverrunOrHang) {
     std::vector<std::vector<std::uint8_t>> cases;
     cases.push_back(std::vector<std::uint8_t>(good.begin(), good.begin() + good.size() / 2));  // truncated
     auto holes = good;
-    for (std::size_t i = good.size() * 2 / 3; i < good.size() * 2 / 3 + 600; ++i) holes[i] = static_cast<std::uint8_t>(rng());
+    for (std::size_t i = good.size() * 2 / 3; i < good.size() * 2 / 3 + 600; ++i)
+        holes[i] = static_cast<std::uint8_t>(rng());
     cases.push_back(holes);
     auto scattered = good;
     for (int i = 0; i < 200; ++i) scattered[4000 + rng() % (good.size() - 4000)] ^= 0x5A;

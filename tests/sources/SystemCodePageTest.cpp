@@ -31,7 +31,8 @@ INSTANTIATE_TEST_SUITE_P(
     Texts, Utf8ToSystemCodePageCases,
     ::testing::Values(Conversion{"AsciiUnchanged", "C", "Plain text", "Plain text"},
                       Conversion{"AccentToQuestionMark", "C", "Caf\xC3\xA9", "Caf?"},
-                      Conversion{"Utf8Kept", "C.UTF-8", "Caf\xC3\xA9 \xE2\x82\xAC", "Caf\xC3\xA9 \xE2\x82\xAC"},
+                      Conversion{"Utf8Kept", "C.UTF-8", "Caf\xC3\xA9 \xE2\x82\xAC",
+                                 "Caf\xC3\xA9 \xE2\x82\xAC"},
                       Conversion{"TruncatedTwoByteEnds", "C.UTF-8", "ab\xC3", "ab"},
                       Conversion{"TruncatedThreeByteEnds", "C.UTF-8", "ab\xE2\x82", "ab"},
                       // Latin-1 mistaken for UTF-8: the lenient decode reads "\xE9t\xE9" as one character.

@@ -12,7 +12,7 @@ namespace testsupport {
 
 /// Everything a reader delivered until its stream ended, with the block statistics.
 struct Drained {
-    std::vector<std::int16_t> left, right;  // 16-bit sources
+    std::vector<std::int16_t> left, right;    // 16-bit sources
     std::vector<std::uint8_t> left8, right8;  // 8-bit sources
     int blocks = 0;
     int largestBlock = 0;
@@ -93,7 +93,8 @@ inline double RelativeRmsDifference(const std::vector<std::int16_t>& a, const st
 /// Largest absolute sample difference over the frames both signals have.
 inline int MaxDifference(const std::vector<std::int16_t>& a, const std::vector<std::int16_t>& b) {
     int worst = 0;
-    for (std::size_t i = 0; i < std::min(a.size(), b.size()); ++i) worst = std::max(worst, std::abs(a[i] - b[i]));
+    for (std::size_t i = 0; i < std::min(a.size(), b.size()); ++i)
+        worst = std::max(worst, std::abs(a[i] - b[i]));
     return worst;
 }
 
