@@ -15,7 +15,7 @@ namespace {
 
 // Builds an Ogg Vorbis file with oggenc from a sox tone of one frequency per channel.
 std::string MakeOgg(const TempDir& dir, const std::string& name, int channels, double seconds,
-                    const std::vector<std::string>& comments = {}, int rate = 44100) {
+                    const std::vector<std::string>& comments = {}, int rate = 44100, int serial = 0) {
     const std::string wav = dir.File(name + ".wav");
     const std::string ogg = dir.File(name + ".ogg");
     std::vector<std::string> sox{
@@ -24,6 +24,7 @@ std::string MakeOgg(const TempDir& dir, const std::string& name, int channels, d
     for (int c = 0; c < channels; ++c) sox.insert(sox.end(), {"sine", std::to_string(300 + 200 * c)});
     if (Run(sox) != 0) return {};
     std::vector<std::string> enc{"oggenc", "-Q", "-o", ogg};
+    if (serial) enc.insert(enc.end(), {"-s", std::to_string(serial)});
     for (const auto& c : comments) enc.insert(enc.end(), {"-c", c});
     enc.push_back(wav);
     return Run(enc) == 0 ? ogg : std::string();
@@ -170,6 +171,44 @@ TEST_F(OggVorbisSourceTest, CommentsAreConvertedToTheLocaleCodeset) {
         TagSet tags;
         src.ReadTags(tags);
         EXPECT_EQ(tags.title, "Caf?");
+    }
+}
+
+TEST_F(OggVorbisSourceTest, ChainedLinksWithOtherChannelCountsStayInsideTheBlock) {
+    // Links with other channel counts must keep to the block and lose no frames; vorbisfile on
+    // its own starts some chained files at the second link.
+    const std::string mono = MakeOgg(m_dir, "m", 1, 0.5, {}, 44100, 1001);
+    const std::string stereo = MakeOgg(m_dir, "s", 2, 0.5, {}, 44100, 2002);
+    for (const auto& [order, outputChannels] : {std::pair{"sm", 2}, std::pair{"ms", 1}}) {
+        SCOPED_TRACE(order);
+        std::vector<std::uint8_t> chained;
+        for (const char* c = order; *c; ++c) {
+            const auto part = ReadBytes(*c == 'm' ? mono : stereo);
+            chained.insert(chained.end(), part.begin(), part.end());
+        }
+        const std::string path = m_dir.File(std::string(order) + ".ogg");
+        WriteBytes(path, chained);
+        OggVorbisSource src;
+        ASSERT_EQ(src.Open(path.c_str(), 0), 1);
+        EXPECT_EQ(src.GetOutputChannels(), outputChannels);
+        EXPECT_EQ(src.GetTotalLength(), static_cast<std::int64_t>(chained.size()));
+        const Drained d = DrainSource(src);
+        ASSERT_TRUE(d.endedInTime);
+        EXPECT_LE(d.largestBlock, kBlockFrames);
+        EXPECT_EQ(d.left.size(), 2u * 22050u);
+        // Each link's first channel is the same 300 Hz tone, so the whole left side matches the mono file.
+        OggVorbisSource one;
+        ASSERT_EQ(one.Open(mono.c_str(), 0), 1);
+        const auto tone = DrainSource(one).left;
+        const std::vector<std::int16_t> secondHalf(d.left.begin() + 22050, d.left.end());
+        const std::vector<std::int16_t> firstHalf(d.left.begin(), d.left.begin() + 22050);
+        EXPECT_LT(RelativeRmsDifference(firstHalf, tone), 0.02);
+        EXPECT_LT(RelativeRmsDifference(secondHalf, tone), 0.02);
+        if (outputChannels == 2) {
+            // The mono link is heard on both sides.
+            const std::vector<std::int16_t> right(d.right.begin() + 22050, d.right.end());
+            EXPECT_EQ(right, secondHalf);
+        }
     }
 }
 
