@@ -49,6 +49,9 @@ int OggVorbisSource::Open(const char* path, int /*renderRate*/) {
     // On failure ov_fopen closes the file and clears the state itself.
     if (ov_fopen(path, vf.get()) < 0) return 0;
     m_file.reset(vf.release());
+    // In a chained file vorbisfile may start reading at the second link (the first is lost
+    // when it is short); seeking to the first sample puts the reader at the real start.
+    if (ov_streams(m_file.get()) > 1) ov_pcm_seek(m_file.get(), 0);
 
     const vorbis_info* info = ov_info(m_file.get(), -1);
     if (!info || info->channels < 1 || info->rate < 1) {
@@ -70,9 +73,6 @@ int OggVorbisSource::Open(const char* path, int /*renderRate*/) {
         const vorbis_info* link = ov_info(m_file.get(), static_cast<int>(i));
         if (link && link->channels < 2) m_interleaveRead = kBlockFrames * 2;
     }
-    // In a chained file vorbisfile may start reading at the second link (the first is lost
-    // when it is short); seeking to the first sample puts the reader at the real start.
-    if (ov_streams(m_file.get()) > 1) ov_pcm_seek(m_file.get(), 0);
     m_version = info->version;
     m_sampleRate = static_cast<int>(std::min<long>(info->rate, 0x7FFFFFFF));
     m_channels = info->channels;
