@@ -15,7 +15,7 @@ struct IconvCloser {
 };
 using UniqueIconv = std::unique_ptr<std::remove_pointer_t<iconv_t>, IconvCloser>;
 
-// Lenient decode: one, two or three byte forms as tag writers produce them; no validation.
+// Lenient decode of the one to four byte forms; continuation bytes are not checked.
 std::vector<std::uint32_t> DecodeUtf8(const std::string& text) {
     std::vector<std::uint32_t> out;
     out.reserve(text.size());
@@ -30,6 +30,12 @@ std::vector<std::uint32_t> DecodeUtf8(const std::string& text) {
             if (i + 1 >= n) break;
             out.push_back(((b & 0x3Fu) << 6) | (p[i + 1] & 0x3Fu));
             i += 2;
+        } else if (b >= 0xF0) {
+            // Four-byte forms (beyond the 16-bit range) are kept whole rather than split into junk.
+            if (i + 3 >= n) break;
+            out.push_back(((b & 0x07u) << 18) | ((p[i + 1] & 0x3Fu) << 12) | ((p[i + 2] & 0x3Fu) << 6) |
+                          (p[i + 3] & 0x3Fu));
+            i += 4;
         } else {
             if (i + 2 >= n) break;
             out.push_back(((b & 0x0Fu) << 12) | ((p[i + 1] & 0x3Fu) << 6) | (p[i + 2] & 0x3Fu));

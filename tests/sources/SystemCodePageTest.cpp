@@ -37,6 +37,9 @@ INSTANTIATE_TEST_SUITE_P(
                       Conversion{"TruncatedThreeByteEnds", "C.UTF-8", "ab\xE2\x82", "ab"},
                       // Latin-1 mistaken for UTF-8: the lenient decode reads "\xE9t\xE9" as one character.
                       Conversion{"Latin1Misread", "C.UTF-8", "x\xE9t\xE9", "x\xE9\xB4\xA9"},
+                      Conversion{"FourByteKept", "C.UTF-8", "a\xF0\x9F\x8E\xB5z", "a\xF0\x9F\x8E\xB5z"},
+                      Conversion{"FourByteToQuestionMark", "C", "a\xF0\x9F\x8E\xB5z", "a?z"},
+                      Conversion{"TruncatedFourByteEnds", "C.UTF-8", "ab\xF0\x9F\x8E", "ab"},
                       Conversion{"LoneSurrogateReplaced", "C.UTF-8", "a\xED\xA0\x80z", "a?z"},
                       Conversion{"Empty", "C", "", ""}),
     [](const auto& info) { return std::string(info.param.name); });
