@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "sources/SystemCodePage.h"
+#include "sources/TextConvert.h"
 
 extern "C" {
 #include <libavutil/dict.h>
@@ -243,7 +243,10 @@ int FfmpegSource::ReadTags(TagSet& tags) {
         found.copyright.empty() && found.genre.empty() && year <= 0 && track <= 0)
         return 0;
     // FFmpeg hands out UTF-8 whatever the file stored.
-    auto text = [](const std::string& utf8) { return Utf8ToSystemCodePage(utf8).value_or(std::string()); };
+    auto text = [](const std::string& utf8) {
+        std::string ansi;
+        return Utf8ToAnsi(utf8.c_str(), ansi) == 0 ? ansi : std::string();
+    };
     tags.title = text(found.title);
     tags.artist = text(found.artist);
     tags.album = text(found.album);

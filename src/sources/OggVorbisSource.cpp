@@ -7,7 +7,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "sources/SystemCodePage.h"
+#include "sources/TextConvert.h"
 
 namespace {
 
@@ -63,7 +63,8 @@ int OggVorbisSource::Open(const char* path, int /*renderRate*/) {
             if (!vc->user_comments[i] || vc->comment_lengths[i] < 0) continue;
             const std::string raw = CutComment(
                 vc->user_comments[i], static_cast<std::size_t>(vc->comment_lengths[i]), kMaxCommentBytes);
-            if (auto converted = Utf8ToSystemCodePage(raw)) m_comments.push_back(std::move(*converted));
+            std::string converted;
+            if (Utf8ToAnsi(raw.c_str(), converted) == 0) m_comments.push_back(std::move(converted));
         }
         if (vc->vendor) m_vendor = vc->vendor;
     }

@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
-#include <clocale>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "platform/SystemCodePage.h"
 #include "sources/OggVorbisSource.h"
 #include "support/SourceDrain.h"
 #include "support/TestSupport.h"
@@ -30,18 +30,14 @@ std::string MakeOgg(const TempDir& dir, const std::string& name, int channels, d
     return Run(enc) == 0 ? ogg : std::string();
 }
 
-// Switches LC_CTYPE for one test and restores it.
-class ScopedCtype {
+// Switches the system code page for one test and restores it.
+class ScopedCodePage {
 public:
-    explicit ScopedCtype(const char* name) : m_old(std::setlocale(LC_CTYPE, nullptr)) {
-        m_ok = std::setlocale(LC_CTYPE, name) != nullptr;
-    }
-    ~ScopedCtype() { std::setlocale(LC_CTYPE, m_old.c_str()); }
-    bool Ok() const { return m_ok; }
+    explicit ScopedCodePage(const char* codeset) : m_old(SystemCodePage()) { SetSystemCodePage(codeset); }
+    ~ScopedCodePage() { SetSystemCodePage(m_old); }
 
 private:
     std::string m_old;
-    bool m_ok = false;
 };
 
 class OggVorbisSourceTest : public ::testing::Test {
@@ -153,8 +149,7 @@ TEST_F(OggVorbisSourceTest, CommentsAreConvertedToTheLocaleCodeset) {
     while (longAccents.size() < 2000) longAccents += "\xC3\xA9";
     const std::string ogg = MakeOgg(m_dir, "utf8", 1, 0.2, {"TITLE=" + title, longAccents});
     {
-        ScopedCtype utf8("C.UTF-8");
-        ASSERT_TRUE(utf8.Ok());
+        ScopedCodePage utf8("UTF-8");
         OggVorbisSource src;
         ASSERT_EQ(src.Open(ogg.c_str(), 0), 1);
         TagSet tags;
@@ -165,7 +160,7 @@ TEST_F(OggVorbisSourceTest, CommentsAreConvertedToTheLocaleCodeset) {
         EXPECT_GE(tags.album.size() + 6, OggVorbisSource::kMaxCommentBytes - 1);
     }
     {
-        ScopedCtype ascii("C");
+        ScopedCodePage ascii("ASCII");
         OggVorbisSource src;
         ASSERT_EQ(src.Open(ogg.c_str(), 0), 1);
         TagSet tags;
