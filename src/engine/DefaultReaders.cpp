@@ -2,6 +2,9 @@
 
 // Reader classes; add the header of each new one here.
 #include "sources/BassSource.h"
+#include "sources/FfmpegProbeSource.h"
+#include "sources/FfmpegSource.h"
+#include "sources/OggVorbisSource.h"
 #include "sources/WavFileSource.h"
 
 ReaderSet DefaultReaders() {
@@ -12,9 +15,9 @@ ReaderSet DefaultReaders() {
     readers.Add(ReaderRole::WavFile, "WavFileSource", &MakeReader<WavFileSource>);
     // readers.Add(ReaderRole::Aiff, "AiffSource", &MakeReader<AiffSource>);
     // readers.Add(ReaderRole::Au, "AuSource", &MakeReader<AuSource>);
-    // readers.Add(ReaderRole::OggVorbis, "OggVorbisSource", &MakeReader<OggVorbisSource>);
-    // readers.Add(ReaderRole::Ffmpeg, "FfmpegSource", &MakeReader<FfmpegSource>);
-    // readers.Add(ReaderRole::FfmpegProbe, "FfmpegProbeSource", &MakeReader<FfmpegProbeSource>);
+    readers.Add(ReaderRole::OggVorbis, "OggVorbisSource", &MakeReader<OggVorbisSource>);
+    readers.Add(ReaderRole::Ffmpeg, "FfmpegSource", &MakeReader<FfmpegSource>);
+    readers.Add(ReaderRole::FfmpegProbe, "FfmpegProbeSource", &MakeReader<FfmpegProbeSource>);
     // readers.Add(ReaderRole::Wma, "WmaSource", &MakeReader<WmaSource>);
     return readers;
 }
