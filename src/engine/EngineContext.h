@@ -1,5 +1,6 @@
 #pragma once
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "engine/ReaderSet.h"
@@ -23,4 +24,6 @@ struct EngineContext {
     /// Called when source selection loads the Windows Media runtime (to rebuild the WMA
     /// format list); may be empty.
     std::function<void()> onWmfRuntimeLoaded;
+    /// For diagnostics: every file is opened with this reader alone, whatever its kind.
+    std::optional<ReaderRole> forcedReader;
 };

@@ -24,3 +24,25 @@ inline constexpr char kCdTrackNote[] =
 inline constexpr char kFlashNote[] =
     "SWF and FLV files are Flash movies; please extract their sound with a separate video converter program "
     "first.";
+
+// Progress window lines.
+inline constexpr char kConvertingFileText[] = "Converting %s...";
+inline constexpr char kConvertingPercentText[] = "Converting %s...%d%%";
+inline constexpr char kConvertingBatchText[] = "Converting %d of %d file(s) to %s...";
+
+// Status texts of the file list.
+inline constexpr char kStatusConverting[] = "Converting...";
+inline constexpr char kStatusFailure[] = "Conversion Failure";
+inline constexpr char kStatusNeedsSoundFont[] = "Failure. Requires file \"ct4mgm.sf2\".";
+inline constexpr char kStatusCancelled[] = "Cancelled";
+
+/// Asked when a batch holds MIDI files and the SoundFont is missing; %s is the program's folder.
+inline constexpr char kSoundFontQuestion[] =
+    "Dear user, to decode MIDI file, file \"ct4mgm.sf2\" is required.\nUnfortunately, the file isn't "
+    "available on your computer.\n\nDo you want to download the file from our website for free now?\n\n"
+    "Once download completes, please copy the file to folder:\n\"%s\"\nAnd then convert your MIDI file "
+    "again. Thank you.";
+inline constexpr char kSoundFontDownloadAddress[] = "https://wavelorn.org/download/ct4mgm.sf2";
+
+/// FailureDetail for an output format whose routine this build does not have.
+inline constexpr char kFormatUnavailable[] = "this output format is not available in this version";

@@ -134,8 +134,14 @@ std::vector<ReaderRole> ReaderChain(SourceKind kind, bool forConversion, bool wm
 
 std::unique_ptr<AudioSource> OpenSource(EngineContext& context, const std::string& path, SourceKind kind,
                                         int renderRate, bool forConversion) {
-    const bool wmfLoaded = kind != kKindWindowsMedia || EnsureWmfRuntime(context);
-    for (ReaderRole role : ReaderChain(kind, forConversion, wmfLoaded)) {
+    std::vector<ReaderRole> chain;
+    if (context.forcedReader) {
+        chain.push_back(*context.forcedReader);
+    } else {
+        const bool wmfLoaded = kind != kKindWindowsMedia || EnsureWmfRuntime(context);
+        chain = ReaderChain(kind, forConversion, wmfLoaded);
+    }
+    for (ReaderRole role : chain) {
         std::unique_ptr<AudioSource> reader;
         try {
             reader = context.readers.Create(role);

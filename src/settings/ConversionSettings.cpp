@@ -4,6 +4,7 @@
 #include <climits>
 #include <cwchar>
 #include <cwctype>
+#include <iterator>
 
 #include "platform/UserFolders.h"
 #include "platform/UserStore.h"
@@ -208,6 +209,53 @@ void ConversionSettings::SaveSettings(UserStore& store, unsigned groups) const {
     if (!key->Close()) return;  // the templates follow only an options key that was stored
     if (groups & SaveOptions)
         for (const auto& [name, tmpl] : kTemplates) SaveTagTemplate(store, this->*tmpl, name);
+}
+
+namespace {
+
+// Every integer option, with its load check where it has one.
+std::vector<DwordValue> AllDwordValues() {
+    std::vector<DwordValue> all{{"OutputFormat", &S::OutputFormat},
+                                {"OptStartPageIndex", &S::OptStartPageIndex},
+                                {"DestOutputFolderOpt", &S::DestOutputFolderOpt}};
+    all.insert(all.end(), std::begin(kGeneralValues), std::end(kGeneralValues));
+    all.insert(all.end(), std::begin(kFormatValues), std::end(kFormatValues));
+    return all;
+}
+
+const DwordValue* FindDword(const std::string& name) {
+    static const std::vector<DwordValue> all = AllDwordValues();
+    for (const auto& v : all)
+        if (name == v.name) return &v;
+    return nullptr;
+}
+
+}  // namespace
+
+std::int32_t* ConversionSettings::IntOption(const std::string& name) {
+    const DwordValue* v = FindDword(name);
+    return v ? &(this->*(v->field)) : nullptr;
+}
+
+std::string* ConversionSettings::TextOption(const std::string& name) {
+    if (name == "Folder") return &Folder;
+    if (name == "DestSpecifiedFolder") return &DestSpecifiedFolder;
+    if (name == "FilterExts") return &FilterExts;
+    return nullptr;
+}
+
+void ConversionSettings::CheckOption(const std::string& name) {
+    if (const DwordValue* v = FindDword(name); v && v->check) this->*(v->field) = v->check(this->*(v->field));
+    if (name == "FilterExts" || name == "EnableExtFilter") RebuildFilterList();
+}
+
+std::vector<std::string> ConversionSettings::OptionNames() {
+    std::vector<std::string> names{"OutputFormat", "OptStartPageIndex", "Folder", "DestOutputFolderOpt",
+                                   "DestSpecifiedFolder"};
+    for (const auto& v : kGeneralValues) names.emplace_back(v.name);
+    names.emplace_back("FilterExts");
+    for (const auto& v : kFormatValues) names.emplace_back(v.name);
+    return names;
 }
 
 void ConversionSettings::RebuildFilterList() {

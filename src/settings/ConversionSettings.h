@@ -35,6 +35,15 @@ public:
 
     bool operator==(const ConversionSettings&) const = default;
 
+    /// The integer option stored under the value name `name`, or null when there is none.
+    std::int32_t* IntOption(const std::string& name);
+    /// The text option stored under `name` ("Folder", "DestSpecifiedFolder", "FilterExts"), or null.
+    std::string* TextOption(const std::string& name);
+    /// Applies to the option `name` the correction that loading it from the store would make.
+    void CheckOption(const std::string& name);
+    /// Every stored option name, in save order.
+    static std::vector<std::string> OptionNames();
+
     // General and output
     std::int32_t OutputFormat = 1000;
     std::int32_t OptStartPageIndex = 0;

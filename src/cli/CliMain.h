@@ -1,0 +1,7 @@
+#pragma once
+#include <string>
+#include <vector>
+
+/// The command-line converter; returns the exit status (0 all converted, 1 a file failed or was
+/// skipped, 2 usage error, 130 interrupted).
+int RunCli(const std::vector<std::string>& args);

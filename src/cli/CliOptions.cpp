@@ -1,0 +1,204 @@
+#include "cli/CliOptions.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdint>
+#include <cstdlib>
+
+#include "settings/ConversionSettings.h"
+
+const char kCliUsage[] =
+    "Usage: wavelorn-cli [options] PATH...\n"
+    "Converts audio files; a folder is searched recursively (with the extension filter when enabled).\n"
+    "\n"
+    "  -t, --to FORMAT         mp3 wav wma ogg aac m4a mp4 m4b amr awb (default: OutputFormat of the settings)\n"
+    "  -o, --output-dir DIR    write into DIR\n"
+    "      --beside-source     write next to each source\n"
+    "      --if-exists MODE    rename, overwrite or skip\n"
+    "      --set NAME=VALUE    override an option by its settings name, e.g. MP3BitRate=192 (repeatable)\n"
+    "      --save              store the options given on this command line (with no PATH it only saves)\n"
+    "      --reader NAME       force one reader: bass, wav, aiff, au, ogg, ffmpeg, wma\n"
+    "      --probe             print each file's properties (File, Duration, Bit Rate, Freq., Channels)\n"
+    "  -y, --yes / -n, --no    answer the program's questions (default: no when input is not a terminal)\n"
+    "  -q, --quiet             no progress display\n"
+    "      --help, --version   this text; the version\n"
+    "  --                      ends the options\n"
+    "\n"
+    "Each file gives one line on standard output: SOURCE<TAB>STATUS. Exit status: 0 all converted,\n"
+    "1 a file failed or was skipped, 2 usage error, 130 interrupted.\n";
+
+namespace {
+
+struct NamedCode {
+    const char* name;
+    int code;
+};
+
+constexpr NamedCode kFormats[] = {{"mp3", 1000}, {"wav", 2000}, {"wma", 7000}, {"ogg", 4000}, {"aac", 6000},
+                                  {"m4a", 6500}, {"mp4", 6600}, {"m4b", 6700}, {"amr", 5500}, {"awb", 5600}};
+
+constexpr std::pair<const char*, ReaderRole> kReaders[] = {
+    {"bass", ReaderRole::Bass}, {"wav", ReaderRole::WavFile},   {"aiff", ReaderRole::Aiff},
+    {"au", ReaderRole::Au},     {"ogg", ReaderRole::OggVorbis}, {"ffmpeg", ReaderRole::Ffmpeg},
+    {"wma", ReaderRole::Wma}};
+
+std::optional<std::int32_t> ParseInt(const std::string& text) {
+    if (text.empty()) return std::nullopt;
+    char* end = nullptr;
+    errno = 0;
+    const long long v = std::strtoll(text.c_str(), &end, 10);
+    if (errno || *end || v < INT32_MIN || v > static_cast<long long>(UINT32_MAX)) return std::nullopt;
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(v));  // stored as a DWORD
+}
+
+bool KnownOption(const std::string& name) {
+    ConversionSettings scratch("");
+    return scratch.IntOption(name) || scratch.TextOption(name);
+}
+
+}  // namespace
+
+int OutputFormatFromName(const std::string& name) {
+    for (const auto& f : kFormats)
+        if (name == f.name) return f.code;
+    return 0;
+}
+
+std::optional<CliOptions> ParseCommandLine(const std::vector<std::string>& args, std::string& error) {
+    CliOptions o;
+    bool optionsEnded = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (optionsEnded || a.empty() || a[0] != '-' || a == "-") {
+            o.paths.push_back(a);
+            continue;
+        }
+        // Options that take a value accept "--name=value" as well as "--name value".
+        std::string name = a, inlineValue;
+        bool hasInline = false;
+        if (a.rfind("--", 0) == 0) {
+            if (const auto eq = a.find('='); eq != std::string::npos) {
+                name = a.substr(0, eq);
+                inlineValue = a.substr(eq + 1);
+                hasInline = true;
+            }
+        }
+        auto value = [&](std::string& out) {
+            if (hasInline) {
+                out = inlineValue;
+                return true;
+            }
+            if (i + 1 >= args.size()) {
+                error = "option " + name + " needs a value";
+                return false;
+            }
+            out = args[++i];
+            return true;
+        };
+        std::string v;
+        if (name == "--") {
+            optionsEnded = true;
+        } else if (name == "-t" || name == "--to") {
+            if (!value(v)) return std::nullopt;
+            const int code = OutputFormatFromName(v);
+            if (!code) {
+                error = "unknown output format '" + v + "' (use mp3 wav wma ogg aac m4a mp4 m4b amr awb)";
+                return std::nullopt;
+            }
+            o.overrides.emplace_back("OutputFormat", std::to_string(code));
+        } else if (name == "-o" || name == "--output-dir") {
+            if (!value(v)) return std::nullopt;
+            if (v.empty()) {
+                error = "the output folder must not be empty";
+                return std::nullopt;
+            }
+            o.overrides.emplace_back("DestOutputFolderOpt", "399");
+            o.overrides.emplace_back("DestSpecifiedFolder", v);
+        } else if (name == "--beside-source") {
+            o.overrides.emplace_back("DestOutputFolderOpt", "199");
+        } else if (name == "--if-exists") {
+            if (!value(v)) return std::nullopt;
+            const char* code = v == "rename" ? "11" : v == "overwrite" ? "22" : v == "skip" ? "33" : nullptr;
+            if (!code) {
+                error = "unknown --if-exists mode '" + v + "' (use rename, overwrite or skip)";
+                return std::nullopt;
+            }
+            o.overrides.emplace_back("TargetExistsOpt", code);
+        } else if (name == "--set") {
+            if (!value(v)) return std::nullopt;
+            const auto eq = v.find('=');
+            if (eq == std::string::npos || eq == 0) {
+                error = "--set needs NAME=VALUE, got '" + v + "'";
+                return std::nullopt;
+            }
+            const std::string option = v.substr(0, eq);
+            if (!KnownOption(option)) {
+                error = "unknown settings name '" + option + "'";
+                return std::nullopt;
+            }
+            o.overrides.emplace_back(option, v.substr(eq + 1));
+        } else if (name == "--reader") {
+            if (!value(v)) return std::nullopt;
+            for (const auto& [readerName, role] : kReaders)
+                if (v == readerName) o.reader = role;
+            if (!o.reader) {
+                error = "unknown reader '" + v + "' (use bass, wav, aiff, au, ogg, ffmpeg, wma)";
+                return std::nullopt;
+            }
+        } else if (hasInline) {
+            error = "option " + name + " takes no value";
+            return std::nullopt;
+        } else if (name == "--save") {
+            o.save = true;
+        } else if (name == "--probe") {
+            o.probe = true;
+        } else if (name == "-y" || name == "--yes") {
+            o.answer = true;
+        } else if (name == "-n" || name == "--no") {
+            o.answer = false;
+        } else if (name == "-q" || name == "--quiet") {
+            o.quiet = true;
+        } else if (name == "-h" || name == "--help") {
+            o.help = true;
+        } else if (name == "--version") {
+            o.version = true;
+        } else {
+            error = "unknown option '" + a + "'";
+            return std::nullopt;
+        }
+    }
+    return o;
+}
+
+bool ApplyOverrides(ConversionSettings& settings, const CliOptions& options, std::string& error) {
+    for (const auto& [name, value] : options.overrides) {
+        if (std::string* text = settings.TextOption(name)) {
+            *text = value;
+        } else if (std::int32_t* number = settings.IntOption(name)) {
+            const auto parsed = ParseInt(value);
+            if (!parsed) {
+                error = "the value of " + name + " must be a whole number, got '" + value + "'";
+                return false;
+            }
+            *number = *parsed;
+        } else {
+            error = "unknown settings name '" + name + "'";
+            return false;
+        }
+        settings.CheckOption(name);
+    }
+    return true;
+}
+
+unsigned SaveGroupsOf(const CliOptions& options) {
+    unsigned groups = 0;
+    for (const auto& [name, value] : options.overrides) {
+        if (name == "OutputFormat" || name == "OptStartPageIndex")
+            groups |= SaveOnExit;
+        else if (name == "Folder")
+            groups |= SaveFolder;
+        else
+            groups |= SaveOptions;
+    }
+    return groups;
+}

@@ -1,0 +1,38 @@
+#pragma once
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "engine/ReaderSet.h"
+
+class ConversionSettings;
+
+/// What the command line asks for.
+struct CliOptions {
+    /// Option values by their stored names, in command-line order (later ones win).
+    std::vector<std::pair<std::string, std::string>> overrides;
+    std::vector<std::string> paths;
+    std::optional<ReaderRole> reader;
+    std::optional<bool> answer;  // -y / -n
+    bool save = false;
+    bool probe = false;
+    bool quiet = false;
+    bool help = false;
+    bool version = false;
+};
+
+/// Parses argv[1..]; on a usage error returns nothing and sets `error`.
+std::optional<CliOptions> ParseCommandLine(const std::vector<std::string>& args, std::string& error);
+
+/// Sets the overridden options in `settings`, with the corrections loading would make.
+/// False with `error` for an unknown name or a value that is not a number.
+bool ApplyOverrides(ConversionSettings& settings, const CliOptions& options, std::string& error);
+
+/// The save groups that hold the overridden options.
+unsigned SaveGroupsOf(const CliOptions& options);
+
+/// OutputFormat code of a format name on the command line ("mp3", "wav", ...); 0 if unknown.
+int OutputFormatFromName(const std::string& name);
+
+extern const char kCliUsage[];

@@ -1,0 +1,155 @@
+#include "engine/BatchDriver.h"
+
+#include <sys/stat.h>
+
+#include <cstdio>
+
+#include "engine/EngineTexts.h"
+#include "engine/SourceKind.h"
+#include "settings/ConversionSettings.h"
+#include "sources/DecoderStartup.h"
+
+namespace {
+
+std::string FileNameOf(const std::string& path) {
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+template <typename... Args>
+std::string Printf(const char* pattern, Args... args) {
+    const int n = std::snprintf(nullptr, 0, pattern, args...);
+    if (n <= 0) return {};
+    std::string text(static_cast<std::size_t>(n) + 1, '\0');
+    std::snprintf(text.data(), text.size(), pattern, args...);
+    text.resize(static_cast<std::size_t>(n));
+    return text;
+}
+
+bool IsNonEmptyFile(const std::string& path) {
+    struct stat st {};
+    return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0;
+}
+
+bool IsFile(const std::string& path) {
+    struct stat st {};
+    return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+constexpr int kWideStatusColumn = 500;
+
+}  // namespace
+
+BatchDriver::BatchDriver(EngineContext& engine, const ConversionSettings& settings, BatchView& view,
+                         RoutineLookup routines)
+    : programFolder(ExecutableFolder()),
+      loadSoundFont([](const std::string& folder) { return LoadMidiSoundFont(folder); }),
+      m_engine(engine),
+      m_settings(settings),
+      m_view(view),
+      m_routines(std::move(routines)) {}
+
+bool BatchDriver::RuntimeReady() {
+    if (m_settings.OutputFormat != 7000 || m_engine.wmfRuntime.IsLoaded()) return true;
+    if (m_engine.wmfRuntime.LoadWmfRuntime()) {
+        if (m_engine.onWmfRuntimeLoaded) m_engine.onWmfRuntimeLoaded();
+        return true;
+    }
+    if (m_engine.user.AskYesNo(kWmfRuntimeQuestion)) m_engine.user.OpenInBrowser(kWmfRuntimeDownloadAddress);
+    return false;
+}
+
+bool BatchDriver::SoundFontCheck(const std::vector<FileEntry*>& entries) {
+    bool hasMidi = false;
+    for (const FileEntry* e : entries) hasMidi = hasMidi || e->kind == kKindMidi;
+    if (!hasMidi || m_engine.SoundFontReady) return true;
+    m_engine.SoundFontReady = loadSoundFont ? loadSoundFont(programFolder) : 0;
+    if (m_engine.SoundFontReady) return true;
+    if (!m_engine.user.AskYesNo(Printf(kSoundFontQuestion, programFolder.c_str()))) return true;
+    m_engine.user.OpenPath(programFolder);
+    m_engine.user.OpenInBrowser(kSoundFontDownloadAddress);
+    return false;
+}
+
+bool BatchDriver::ConvertOne(FileEntry& entry, int number, int count, const char* formatName,
+                             ProgressDialog& progress, std::string& status) {
+    progress.SetBatchText(Printf(kConvertingBatchText, number, count, formatName));
+    progress.StepBatch();
+    progress.SetFileText(Printf(kConvertingFileText, FileNameOf(entry.path).c_str()));
+    progress.SetFileBarPos(0);
+
+    const bool named = documentsFolder ? ResolveOutputPath(entry, status, m_settings, documentsFolder)
+                                       : ResolveOutputPath(entry, status, m_settings);
+    if (!named) return false;
+
+    m_engine.FailureDetail.clear();
+    int ok = 0;
+    if (ConversionRoutine routine = m_routines ? m_routines(m_settings.OutputFormat) : nullptr) {
+        ConversionJob job{static_cast<SourceKind>(entry.kind), entry.path, entry.outputPath, progress, m_engine,
+                          m_settings, number};
+        ok = routine(job);
+    } else {
+        m_engine.FailureDetail = kFormatUnavailable;
+    }
+    // An empty output is not deleted here: the routine has already cleaned up after its own failures.
+    if (ok && IsNonEmptyFile(entry.outputPath)) {
+        status = FileNameOf(entry.outputPath);
+        return true;
+    }
+    status = kStatusFailure;
+    if (!m_engine.FailureDetail.empty()) {
+        status += " (" + m_engine.FailureDetail + ")";
+        if (statusColumnWidth < kWideStatusColumn) {
+            statusColumnWidth = kWideStatusColumn;
+            m_view.SetStatusColumnWidth(kWideStatusColumn);
+        }
+    }
+    return false;
+}
+
+void BatchDriver::RunBatch(const std::vector<FileEntry*>& entries, const std::vector<int>& rows) {
+    if (!RuntimeReady() || !SoundFontCheck(entries)) return;
+
+    const int count = static_cast<int>(std::min(entries.size(), rows.size()));
+    m_view.EnableMainWindow(false);
+    std::unique_ptr<ProgressDialog> progress = m_view.ShowProgressDialog();
+    progress->SetBatchRange(count);
+    progress->PumpMessages();
+    const char* formatName = OutputFormatName(m_settings.OutputFormat);
+
+    bool cancelled = false;
+    int reached = 0;
+    for (int i = 0; i < count && !cancelled; ++i) {
+        FileEntry& entry = *entries[static_cast<std::size_t>(i)];
+        const int row = rows[static_cast<std::size_t>(i)];
+        reached = i + 1;
+        std::string status;
+        if (entry.kind == kKindMidi && !m_engine.SoundFontReady) {
+            status = kStatusNeedsSoundFont;
+        } else {
+            m_view.EnsureRowVisible(row);
+            m_view.SetStatus(row, kStatusConverting);
+            if (ConvertOne(entry, i + 1, count, formatName, *progress, status)) {
+                m_view.SetStatus(row, status);
+                progress->PumpMessages();
+                cancelled = progress->CancelRequested();
+                continue;
+            }
+        }
+        entry.outputPath.clear();
+        cancelled = progress->CancelRequested();
+        m_view.SetStatus(row, cancelled ? kStatusCancelled : status);
+    }
+
+    progress.reset();
+    m_view.EnableMainWindow(true);
+
+    if (cancelled || !m_settings.BrowseOutputFolder) return;
+    for (int i = 0; i < reached; ++i) {
+        const std::string& output = entries[static_cast<std::size_t>(i)]->outputPath;
+        if (IsFile(output)) {
+            m_engine.user.SelectInExplorer(output);
+            break;
+        }
+    }
+}

@@ -1,0 +1,21 @@
+#pragma once
+#include <memory>
+#include <string>
+
+#include "engine/ProgressDialog.h"
+
+/// The file list and main window as the batch driver sees them.
+class BatchView {
+public:
+    virtual ~BatchView() = default;
+
+    /// Writes the Status cell of a list row.
+    virtual void SetStatus(int row, const std::string& text) = 0;
+    /// Scrolls the row fully into view.
+    virtual void EnsureRowVisible(int row) = 0;
+    virtual void SetStatusColumnWidth(int pixels) = 0;
+    /// The main window is disabled while a batch runs.
+    virtual void EnableMainWindow(bool enable) = 0;
+    /// Shows a new progress window; it closes when the returned object is destroyed.
+    virtual std::unique_ptr<ProgressDialog> ShowProgressDialog() = 0;
+};

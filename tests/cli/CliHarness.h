@@ -1,0 +1,48 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "support/TestSupport.h"
+
+namespace clitest {
+
+/// What one run of the command-line converter printed and returned.
+struct CliResult {
+    int status = -1;
+    std::string out;
+    std::vector<std::string> lines;  // standard output split at line ends
+};
+
+/// A throw-away home for the converter: its own settings folder, documents folder and temp folder.
+class CliHome {
+public:
+    CliHome();
+    std::string File(const std::string& name) const { return m_dir.File(name); }
+    const testsupport::TempDir& Dir() const { return m_dir; }
+    /// Runs wavelorn-cli with args; `wrapper` is put in front (e.g. a mount namespace).
+    CliResult Run(const std::vector<std::string>& args, const std::vector<std::string>& wrapper = {}) const;
+    std::string StoreText() const;
+
+private:
+    testsupport::TempDir m_dir;
+};
+
+std::string CliPath();
+
+/// A 16-bit PCM WAV of planar samples (right empty for mono).
+void WriteWav16(const std::string& path, int rate, const std::vector<std::int16_t>& left,
+                const std::vector<std::int16_t>& right = {});
+void WriteWav8(const std::string& path, int rate, const std::vector<std::uint8_t>& mono);
+
+/// The samples of a 16-bit or 8-bit PCM WAV with a 44-byte header, interleaved as stored.
+struct WavContent {
+    int channels = 0, rate = 0, bits = 0;
+    std::uint32_t riffSize = 0, dataSize = 0;
+    std::vector<std::uint8_t> data;
+    std::int16_t Sample16(std::size_t frame, int channel) const;
+    std::size_t Frames() const { return data.size() / static_cast<std::size_t>(channels * bits / 8); }
+};
+WavContent ReadWav(const std::string& path);
+
+}  // namespace clitest

@@ -1,0 +1,268 @@
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "cli/CliHarness.h"
+#include "support/TestSupport.h"
+
+namespace {
+
+using namespace clitest;
+namespace fs = std::filesystem;
+
+std::vector<std::string> Files(const std::string& folder) {
+    std::vector<std::string> names;
+    if (fs::exists(folder))
+        for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+struct UsageCase {
+    const char* name;
+    std::vector<std::string> args;
+    const char* message;  // part of what standard error must say
+};
+
+class CliUsage : public ::testing::TestWithParam<UsageCase> {};
+
+TEST_P(CliUsage, RejectedWithStatusTwoAndNothingConverted) {
+    // A mistyped command line must not run a batch with half-understood options.
+    CliHome home;
+    WriteWav16(home.File("a.wav"), 8000, std::vector<std::int16_t>(100, 5));
+    std::vector<std::string> args = GetParam().args;
+    for (auto& a : args)
+        if (a == "A") a = home.File("a.wav");
+    std::string err;
+    std::vector<std::string> argv = {"sh", "-c", "\"$@\" 2>&1 >/dev/null", "sh", "env",
+                                     "XDG_CONFIG_HOME=" + home.File("cfg"), "HOME=" + home.File("home"), CliPath()};
+    argv.insert(argv.end(), args.begin(), args.end());
+    EXPECT_EQ(testsupport::Run(argv, &err), 2);
+    EXPECT_NE(err.find(GetParam().message), std::string::npos) << err;
+    EXPECT_EQ(Files(home.File("home/Documents")), std::vector<std::string>{});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Mistakes, CliUsage,
+    ::testing::Values(UsageCase{"UnknownOption", {"--frobnicate", "A"}, "unknown option '--frobnicate'"},
+                      UsageCase{"UnknownFormat", {"-t", "flac", "A"}, "unknown output format 'flac'"},
+                      UsageCase{"UnknownSetting", {"--set", "MP3Bitrate=192", "A"}, "unknown settings name"},
+                      UsageCase{"SetWithoutValue", {"--set", "MP3BitRate", "A"}, "NAME=VALUE"},
+                      UsageCase{"NotANumber", {"--set", "MP3BitRate=fast", "A"}, "whole number"},
+                      UsageCase{"MissingValue", {"A", "-o"}, "needs a value"},
+                      UsageCase{"BadIfExists", {"--if-exists", "merge", "A"}, "unknown --if-exists mode"},
+                      UsageCase{"UnknownReader", {"--reader", "mpg", "A"}, "unknown reader"},
+                      UsageCase{"NoFiles", {"-t", "wav"}, "no files given"},
+                      UsageCase{"FormatNotBuilt", {"-t", "amr", "A"}, "not available"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Cli, DoubleDashLetsAFileStartWithADash) {
+    // A file named like an option must be convertible.
+    CliHome home;
+    WriteWav16(home.File("-x.wav"), 8000, std::vector<std::int16_t>(800, 7));
+    const auto r = home.Run({"-t", "wav", "-o", home.File("out"), "--", home.File("-x.wav")});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.lines, std::vector<std::string>{home.File("-x.wav") + "\t-x.wav"});
+}
+
+TEST(Cli, ProbePrintsTheListCells) {
+    // --probe shows what the file list would show and converts nothing.
+    CliHome home;
+    WriteWav16(home.File("p.wav"), 22050, std::vector<std::int16_t>(22050 * 61, 1), std::vector<std::int16_t>(22050 * 61, 2));
+    const auto r = home.Run({"--probe", home.File("p.wav")});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.lines, std::vector<std::string>{home.File("p.wav") + "\tp.wav\t01:01\t706 kbps\t22050 Hz\tStereo"});
+    EXPECT_EQ(Files(home.File("home/Documents")), std::vector<std::string>{});
+}
+
+struct WavCase {
+    const char* name;
+    std::vector<std::string> sets;  // NAME=VALUE
+    int sourceRate, sourceChannels, sourceBits;
+    int expectRate, expectChannels, expectBits;
+    int left, right;                       // constant source samples (16-bit) or bytes (8-bit)
+    int expectLeft, expectRight;           // first output frame; expectRight ignored for mono
+};
+
+class CliWav : public ::testing::TestWithParam<WavCase> {};
+
+TEST_P(CliWav, ParametersAndSamples) {
+    // Each WAV option combination must give the promised format and the promised sample values.
+    const WavCase& c = GetParam();
+    CliHome home;
+    const std::string src = home.File("src.wav");
+    const int frames = c.sourceRate;  // one second
+    if (c.sourceBits == 8) {
+        WriteWav8(src, c.sourceRate, std::vector<std::uint8_t>(static_cast<std::size_t>(frames), static_cast<std::uint8_t>(c.left)));
+    } else {
+        std::vector<std::int16_t> l(static_cast<std::size_t>(frames), static_cast<std::int16_t>(c.left));
+        std::vector<std::int16_t> r;
+        if (c.sourceChannels == 2) r.assign(static_cast<std::size_t>(frames), static_cast<std::int16_t>(c.right));
+        WriteWav16(src, c.sourceRate, l, r);
+    }
+    const auto before = testsupport::ReadBytes(src);
+    std::vector<std::string> args = {"-q", "-t", "wav", "-o", home.File("out")};
+    for (const auto& s : c.sets) args.insert(args.end(), {"--set", s});
+    args.push_back(src);
+    const auto r = home.Run(args);
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(testsupport::ReadBytes(src), before) << "the source must stay byte-identical";
+    const WavContent w = ReadWav(home.File("out/src.wav"));
+    EXPECT_EQ(w.rate, c.expectRate);
+    EXPECT_EQ(w.channels, c.expectChannels);
+    EXPECT_EQ(w.bits, c.expectBits);
+    EXPECT_EQ(w.dataSize, w.data.size());
+    EXPECT_EQ(w.riffSize, w.data.size() + 36);
+    const double expectFrames = static_cast<double>(frames) * c.expectRate / c.sourceRate;
+    EXPECT_NEAR(static_cast<double>(w.Frames()), expectFrames, 80.0);
+    ASSERT_GT(w.Frames(), 200u);
+    const std::size_t mid = w.Frames() / 2;  // past the resampler's start-up
+    if (c.expectBits == 8) {
+        EXPECT_NEAR(w.data[mid * static_cast<std::size_t>(c.expectChannels)], c.expectLeft, 1);
+    } else {
+        EXPECT_NEAR(w.Sample16(mid, 0), c.expectLeft, 2);
+        if (c.expectChannels == 2) {
+            EXPECT_NEAR(w.Sample16(mid, 1), c.expectRight, 2);
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Options, CliWav,
+    ::testing::Values(
+        WavCase{"AutoKeeps8BitMono", {}, 11025, 1, 8, 11025, 1, 8, 200, 0, 200, 0},
+        WavCase{"AutoKeepsStereo", {}, 44100, 2, 16, 44100, 2, 16, 1000, -1000, 1000, -1000},
+        WavCase{"MonoToStereoCopies", {"AutoDestWAVEncodingParam=0", "WAVSampleRate=0", "WAVChannelNum=2"},
+                16000, 1, 16, 16000, 2, 16, 1234, 0, 1234, 1234},
+        WavCase{"StereoToMonoMixes", {"AutoDestWAVEncodingParam=0", "WAVSampleRate=0", "WAVChannelNum=1", "MonoType=0"},
+                8000, 2, 16, 8000, 1, 16, 1000, -1001, -1, 0},
+        WavCase{"StereoToMonoLeft", {"AutoDestWAVEncodingParam=0", "WAVSampleRate=0", "WAVChannelNum=1", "MonoType=1"},
+                8000, 2, 16, 8000, 1, 16, 1000, -3000, 1000, 0},
+        WavCase{"StereoToMonoRight", {"AutoDestWAVEncodingParam=0", "WAVSampleRate=0", "WAVChannelNum=1", "MonoType=2"},
+                8000, 2, 16, 8000, 1, 16, 1000, -3000, -3000, 0},
+        WavCase{"SixteenTo8Bit", {"AutoDestWAVEncodingParam=0", "WAVSampleRate=0", "WAVBitsPerSample=8", "WAVChannelNum=0"},
+                8000, 1, 16, 8000, 1, 8, 256 * 20, 0, 148, 0},
+        WavCase{"Upsample22050To44100", {"AutoDestWAVEncodingParam=0", "WAVSampleRate=44100", "WAVChannelNum=2"},
+                22050, 2, 16, 44100, 2, 16, 8000, -8000, 8000, -8000},
+        WavCase{"AmplifyClipsAt32767", {"AmplifyWav=1", "AmplifyWavCoeff=200"}, 8000, 2, 16, 8000, 2, 16, 20000,
+                -20000, 32767, -32767},
+        WavCase{"AmplifyHalves8Bit", {"AmplifyWav=1", "AmplifyWavCoeff=50"}, 8000, 1, 8, 8000, 1, 8, 228, 0, 178, 0}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Cli, EmptySourceGivesA44ByteFile) {
+    // A source without samples still gives a valid file whose sizes are 36 and 0.
+    CliHome home;
+    WriteWav16(home.File("empty.wav"), 8000, {});
+    const auto r = home.Run({"-q", "-t", "wav", "-o", home.File("out"), home.File("empty.wav")});
+    EXPECT_EQ(r.status, 0) << r.out;
+    const WavContent w = ReadWav(home.File("out/empty.wav"));
+    EXPECT_EQ(w.riffSize, 36u);
+    EXPECT_EQ(w.dataSize, 0u);
+    EXPECT_EQ(testsupport::ReadBytes(home.File("out/empty.wav")).size(), 44u);
+}
+
+TEST(Cli, MixedBatchReportsEachFileAndLeavesNoPartialOutput) {
+    // One bad file must not stop the batch, and every row must say what happened to it.
+    CliHome home;
+    WriteWav16(home.File("good.wav"), 8000, std::vector<std::int16_t>(8000, 3));
+    testsupport::WriteBytes(home.File("damaged.wav"), {'R', 'I', 'F', 'F', 1, 2, 3, 4, 'W', 'A', 'V', 'E', 'x'});
+    WriteWav16(home.File("kept.wav"), 8000, std::vector<std::int16_t>(8000, 4));
+    fs::create_directories(home.File("out"));
+    testsupport::WriteBytes(home.File("out/kept.wav"), {'o', 'l', 'd'});
+    const auto r = home.Run({"-q", "-t", "wav", "-o", home.File("out"), "--if-exists", "skip", home.File("good.wav"),
+                             home.File("damaged.wav"), home.File("kept.wav")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.lines, (std::vector<std::string>{home.File("damaged.wav") + "\tFailed to load",
+                                                  home.File("good.wav") + "\tgood.wav",
+                                                  home.File("kept.wav") + "\tTarget exists and skipped"}));
+    EXPECT_EQ(Files(home.File("out")), (std::vector<std::string>{"good.wav", "kept.wav"}));
+    EXPECT_EQ(testsupport::ReadBytes(home.File("out/kept.wav")), (std::vector<std::uint8_t>{'o', 'l', 'd'}));
+}
+
+TEST(Cli, FullDiskIsAConversionFailureWithNoFileLeft) {
+    // A write that fails must fail the file and remove what was written, not report success.
+    CliHome home;
+    WriteWav16(home.File("big.wav"), 44100, std::vector<std::int16_t>(44100 * 3, 9), std::vector<std::int16_t>(44100 * 3, 9));
+    fs::create_directories(home.File("out"));
+    const std::string script =
+        "mount -t tmpfs -o size=64k tmpfs \"$1\" || exit 99; shift; \"$@\"; rc=$?; ls -A \"$OUT\"; exit $rc";
+    const auto r = home.Run({"-q", "-t", "wav", "-o", home.File("out"), home.File("big.wav")},
+                            {"env", "OUT=" + home.File("out"), "unshare", "-m", "sh", "-c", script, "sh", home.File("out")});
+    if (r.status == 99) GTEST_SKIP() << "no mount namespace here";
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.lines, std::vector<std::string>{home.File("big.wav") + "\tConversion Failure"});
+}
+
+TEST(Cli, SaveStoresOnlyWhatWasGiven) {
+    // --save must store the named options for the next run and nothing else.
+    CliHome home;
+    EXPECT_EQ(home.Run({"--save", "--set", "MP3BitRate=192", "-t", "wav"}).status, 0);
+    const std::string store = home.StoreText();
+    EXPECT_NE(store.find("\"MP3BitRate\"=dword:000000c0"), std::string::npos) << store;
+    EXPECT_NE(store.find("\"OutputFormat\"=dword:000007d0"), std::string::npos) << store;
+    // A later run uses the stored format without being told.
+    WriteWav16(home.File("a.wav"), 8000, std::vector<std::int16_t>(800, 1));
+    const auto r = home.Run({"-q", "-o", home.File("out"), home.File("a.wav")});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(fs::exists(home.File("out/a.wav")));
+}
+
+TEST(Cli, FolderIsSearchedWithTheFilter) {
+    // A folder converts what it holds, subfolders after their parent, filtered when the filter is on.
+    CliHome home;
+    fs::create_directories(home.File("in/sub"));
+    WriteWav16(home.File("in/a.wav"), 8000, std::vector<std::int16_t>(800, 1));
+    WriteWav16(home.File("in/sub/b.wav"), 8000, std::vector<std::int16_t>(800, 1));
+    WriteWav16(home.File("in/sub/c.wave"), 8000, std::vector<std::int16_t>(800, 1));
+    const auto r = home.Run({"-q", "-t", "wav", "-o", home.File("out"), "--set", "EnableExtFilter=1", "--set",
+                             "FilterExts=WAV", home.File("in")});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.lines, (std::vector<std::string>{home.File("in/a.wav") + "\ta.wav", home.File("in/sub/b.wav") + "\tb.wav"}));
+}
+
+TEST(Cli, InterruptCancelsAndDeletesThePartialOutput) {
+    // Ctrl+C must stop like Cancel: exit 130, the current file's partial output removed.
+    CliHome home;
+    const std::size_t frames = 44100 * 120;
+    WriteWav16(home.File("long.wav"), 44100, std::vector<std::int16_t>(frames, 100), std::vector<std::int16_t>(frames, -100));
+    const std::string out = home.File("out");
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        setenv("XDG_CONFIG_HOME", home.File("cfg").c_str(), 1);
+        setenv("HOME", home.File("home").c_str(), 1);
+        freopen("/dev/null", "w", stdout);
+        execl(CliPath().c_str(), "wavelorn-cli", "-q", "-t", "wav", "-o", out.c_str(), "--set",
+              "AutoDestWAVEncodingParam=0", "--set", "WAVSampleRate=48000", home.File("long.wav").c_str(),
+              static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    // Wait until the conversion has written something, then interrupt it.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    int status = 0;
+    bool exited = false;
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (waitpid(pid, &status, WNOHANG) == pid) {
+            exited = true;
+            break;
+        }
+        std::error_code ec;
+        const auto size = fs::file_size(out + "/long.wav", ec);
+        if (!ec && size > 1000000) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    ASSERT_FALSE(exited) << "finished before it could be interrupted";
+    kill(pid, SIGINT);
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status)) << "signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 130);
+    EXPECT_FALSE(fs::exists(out + "/long.wav"));
+}
+
+}  // namespace
