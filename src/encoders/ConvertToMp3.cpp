@@ -22,7 +22,7 @@ public:
 
         const Mp3TagBlocks tags =
             ChooseMp3Tags(m_job.settings, m_job.kind, m_job.sourcePath, source, m_job.sequenceNumber);
-        if (tags.id3v1.size() == Mp3Writer::kId3v1Bytes) m_writer.SetId3v1(tags.id3v1.data());
+        if (tags.id3v1.size() == kId3v1Bytes) m_writer.SetId3v1(tags.id3v1.data());
         if (!tags.id3v2.empty()) m_writer.SetId3v2(tags.id3v2.data(), tags.id3v2.size());
 
         const Mp3SourceFacts facts{m_job.kind, source.GetSampleRate(), source.GetOutputChannels(),

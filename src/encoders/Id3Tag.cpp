@@ -14,7 +14,6 @@
 namespace {
 
 constexpr int kGenreOther = 12;
-constexpr std::size_t kId3v1Bytes = 128;
 
 /// A file made with mkstemp and removed, whatever happens, when this goes out of scope.
 class TempTagFile {

@@ -1,9 +1,13 @@
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "sources/TagSet.h"
+
+/// Size of every ID3v1 block.
+inline constexpr std::size_t kId3v1Bytes = 128;
 
 /// The TCON text of an ID3v1 tag: "(n)" with the genre's number, found without regard to case,
 /// or "(12)" (Other) for a name that has no number.

@@ -9,7 +9,6 @@ namespace {
 
 constexpr int kTagsFromTemplate = 0;
 constexpr int kTagsFromSource = 1;
-constexpr std::size_t kId3v1Bytes = 128;
 
 Mp3TagBlocks Render(int id3Version, const TagSet& tags, std::uint8_t track) {
     Mp3TagBlocks blocks;

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "encoders/Id3Tag.h"
 #include "platform/UniqueFile.h"
 
 struct lame_global_struct;
@@ -15,7 +16,6 @@ struct lame_global_struct;
 class Mp3Writer {
 public:
     static constexpr std::size_t kOutputBytes = 16384;  // every LAME call writes into this
-    static constexpr std::size_t kId3v1Bytes = 128;
 
     Mp3Writer();
     Mp3Writer(const Mp3Writer&) = delete;

@@ -36,7 +36,7 @@ int EncodeFile(const std::string& path, const Encoding& e, const std::vector<std
     if (e.outRate) w.SetOutputRate(e.outRate);
     w.SetBitrate(e.kbps);
     if (!id3v2.empty()) w.SetId3v2(id3v2.data(), id3v2.size());
-    if (id3v1.size() == Mp3Writer::kId3v1Bytes) w.SetId3v1(id3v1.data());
+    if (id3v1.size() == kId3v1Bytes) w.SetId3v1(id3v1.data());
     if (!w.Start()) return 0;
     const int frames = static_cast<int>(left.size());
     for (int at = 0; at < frames; at += 1152) {
