@@ -114,6 +114,7 @@ void AiffSource::Close() {
     m_gsmSamples = {};
     m_dwvw = {};
     m_dwvwValues = {};
+    m_dwvwValuesLeft = 0;
     ResetCommon();
 }
 
@@ -328,6 +329,7 @@ bool AiffSource::ChooseConverter() {
             m_dwvw.maxDelta = 1 << (m_sampleSize - 1);
             m_dwvw.span = 1 << m_sampleSize;
             m_dwvwValues.assign(ch * kBlockFrames, 0);
+            m_dwvwValuesLeft = static_cast<std::int64_t>(m_frames) * m_channels;
             return true;
         default:
             return false;
@@ -400,7 +402,10 @@ int AiffSource::ReadGsm(void* left, void* right) {
 }
 
 int AiffSource::ReadDwvw(void* left, void* right) {
-    const int values = DecodeDwvw(m_channels * kBlockFrames);
+    // The bits after the last value are padding; the frame count says where the sound ends.
+    const int want = static_cast<int>(std::min<std::int64_t>(m_channels * kBlockFrames, m_dwvwValuesLeft));
+    const int values = want > 0 ? DecodeDwvw(want) : 0;
+    m_dwvwValuesLeft -= values;
     const int frames = values / m_channels;
     auto* l = static_cast<std::int16_t*>(left);
     auto* r = static_cast<std::int16_t*>(right);

@@ -73,4 +73,5 @@ private:
     std::vector<std::int16_t> m_gsmSamples;
     DwvwState m_dwvw;
     std::vector<std::int32_t> m_dwvwValues;
+    std::int64_t m_dwvwValuesLeft = 0;  // values the frame count still allows
 };
