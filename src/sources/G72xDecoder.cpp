@@ -1,5 +1,6 @@
 #include "sources/G72xDecoder.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace {
@@ -34,12 +35,15 @@ int Quan(int value) {
 }
 
 // Multiplies a predictor coefficient by a value held in the 4-bit exponent, 6-bit mantissa form.
-int FloatMultiply(int an, int srn, int rounding) {
+// The standard adds 0x30 before scaling the mantissa product down; libsndfile, whose encoder
+// wrote most files of this kind, leaves it out, and tracking that encoder's predictor exactly
+// matters more than the rounding (with it, loud passages drift by up to full scale).
+int FloatMultiply(int an, int srn) {
     const int anmag = an > 0 ? an : ((-an) & 0x1FFF);
     const int anexp = Quan(anmag) - 6;
     const int anmant = anmag == 0 ? 32 : anexp >= 0 ? anmag >> anexp : anmag << -anexp;
     const int wanexp = anexp + ((srn >> 6) & 0xF) - 13;
-    const int wanmant = (anmant * (srn & 077) + rounding) >> 4;
+    const int wanmant = (anmant * (srn & 077)) >> 4;
     const int result = wanexp >= 0 ? ((wanmant << wanexp) & 0x7FFF) : (wanmant >> -wanexp);
     return (an ^ srn) < 0 ? -result : result;
 }
@@ -63,8 +67,7 @@ std::int16_t ToFloat(int magnitude, bool negative) {
 
 }  // namespace
 
-G72xDecoder::G72xDecoder(int codeBits, bool roundProducts)
-    : m_codeBits(codeBits == 3 || codeBits == 5 ? codeBits : 4), m_rounding(roundProducts ? 0x30 : 0) {
+G72xDecoder::G72xDecoder(int codeBits) : m_codeBits(codeBits == 3 || codeBits == 5 ? codeBits : 4) {
     Reset();
 }
 
@@ -84,18 +87,14 @@ void G72xDecoder::Reset() {
     m_td = false;
 }
 
-int G72xDecoder::Multiply(int an, int srn) const {
-    return FloatMultiply(an, srn, m_rounding);
-}
-
 int G72xDecoder::PredictorZero() const {
     int sum = 0;
-    for (int i = 0; i < 6; ++i) sum += Multiply(m_b[i] >> 2, m_dq[i]);
+    for (int i = 0; i < 6; ++i) sum += FloatMultiply(m_b[i] >> 2, m_dq[i]);
     return sum;
 }
 
 int G72xDecoder::PredictorPole() const {
-    return Multiply(m_a[1] >> 2, m_sr[1]) + Multiply(m_a[0] >> 2, m_sr[0]);
+    return FloatMultiply(m_a[1] >> 2, m_sr[1]) + FloatMultiply(m_a[0] >> 2, m_sr[0]);
 }
 
 int G72xDecoder::StepSize() const {
@@ -142,8 +141,8 @@ std::int16_t G72xDecoder::Decode(unsigned code) {
     const int sr = static_cast<std::int16_t>(dq < 0 ? se - (dq & magnitudeMask) : se + dq);
     const int dqsez = static_cast<std::int16_t>(sr - se + sez);
     Update(y, wi, fi, dq, sr, dqsez);
-    // The reconstructed signal has a 14-bit range.
-    return static_cast<std::int16_t>(sr << 2);
+    // The reconstructed signal has a 14-bit range; an overshoot clips instead of wrapping.
+    return static_cast<std::int16_t>(std::clamp(sr * 4, -32768, 32767));
 }
 
 void G72xDecoder::Update(int y, int wi, int fi, int dq, int sr, int dqsez) {

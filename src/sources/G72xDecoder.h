@@ -5,26 +5,23 @@
 /// (3-bit codes at 24 kbit/s, 5-bit codes at 40 kbit/s). One object holds one predictor state.
 class G72xDecoder {
 public:
-    /// `codeBits` is 3, 4 or 5; anything else decodes as 4. `roundProducts` keeps the standard's
-    /// rounding term in the predictor's multiplications; without it the decoder tracks encoders
-    /// that drop that term (libsndfile's).
-    explicit G72xDecoder(int codeBits = 4, bool roundProducts = true);
+    /// `codeBits` is 3, 4 or 5; anything else decodes as 4.
+    explicit G72xDecoder(int codeBits = 4);
 
     /// Back to the standard initial state.
     void Reset();
     int CodeBits() const { return m_codeBits; }
-    /// Decodes one code (its low CodeBits() bits) into a 16-bit linear sample.
+    /// Decodes one code (its low CodeBits() bits) into a 16-bit linear sample; a reconstruction
+    /// beyond the 16-bit range clips.
     std::int16_t Decode(unsigned code);
 
 private:
     int PredictorZero() const;
     int PredictorPole() const;
-    int Multiply(int an, int srn) const;
     int StepSize() const;
     void Update(int y, int wi, int fi, int dq, int sr, int dqsez);
 
     int m_codeBits;
-    int m_rounding;  // added before the mantissa product is scaled down
     std::int32_t m_yl = 0;  // slow quantiser scale factor
     std::int16_t m_yu = 0;  // fast quantiser scale factor
     std::int16_t m_dms = 0, m_dml = 0, m_ap = 0;
