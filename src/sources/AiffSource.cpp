@@ -138,9 +138,9 @@ int AiffSource::Open(const char* path, int /*renderRate*/) {
     m_frames = ClampToInt(frames);
     const std::int64_t duration = m_sampleRate > 0 ? frames / m_sampleRate : 0;
     m_duration = ClampToInt(duration);
-    m_bitrate = ClampToInt(duration != 0 ? m_totalLength / (duration * 125)
-                                         : static_cast<std::int64_t>(m_sampleSize) * m_channels *
-                                               m_sampleRate / 1000);
+    m_bitrate = ClampToInt(duration != 0
+                               ? m_totalLength / (duration * 125)
+                               : static_cast<std::int64_t>(m_sampleSize) * m_channels * m_sampleRate / 1000);
     m_bytesPerSample = m_bitsPerSample / 8;
     if (::fseeko(m_file.get(), m_dataStart, SEEK_SET) != 0) {
         Close();
@@ -340,8 +340,8 @@ bool AiffSource::ChooseConverter() {
 
 std::size_t AiffSource::ReadSound(std::size_t want) {
     if (m_dataRemaining <= 0) return 0;
-    const std::size_t ask = static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(want),
-                                                                            m_dataRemaining));
+    const std::size_t ask =
+        static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(want), m_dataRemaining));
     m_dataRemaining -= static_cast<std::int64_t>(ask);
     const std::size_t got = std::fread(m_raw.data(), 1, ask, m_file.get());
     m_position += static_cast<std::int64_t>(got);
@@ -380,7 +380,8 @@ int AiffSource::ReadIma4(void* left, void* right) {
     if (m_dataRemaining < static_cast<std::int64_t>(m_raw.size())) return 0;
     if (ReadSound(m_raw.size()) < m_raw.size()) return 0;
     ImaAdpcm::DecodeApplePacket(m_raw.data(), static_cast<std::int16_t*>(left), 1);
-    ImaAdpcm::DecodeApplePacket(m_raw.data() + ImaAdpcm::kApplePacketBytes, static_cast<std::int16_t*>(right), 1);
+    ImaAdpcm::DecodeApplePacket(m_raw.data() + ImaAdpcm::kApplePacketBytes, static_cast<std::int16_t*>(right),
+                                1);
     return kIma4FramesPerPacket;
 }
 
@@ -412,7 +413,8 @@ int AiffSource::ReadDwvw(void* left, void* right) {
     for (int k = 0; k < frames; ++k) {
         const std::size_t at = static_cast<std::size_t>(k) * static_cast<std::size_t>(m_channels);
         l[k] = static_cast<std::int16_t>(m_dwvwValues[at] >> 16);
-        if (r) r[k] = static_cast<std::int16_t>(m_dwvwValues[at + static_cast<std::size_t>(m_rightIndex)] >> 16);
+        if (r)
+            r[k] = static_cast<std::int16_t>(m_dwvwValues[at + static_cast<std::size_t>(m_rightIndex)] >> 16);
     }
     return frames;
 }

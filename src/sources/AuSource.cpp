@@ -11,13 +11,13 @@
 
 namespace {
 
-constexpr std::uint32_t kMagicSnd = 0x2E736E64;     // ".snd"
-constexpr std::uint32_t kMagicSd0 = 0x2E736400;     // ".sd\0"
-constexpr std::uint32_t kMagicDnsLe = 0x646E732E;   // "dns.": little-endian file
+constexpr std::uint32_t kMagicSnd = 0x2E736E64;    // ".snd"
+constexpr std::uint32_t kMagicSd0 = 0x2E736400;    // ".sd\0"
+constexpr std::uint32_t kMagicDnsLe = 0x646E732E;  // "dns.": little-endian file
 constexpr std::uint32_t kMagicDs0Le = 0x0064732E;
 constexpr std::size_t kHeaderRead = 120;
 constexpr std::size_t kMinHeader = 24;
-constexpr int kEncodingLimit = 28;      // encodings are below this; larger values mark a damaged field
+constexpr int kEncodingLimit = 28;  // encodings are below this; larger values mark a damaged field
 constexpr std::size_t kSearchFirst = 13, kSearchLast = 32;
 constexpr std::uint32_t kUnknownSize = 0xFFFFFFFF;
 
@@ -226,17 +226,17 @@ bool AuSource::ParseHeader() {
     m_bitrate = ClampToInt(duration != 0
                                ? m_totalLength / (duration * 125)
                                : static_cast<std::int64_t>(m_storedBits) * m_channels * m_sampleRate / 1000);
-    const std::size_t readBytes = codeBits != 0
-                                      ? static_cast<std::size_t>(m_channels * codeBits * kBlockFrames / 8)
-                                      : static_cast<std::size_t>(m_channels * kBlockFrames * (m_storedBits / 8));
+    const std::size_t readBytes =
+        codeBits != 0 ? static_cast<std::size_t>(m_channels * codeBits * kBlockFrames / 8)
+                      : static_cast<std::size_t>(m_channels * kBlockFrames * (m_storedBits / 8));
     m_raw.assign(readBytes, 0);
     return true;
 }
 
 int AuSource::ReadBlock(void* left, void* right) {
     if (m_raw.empty() || !left || (m_channels == 2 && !right) || m_position >= m_totalLength) return 0;
-    const std::int64_t want = std::min<std::int64_t>(static_cast<std::int64_t>(m_raw.size()),
-                                                     m_totalLength - m_position);
+    const std::int64_t want =
+        std::min<std::int64_t>(static_cast<std::int64_t>(m_raw.size()), m_totalLength - m_position);
     m_position += want;
     const std::size_t got = std::fread(m_raw.data(), 1, static_cast<std::size_t>(want), m_file.get());
     auto* l = static_cast<std::int16_t*>(left);

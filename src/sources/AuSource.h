@@ -32,8 +32,8 @@ private:
     int m_encoding = 0;
     int m_storedBits = 0;
     std::int64_t m_dataOffset = 0;
-    SampleReader m_sampleAt = nullptr;    // linear, float and G.711 encodings
-    std::optional<G72xDecoder> m_adpcm;   // ADPCM encodings; one state for both channels
-    std::uint32_t m_reservoir = 0;        // ADPCM codes not yet used, least significant first
+    SampleReader m_sampleAt = nullptr;   // linear, float and G.711 encodings
+    std::optional<G72xDecoder> m_adpcm;  // ADPCM encodings; one state for both channels
+    std::uint32_t m_reservoir = 0;       // ADPCM codes not yet used, least significant first
     int m_reservoirBits = 0;
 };

@@ -7,9 +7,10 @@ namespace {
 
 // Log-domain quantiser outputs, scale-factor multipliers and speed-control weights per code,
 // from the tables of ITU-T G.726 for each rate.
-constexpr std::int16_t kDqln4[16] = {-2048, 4, 135, 213, 273, 323, 373, 425,
+constexpr std::int16_t kDqln4[16] = {-2048, 4,   135, 213, 273, 323, 373, 425,
                                      425,   373, 323, 273, 213, 135, 4,   -2048};
-constexpr std::int16_t kWi4[16] = {-12, 18, 41, 64, 112, 198, 355, 1122, 1122, 355, 198, 112, 64, 41, 18, -12};
+constexpr std::int16_t kWi4[16] = {-12,  18,  41,  64,  112, 198, 355, 1122,
+                                   1122, 355, 198, 112, 64,  41,  18,  -12};
 constexpr std::int16_t kFi4[16] = {0,     0,     0,     0x200, 0x200, 0x200, 0x600, 0xE00,
                                    0xE00, 0x600, 0x200, 0x200, 0x200, 0,     0,     0};
 
@@ -17,15 +18,16 @@ constexpr std::int16_t kDqln3[8] = {-2048, 135, 273, 373, 373, 273, 135, -2048};
 constexpr std::int16_t kWi3[8] = {-128, 960, 4384, 18624, 18624, 4384, 960, -128};
 constexpr std::int16_t kFi3[8] = {0, 0x200, 0x400, 0xE00, 0xE00, 0x400, 0x200, 0};
 
-constexpr std::int16_t kDqln5[32] = {-2048, -66, 28,  104, 169, 224, 274, 318, 358, 395, 429,
-                                     459,   488, 514, 539, 566, 566, 539, 514, 488, 459, 429,
+constexpr std::int16_t kDqln5[32] = {-2048, -66, 28,  104, 169, 224, 274, 318, 358, 395,  429,
+                                     459,   488, 514, 539, 566, 566, 539, 514, 488, 459,  429,
                                      395,   358, 318, 274, 224, 169, 104, 28,  -66, -2048};
-constexpr std::int16_t kWi5[32] = {448,   448,   768,   1248,  1280,  1312,  1856,  3200,  4512, 5728, 7008,
-                                   8960,  11456, 14080, 16928, 22272, 22272, 16928, 14080, 11456, 8960, 7008,
-                                   5728,  4512,  3200,  1856,  1312,  1280,  1248,  768,   448,   448};
-constexpr std::int16_t kFi5[32] = {0,     0,     0,     0,     0,     0x200, 0x200, 0x200, 0x200, 0x200, 0x400,
-                                   0x600, 0x800, 0xA00, 0xC00, 0xC00, 0xC00, 0xC00, 0xA00, 0x800, 0x600, 0x400,
-                                   0x200, 0x200, 0x200, 0x200, 0x200, 0,     0,     0,     0,     0};
+constexpr std::int16_t kWi5[32] = {448,  448,   768,   1248,  1280,  1312,  1856,  3200,  4512,  5728, 7008,
+                                   8960, 11456, 14080, 16928, 22272, 22272, 16928, 14080, 11456, 8960, 7008,
+                                   5728, 4512,  3200,  1856,  1312,  1280,  1248,  768,   448,   448};
+constexpr std::int16_t kFi5[32] = {0,     0,     0,     0,     0,     0x200, 0x200, 0x200,
+                                   0x200, 0x200, 0x400, 0x600, 0x800, 0xA00, 0xC00, 0xC00,
+                                   0xC00, 0xC00, 0xA00, 0x800, 0x600, 0x400, 0x200, 0x200,
+                                   0x200, 0x200, 0x200, 0,     0,     0,     0,     0};
 
 // Number of powers of two (1, 2, 4, ... 0x4000) that do not exceed `value`.
 int Quan(int value) {
@@ -35,15 +37,12 @@ int Quan(int value) {
 }
 
 // Multiplies a predictor coefficient by a value held in the 4-bit exponent, 6-bit mantissa form.
-// The standard adds 0x30 before scaling the mantissa product down; libsndfile, whose encoder
-// wrote most files of this kind, leaves it out, and tracking that encoder's predictor exactly
-// matters more than the rounding (with it, loud passages drift by up to full scale).
-int FloatMultiply(int an, int srn) {
+int FloatMultiply(int an, int srn, int rounding) {
     const int anmag = an > 0 ? an : ((-an) & 0x1FFF);
     const int anexp = Quan(anmag) - 6;
     const int anmant = anmag == 0 ? 32 : anexp >= 0 ? anmag >> anexp : anmag << -anexp;
     const int wanexp = anexp + ((srn >> 6) & 0xF) - 13;
-    const int wanmant = (anmant * (srn & 077)) >> 4;
+    const int wanmant = (anmant * (srn & 077) + rounding) >> 4;
     const int result = wanexp >= 0 ? ((wanmant << wanexp) & 0x7FFF) : (wanmant >> -wanexp);
     return (an ^ srn) < 0 ? -result : result;
 }
@@ -67,7 +66,8 @@ std::int16_t ToFloat(int magnitude, bool negative) {
 
 }  // namespace
 
-G72xDecoder::G72xDecoder(int codeBits) : m_codeBits(codeBits == 3 || codeBits == 5 ? codeBits : 4) {
+G72xDecoder::G72xDecoder(int codeBits, bool roundProducts)
+    : m_codeBits(codeBits == 3 || codeBits == 5 ? codeBits : 4), m_rounding(roundProducts ? 0x30 : 0) {
     Reset();
 }
 
@@ -87,14 +87,18 @@ void G72xDecoder::Reset() {
     m_td = false;
 }
 
+int G72xDecoder::Multiply(int an, int srn) const {
+    return FloatMultiply(an, srn, m_rounding);
+}
+
 int G72xDecoder::PredictorZero() const {
     int sum = 0;
-    for (int i = 0; i < 6; ++i) sum += FloatMultiply(m_b[i] >> 2, m_dq[i]);
+    for (int i = 0; i < 6; ++i) sum += Multiply(m_b[i] >> 2, m_dq[i]);
     return sum;
 }
 
 int G72xDecoder::PredictorPole() const {
-    return FloatMultiply(m_a[1] >> 2, m_sr[1]) + FloatMultiply(m_a[0] >> 2, m_sr[0]);
+    return Multiply(m_a[1] >> 2, m_sr[1]) + Multiply(m_a[0] >> 2, m_sr[0]);
 }
 
 int G72xDecoder::StepSize() const {

@@ -5,8 +5,10 @@
 /// (3-bit codes at 24 kbit/s, 5-bit codes at 40 kbit/s). One object holds one predictor state.
 class G72xDecoder {
 public:
-    /// `codeBits` is 3, 4 or 5; anything else decodes as 4.
-    explicit G72xDecoder(int codeBits = 4);
+    /// `codeBits` is 3, 4 or 5; anything else decodes as 4. `roundProducts` keeps the standard's
+    /// rounding term in the predictor's multiplications; libsndfile's codec leaves it out, and
+    /// only a decoder without it tracks that encoder exactly.
+    explicit G72xDecoder(int codeBits = 4, bool roundProducts = true);
 
     /// Back to the standard initial state.
     void Reset();
@@ -18,10 +20,12 @@ public:
 private:
     int PredictorZero() const;
     int PredictorPole() const;
+    int Multiply(int an, int srn) const;
     int StepSize() const;
     void Update(int y, int wi, int fi, int dq, int sr, int dqsez);
 
     int m_codeBits;
+    int m_rounding;         // added to the mantissa product before it is scaled down
     std::int32_t m_yl = 0;  // slow quantiser scale factor
     std::int16_t m_yu = 0;  // fast quantiser scale factor
     std::int16_t m_dms = 0, m_dml = 0, m_ap = 0;
