@@ -23,7 +23,7 @@ enum class Peer { Ffmpeg, Sndfile, Source };
 
 struct PeerCase {
     const char* name;
-    const char* input;              // "stereo", "mono" or "six": the generated 16-bit source signal
+    const char* input;              // "stereo", "mono", "four" or "six": the generated 16-bit source signal
     const char* ext;                // extension of the encoded file
     std::vector<std::string> argv;  // IN and OUT stand for the source and the encoded file
     Reader reader;
@@ -51,6 +51,10 @@ protected:
              "aevalsrc=0.1*random(0)|0.2*random(1)|0.3*random(2)|0.4*random(3)|0.5*random(4)|0.6*random(5)"
              ":s=11025:d=0.5:c=5.1",
              "-c:a", "pcm_s16le", s_dir->File("six.wav")});
+        testsupport::Run(
+            {"ffmpeg", "-v", "error", "-nostdin", "-y", "-f", "lavfi", "-i",
+             "aevalsrc=0.3*random(0)|0.5*random(1)|0.7*random(2)|0.9*random(3):s=11025:d=0.4:c=4.0", "-c:a",
+             "pcm_s16le", s_dir->File("four.wav")});
     }
     static void TearDownTestSuite() { s_dir.reset(); }
     static std::unique_ptr<TempDir> s_dir;
@@ -102,7 +106,6 @@ TEST_P(AiffAuPeer, DecodesLikeThePeer) {
         ASSERT_EQ(testsupport::Run({"sndfile-convert", "-pcm16", out, peerFile}), 0);
     }
     // Six AIFF channels are L, Lc, C, R, Rc, S: the reader delivers L and R.
-    // libsndfile scales floats to 16 bits by 32767, not 32768: two steps at full scale.
     const std::vector<std::int16_t> ref =
         PickTwo(testsupport::FfmpegDecodeS16(peerFile, channels), channels, channels == 6 ? 3 : 1);
     ASSERT_FALSE(ref.empty());
@@ -162,6 +165,7 @@ INSTANTIATE_TEST_SUITE_P(
                       PeerCase{"FfMuLawMono", "mono", "aifc", Ff("pcm_mulaw"), A, F, 0, 16},
                       PeerCase{"FfIma4Stereo", "stereo", "aifc", Ff("adpcm_ima_qt"), A, S, 0, 16},
                       PeerCase{"FfSixChannels", "six", "aiff", Ff("pcm_s16be"), A, F, 0, 16},
+                      PeerCase{"FfFourChannels", "four", "aiff", Ff("pcm_s16be"), A, F, 0, 16},
                       PeerCase{"SoxS24Mono", "mono", "aiff", Sox({"-b", "24"}), A, F, 0, 16},
                       PeerCase{"SoxS8Stereo", "stereo", "aiff", Sox({"-b", "8"}), A, F, 0, 8},
                       PeerCase{"SoxSixChannels24", "six", "aiff", Sox({"-b", "24"}), A, F, 0, 16},
@@ -177,6 +181,7 @@ INSTANTIATE_TEST_SUITE_P(
                       PeerCase{"SfDwvw24Mono", "mono", "aiff", Sf({"-dwvw24"}), A, S, 0, 16}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// libsndfile scales floats to 16 bits by 32767, not 32768: up to two steps apart at full scale.
 INSTANTIATE_TEST_SUITE_P(
     Au, AiffAuPeer,
     ::testing::Values(

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -264,6 +265,8 @@ TEST(AiffSource, Ima4OverflowMatchesLibsndfile) {
     const auto d = testsupport::DecodeAll(src, path);
     ASSERT_TRUE(d.opened);
     EXPECT_EQ(d.samples, ref);
+    EXPECT_NE(std::find(d.samples.begin(), d.samples.end(), 32767), d.samples.end()) << "never overflowed";
+    EXPECT_NE(std::find(d.samples.begin(), d.samples.end(), -32768), d.samples.end()) << "never overflowed";
 }
 
 TEST(AiffSource, GsmFramesDecodeLikeFfmpeg) {
