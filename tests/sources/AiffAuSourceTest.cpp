@@ -55,7 +55,7 @@ Bytes IffChunk(const std::string& id, const Bytes& payload, std::int64_t size = 
     return b;
 }
 
-struct AiffSpec {
+struct AiffLayout {
     bool aifc = false;
     int channels = 1;
     std::uint32_t frames = 0;  // 0: from the data
@@ -66,7 +66,7 @@ struct AiffSpec {
     bool soundFirst = false;
 };
 
-Bytes Aiff(const AiffSpec& s, const Bytes& data) {
+Bytes Aiff(const AiffLayout& s, const Bytes& data) {
     Bytes comm = Be16s({s.channels});
     const int sampleBytes = std::max(1, (s.bits + 7) / 8);
     const std::uint32_t frames = s.frames != 0 || s.channels < 1
@@ -99,7 +99,7 @@ Bytes Aiff(const AiffSpec& s, const Bytes& data) {
     return file;
 }
 
-struct AuSpec {
+struct AuLayout {
     bool littleEndian = false;
     std::uint32_t offset = 24;
     std::uint32_t size = 0;  // 0: from the data
@@ -108,7 +108,7 @@ struct AuSpec {
     std::uint32_t channels = 1;
 };
 
-Bytes Au(const AuSpec& s, const Bytes& data) {
+Bytes Au(const AuLayout& s, const Bytes& data) {
     Bytes h;
     auto put = [&](std::uint32_t v) {
         Bytes be;
@@ -145,7 +145,7 @@ testsupport::Decoded DecodeBytes(const Bytes& bytes) {
 
 struct AiffOpenCase {
     const char* name;
-    AiffSpec spec;
+    AiffLayout layout;
     bool opens;
 };
 void PrintTo(const AiffOpenCase& c, std::ostream* os) {
@@ -158,7 +158,7 @@ TEST_P(AiffOpen, AcceptsOnlyWhatItCanDecode) {
     // through buffers with the wrong layout.
     const AiffOpenCase& c = GetParam();
     const Bytes data = Bytes(68 * 4 * 6, 0x11);
-    const auto d = DecodeBytes<AiffSource>(Aiff(c.spec, data));
+    const auto d = DecodeBytes<AiffSource>(Aiff(c.layout, data));
     EXPECT_EQ(d.opened, c.opens);
 }
 
@@ -213,9 +213,9 @@ TEST(AiffSource, ReportsRateDurationAndAbsoluteProgress) {
 
 TEST(AiffSource, ZeroFrameCountGivesZeroDuration) {
     // A frame count of 0 must not divide anything by zero; it reads as one frame.
-    AiffSpec spec;
-    spec.frames = 0;
-    const Bytes file = Aiff(spec, Bytes{});
+    AiffLayout layout;
+    layout.frames = 0;
+    const Bytes file = Aiff(layout, Bytes{});
     AiffSource src;
     const TempDir dir;
     testsupport::WriteBytes(dir.File("a.aiff"), file);
@@ -315,7 +315,7 @@ TEST(AuSource, EncodingFieldOneByteLateIsFound) {
 
 struct AuFieldCase {
     const char* name;
-    AuSpec spec;
+    AuLayout layout;
     int rate, channels;
     std::int64_t total;  // -1: the data size
 };
@@ -330,7 +330,7 @@ TEST_P(AuFields, ReplacesOutOfRangeValues) {
     const AuFieldCase& c = GetParam();
     const Bytes data(400, 0);
     AuSource src;
-    const auto d = DecodeBytes(Au(c.spec, data), src);
+    const auto d = DecodeBytes(Au(c.layout, data), src);
     ASSERT_TRUE(d.opened);
     EXPECT_EQ(src.GetSampleRate(), c.rate);
     EXPECT_EQ(src.GetChannels(), c.channels);
