@@ -211,6 +211,13 @@ TEST(AiffSource, ReportsRateDurationAndAbsoluteProgress) {
     EXPECT_EQ(src.GetPosition(), static_cast<std::int64_t>(file.size()));
 }
 
+TEST(AiffSource, PadByteOfOddSoundChunkIsNotASample) {
+    // The pad byte after an odd SSND chunk is not sound: counting it adds a stray sample.
+    const auto d = DecodeBytes<AiffSource>(Aiff({.bits = 8}, Bytes{0x10, 0x20, 0x30}));
+    ASSERT_TRUE(d.opened);
+    EXPECT_EQ(d.samples, (std::vector<std::int16_t>{0x1000, 0x2000, 0x3000}));
+}
+
 TEST(AiffSource, ZeroFrameCountGivesZeroDuration) {
     // A frame count of 0 must not divide anything by zero; it reads as one frame.
     AiffLayout layout;
