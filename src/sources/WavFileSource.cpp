@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "sources/FloatSample.h"
 #include "sources/G711.h"
 
 static_assert(std::endian::native == std::endian::little,
@@ -62,14 +63,6 @@ bool SkipToLetter(std::FILE* f) {
 
 int ClampToInt(std::int64_t v) {
     return static_cast<int>(std::clamp<std::int64_t>(v, INT_MIN, INT_MAX));
-}
-
-// Scales to the 32-bit range, keeps the upper 16 bits. Values beyond ±1.0 clip instead of wrapping.
-std::int16_t FloatToSample(double value) {
-    if (std::isnan(value)) return 0;
-    const double scaled = std::clamp(value * 2147483647.0, -2147483648.0, 2147483647.0);
-    const auto wide = static_cast<std::int32_t>(static_cast<std::int64_t>(scaled));
-    return static_cast<std::int16_t>(wide >> 16);
 }
 
 std::int16_t Pcm16At(const std::uint8_t* p) {
