@@ -10,11 +10,13 @@
 #include <cstring>
 #include <string>
 
-#include "sources/FloatSample.h"
 #include "sources/G711.h"
 #include "sources/ImaAdpcm.h"
+#include "sources/ReaderBytes.h"
 
 namespace {
+
+using namespace readerbytes;
 
 enum Coding { kMuLaw = 1, kALaw, kFloat32, kFloat64, kPcm, kIma4, kRawOffset, kGsm, kDwvw };
 
@@ -23,21 +25,6 @@ constexpr std::int64_t kAifcCommSize = 22;  // with the compression type
 constexpr int kIma4FramesPerPacket = 64;
 constexpr int kGsmFrameBytes = 33;
 constexpr int kGsmFrameSamples = 160;
-
-std::uint32_t Be16(const std::uint8_t* p) {
-    return (p[0] << 8) | p[1];
-}
-std::uint32_t Be32(const std::uint8_t* p) {
-    return (static_cast<std::uint32_t>(p[0]) << 24) | (p[1] << 16) | (p[2] << 8) | p[3];
-}
-
-bool ReadExact(std::FILE* f, void* dst, std::size_t n) {
-    return std::fread(dst, 1, n, f) == n;
-}
-
-bool Skip(std::FILE* f, std::int64_t bytes) {
-    return bytes <= 0 || ::fseeko(f, bytes, SEEK_CUR) == 0;
-}
 
 // The 80-bit IEEE 754 extended value of the sample rate.
 double Extended(const std::uint8_t* p) {
@@ -52,41 +39,6 @@ double Extended(const std::uint8_t* p) {
     else
         value = std::ldexp(hi, exponent - 16383 - 31) + std::ldexp(lo, exponent - 16383 - 63);
     return (p[0] & 0x80) ? -value : value;
-}
-
-int ClampToInt(std::int64_t v) {
-    return static_cast<int>(std::clamp<std::int64_t>(v, INT_MIN, INT_MAX));
-}
-
-std::int16_t Be16At(const std::uint8_t* p) {
-    return static_cast<std::int16_t>((p[0] << 8) | p[1]);
-}
-std::int16_t Le16At(const std::uint8_t* p) {
-    return static_cast<std::int16_t>((p[1] << 8) | p[0]);
-}
-std::int16_t Le24At(const std::uint8_t* p) {
-    return Le16At(p + 1);
-}
-std::int16_t Le32At(const std::uint8_t* p) {
-    return Le16At(p + 2);
-}
-std::int16_t BeFloatAt(const std::uint8_t* p) {
-    const std::uint32_t bits = Be32(p);
-    float v;
-    std::memcpy(&v, &bits, sizeof v);
-    return FloatToSample(v);
-}
-std::int16_t BeDoubleAt(const std::uint8_t* p) {
-    const std::uint64_t bits = (static_cast<std::uint64_t>(Be32(p)) << 32) | Be32(p + 4);
-    double v;
-    std::memcpy(&v, &bits, sizeof v);
-    return FloatToSample(v);
-}
-std::int16_t MuLawAt(const std::uint8_t* p) {
-    return MuLawToLinear(*p);
-}
-std::int16_t ALawAt(const std::uint8_t* p) {
-    return ALawToLinear(*p);
 }
 
 }  // namespace

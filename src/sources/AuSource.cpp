@@ -6,10 +6,11 @@
 #include <climits>
 #include <cstring>
 
-#include "sources/FloatSample.h"
-#include "sources/G711.h"
+#include "sources/ReaderBytes.h"
 
 namespace {
+
+using namespace readerbytes;
 
 constexpr std::uint32_t kMagicSnd = 0x2E736E64;    // ".snd"
 constexpr std::uint32_t kMagicSd0 = 0x2E736400;    // ".sd\0"
@@ -20,69 +21,6 @@ constexpr std::size_t kMinHeader = 24;
 constexpr int kEncodingLimit = 28;  // encodings are below this; larger values mark a damaged field
 constexpr std::size_t kSearchFirst = 13, kSearchLast = 32;
 constexpr std::uint32_t kUnknownSize = 0xFFFFFFFF;
-
-std::uint32_t Be32(const std::uint8_t* p) {
-    return (static_cast<std::uint32_t>(p[0]) << 24) | (p[1] << 16) | (p[2] << 8) | p[3];
-}
-std::uint32_t Le32(const std::uint8_t* p) {
-    return (static_cast<std::uint32_t>(p[3]) << 24) | (p[2] << 16) | (p[1] << 8) | p[0];
-}
-
-std::int16_t Be16At(const std::uint8_t* p) {
-    return static_cast<std::int16_t>((p[0] << 8) | p[1]);
-}
-std::int16_t Le16At(const std::uint8_t* p) {
-    return static_cast<std::int16_t>((p[1] << 8) | p[0]);
-}
-std::int16_t S8At(const std::uint8_t* p) {
-    return static_cast<std::int16_t>(static_cast<std::int8_t>(p[0]) * 256);
-}
-std::int16_t Be24At(const std::uint8_t* p) {
-    return Be16At(p);
-}
-std::int16_t Le24At(const std::uint8_t* p) {
-    return Le16At(p + 1);
-}
-std::int16_t Be32At(const std::uint8_t* p) {
-    return Be16At(p);
-}
-std::int16_t Le32At(const std::uint8_t* p) {
-    return Le16At(p + 2);
-}
-std::int16_t BeFloatAt(const std::uint8_t* p) {
-    const std::uint32_t bits = Be32(p);
-    float v;
-    std::memcpy(&v, &bits, sizeof v);
-    return FloatToSample(v);
-}
-std::int16_t LeFloatAt(const std::uint8_t* p) {
-    const std::uint32_t bits = Le32(p);
-    float v;
-    std::memcpy(&v, &bits, sizeof v);
-    return FloatToSample(v);
-}
-std::int16_t BeDoubleAt(const std::uint8_t* p) {
-    const std::uint64_t bits = (static_cast<std::uint64_t>(Be32(p)) << 32) | Be32(p + 4);
-    double v;
-    std::memcpy(&v, &bits, sizeof v);
-    return FloatToSample(v);
-}
-std::int16_t LeDoubleAt(const std::uint8_t* p) {
-    const std::uint64_t bits = (static_cast<std::uint64_t>(Le32(p + 4)) << 32) | Le32(p);
-    double v;
-    std::memcpy(&v, &bits, sizeof v);
-    return FloatToSample(v);
-}
-std::int16_t MuLawAt(const std::uint8_t* p) {
-    return MuLawToLinear(*p);
-}
-std::int16_t ALawAt(const std::uint8_t* p) {
-    return ALawToLinear(*p);
-}
-
-int ClampToInt(std::int64_t v) {
-    return static_cast<int>(std::clamp<std::int64_t>(v, INT_MIN, INT_MAX));
-}
 
 }  // namespace
 
