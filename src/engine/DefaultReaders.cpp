@@ -1,6 +1,8 @@
 #include "engine/ReaderSet.h"
 
 // Reader classes; add the header of each new one here.
+#include "sources/AiffSource.h"
+#include "sources/AuSource.h"
 #include "sources/BassSource.h"
 #include "sources/FfmpegProbeSource.h"
 #include "sources/FfmpegSource.h"
@@ -13,8 +15,8 @@ ReaderSet DefaultReaders() {
     // FfmpegProbeSource for reading a file's properties into the list.
     readers.Add(ReaderRole::Bass, "BassSource", &MakeReader<BassSource>);
     readers.Add(ReaderRole::WavFile, "WavFileSource", &MakeReader<WavFileSource>);
-    // readers.Add(ReaderRole::Aiff, "AiffSource", &MakeReader<AiffSource>);
-    // readers.Add(ReaderRole::Au, "AuSource", &MakeReader<AuSource>);
+    readers.Add(ReaderRole::Aiff, "AiffSource", &MakeReader<AiffSource>);
+    readers.Add(ReaderRole::Au, "AuSource", &MakeReader<AuSource>);
     readers.Add(ReaderRole::OggVorbis, "OggVorbisSource", &MakeReader<OggVorbisSource>);
     readers.Add(ReaderRole::Ffmpeg, "FfmpegSource", &MakeReader<FfmpegSource>);
     readers.Add(ReaderRole::FfmpegProbe, "FfmpegProbeSource", &MakeReader<FfmpegProbeSource>);

@@ -10,11 +10,14 @@
 #include <cstring>
 
 #include "sources/G711.h"
+#include "sources/ReaderBytes.h"
 
 static_assert(std::endian::native == std::endian::little,
               "16-bit PCM is read straight into the caller's buffer");
 
 namespace {
+
+using namespace readerbytes;
 
 constexpr int kTagPcm = 1;
 constexpr int kTagMsAdpcm = 2;
@@ -36,21 +39,6 @@ constexpr int kGsmFrameSamples = 160;
 constexpr std::uint8_t kSubFormatSuffix[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
                                                0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
 
-std::uint32_t Le16(const std::uint8_t* p) {
-    return p[0] | (p[1] << 8);
-}
-std::uint32_t Le32(const std::uint8_t* p) {
-    return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-
-bool ReadExact(std::FILE* f, void* dst, std::size_t n) {
-    return std::fread(dst, 1, n, f) == n;
-}
-
-bool Skip(std::FILE* f, std::int64_t bytes) {
-    return bytes <= 0 || ::fseeko(f, bytes, SEEK_CUR) == 0;
-}
-
 // Passes over pad bytes and stray bytes between chunks: stops before the next ASCII letter.
 bool SkipToLetter(std::FILE* f) {
     for (;;) {
@@ -58,38 +46,6 @@ bool SkipToLetter(std::FILE* f) {
         if (c == EOF) return false;
         if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) return ::fseeko(f, -1, SEEK_CUR) == 0;
     }
-}
-
-int ClampToInt(std::int64_t v) {
-    return static_cast<int>(std::clamp<std::int64_t>(v, INT_MIN, INT_MAX));
-}
-
-// Scales to the 32-bit range, keeps the upper 16 bits. Values beyond ±1.0 clip instead of wrapping.
-std::int16_t FloatToSample(double value) {
-    if (std::isnan(value)) return 0;
-    const double scaled = std::clamp(value * 2147483647.0, -2147483648.0, 2147483647.0);
-    const auto wide = static_cast<std::int32_t>(static_cast<std::int64_t>(scaled));
-    return static_cast<std::int16_t>(wide >> 16);
-}
-
-std::int16_t Pcm16At(const std::uint8_t* p) {
-    return static_cast<std::int16_t>(p[0] | (p[1] << 8));
-}
-std::int16_t Pcm24At(const std::uint8_t* p) {
-    return static_cast<std::int16_t>(p[1] | (p[2] << 8));
-}
-std::int16_t Pcm32At(const std::uint8_t* p) {
-    return static_cast<std::int16_t>(static_cast<std::int32_t>(Le32(p)) >> 16);
-}
-std::int16_t Float32At(const std::uint8_t* p) {
-    float v;
-    std::memcpy(&v, p, sizeof v);
-    return FloatToSample(v);
-}
-std::int16_t Float64At(const std::uint8_t* p) {
-    double v;
-    std::memcpy(&v, p, sizeof v);
-    return FloatToSample(v);
 }
 
 }  // namespace
@@ -385,23 +341,23 @@ int WavFileSource::ReadPcm8(void* left, void* right) {
 int WavFileSource::ReadPcm16(void* left, void* right) {
     if (m_channels == 1)
         return static_cast<int>(ReadClamped(static_cast<std::uint8_t*>(left), kBlockFrames * 2) / 2);
-    return Deinterleave<std::int16_t>(m_read.data(), ReadFrames(), m_channels, 2, left, right, Pcm16At);
+    return Deinterleave<std::int16_t>(m_read.data(), ReadFrames(), m_channels, 2, left, right, Le16At);
 }
 
 int WavFileSource::ReadPcm24(void* left, void* right) {
-    return Deinterleave<std::int16_t>(m_read.data(), ReadFrames(), m_channels, 3, left, right, Pcm24At);
+    return Deinterleave<std::int16_t>(m_read.data(), ReadFrames(), m_channels, 3, left, right, Le24At);
 }
 
 int WavFileSource::ReadPcm32(void* left, void* right) {
-    return Deinterleave<std::int16_t>(m_read.data(), ReadFrames(), m_channels, 4, left, right, Pcm32At);
+    return Deinterleave<std::int16_t>(m_read.data(), ReadFrames(), m_channels, 4, left, right, Le32At);
 }
 
 int WavFileSource::ReadFloat32(void* left, void* right) {
-    return Deinterleave<std::int16_t>(m_read.data(), ReadFrames(), m_channels, 4, left, right, Float32At);
+    return Deinterleave<std::int16_t>(m_read.data(), ReadFrames(), m_channels, 4, left, right, LeFloatAt);
 }
 
 int WavFileSource::ReadFloat64(void* left, void* right) {
-    return Deinterleave<std::int16_t>(m_read.data(), ReadFrames(), m_channels, 8, left, right, Float64At);
+    return Deinterleave<std::int16_t>(m_read.data(), ReadFrames(), m_channels, 8, left, right, LeDoubleAt);
 }
 
 int WavFileSource::ReadG711(void* left, void* right) {

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "cli/CliHarness.h"
+#include "support/SynthFixtures.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -263,6 +264,36 @@ TEST(Cli, InterruptCancelsAndDeletesThePartialOutput) {
     ASSERT_TRUE(WIFEXITED(status)) << "signal " << WTERMSIG(status);
     EXPECT_EQ(WEXITSTATUS(status), 130);
     EXPECT_FALSE(fs::exists(out + "/long.wav"));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Cli, SynthesisedSourcesRenderAtTheOutputRate) {
+    // MIDI and tracker modules are rendered at the chosen WAV rate and stop at their own length.
+    CliHome home;
+    testsupport::WriteBytes(home.File("tune.mid"), testsupport::TinyMidiFile());
+    testsupport::WriteBytes(home.File("tune.mod"), testsupport::TinyModFile());
+    const auto r = home.Run({"-q", "-t", "wav", "-o", home.File("out"), "--set", "AutoDestWAVEncodingParam=0",
+                             "--set", "WAVSampleRate=22050", home.File("tune.mid"), home.File("tune.mod")});
+    EXPECT_EQ(r.status, 0) << r.out;
+    for (const char* name : {"out/tune.wav", "out/tune_1.wav"}) {
+        const WavContent w = ReadWav(home.File(name));
+        EXPECT_EQ(w.rate, 22050) << name;
+        EXPECT_GT(w.Frames(), 1000u) << name;
+        EXPECT_LT(w.Frames(), 22050u * 60) << name << " ran past its length";
+    }
+}
+
+TEST(Cli, ForcedReaderIsTheOnlyOneTried) {
+    // --reader must open with that reader alone: a WAV through the Ogg reader fails to load.
+    CliHome home;
+    WriteWav16(home.File("a.wav"), 8000, std::vector<std::int16_t>(800, 1));
+    EXPECT_EQ(home.Run({"--probe", "--reader", "wav", home.File("a.wav")}).status, 0);
+    const auto r = home.Run({"--probe", "--reader", "ogg", home.File("a.wav")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.lines, std::vector<std::string>{home.File("a.wav") + "\tFailed to load"});
 }
 
 }  // namespace

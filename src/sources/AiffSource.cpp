@@ -1,0 +1,447 @@
+#include "sources/AiffSource.h"
+
+#include <gsm.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cctype>
+#include <climits>
+#include <cmath>
+#include <cstring>
+#include <string>
+
+#include "sources/G711.h"
+#include "sources/ImaAdpcm.h"
+#include "sources/ReaderBytes.h"
+
+namespace {
+
+using namespace readerbytes;
+
+enum Coding { kMuLaw = 1, kALaw, kFloat32, kFloat64, kPcm, kIma4, kRawOffset, kGsm, kDwvw };
+
+constexpr std::int64_t kAiffCommSize = 18;
+constexpr std::int64_t kAifcCommSize = 22;  // with the compression type
+constexpr int kIma4FramesPerPacket = 64;
+constexpr int kGsmFrameBytes = 33;
+constexpr int kGsmFrameSamples = 160;
+
+// The 80-bit IEEE 754 extended value of the sample rate.
+double Extended(const std::uint8_t* p) {
+    const int exponent = static_cast<int>(((p[0] & 0x7F) << 8) | p[1]);
+    const std::uint32_t hi = Be32(p + 2);
+    const std::uint32_t lo = Be32(p + 6);
+    double value;
+    if (exponent == 0 && hi == 0 && lo == 0)
+        value = 0.0;
+    else if (exponent == 0x7FFF)
+        value = HUGE_VAL;
+    else
+        value = std::ldexp(hi, exponent - 16383 - 31) + std::ldexp(lo, exponent - 16383 - 63);
+    return (p[0] & 0x80) ? -value : value;
+}
+
+}  // namespace
+
+AiffSource::AiffSource() {
+    ResetCommon();
+}
+
+void AiffSource::Close() {
+    m_file.reset();
+    m_aifc = false;
+    m_frames = 0;
+    m_sampleSize = 0;
+    m_coding = 0;
+    m_littleEndian = false;
+    m_sampleBytes = 0;
+    m_rightIndex = 0;
+    m_dataStart = 0;
+    m_dataRemaining = 0;
+    m_convert = nullptr;
+    m_sampleAt = nullptr;
+    m_byteXor = 0;
+    m_raw = {};
+    m_gsm.reset();
+    m_gsmSamples = {};
+    m_dwvw = {};
+    m_dwvwValues = {};
+    m_dwvwValuesLeft = 0;
+    ResetCommon();
+}
+
+int AiffSource::Open(const char* path, int /*renderRate*/) {
+    Close();
+    m_file = OpenFile(path, "rb");
+    if (!m_file) return 0;
+    struct stat st {};
+    if (::fstat(::fileno(m_file.get()), &st) != 0 || !ParseChunks() || !ChooseConverter()) {
+        Close();
+        return 0;
+    }
+    m_totalLength = st.st_size;
+
+    std::int64_t frames = m_frames;
+    if (m_coding == kIma4)
+        frames = static_cast<std::int64_t>(static_cast<double>(m_dataRemaining) / (m_channels * 34) *
+                                           kIma4FramesPerPacket);
+    else if (m_coding == kGsm)
+        frames = m_dataRemaining / kGsmFrameBytes * kGsmFrameSamples;
+    m_frames = ClampToInt(frames);
+    const std::int64_t duration = m_sampleRate > 0 ? frames / m_sampleRate : 0;
+    m_duration = ClampToInt(duration);
+    m_bitrate = ClampToInt(duration != 0
+                               ? m_totalLength / (duration * 125)
+                               : static_cast<std::int64_t>(m_sampleSize) * m_channels * m_sampleRate / 1000);
+    m_bytesPerSample = m_bitsPerSample / 8;
+    if (::fseeko(m_file.get(), m_dataStart, SEEK_SET) != 0) {
+        Close();
+        return 0;
+    }
+    m_position = m_dataStart;
+    return 1;
+}
+
+int AiffSource::ReadBlock(void* left, void* right) {
+    if (!m_convert || !left || (m_outputChannels == 2 && !right)) return 0;
+    return (this->*m_convert)(left, m_outputChannels == 2 ? right : nullptr);
+}
+
+bool AiffSource::ParseChunks() {
+    std::FILE* f = m_file.get();
+    std::uint8_t form[12];
+    if (!ReadExact(f, form, sizeof form) || std::memcmp(form, "FORM", 4) != 0) return false;
+    if (std::memcmp(form + 8, "AIFC", 4) == 0)
+        m_aifc = true;
+    else if (std::memcmp(form + 8, "AIFF", 4) != 0)
+        return false;
+
+    bool haveComm = false, haveSound = false;
+    for (;;) {
+        std::uint8_t header[8];
+        if (!ReadExact(f, header, sizeof header)) break;
+        const std::int64_t size = Be32(header + 4);
+        const std::int64_t padded = size + (size & 1);
+        if (std::memcmp(header, "COMM", 4) == 0) {
+            if (!ParseComm(size)) return false;
+            if (!Skip(f, padded - size)) return false;
+            haveComm = true;
+            if (haveSound) break;
+        } else if (std::memcmp(header, "SSND", 4) == 0) {
+            std::uint8_t b[8];
+            if (size < 8 || !ReadExact(f, b, sizeof b)) return false;
+            const std::int64_t offset = Be32(b);
+            if (offset > size - 8) return false;
+            // The pad byte of an odd chunk is not sound.
+            m_dataRemaining = size - offset - 8;
+            const std::int64_t here = ::ftello(f);
+            if (here < 0) return false;
+            m_dataStart = here + offset;
+            haveSound = true;
+            if (haveComm) break;
+            if (!Skip(f, padded - 8)) return false;
+        } else if (!Skip(f, padded)) {
+            return false;
+        }
+    }
+    return haveComm && haveSound;
+}
+
+bool AiffSource::ParseComm(std::int64_t size) {
+    // Only the fields are read; the rest of a long chunk (the compression name) is skipped, so no
+    // chunk size sizes a buffer.
+    if (m_aifc ? size < kAifcCommSize : size != kAiffCommSize) return false;
+    std::uint8_t b[kAifcCommSize];
+    const std::size_t want = m_aifc ? kAifcCommSize : kAiffCommSize;
+    std::FILE* f = m_file.get();
+    if (!ReadExact(f, b, want) || !Skip(f, size - static_cast<std::int64_t>(want))) return false;
+
+    const int channels = static_cast<int>(Be16(b));
+    switch (channels) {
+        case 1:
+        case 2:
+            m_outputChannels = channels;
+            break;
+        case 3:
+        case 4:
+        case 6:
+            m_outputChannels = 2;
+            break;
+        default:
+            return false;
+    }
+    m_channels = channels;
+    m_rightIndex = channels == 6 ? 3 : 1;
+    const std::uint32_t frames = Be32(b + 2);
+    m_frames = frames == 0 || frames == 0xFFFFFFFF ? 1 : ClampToInt(frames);
+    m_sampleSize = static_cast<int>(Be16(b + 6));
+    const double rate = Extended(b + 8);
+    // Negative, infinite or oversized rates cannot describe a stream.
+    if (!(rate >= 0.0 && rate <= INT_MAX)) return false;
+    m_sampleRate = static_cast<int>(rate);
+    m_coding = kPcm;
+    m_littleEndian = false;
+    if (!m_aifc) return true;
+
+    std::string type(reinterpret_cast<const char*>(b + 18), 4);
+    for (char& c : type) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    if (type == "NONE" || type == "TWOS" || type == "IN24" || type == "IN32") {
+    } else if (type == "SOWT" || type == "23NI") {
+        m_littleEndian = true;
+    } else if (type == "ULAW") {
+        m_coding = kMuLaw;
+        m_sampleSize = 8;
+    } else if (type == "ALAW") {
+        m_coding = kALaw;
+        m_sampleSize = 8;
+    } else if (type == "FL32") {
+        m_coding = kFloat32;
+        m_sampleSize = 32;
+    } else if (type == "FL64") {
+        m_coding = kFloat64;
+        m_sampleSize = 64;
+    } else if (type == "IMA4") {
+        if (channels != 2) return false;
+        m_coding = kIma4;
+        m_sampleSize = 4;
+    } else if (type == "RAW ") {
+        m_coding = kRawOffset;
+        m_sampleSize = 8;
+    } else if (type == "GSM ") {
+        m_coding = kGsm;
+        m_gsm = MakeGsmDecoder(false);
+        if (!m_gsm) return false;
+    } else if (type == "DWVW") {
+        if (m_sampleSize < 8 || m_sampleSize > 24) return false;
+        m_coding = kDwvw;
+    } else {
+        return false;
+    }
+    return true;
+}
+
+bool AiffSource::ChooseConverter() {
+    const std::size_t ch = static_cast<std::size_t>(m_channels);
+    m_bitsPerSample = 16;
+    switch (m_coding) {
+        case kPcm:
+            // A zero width has no bytes to step over.
+            if (m_sampleSize < 1 || m_sampleSize > 32) return false;
+            m_sampleBytes = (m_sampleSize + 7) / 8;
+            if (m_sampleBytes == 1) {
+                m_convert = &AiffSource::ReadSamples8;
+                m_byteXor = 0x80;
+                m_bitsPerSample = 8;
+            } else {
+                m_convert = &AiffSource::ReadSamples16;
+                // Wider samples keep their two most significant bytes.
+                if (m_sampleBytes == 2)
+                    m_sampleAt = m_littleEndian ? Le16At : Be16At;
+                else if (m_sampleBytes == 3)
+                    m_sampleAt = m_littleEndian ? Le24At : Be16At;
+                else
+                    m_sampleAt = m_littleEndian ? Le32At : Be16At;
+            }
+            break;
+        case kMuLaw:
+        case kALaw:
+            m_sampleBytes = 1;
+            m_convert = &AiffSource::ReadSamples16;
+            m_sampleAt = m_coding == kMuLaw ? MuLawAt : ALawAt;
+            break;
+        case kFloat32:
+            m_sampleBytes = 4;
+            m_convert = &AiffSource::ReadSamples16;
+            m_sampleAt = BeFloatAt;
+            break;
+        case kFloat64:
+            m_sampleBytes = 8;
+            m_convert = &AiffSource::ReadSamples16;
+            m_sampleAt = BeDoubleAt;
+            break;
+        case kRawOffset:
+            m_sampleBytes = 1;
+            m_convert = &AiffSource::ReadSamples8;
+            m_byteXor = 0;
+            m_bitsPerSample = 8;
+            break;
+        case kIma4:
+            m_convert = &AiffSource::ReadIma4;
+            m_raw.assign(ch * ImaAdpcm::kApplePacketBytes, 0);
+            return true;
+        case kGsm:
+            m_convert = &AiffSource::ReadGsm;
+            m_raw.assign(kGsmFrameBytes, 0);
+            m_gsmSamples.assign(kGsmFrameSamples, 0);
+            return true;
+        case kDwvw:
+            m_convert = &AiffSource::ReadDwvw;
+            m_dwvw.bitWidth = m_sampleSize;
+            m_dwvw.maxModifier = m_sampleSize / 2;
+            m_dwvw.maxDelta = 1 << (m_sampleSize - 1);
+            m_dwvw.span = 1 << m_sampleSize;
+            m_dwvwValues.assign(ch * kBlockFrames, 0);
+            m_dwvwValuesLeft = static_cast<std::int64_t>(m_frames) * m_channels;
+            return true;
+        default:
+            return false;
+    }
+    m_raw.assign(ch * kBlockFrames * static_cast<std::size_t>(m_sampleBytes), 0);
+    return true;
+}
+
+std::size_t AiffSource::ReadSound(std::size_t want) {
+    if (m_dataRemaining <= 0) return 0;
+    const std::size_t ask =
+        static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(want), m_dataRemaining));
+    m_dataRemaining -= static_cast<std::int64_t>(ask);
+    const std::size_t got = std::fread(m_raw.data(), 1, ask, m_file.get());
+    m_position += static_cast<std::int64_t>(got);
+    return got;
+}
+
+int AiffSource::ReadSamples8(void* left, void* right) {
+    const std::size_t frameBytes = static_cast<std::size_t>(m_channels);
+    const int frames = static_cast<int>(ReadSound(m_raw.size()) / frameBytes);
+    auto* l = static_cast<std::uint8_t*>(left);
+    auto* r = static_cast<std::uint8_t*>(right);
+    const std::uint8_t* p = m_raw.data();
+    for (int k = 0; k < frames; ++k, p += frameBytes) {
+        l[k] = p[0] ^ m_byteXor;
+        if (r) r[k] = p[m_rightIndex] ^ m_byteXor;
+    }
+    return frames;
+}
+
+int AiffSource::ReadSamples16(void* left, void* right) {
+    const std::size_t sampleBytes = static_cast<std::size_t>(m_sampleBytes);
+    const std::size_t frameBytes = sampleBytes * static_cast<std::size_t>(m_channels);
+    const int frames = static_cast<int>(ReadSound(m_raw.size()) / frameBytes);
+    auto* l = static_cast<std::int16_t*>(left);
+    auto* r = static_cast<std::int16_t*>(right);
+    const std::size_t rightAt = sampleBytes * static_cast<std::size_t>(m_rightIndex);
+    const std::uint8_t* p = m_raw.data();
+    for (int k = 0; k < frames; ++k, p += frameBytes) {
+        l[k] = m_sampleAt(p);
+        if (r) r[k] = m_sampleAt(p + rightAt);
+    }
+    return frames;
+}
+
+int AiffSource::ReadIma4(void* left, void* right) {
+    if (m_dataRemaining < static_cast<std::int64_t>(m_raw.size())) return 0;
+    if (ReadSound(m_raw.size()) < m_raw.size()) return 0;
+    ImaAdpcm::DecodeApplePacket(m_raw.data(), static_cast<std::int16_t*>(left), 1);
+    ImaAdpcm::DecodeApplePacket(m_raw.data() + ImaAdpcm::kApplePacketBytes, static_cast<std::int16_t*>(right),
+                                1);
+    return kIma4FramesPerPacket;
+}
+
+int AiffSource::ReadGsm(void* left, void* right) {
+    if (m_dataRemaining < kGsmFrameBytes) return 0;
+    if (ReadSound(kGsmFrameBytes) < static_cast<std::size_t>(kGsmFrameBytes)) return 0;
+    if (gsm_decode(m_gsm.get(), m_raw.data(), m_gsmSamples.data()) < 0) return 0;
+    auto* l = static_cast<std::int16_t*>(left);
+    if (!right) {
+        std::copy(m_gsmSamples.begin(), m_gsmSamples.end(), l);
+        return kGsmFrameSamples;
+    }
+    auto* r = static_cast<std::int16_t*>(right);
+    for (int k = 0; k < kGsmFrameSamples / 2; ++k) {
+        l[k] = m_gsmSamples[static_cast<std::size_t>(2 * k)];
+        r[k] = m_gsmSamples[static_cast<std::size_t>(2 * k + 1)];
+    }
+    return kGsmFrameSamples / 2;
+}
+
+int AiffSource::ReadDwvw(void* left, void* right) {
+    // The bits after the last value are padding; the frame count says where the sound ends.
+    const int want = static_cast<int>(std::min<std::int64_t>(m_channels * kBlockFrames, m_dwvwValuesLeft));
+    const int values = want > 0 ? DecodeDwvw(want) : 0;
+    m_dwvwValuesLeft -= values;
+    const int frames = values / m_channels;
+    auto* l = static_cast<std::int16_t*>(left);
+    auto* r = static_cast<std::int16_t*>(right);
+    for (int k = 0; k < frames; ++k) {
+        const std::size_t at = static_cast<std::size_t>(k) * static_cast<std::size_t>(m_channels);
+        l[k] = static_cast<std::int16_t>(m_dwvwValues[at] >> 16);
+        if (r)
+            r[k] = static_cast<std::int16_t>(m_dwvwValues[at + static_cast<std::size_t>(m_rightIndex)] >> 16);
+    }
+    return frames;
+}
+
+// Tops the reservoir up to `count` bits. False when the input ended and fewer than 8 bits were
+// asked for; wider requests are padded with zero bytes, as libsndfile's decoder does.
+bool AiffSource::DwvwLoad(int count) {
+    DwvwState& d = m_dwvw;
+    while (d.bitCount < count) {
+        if (d.index >= d.end) {
+            const std::size_t ask = static_cast<std::size_t>(
+                std::clamp<std::int64_t>(m_dataRemaining, 0, static_cast<std::int64_t>(sizeof d.buffer)));
+            const std::size_t got = ask == 0 ? 0 : std::fread(d.buffer, 1, ask, m_file.get());
+            m_dataRemaining -= static_cast<std::int64_t>(ask);
+            m_position += static_cast<std::int64_t>(got);
+            d.end = static_cast<int>(got);
+            d.index = 0;
+        }
+        if (count < 8 && d.end == 0) return false;
+        d.bits <<= 8;
+        if (d.index < d.end) d.bits |= d.buffer[d.index++];
+        d.bitCount += 8;
+    }
+    return true;
+}
+
+int AiffSource::DwvwBits(int count) {
+    DwvwState& d = m_dwvw;
+    if (!DwvwLoad(count)) return -1;
+    const int out = static_cast<int>((d.bits >> (d.bitCount - count)) & ((1u << count) - 1));
+    d.bitCount -= count;
+    return out;
+}
+
+// Counts zero bits up to the next set bit, at most the maximum modifier; -1 at the end of input.
+int AiffSource::DwvwModifier() {
+    DwvwState& d = m_dwvw;
+    if (!DwvwLoad(d.maxModifier)) return -1;
+    int out = 0;
+    while (out < d.maxModifier) {
+        d.bitCount -= 1;
+        if (d.bits & (1u << d.bitCount)) break;
+        ++out;
+    }
+    return out;
+}
+
+int AiffSource::DecodeDwvw(int count) {
+    DwvwState& d = m_dwvw;
+    int deltaWidth = d.lastDeltaWidth;
+    int sample = d.lastSample;
+    int n = 0;
+    for (; n < count; ++n) {
+        int modifier = DwvwModifier();
+        if (modifier < 0 || (d.end == 0 && n == 0)) break;
+        if (modifier != 0 && DwvwBits(1) != 0) modifier = -modifier;
+        deltaWidth = (deltaWidth + modifier + d.bitWidth) % d.bitWidth;
+        int delta = 0;
+        if (deltaWidth != 0) {
+            delta = DwvwBits(deltaWidth - 1) | (1 << (deltaWidth - 1));
+            const bool negative = DwvwBits(1) != 0;
+            if (delta == d.maxDelta - 1) delta += DwvwBits(1);
+            if (negative) delta = -delta;
+        }
+        sample += delta;
+        if (sample >= d.maxDelta)
+            sample -= d.span;
+        else if (sample < -d.maxDelta)
+            sample += d.span;
+        m_dwvwValues[static_cast<std::size_t>(n)] =
+            static_cast<std::int32_t>(static_cast<std::uint32_t>(sample) << (32 - d.bitWidth));
+        // The value that used up the last bit is not counted.
+        if (d.end == 0 && d.bitCount == 0) break;
+    }
+    d.lastDeltaWidth = deltaWidth;
+    d.lastSample = sample;
+    return n;
+}

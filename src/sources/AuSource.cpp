@@ -1,0 +1,217 @@
+#include "sources/AuSource.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+
+#include "sources/ReaderBytes.h"
+
+namespace {
+
+using namespace readerbytes;
+
+constexpr std::uint32_t kMagicSnd = 0x2E736E64;    // ".snd"
+constexpr std::uint32_t kMagicSd0 = 0x2E736400;    // ".sd\0"
+constexpr std::uint32_t kMagicDnsLe = 0x646E732E;  // "dns.": little-endian file
+constexpr std::uint32_t kMagicDs0Le = 0x0064732E;
+constexpr std::size_t kHeaderRead = 120;
+constexpr std::size_t kMinHeader = 24;
+constexpr int kEncodingLimit = 28;  // encodings are below this; larger values mark a damaged field
+constexpr std::size_t kSearchFirst = 13, kSearchLast = 32;
+constexpr std::uint32_t kUnknownSize = 0xFFFFFFFF;
+
+}  // namespace
+
+AuSource::AuSource() {
+    ResetCommon();
+}
+
+void AuSource::Close() {
+    m_file.reset();
+    m_raw = {};
+    m_bigEndian = true;
+    m_encoding = 0;
+    m_storedBits = 0;
+    m_dataOffset = 0;
+    m_sampleAt = nullptr;
+    m_adpcm.reset();
+    m_reservoir = 0;
+    m_reservoirBits = 0;
+    ResetCommon();
+}
+
+int AuSource::Open(const char* path, int /*renderRate*/) {
+    Close();
+    m_file = OpenFile(path, "rb");
+    if (!m_file || !ParseHeader()) {
+        Close();
+        return 0;
+    }
+    return 1;
+}
+
+bool AuSource::ParseHeader() {
+    std::FILE* f = m_file.get();
+    std::uint8_t h[kHeaderRead];
+    const std::size_t got = std::fread(h, 1, sizeof h, f);
+    if (got < kMinHeader) return false;
+    const std::uint32_t magic = Be32(h);
+    if (magic == kMagicSnd || magic == kMagicSd0)
+        m_bigEndian = true;
+    else if (magic == kMagicDnsLe || magic == kMagicDs0Le)
+        m_bigEndian = false;
+    else
+        return false;
+    auto field = [&](std::size_t at) { return m_bigEndian ? Be32(h + at) : Le32(h + at); };
+
+    const std::uint32_t dataOffset = field(4);
+    if (dataOffset < kMinHeader) return false;
+    const std::uint32_t dataSize = field(8);
+    std::size_t at = 12;
+    std::uint32_t encoding = field(at);
+    if (encoding >= kEncodingLimit) {
+        // Some writers shift the encoding field; the rate and channels follow wherever it is.
+        bool found = false;
+        for (at = kSearchFirst; at <= kSearchLast && at + 12 <= got; ++at) {
+            encoding = field(at);
+            if (encoding < kEncodingLimit) {
+                found = true;
+                break;
+            }
+        }
+        if (!found) return false;
+    }
+    if (at + 12 > got) return false;
+    const std::uint32_t rate = field(at + 4);
+    const std::uint32_t channels = field(at + 8);
+
+    const bool be = m_bigEndian;
+    int codeBits = 0;
+    switch (encoding) {
+        case 1:
+            m_storedBits = 8;
+            m_sampleAt = MuLawAt;
+            break;
+        case 2:
+            m_storedBits = 8;
+            m_sampleAt = S8At;
+            break;
+        case 3:
+            m_storedBits = 16;
+            m_sampleAt = be ? Be16At : Le16At;
+            break;
+        case 4:
+            m_storedBits = 24;
+            m_sampleAt = be ? Be24At : Le24At;
+            break;
+        case 5:
+            m_storedBits = 32;
+            m_sampleAt = be ? Be32At : Le32At;
+            break;
+        case 6:
+            m_storedBits = 32;
+            m_sampleAt = be ? BeFloatAt : LeFloatAt;
+            break;
+        case 7:
+            m_storedBits = 64;
+            m_sampleAt = be ? BeDoubleAt : LeDoubleAt;
+            break;
+        case 23:
+            codeBits = 4;
+            break;
+        case 25:
+            codeBits = 3;
+            break;
+        case 26:
+            codeBits = 5;
+            break;
+        case 27:
+            m_storedBits = 8;
+            m_sampleAt = ALawAt;
+            break;
+        default:
+            return false;
+    }
+    m_encoding = static_cast<int>(encoding);
+    if (codeBits != 0) {
+        m_storedBits = codeBits;
+        m_adpcm.emplace(codeBits);
+        m_reservoir = 0;
+        m_reservoirBits = 0;
+    }
+
+    m_bitsPerSample = 16;
+    m_bytesPerSample = 2;
+    m_sampleRate = rate < 1000 || rate > 100000 ? 8000 : static_cast<int>(rate);
+    m_channels = channels == 1 || channels == 2 ? static_cast<int>(channels) : 1;
+    m_outputChannels = m_channels;
+
+    m_dataOffset = dataOffset;
+    if (::fseeko(f, m_dataOffset, SEEK_SET) != 0) return false;
+    m_position = 0;
+    if (dataSize == kUnknownSize) {
+        struct stat st {};
+        if (::fstat(::fileno(f), &st) != 0) return false;
+        m_totalLength = std::max<std::int64_t>(0, st.st_size - m_dataOffset);
+    } else {
+        m_totalLength = dataSize;
+    }
+    const std::int64_t duration =
+        m_totalLength * 8 / (static_cast<std::int64_t>(m_storedBits) * m_channels) / m_sampleRate;
+    m_duration = ClampToInt(duration);
+    m_bitrate = ClampToInt(duration != 0
+                               ? m_totalLength / (duration * 125)
+                               : static_cast<std::int64_t>(m_storedBits) * m_channels * m_sampleRate / 1000);
+    const std::size_t readBytes =
+        codeBits != 0 ? static_cast<std::size_t>(m_channels * codeBits * kBlockFrames / 8)
+                      : static_cast<std::size_t>(m_channels * kBlockFrames * (m_storedBits / 8));
+    m_raw.assign(readBytes, 0);
+    return true;
+}
+
+int AuSource::ReadBlock(void* left, void* right) {
+    if (m_raw.empty() || !left || (m_channels == 2 && !right) || m_position >= m_totalLength) return 0;
+    const std::int64_t want =
+        std::min<std::int64_t>(static_cast<std::int64_t>(m_raw.size()), m_totalLength - m_position);
+    m_position += want;
+    const std::size_t got = std::fread(m_raw.data(), 1, static_cast<std::size_t>(want), m_file.get());
+    auto* l = static_cast<std::int16_t*>(left);
+    auto* r = m_channels == 2 ? static_cast<std::int16_t*>(right) : nullptr;
+    return m_adpcm ? ReadAdpcm(l, r, got) : ReadLinear(l, r, got);
+}
+
+int AuSource::ReadLinear(std::int16_t* left, std::int16_t* right, std::size_t bytes) {
+    const std::size_t sampleBytes = static_cast<std::size_t>(m_storedBits / 8);
+    const std::size_t frameBytes = sampleBytes * static_cast<std::size_t>(m_channels);
+    const int frames = static_cast<int>(bytes / frameBytes);
+    const std::uint8_t* p = m_raw.data();
+    for (int k = 0; k < frames; ++k, p += frameBytes) {
+        left[k] = m_sampleAt(p);
+        if (right) right[k] = m_sampleAt(p + sampleBytes);
+    }
+    return frames;
+}
+
+int AuSource::ReadAdpcm(std::int16_t* left, std::int16_t* right, std::size_t bytes) {
+    const int codeBits = m_adpcm->CodeBits();
+    const int frames = static_cast<int>(bytes * 8 / static_cast<std::size_t>(m_channels * codeBits));
+    const unsigned mask = (1u << codeBits) - 1;
+    std::size_t next = 0;
+    auto code = [&] {
+        if (m_reservoirBits < codeBits && next < bytes) {
+            m_reservoir |= static_cast<std::uint32_t>(m_raw[next++]) << m_reservoirBits;
+            m_reservoirBits += 8;
+        }
+        const unsigned c = m_reservoir & mask;
+        m_reservoir >>= codeBits;
+        m_reservoirBits -= codeBits;
+        return c;
+    };
+    for (int k = 0; k < frames; ++k) {
+        left[k] = m_adpcm->Decode(code());
+        if (right) right[k] = m_adpcm->Decode(code());
+    }
+    return frames;
+}

@@ -1,0 +1,67 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+
+#include "cli/CliHarness.h"
+#include "support/TestSupport.h"
+
+namespace {
+
+using namespace clitest;
+
+struct FormatCase {
+    const char* name;
+    const char* file;                    // source file name; its extension picks the reader chain
+    std::vector<std::string> makeArgs;   // tool and arguments; "IN" and "OUT" are replaced
+    int maxDifference;                   // largest sample difference allowed against ffmpeg's decode
+};
+
+class CliFormats : public ::testing::TestWithParam<FormatCase> {};
+
+TEST_P(CliFormats, ConvertsToWavAsFfmpegDecodes) {
+    // Every reader family must reach the WAV writer through the chains and decode like a peer.
+    const FormatCase& c = GetParam();
+    CliHome home;
+    const std::string tone = home.File("tone.wav");
+    ASSERT_EQ(testsupport::Run({"sox", "-n", "-r", "22050", "-c", "2", "-b", "16", tone, "synth", "1.5", "sine",
+                                "440", "sine", "1000", "gain", "-3"}),
+              0);
+    std::vector<std::string> make = c.makeArgs;
+    for (auto& a : make) a = a == "IN" ? tone : a == "OUT" ? home.File(c.file) : a;
+    if (!testsupport::HaveTool(make[0])) GTEST_SKIP() << make[0] << " missing";
+    ASSERT_EQ(testsupport::Run(make), 0) << c.name;
+
+    const auto r = home.Run({"-q", "-t", "wav", "-o", home.File("out"), home.File(c.file)});
+    ASSERT_EQ(r.status, 0) << r.out;
+    const std::string stem = std::string(c.file).substr(0, std::string(c.file).rfind('.'));
+    const std::string output = home.File("out/" + stem + ".wav");
+    const WavContent ours = ReadWav(output);
+    EXPECT_EQ(ours.rate, 22050);
+    ASSERT_EQ(ours.channels, 2);
+    const std::vector<std::int16_t> peer = testsupport::FfmpegDecodeS16(home.File(c.file), 2);
+    ASSERT_FALSE(peer.empty());
+    // Lossy decoders may differ by a frame of priming; compare what both have, from the start.
+    const std::size_t frames = std::min(ours.Frames(), peer.size() / 2);
+    EXPECT_GT(frames, 22050u);
+    int worst = 0;
+    for (std::size_t i = 0; i < frames; ++i)
+        for (int ch = 0; ch < 2; ++ch)
+            worst = std::max(worst, std::abs(ours.Sample16(i, ch) - peer[i * 2 + static_cast<std::size_t>(ch)]));
+    EXPECT_LE(worst, c.maxDifference);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Families, CliFormats,
+    ::testing::Values(FormatCase{"Aiff", "s.aiff", {"sox", "IN", "OUT"}, 0},
+                      FormatCase{"AiffcSowt", "s.aifc", {"ffmpeg", "-v", "error", "-i", "IN", "-c:a", "pcm_s16le", "OUT"}, 0},
+                      FormatCase{"AuMuLaw", "s.au", {"sox", "IN", "-e", "mu-law", "OUT"}, 0},
+                      FormatCase{"Flac", "s.flac", {"flac", "-s", "-f", "-o", "OUT", "IN"}, 0},
+                      FormatCase{"WavPack", "s.wv", {"wavpack", "-q", "-y", "IN", "-o", "OUT"}, 0},
+                      FormatCase{"OggVorbis", "s.ogg", {"oggenc", "-Q", "-o", "OUT", "IN"}, 2},
+                      FormatCase{"Mp3", "s.mp3", {"lame", "--quiet", "-b", "128", "IN", "OUT"}, 2},
+                      FormatCase{"AacInM4a", "s.m4a", {"ffmpeg", "-v", "error", "-i", "IN", "-c:a", "aac", "OUT"}, 2},
+                      FormatCase{"Matroska", "s.mka", {"ffmpeg", "-v", "error", "-i", "IN", "-c:a", "flac", "OUT"}, 0}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace

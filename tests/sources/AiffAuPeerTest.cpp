@@ -1,0 +1,206 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "sources/AiffSource.h"
+#include "sources/AuSource.h"
+#include "sources/G72xDecoder.h"
+#include "support/SourceDecode.h"
+#include "support/TestSupport.h"
+
+namespace {
+
+using testsupport::Decoded;
+using testsupport::TempDir;
+
+enum class Reader { Aiff, Au };
+// Source: the lossless encoding is compared with the signal it was made from.
+enum class Peer { Ffmpeg, Sndfile, Source };
+
+struct PeerCase {
+    const char* name;
+    const char* input;              // "stereo", "mono", "four" or "six": the generated 16-bit source signal
+    const char* ext;                // extension of the encoded file
+    std::vector<std::string> argv;  // IN and OUT stand for the source and the encoded file
+    Reader reader;
+    Peer peer;
+    int tolerance;  // largest allowed sample difference
+    int bits;       // delivered sample width
+};
+void PrintTo(const PeerCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class AiffAuPeer : public ::testing::TestWithParam<PeerCase> {
+protected:
+    static void SetUpTestSuite() {
+        s_dir = std::make_unique<TempDir>();
+        const std::string gen =
+            "aevalsrc=0.9*sin(2*PI*440*t)+0.1*random(0)|0.6*sin(2*PI*1234*t*t)-0.3*random(1)";
+        testsupport::Run({"ffmpeg", "-v", "error", "-nostdin", "-y", "-f", "lavfi", "-i",
+                          gen + ":s=22050:d=1.3", "-c:a", "pcm_s16le", s_dir->File("stereo.wav")});
+        testsupport::Run({"ffmpeg", "-v", "error", "-nostdin", "-y", "-f", "lavfi", "-i",
+                          "aevalsrc=0.95*sin(2*PI*300*t)*sin(2*PI*3*t)+0.05*random(0):s=8000:d=1.37", "-c:a",
+                          "pcm_s16le", s_dir->File("mono.wav")});
+        testsupport::Run(
+            {"ffmpeg", "-v", "error", "-nostdin", "-y", "-f", "lavfi", "-i",
+             "aevalsrc=0.1*random(0)|0.2*random(1)|0.3*random(2)|0.4*random(3)|0.5*random(4)|0.6*random(5)"
+             ":s=11025:d=0.5:c=5.1",
+             "-c:a", "pcm_s16le", s_dir->File("six.wav")});
+        testsupport::Run(
+            {"ffmpeg", "-v", "error", "-nostdin", "-y", "-f", "lavfi", "-i",
+             "aevalsrc=0.3*random(0)|0.5*random(1)|0.7*random(2)|0.9*random(3):s=11025:d=0.4:c=4.0", "-c:a",
+             "pcm_s16le", s_dir->File("four.wav")});
+    }
+    static void TearDownTestSuite() { s_dir.reset(); }
+    static std::unique_ptr<TempDir> s_dir;
+};
+std::unique_ptr<TempDir> AiffAuPeer::s_dir;
+
+bool HaveTools(const std::vector<std::string>& tools) {
+    return std::all_of(tools.begin(), tools.end(),
+                       [](const std::string& t) { return testsupport::HaveTool(t); });
+}
+
+// Channels 1 and `second` + 1 of an interleaved stream of `channels` channels.
+std::vector<std::int16_t> PickTwo(const std::vector<std::int16_t>& all, int channels, int second) {
+    if (channels <= 2) return all;
+    std::vector<std::int16_t> out;
+    for (std::size_t i = 0; i + static_cast<std::size_t>(channels) <= all.size();
+         i += static_cast<std::size_t>(channels)) {
+        out.push_back(all[i]);
+        out.push_back(all[i + static_cast<std::size_t>(second)]);
+    }
+    return out;
+}
+
+TEST_P(AiffAuPeer, DecodesLikeThePeer) {
+    // A converter, byte order, channel step or decoder that differs from a trusted decoder
+    // corrupts audio.
+    const PeerCase& c = GetParam();
+    if (!HaveTools({"ffmpeg", c.argv[0], "sndfile-convert"})) GTEST_SKIP() << "peer tool missing";
+    const std::string in = s_dir->File(std::string(c.input) + ".wav");
+    const std::string out = s_dir->File(std::string(c.name) + "." + c.ext);
+    std::vector<std::string> argv = c.argv;
+    for (auto& a : argv) a = a == "IN" ? in : a == "OUT" ? out : a;
+    ASSERT_EQ(testsupport::Run(argv), 0) << "could not generate " << c.name;
+
+    std::unique_ptr<AudioSource> src;
+    if (c.reader == Reader::Aiff)
+        src = std::make_unique<AiffSource>();
+    else
+        src = std::make_unique<AuSource>();
+    const Decoded ours = testsupport::DecodeAll(*src, out);
+    ASSERT_TRUE(ours.opened);
+    const int channels = src->GetChannels();
+    EXPECT_EQ(ours.bits, c.bits);
+    EXPECT_EQ(src->GetOutputChannels(), std::min(channels, 2));
+
+    std::string peerFile = c.peer == Peer::Source ? in : out;
+    if (c.peer == Peer::Sndfile) {
+        peerFile = s_dir->File(std::string(c.name) + "-ref.wav");
+        ASSERT_EQ(testsupport::Run({"sndfile-convert", "-pcm16", out, peerFile}), 0);
+    }
+    // Six AIFF channels are L, Lc, C, R, Rc, S: the reader delivers L and R.
+    const std::vector<std::int16_t> ref =
+        PickTwo(testsupport::FfmpegDecodeS16(peerFile, channels), channels, channels == 6 ? 3 : 1);
+    ASSERT_FALSE(ref.empty());
+    ASSERT_EQ(ours.samples.size(), ref.size());
+    int worst = 0;
+    std::size_t worstAt = 0;
+    for (std::size_t i = 0; i < ref.size(); ++i) {
+        const int diff = std::abs(ours.samples[i] - ref[i]);
+        if (diff > worst) {
+            worst = diff;
+            worstAt = i;
+        }
+    }
+    EXPECT_LE(worst, c.tolerance) << "at sample " << worstAt << ": " << ours.samples[worstAt] << " vs "
+                                  << ref[worstAt];
+    const std::int64_t frames = static_cast<std::int64_t>(ref.size()) / std::min(channels, 2);
+    EXPECT_EQ(src->GetDuration(), frames / src->GetSampleRate());
+    EXPECT_LE(src->GetPosition(), src->GetTotalLength());
+}
+
+std::vector<std::string> Ff(const std::string& codec, std::vector<std::string> extra = {}) {
+    std::vector<std::string> argv = {"ffmpeg", "-v", "error", "-nostdin", "-y", "-i", "IN", "-c:a", codec};
+    argv.insert(argv.end(), extra.begin(), extra.end());
+    argv.push_back("OUT");
+    return argv;
+}
+std::vector<std::string> Sox(std::vector<std::string> opts) {
+    std::vector<std::string> argv = {"sox", "IN"};
+    argv.insert(argv.end(), opts.begin(), opts.end());
+    argv.push_back("OUT");
+    return argv;
+}
+std::vector<std::string> Sf(std::vector<std::string> opts) {
+    std::vector<std::string> argv = {"sndfile-convert"};
+    argv.insert(argv.end(), opts.begin(), opts.end());
+    argv.push_back("IN");
+    argv.push_back("OUT");
+    return argv;
+}
+
+constexpr Reader A = Reader::Aiff;
+constexpr Reader U = Reader::Au;
+constexpr Peer F = Peer::Ffmpeg;
+constexpr Peer S = Peer::Sndfile;
+constexpr Peer Src = Peer::Source;
+
+INSTANTIATE_TEST_SUITE_P(
+    Aiff, AiffAuPeer,
+    ::testing::Values(PeerCase{"FfS16Stereo", "stereo", "aiff", Ff("pcm_s16be"), A, F, 0, 16},
+                      PeerCase{"FfS8Mono", "mono", "aiff", Ff("pcm_s8"), A, F, 0, 8},
+                      PeerCase{"FfS24Stereo", "stereo", "aiff", Ff("pcm_s24be"), A, F, 0, 16},
+                      PeerCase{"FfS32Mono", "mono", "aiff", Ff("pcm_s32be"), A, F, 0, 16},
+                      PeerCase{"FfSowtStereo", "stereo", "aifc", Ff("pcm_s16le"), A, F, 0, 16},
+                      PeerCase{"FfF32Stereo", "stereo", "aifc", Ff("pcm_f32be"), A, F, 1, 16},
+                      PeerCase{"FfF64Mono", "mono", "aifc", Ff("pcm_f64be"), A, F, 1, 16},
+                      PeerCase{"FfALawStereo", "stereo", "aifc", Ff("pcm_alaw"), A, F, 0, 16},
+                      PeerCase{"FfMuLawMono", "mono", "aifc", Ff("pcm_mulaw"), A, F, 0, 16},
+                      PeerCase{"FfIma4Stereo", "stereo", "aifc", Ff("adpcm_ima_qt"), A, S, 0, 16},
+                      PeerCase{"FfSixChannels", "six", "aiff", Ff("pcm_s16be"), A, F, 0, 16},
+                      PeerCase{"FfFourChannels", "four", "aiff", Ff("pcm_s16be"), A, F, 0, 16},
+                      PeerCase{"SoxS24Mono", "mono", "aiff", Sox({"-b", "24"}), A, F, 0, 16},
+                      PeerCase{"SoxS8Stereo", "stereo", "aiff", Sox({"-b", "8"}), A, F, 0, 8},
+                      PeerCase{"SoxSixChannels24", "six", "aiff", Sox({"-b", "24"}), A, F, 0, 16},
+                      PeerCase{"SoxF32Stereo", "stereo", "aifc", Sox({"-e", "floating-point", "-b", "32"}), A,
+                               F, 1, 16},
+                      PeerCase{"SfPcmS8Stereo", "stereo", "aiff", Sf({"-pcms8"}), A, F, 0, 8},
+                      PeerCase{"SfPcm24Mono", "mono", "aiff", Sf({"-pcm24"}), A, F, 0, 16},
+                      PeerCase{"SfPcm32Stereo", "stereo", "aiff", Sf({"-pcm32"}), A, F, 0, 16},
+                      PeerCase{"SfFloat64Stereo", "stereo", "aiff", Sf({"-float64"}), A, F, 1, 16},
+                      PeerCase{"SfALawMono", "mono", "aiff", Sf({"-alaw"}), A, F, 0, 16},
+                      PeerCase{"SfIma4Stereo", "stereo", "aiff", Sf({"-ima-adpcm"}), A, S, 0, 16},
+                      PeerCase{"SfDwvw16Mono", "mono", "aiff", Sf({"-dwvw16"}), A, S, 0, 16},
+                      PeerCase{"SfDwvw24Mono", "mono", "aiff", Sf({"-dwvw24"}), A, S, 0, 16}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// libsndfile scales floats to 16 bits by 32767, not 32768: up to two steps apart at full scale.
+INSTANTIATE_TEST_SUITE_P(
+    Au, AiffAuPeer,
+    ::testing::Values(
+        PeerCase{"FfS16Stereo", "stereo", "au", Ff("pcm_s16be"), U, F, 0, 16},
+        PeerCase{"FfS8Mono", "mono", "au", Ff("pcm_s8"), U, F, 0, 16},
+        PeerCase{"FfS24Stereo", "stereo", "au", Ff("pcm_s24be"), U, F, 0, 16},
+        PeerCase{"FfS32Mono", "mono", "au", Ff("pcm_s32be"), U, F, 0, 16},
+        PeerCase{"FfF32Stereo", "stereo", "au", Ff("pcm_f32be"), U, F, 1, 16},
+        PeerCase{"FfF64Mono", "mono", "au", Ff("pcm_f64be"), U, F, 1, 16},
+        PeerCase{"FfALawStereo", "stereo", "au", Ff("pcm_alaw"), U, F, 0, 16},
+        PeerCase{"FfMuLawMono", "mono", "au", Ff("pcm_mulaw"), U, F, 0, 16},
+        PeerCase{"SoxLittleEndianStereo", "stereo", "au", Sox({"-L"}), U, Src, 0, 16},
+        PeerCase{"SoxS8Stereo", "stereo", "au", Sox({"-b", "8"}), U, F, 0, 16},
+        PeerCase{"SfLittleEndian16", "stereo", "au", Sf({"-endian=little", "-pcm16"}), U, S, 0, 16},
+        PeerCase{"SfLittleEndian24", "mono", "au", Sf({"-endian=little", "-pcm24"}), U, S, 0, 16},
+        PeerCase{"SfLittleEndian32", "stereo", "au", Sf({"-endian=little", "-pcm32"}), U, S, 0, 16},
+        PeerCase{"SfLittleEndianFloat", "mono", "au", Sf({"-endian=little", "-float32"}), U, S, 2, 16},
+        PeerCase{"SfLittleEndianDouble", "stereo", "au", Sf({"-endian=little", "-float64"}), U, S, 2, 16},
+        PeerCase{"SfLittleEndianULaw", "mono", "au", Sf({"-endian=little", "-ulaw"}), U, S, 0, 16}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
