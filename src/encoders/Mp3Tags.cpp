@@ -1,6 +1,7 @@
 #include "encoders/Mp3Tags.h"
 
 #include "encoders/Id3Tag.h"
+#include "platform/Paths.h"
 #include "settings/ConversionSettings.h"
 #include "sources/AudioSource.h"
 #include "sources/Mp4Tags.h"
@@ -58,8 +59,7 @@ Mp3TagBlocks FromTemplate(const ConversionSettings& settings, const std::string&
 }  // namespace
 
 std::string TitleFromFileName(const std::string& path) {
-    const auto slash = path.rfind('/');
-    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    std::string name = FileNamePart(path);
     const auto dot = name.rfind('.');
     if (dot != std::string::npos) name.erase(dot);
     return name;

@@ -6,15 +6,11 @@
 
 #include "engine/EngineTexts.h"
 #include "engine/SourceKind.h"
+#include "platform/Paths.h"
 #include "settings/ConversionSettings.h"
 #include "sources/DecoderStartup.h"
 
 namespace {
-
-std::string FileNameOf(const std::string& path) {
-    const auto slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
 
 template <typename... Args>
 std::string Printf(const char* pattern, Args... args) {
@@ -75,7 +71,7 @@ bool BatchDriver::ConvertOne(FileEntry& entry, int number, int count, const char
                              ProgressDialog& progress, std::string& status) {
     progress.SetBatchText(Printf(kConvertingBatchText, number, count, formatName));
     progress.StepBatch();
-    progress.SetFileText(Printf(kConvertingFileText, FileNameOf(entry.path).c_str()));
+    progress.SetFileText(Printf(kConvertingFileText, FileNamePart(entry.path).c_str()));
     progress.SetFileBarPos(0);
 
     const bool named = documentsFolder ? ResolveOutputPath(entry, status, m_settings, documentsFolder)
@@ -93,7 +89,7 @@ bool BatchDriver::ConvertOne(FileEntry& entry, int number, int count, const char
     }
     // An empty output is not deleted here: the routine has already cleaned up after its own failures.
     if (ok && IsNonEmptyFile(entry.outputPath)) {
-        status = FileNameOf(entry.outputPath);
+        status = FileNamePart(entry.outputPath);
         return true;
     }
     status = kStatusFailure;

@@ -8,13 +8,9 @@
 #include "engine/EngineTexts.h"
 #include "engine/SourceSelection.h"
 #include "platform/FileIdentity.h"
+#include "platform/Paths.h"
 
 namespace {
-
-std::string FileNameOf(const std::string& path) {
-    const auto slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
 
 std::string Format(const char* pattern, const std::string& name, int percent) {
     const int n = std::snprintf(nullptr, 0, pattern, name.c_str(), percent);
@@ -68,7 +64,7 @@ int RunConversionFrame(ConversionJob& job, int renderRate, ConversionFormat& for
         std::array<std::int16_t, kBlockFrames> left{}, right{};
         std::int64_t total = source->GetTotalLength();
         if (total <= 0) total = 1;
-        FileProgress progress(job.progress, FileNameOf(job.sourcePath), total);
+        FileProgress progress(job.progress, FileNamePart(job.sourcePath), total);
         // Synthesised sources would play on past their nominal length; stop them there.
         const bool stopAtLength = job.kind == kKindModule || job.kind == kKindMidi;
 

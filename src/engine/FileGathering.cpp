@@ -10,6 +10,7 @@
 #include <set>
 #include <utility>
 
+#include "platform/Paths.h"
 #include "settings/ConversionSettings.h"
 
 namespace {
@@ -17,8 +18,7 @@ namespace {
 constexpr int kMaxShortcutHops = 8;
 
 std::string LowerExtension(const std::string& path) {
-    const auto slash = path.rfind('/');
-    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    const std::string name = FileNamePart(path);
     const auto dot = name.rfind('.');
     if (dot == std::string::npos) return {};
     std::string ext = name.substr(dot + 1);

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "engine/SourceSelection.h"
+#include "platform/Paths.h"
 
 std::optional<FileEntry> ProbeFile(EngineContext& context, const std::string& path) {
     const SourceKind kind = SourceKindFromExtension(path);
@@ -37,8 +38,7 @@ std::string Printf(const char* pattern, int a, int b = 0, int c = 0) {
 
 RowTexts FormatRow(const FileEntry& e) {
     RowTexts row;
-    const auto slash = e.path.rfind('/');
-    row.file = slash == std::string::npos ? e.path : e.path.substr(slash + 1);
+    row.file = FileNamePart(e.path);
     if (e.duration >= 3600)
         row.duration = Printf("%d:%02d:%02d", e.duration / 3600, e.duration / 60 % 60, e.duration % 60);
     else if (e.duration != 0)

@@ -20,3 +20,8 @@ std::string TempFolder() {
     while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
     return folder;
 }
+
+std::string FileNamePart(const std::string& path) {
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}

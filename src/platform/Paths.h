@@ -6,3 +6,6 @@ std::string ExecutableFolder();
 
 /// The user's temporary folder: $TMPDIR, else /tmp; no trailing "/".
 std::string TempFolder();
+
+/// The name part of a path: what follows its last "/" (the whole path when it has none).
+std::string FileNamePart(const std::string& path);
