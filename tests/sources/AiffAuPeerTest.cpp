@@ -9,6 +9,7 @@
 #include "sources/AiffSource.h"
 #include "sources/AuSource.h"
 #include "sources/G72xDecoder.h"
+#include "support/PeerSignals.h"
 #include "support/SourceDecode.h"
 #include "support/TestSupport.h"
 
@@ -39,22 +40,7 @@ class AiffAuPeer : public ::testing::TestWithParam<PeerCase> {
 protected:
     static void SetUpTestSuite() {
         s_dir = std::make_unique<TempDir>();
-        const std::string gen =
-            "aevalsrc=0.9*sin(2*PI*440*t)+0.1*random(0)|0.6*sin(2*PI*1234*t*t)-0.3*random(1)";
-        testsupport::Run({"ffmpeg", "-v", "error", "-nostdin", "-y", "-f", "lavfi", "-i",
-                          gen + ":s=22050:d=1.3", "-c:a", "pcm_s16le", s_dir->File("stereo.wav")});
-        testsupport::Run({"ffmpeg", "-v", "error", "-nostdin", "-y", "-f", "lavfi", "-i",
-                          "aevalsrc=0.95*sin(2*PI*300*t)*sin(2*PI*3*t)+0.05*random(0):s=8000:d=1.37", "-c:a",
-                          "pcm_s16le", s_dir->File("mono.wav")});
-        testsupport::Run(
-            {"ffmpeg", "-v", "error", "-nostdin", "-y", "-f", "lavfi", "-i",
-             "aevalsrc=0.1*random(0)|0.2*random(1)|0.3*random(2)|0.4*random(3)|0.5*random(4)|0.6*random(5)"
-             ":s=11025:d=0.5:c=5.1",
-             "-c:a", "pcm_s16le", s_dir->File("six.wav")});
-        testsupport::Run(
-            {"ffmpeg", "-v", "error", "-nostdin", "-y", "-f", "lavfi", "-i",
-             "aevalsrc=0.3*random(0)|0.5*random(1)|0.7*random(2)|0.9*random(3):s=11025:d=0.4:c=4.0", "-c:a",
-             "pcm_s16le", s_dir->File("four.wav")});
+        testsupport::WritePeerSignals(*s_dir);
     }
     static void TearDownTestSuite() { s_dir.reset(); }
     static std::unique_ptr<TempDir> s_dir;

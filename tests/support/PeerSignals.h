@@ -1,0 +1,25 @@
+#pragma once
+#include <string>
+
+#include "support/TestSupport.h"
+
+namespace testsupport {
+
+/// Writes the 16-bit source signals the peer comparisons encode: "stereo.wav" (22050 Hz),
+/// "mono.wav" (8000 Hz), "six.wav" (5.1) and "four.wav" (4.0). Noise and tones near full scale,
+/// with lengths that end inside a block so partial blocks and drains across calls are exercised.
+inline void WritePeerSignals(const TempDir& dir) {
+    auto make = [&](const std::string& source, const std::string& name) {
+        Run({"ffmpeg", "-v", "error", "-nostdin", "-y", "-f", "lavfi", "-i", source, "-c:a", "pcm_s16le",
+             dir.File(name)});
+    };
+    make("aevalsrc=0.9*sin(2*PI*440*t)+0.1*random(0)|0.6*sin(2*PI*1234*t*t)-0.3*random(1):s=22050:d=1.3",
+         "stereo.wav");
+    make("aevalsrc=0.95*sin(2*PI*300*t)*sin(2*PI*3*t)+0.05*random(0):s=8000:d=1.37", "mono.wav");
+    make("aevalsrc=0.1*random(0)|0.2*random(1)|0.3*random(2)|0.4*random(3)|0.5*random(4)|0.6*random(5)"
+         ":s=11025:d=0.5:c=5.1",
+         "six.wav");
+    make("aevalsrc=0.3*random(0)|0.5*random(1)|0.7*random(2)|0.9*random(3):s=11025:d=0.4:c=4.0", "four.wav");
+}
+
+}  // namespace testsupport
