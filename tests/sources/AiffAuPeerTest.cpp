@@ -36,39 +36,13 @@ void PrintTo(const PeerCase& c, std::ostream* os) {
     *os << c.name;
 }
 
-class AiffAuPeer : public ::testing::TestWithParam<PeerCase> {
-protected:
-    static void SetUpTestSuite() {
-        s_dir = std::make_unique<TempDir>();
-        testsupport::WritePeerSignals(*s_dir);
-    }
-    static void TearDownTestSuite() { s_dir.reset(); }
-    static std::unique_ptr<TempDir> s_dir;
-};
-std::unique_ptr<TempDir> AiffAuPeer::s_dir;
-
-bool HaveTools(const std::vector<std::string>& tools) {
-    return std::all_of(tools.begin(), tools.end(),
-                       [](const std::string& t) { return testsupport::HaveTool(t); });
-}
-
-// Channels 1 and `second` + 1 of an interleaved stream of `channels` channels.
-std::vector<std::int16_t> PickTwo(const std::vector<std::int16_t>& all, int channels, int second) {
-    if (channels <= 2) return all;
-    std::vector<std::int16_t> out;
-    for (std::size_t i = 0; i + static_cast<std::size_t>(channels) <= all.size();
-         i += static_cast<std::size_t>(channels)) {
-        out.push_back(all[i]);
-        out.push_back(all[i + static_cast<std::size_t>(second)]);
-    }
-    return out;
-}
+class AiffAuPeer : public testsupport::PeerSignalSuite<PeerCase> {};
 
 TEST_P(AiffAuPeer, DecodesLikeThePeer) {
     // A converter, byte order, channel step or decoder that differs from a trusted decoder
     // corrupts audio.
     const PeerCase& c = GetParam();
-    if (!HaveTools({"ffmpeg", c.argv[0], "sndfile-convert"})) GTEST_SKIP() << "peer tool missing";
+    if (!testsupport::HaveTools({"ffmpeg", c.argv[0], "sndfile-convert"})) GTEST_SKIP() << "peer tool missing";
     const std::string in = s_dir->File(std::string(c.input) + ".wav");
     const std::string out = s_dir->File(std::string(c.name) + "." + c.ext);
     std::vector<std::string> argv = c.argv;
@@ -93,7 +67,7 @@ TEST_P(AiffAuPeer, DecodesLikeThePeer) {
     }
     // Six AIFF channels are L, Lc, C, R, Rc, S: the reader delivers L and R.
     const std::vector<std::int16_t> ref =
-        PickTwo(testsupport::FfmpegDecodeS16(peerFile, channels), channels, channels == 6 ? 3 : 1);
+        testsupport::PickTwo(testsupport::FfmpegDecodeS16(peerFile, channels), channels, channels == 6 ? 3 : 1);
     ASSERT_FALSE(ref.empty());
     ASSERT_EQ(ours.samples.size(), ref.size());
     int worst = 0;

@@ -31,40 +31,12 @@ void PrintTo(const PeerCase& c, std::ostream* os) {
     *os << c.name;
 }
 
-// One set of source signals for every case: noise and tones that reach near full scale, lengths
-// that end inside a block so partial blocks and drains across calls are exercised.
-class WavPeer : public ::testing::TestWithParam<PeerCase> {
-protected:
-    static void SetUpTestSuite() {
-        s_dir = std::make_unique<TempDir>();
-        testsupport::WritePeerSignals(*s_dir);
-    }
-    static void TearDownTestSuite() { s_dir.reset(); }
-    static std::unique_ptr<TempDir> s_dir;
-};
-std::unique_ptr<TempDir> WavPeer::s_dir;
-
-bool HaveTools(const std::vector<std::string>& tools) {
-    return std::all_of(tools.begin(), tools.end(),
-                       [](const std::string& t) { return testsupport::HaveTool(t); });
-}
-
-// The first two channels of an interleaved stream of `channels` channels.
-std::vector<std::int16_t> FirstTwo(const std::vector<std::int16_t>& all, int channels) {
-    if (channels <= 2) return all;
-    std::vector<std::int16_t> out;
-    for (std::size_t i = 0; i + static_cast<std::size_t>(channels) <= all.size();
-         i += static_cast<std::size_t>(channels)) {
-        out.push_back(all[i]);
-        out.push_back(all[i + 1]);
-    }
-    return out;
-}
+class WavPeer : public testsupport::PeerSignalSuite<PeerCase> {};
 
 TEST_P(WavPeer, DecodesLikeThePeer) {
     // A converter, block decoder or drain that differs from a trusted decoder corrupts audio.
     const PeerCase& c = GetParam();
-    if (!HaveTools({"ffmpeg", c.argv[0], "sndfile-convert"})) GTEST_SKIP() << "peer tool missing";
+    if (!testsupport::HaveTools({"ffmpeg", c.argv[0], "sndfile-convert"})) GTEST_SKIP() << "peer tool missing";
     const std::string in = s_dir->File(std::string(c.input) + ".wav");
     const std::string out = s_dir->File(std::string(c.name) + ".wav");
     std::vector<std::string> argv = c.argv;
@@ -84,7 +56,7 @@ TEST_P(WavPeer, DecodesLikeThePeer) {
         ASSERT_EQ(testsupport::Run({"sndfile-convert", "-pcm16", out, peerFile}), 0);
     }
     const std::vector<std::int16_t> ref =
-        FirstTwo(testsupport::FfmpegDecodeS16(peerFile, channels), channels);
+        testsupport::PickTwo(testsupport::FfmpegDecodeS16(peerFile, channels), channels, 1);
     ASSERT_FALSE(ref.empty());
     ASSERT_EQ(ours.samples.size(), ref.size());
     int worst = 0;

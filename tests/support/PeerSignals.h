@@ -1,5 +1,11 @@
 #pragma once
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "support/TestSupport.h"
 
@@ -20,6 +26,35 @@ inline void WritePeerSignals(const TempDir& dir) {
          ":s=11025:d=0.5:c=5.1",
          "six.wav");
     make("aevalsrc=0.3*random(0)|0.5*random(1)|0.7*random(2)|0.9*random(3):s=11025:d=0.4:c=4.0", "four.wav");
+}
+
+/// A parameterised suite whose cases share one set of peer signals, written once per suite.
+template <typename Param>
+class PeerSignalSuite : public ::testing::TestWithParam<Param> {
+protected:
+    static void SetUpTestSuite() {
+        s_dir = std::make_unique<TempDir>();
+        WritePeerSignals(*s_dir);
+    }
+    static void TearDownTestSuite() { s_dir.reset(); }
+    static inline std::unique_ptr<TempDir> s_dir;
+};
+
+inline bool HaveTools(const std::vector<std::string>& tools) {
+    return std::all_of(tools.begin(), tools.end(), [](const std::string& t) { return HaveTool(t); });
+}
+
+/// Channels 1 and `second` + 1 of an interleaved stream of `channels` channels; a stream of one
+/// or two channels is returned as it is.
+inline std::vector<std::int16_t> PickTwo(const std::vector<std::int16_t>& all, int channels, int second) {
+    if (channels <= 2) return all;
+    std::vector<std::int16_t> out;
+    const auto step = static_cast<std::size_t>(channels);
+    for (std::size_t i = 0; i + step <= all.size(); i += step) {
+        out.push_back(all[i]);
+        out.push_back(all[i + static_cast<std::size_t>(second)]);
+    }
+    return out;
 }
 
 }  // namespace testsupport
