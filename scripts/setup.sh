@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(
   # toolchain and test frameworks
-  build-essential cmake pkg-config git
+  build-essential cmake pkg-config git ccache
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   # decoding and encoding libraries
   libgsm1-dev libresample1-dev
