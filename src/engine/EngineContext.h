@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 
+#include "engine/PseudoRandom.h"
 #include "engine/ReaderSet.h"
 #include "engine/UserInteraction.h"
 #include "platform/WmfRuntime.h"
@@ -24,6 +25,8 @@ struct EngineContext {
     /// Called when source selection loads the Windows Media runtime (to rebuild the WMA
     /// format list); may be empty.
     std::function<void()> onWmfRuntimeLoaded;
+    /// Serial numbers of Ogg streams: drawn per file, so a run numbers its files in order.
+    PseudoRandom random;
     /// For diagnostics: every file is opened with this reader alone, whatever its kind.
     std::optional<ReaderRole> forcedReader;
 };
