@@ -34,6 +34,7 @@ bool BatchDriver::RuntimeReady() {
     const OutputFormatInfo* format = FindOutputFormat(m_settings.OutputFormat);
     if (!format || !format->needsWmfRuntime || m_engine.wmfRuntime.IsLoaded()) return true;
     if (m_engine.wmfRuntime.LoadWmfRuntime()) {
+        BuildWmaFormatList(m_engine.wmaFormats, m_engine.wmfRuntime);
         if (m_engine.onWmfRuntimeLoaded) m_engine.onWmfRuntimeLoaded();
         return true;
     }
