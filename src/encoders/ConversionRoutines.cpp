@@ -1,5 +1,6 @@
 #include "encoders/ConversionRoutines.h"
 
+#include "encoders/ConvertToAmr.h"
 #include "encoders/ConvertToMp3.h"
 #include "encoders/ConvertToWav.h"
 #include "engine/OutputFormats.h"
@@ -15,6 +16,8 @@ struct RoutineEntry {
 constexpr RoutineEntry kRoutines[] = {
     {kFormatMp3, &ConvertToMp3},
     {kFormatWav, &ConvertToWav},
+    {kFormatAmr, &ConvertToAmr},
+    {kFormatAwb, &ConvertToAmr},
 };
 
 }  // namespace

@@ -46,4 +46,14 @@ inline double Rms(const std::vector<std::int16_t>& s, std::size_t from = 0, std:
 
 inline double Db(double ratio) { return 20 * std::log10(ratio); }
 
+/// ffprobe's "codec,rate,channels" of the first audio stream; empty when ffprobe fails.
+inline std::string ProbeStream(const std::string& path) {
+    std::string out;
+    testsupport::Run({"ffprobe", "-v", "error", "-select_streams", "a:0", "-show_entries",
+                      "stream=codec_name,sample_rate,channels", "-of", "csv=p=0", path},
+                     &out);
+    while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) out.pop_back();
+    return out;
+}
+
 }  // namespace amrchecks
