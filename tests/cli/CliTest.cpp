@@ -64,7 +64,7 @@ INSTANTIATE_TEST_SUITE_P(
                       UsageCase{"BadIfExists", {"--if-exists", "merge", "A"}, "unknown --if-exists mode"},
                       UsageCase{"UnknownReader", {"--reader", "mpg", "A"}, "unknown reader"},
                       UsageCase{"NoFiles", {"-t", "wav"}, "no files given"},
-                      UsageCase{"FormatNotBuilt", {"-t", "amr", "A"}, "not available"}),
+                      UsageCase{"FormatNotBuilt", {"-t", "aac", "A"}, "not available"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Cli, DoubleDashLetsAFileStartWithADash) {
