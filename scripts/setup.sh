@@ -18,7 +18,7 @@ packages=(
   # peers that make and check test files
   ffmpeg sox libsox-fmt-all sndfile-programs lame flac wavpack vorbis-tools
   mp3val oggz-tools mediainfo atomicparsley id3v2 util-linux
-  # the timing scripts in bench/
+  # benchmark scripts
   time bc
 )
 
