@@ -2,6 +2,7 @@
 
 #include "encoders/ConvertToMp3.h"
 #include "encoders/ConvertToWav.h"
+#include "encoders/ConvertToWma.h"
 #include "engine/OutputFormats.h"
 
 namespace {
@@ -15,6 +16,7 @@ struct RoutineEntry {
 constexpr RoutineEntry kRoutines[] = {
     {kFormatMp3, &ConvertToMp3},
     {kFormatWav, &ConvertToWav},
+    {kFormatWma, &ConvertToWma},
 };
 
 }  // namespace
