@@ -47,8 +47,9 @@ TEST(ConvertToOgg, CancelLeavesNoOutputAndTheNextFileConverts) {
     EXPECT_FALSE(std::filesystem::exists(run.dir.File("cancelled.ogg")));
     run.log.cancelAfterPumps = -1;
     ASSERT_EQ(run.Convert(run.dir.File("next.ogg")), 1);
-    if (testsupport::HaveTool("oggz-validate"))
+    if (testsupport::HaveTool("oggz-validate")) {
         EXPECT_EQ(testsupport::Run({"oggz-validate", run.dir.File("next.ogg")}), 0);
+    }
 }
 
 TEST(ConvertToOgg, UnwritableOutputFails) {
