@@ -2,7 +2,9 @@
 
 #include "encoders/ConvertToAmr.h"
 #include "encoders/ConvertToMp3.h"
+#include "encoders/ConvertToOgg.h"
 #include "encoders/ConvertToWav.h"
+#include "encoders/ConvertToWma.h"
 #include "engine/OutputFormats.h"
 
 namespace {
@@ -16,6 +18,8 @@ struct RoutineEntry {
 constexpr RoutineEntry kRoutines[] = {
     {kFormatMp3, &ConvertToMp3},
     {kFormatWav, &ConvertToWav},
+    {kFormatOgg, &ConvertToOgg},
+    {kFormatWma, &ConvertToWma},
     {kFormatAmr, &ConvertToAmr},
     {kFormatAwb, &ConvertToAmr},
 };
