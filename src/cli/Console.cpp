@@ -13,6 +13,7 @@ namespace {
 volatile sig_atomic_t g_interrupted = 0;  // written only by the signal handler
 
 void OnInterrupt(int) {
+    if (g_interrupted) _exit(130);  // the second Ctrl+C ends the program, whatever it is waiting in
     g_interrupted = 1;
 }
 
@@ -21,10 +22,12 @@ void OnInterrupt(int) {
 void InstallInterruptHandler() {
     struct sigaction action {};
     action.sa_handler = OnInterrupt;
-    action.sa_flags = SA_RESETHAND;  // a second Ctrl+C ends the program
+    action.sa_flags = 0;
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+    // A reader of the status lines that goes away (`| head`) must not end the batch mid-file.
+    ::signal(SIGPIPE, SIG_IGN);
 }
 
 bool InterruptRequested() {
@@ -91,6 +94,8 @@ void ConsoleProgress::Draw() {
 void ConsoleBatchView::SetStatus(int row, const std::string& text) {
     if (text == kStatusConverting || row < 0 || static_cast<std::size_t>(row) >= m_sources.size()) return;
     if (m_showProgress) std::cerr << "\r\033[K" << std::flush;
+    if (m_outGone) return;
     std::fprintf(m_out, "%s\t%s\n", m_sources[static_cast<std::size_t>(row)].c_str(), text.c_str());
-    std::fflush(m_out);
+    // Once nobody reads the lines any more, the batch goes on without them.
+    if (std::fflush(m_out) != 0 || std::ferror(m_out)) m_outGone = true;
 }

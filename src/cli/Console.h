@@ -69,4 +69,5 @@ private:
     std::vector<std::string> m_sources;
     bool m_showProgress;
     std::FILE* m_out;
+    bool m_outGone = false;  // the reader of standard output went away
 };
