@@ -1,7 +1,9 @@
 #include "encoders/ConversionRoutines.h"
 
 #include "encoders/ConvertToMp3.h"
+#include "encoders/ConvertToOgg.h"
 #include "encoders/ConvertToWav.h"
+#include "encoders/ConvertToWma.h"
 #include "engine/OutputFormats.h"
 
 namespace {
@@ -15,6 +17,8 @@ struct RoutineEntry {
 constexpr RoutineEntry kRoutines[] = {
     {kFormatMp3, &ConvertToMp3},
     {kFormatWav, &ConvertToWav},
+    {kFormatOgg, &ConvertToOgg},
+    {kFormatWma, &ConvertToWma},
 };
 
 }  // namespace
