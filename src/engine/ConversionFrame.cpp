@@ -135,8 +135,8 @@ int RunConversionFrame(ConversionJob& job, int renderRate, ConversionFormat& for
     if (format.Start(*source, request) && feed.Setup(*source, request)) {
         const bool stereo = source->GetOutputChannels() == 2;
         std::array<std::int16_t, kBlockFrames> left{}, right{};
-        const std::int64_t announced = source->GetTotalLength();
-        const std::int64_t total = announced > 0 ? announced : 1;
+        std::int64_t total = source->GetTotalLength();
+        if (total <= 0) total = 1;
         std::int64_t delivered = 0;
         FileProgress progress(job.progress, FileNamePart(job.sourcePath), total);
         // Synthesised sources would play on past their nominal length; stop them there.
@@ -157,9 +157,9 @@ int RunConversionFrame(ConversionJob& job, int renderRate, ConversionFormat& for
             }
             if (stopAtLength && position >= total) break;
         }
-        // A source that promised audio and gave none is a decoder that could not read it, not an
-        // empty recording.
-        if (announced > 0 && delivered == 0) result = 0;
+        // A source that announced a playing time and gave no audio is a decoder that could not read
+        // it, not an empty recording. (The total above counts progress units, often file bytes.)
+        if (source->GetDuration() > 0 && delivered == 0) result = 0;
         if (result && !feed.Drain(format)) result = 0;
         if (result) progress.Complete();
         source->Close();

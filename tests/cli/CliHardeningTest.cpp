@@ -121,7 +121,7 @@ TEST(CliHardening, SaveOnAFullDiskFailsAndLeavesTheStoreAsItWas) {
     const std::string before = home.StoreText();
     const std::string script =
         "d=\"$1\"/wavelorn; cp \"$d\"/registry.reg \"$SAVED\" && mount -t tmpfs -o size=8k tmpfs \"$d\" || exit 99; "
-        "cp \"$SAVED\" \"$d\"/; head -c 1M /dev/zero > \"$d\"/filler 2>/dev/null; shift; \"$@\" 2>&1; rc=$?; "
+        "cp \"$SAVED\" \"$d\"/registry.reg; head -c 1M /dev/zero > \"$d\"/filler 2>/dev/null; shift; \"$@\" 2>&1; rc=$?; "
         "cmp -s \"$SAVED\" \"$d\"/registry.reg && echo unchanged; ls -A \"$d\"; exit $rc";
     const auto r = home.Run({"--save", "--set", "MP3BitRate=320"},
                             {"env", "SAVED=" + home.File("saved.reg"), "unshare", "-m", "sh", "-c", script, "sh",

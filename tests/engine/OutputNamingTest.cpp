@@ -61,8 +61,9 @@ protected:
         };
         const bool existed = fs::exists(fs::symlink_status(OutputGuess(source, s)));
         if (!ResolveOutputPath(e, message, s, lookup)) return "!" + message;
-        if (!existed)
+        if (!existed) {
             EXPECT_FALSE(fs::exists(fs::symlink_status(e.outputPath))) << "creation test left " << e.outputPath;
+        }
         for (const auto& f : fs::directory_iterator(fs::path(e.outputPath).parent_path()))
             EXPECT_NE(f.path().filename().string().rfind(".wavelorn-", 0), 0u) << "left " << f.path();
         return e.outputPath;
