@@ -65,7 +65,7 @@ TEST_F(BassSynth, RenderRateOutsideTheSynthesiserRangeIsTheNearestItTakes) {
     // A 6000 Hz WAV output asked the synthesiser for a rate it refuses and the file failed to open.
     ASSERT_NE(LoadMidiSoundFont(), 0);
     const std::string path = Write("song.mid", testsupport::TinyMidiFile());
-    for (const auto [asked, rendered] : {std::pair{6000, 8000}, std::pair{192000, 96000}}) {
+    for (const auto& [asked, rendered] : {std::pair{6000, 8000}, std::pair{192000, 96000}}) {
         SCOPED_TRACE(asked);
         BassSource src;
         ASSERT_NE(src.Open(path.c_str(), asked), 0);
