@@ -17,6 +17,10 @@ struct FormatCase {
     int maxDifference;                   // largest sample difference allowed against ffmpeg's decode
 };
 
+void PrintTo(const FormatCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class CliFormats : public ::testing::TestWithParam<FormatCase> {};
 
 // Writes a 1.5 s two-tone source in the case's format; false when its tool is missing or fails.
