@@ -1,6 +1,7 @@
 #include "encoders/ConversionRoutines.h"
 
 #include "encoders/ConvertToMp3.h"
+#include "encoders/ConvertToOgg.h"
 #include "encoders/ConvertToWav.h"
 #include "engine/OutputFormats.h"
 
@@ -15,6 +16,7 @@ struct RoutineEntry {
 constexpr RoutineEntry kRoutines[] = {
     {kFormatMp3, &ConvertToMp3},
     {kFormatWav, &ConvertToWav},
+    {kFormatOgg, &ConvertToOgg},
 };
 
 }  // namespace
