@@ -21,9 +21,9 @@ line' '#hash' '..dots..' '%percent' 'tab	tab')
 damaged=0
 for ((i = 0; i < count; i++)); do
     name="$work/in/$i${odd[i % ${#odd[@]}]}.wav"
-    if ((i % 20 == 7)); then
+    if ((i % 40 == 7)); then
         cp "$work/cut.wav" "$name"; damaged=$((damaged + 1))
-    elif ((i % 20 == 13)); then
+    elif ((i % 40 == 27)); then
         cp "$work/damaged.wav" "$name"; damaged=$((damaged + 1))
     else
         cp "$work/good.wav" "$name"
