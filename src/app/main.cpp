@@ -15,6 +15,9 @@
 #include "encoders/ConversionRoutines.h"
 #include "engine/BatchDriver.h"
 #include "engine/EngineContext.h"
+#include "options/QtOptionsDialogs.h"
+#include "options/RuntimeWmaFormats.h"
+#include "options/ShowOptions.h"
 #include "platform/FileUserStore.h"
 #include "platform/Paths.h"
 #include "platform/WmfRuntime.h"
@@ -70,18 +73,21 @@ int main(int argc, char** argv) {
     ConversionSettings settings;
     settings.LoadSettings(store);
 
-    WindowServices services{settings,
-                            store,
-                            engine,
-                            dialogs,
-                            desktop,
-                            [&](BatchView& view) {
-                                return std::make_unique<BatchDriver>(engine, settings, view,
-                                                                     &RoutineForFormat);
-                            },
-                            ExecutableFolder(),
-                            {},
-                            {}};
+    QtOptionsDialogs optionsDialogs;
+    RuntimeWmaFormats wmaFormats(runtime, engine.wmaFormats);  // the sheet lists what the batch uses
+
+    WindowServices services{
+        settings,
+        store,
+        engine,
+        dialogs,
+        desktop,
+        [&](BatchView& view) {
+            return std::make_unique<BatchDriver>(engine, settings, view, &RoutineForFormat);
+        },
+        ExecutableFolder(),
+        {},
+        [&](QWidget* owner) { return ShowOptions(owner, settings, store, optionsDialogs, wmaFormats); }};
     MainWindow window(std::move(services));
     user.SetOwner(&window);
     if (QScreen* screen = QGuiApplication::primaryScreen())

@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 
+#include "engine/PseudoRandom.h"
 #include "engine/ReaderSet.h"
 #include "engine/UserInteraction.h"
 #include "engine/WmaFormatList.h"
@@ -26,6 +27,8 @@ struct EngineContext {
     WmaFormatList wmaFormats;
     /// Called after the Windows Media runtime was loaded and the format list rebuilt; may be empty.
     std::function<void()> onWmfRuntimeLoaded;
+    /// Serial numbers of Ogg streams: drawn per file, so a run numbers its files in order.
+    PseudoRandom random;
     /// For diagnostics: every file is opened with this reader alone, whatever its kind.
     std::optional<ReaderRole> forcedReader;
 };
