@@ -7,6 +7,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QContextMenuEvent>
+#include <QElapsedTimer>
 #include <QHeaderView>
 #include <QMenu>
 #include <QMimeData>
@@ -36,6 +37,7 @@ constexpr int kWindowWidth = 699, kWindowHeight = 538;
 constexpr int kStatusColumn = FileListModel::kStatus;
 constexpr int kColumnWidths[] = {152, 65, 65, 65, 60, 145};
 constexpr int kMaxListedFailures = 30;
+constexpr int kPumpIntervalMs = 40;
 constexpr char kFirstRun[] = "FirstRun";
 
 template <typename... Args>
@@ -317,9 +319,12 @@ void MainWindow::AddFiles(const std::vector<std::string>& list,
     m_services.engine.FailureDetail.clear();
     std::string failures;
     int failed = 0;
+    // The window is brought up to date a few dozen times a second rather than after every file:
+    // repainting the list and the progress window per file would cost more than probing it.
+    QElapsedTimer sincePump;
+    sincePump.start();
+    int lastAdded = -1;
     for (int i = 0; i < count; ++i) {
-        window->SetText(Printf(kAddingFile, i + 1, count));
-        window->Step();
         const int rowsBefore = m_model->rowCount();
         if (m_model->AddFile(list[static_cast<std::size_t>(i)]) < 0) {
             if (failed < kMaxListedFailures)
@@ -328,9 +333,15 @@ void MainWindow::AddFiles(const std::vector<std::string>& list,
                 failures += kMoreFiles;
             ++failed;
         } else if (m_model->rowCount() > rowsBefore) {
-            m_list->scrollTo(m_model->index(rowsBefore, 0));
+            lastAdded = rowsBefore;
         }
-        PumpEvents();
+        if (i + 1 == count || sincePump.elapsed() >= kPumpIntervalMs) {
+            window->SetText(Printf(kAddingFile, i + 1, count));
+            window->SetPosition(i + 1);
+            if (lastAdded >= 0) m_list->scrollTo(m_model->index(lastAdded, 0));
+            PumpEvents();
+            sincePump.restart();
+        }
         if (window->Cancelled()) break;
     }
     window.reset();
@@ -501,6 +512,12 @@ void MainWindow::keyPressEvent(QKeyEvent* event) {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+    // While files are added or converted the loops hold rows of the list: closing now would free
+    // them under the loop's feet, so the window stays until Cancel has ended the work.
+    if (!isEnabled()) {
+        event->ignore();
+        return;
+    }
     if (!m_closed) {
         m_closed = true;
         m_model->RemoveAll();

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/FileListModel.h"
+#include "app/ProgressWindows.h"
 #include "engine/BatchView.h"
 
 class BatchDriver;
@@ -16,7 +17,6 @@ class ImageButton;
 class QComboBox;
 class QMenu;
 class QTreeView;
-class SearchProgressWindow;
 class UserStore;
 struct EngineContext;
 

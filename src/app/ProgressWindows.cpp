@@ -103,8 +103,8 @@ void SearchProgressWindow::SetRange(int max) {
     m_bar->setValue(0);
 }
 
-void SearchProgressWindow::Step() {
-    m_bar->setValue(std::min(m_bar->value() + 1, m_bar->maximum()));
+void SearchProgressWindow::SetPosition(int pos) {
+    m_bar->setValue(std::min(pos, m_bar->maximum()));
 }
 
 QtProgressDialog::QtProgressDialog(QWidget* centreOn) : ProgressPanel(320, 95, centreOn) {

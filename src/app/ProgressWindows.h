@@ -44,7 +44,7 @@ public:
     explicit SearchProgressWindow(QWidget* centreOn);
     void SetText(const std::string& text);
     void SetRange(int max);
-    void Step();
+    void SetPosition(int pos);
     QLabel* Line() const { return m_line; }
     QProgressBar* Bar() const { return m_bar; }
 

@@ -1,3 +1,4 @@
+#include <QAbstractButton>
 #include <QAction>
 #include <QComboBox>
 #include <QMenu>
@@ -151,6 +152,18 @@ private slots:
         QCOMPARE(reread.OutputFormat, code);
     }
 
+    void HelpMenuItems() {
+        WindowHarness h(&FakeProbe);
+        QStringList texts;
+        for (QAction* a : h.W().HelpMenu()->actions())
+            if (!a->isSeparator()) texts << a->text();
+        QCOMPARE(texts, QStringList({kHelpTopics, kHomepageItem, kAboutItem}));
+        for (QAction* a : h.W().HelpMenu()->actions()) a->trigger();
+        QCOMPARE(h.desktop.opened, std::vector<std::string>({"/opt/wavelorn/wavelorn.html"}));
+        QCOMPARE(h.desktop.browsed, std::vector<std::string>({kHomepageAddress}));
+        QCOMPARE(h.dialogs.abouts, 1);
+    }
+
     void FirstRunOpensHelpOnce() {
         WindowHarness h(&FakeProbe, /*firstRunDone=*/false);
         h.Restart();
@@ -166,10 +179,13 @@ private slots:
 
     void ClosingSavesFormatAndStartPage() {
         WindowHarness h(&FakeProbe);
+        h.W().show();
         h.W().FormatList()->setCurrentIndex(3);  // OGG
         h.settings->OptStartPageIndex = 4;
         h.settings->Folder = "/not/saved/at/exit/";
-        h.W().close();
+        for (auto* b : h.W().findChildren<QAbstractButton*>())
+            if (b->accessibleName() == "Close") b->click();
+        QTRY_VERIFY(!h.W().isVisible());
         ConversionSettings reread("");
         reread.LoadSettings(h.store);
         QCOMPARE(reread.OutputFormat, 4000);
