@@ -1,15 +1,28 @@
 #include "encoders/ConversionRoutines.h"
 
 #include "encoders/ConvertToMp3.h"
+#include "encoders/ConvertToOgg.h"
 #include "encoders/ConvertToWav.h"
+#include "engine/OutputFormats.h"
+
+namespace {
+
+struct RoutineEntry {
+    OutputFormatCode code;
+    ConversionRoutine routine;
+};
+
+// A new output format plugs in here with one line, beside its row in the engine's format table.
+constexpr RoutineEntry kRoutines[] = {
+    {kFormatMp3, &ConvertToMp3},
+    {kFormatWav, &ConvertToWav},
+    {kFormatOgg, &ConvertToOgg},
+};
+
+}  // namespace
 
 ConversionRoutine RoutineForFormat(int outputFormat) {
-    switch (outputFormat) {
-        case 1000:
-            return &ConvertToMp3;
-        case 2000:
-            return &ConvertToWav;
-        default:
-            return nullptr;
-    }
+    for (const auto& r : kRoutines)
+        if (r.code == outputFormat) return r.routine;
+    return nullptr;
 }
