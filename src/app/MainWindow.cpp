@@ -28,6 +28,7 @@
 #include "engine/EngineContext.h"
 #include "engine/EngineTexts.h"
 #include "engine/FileGathering.h"
+#include "platform/Paths.h"
 #include "platform/UserStore.h"
 #include "settings/ConversionSettings.h"
 
@@ -48,11 +49,6 @@ std::string Printf(const char* pattern, Args... args) {
     std::snprintf(text.data(), text.size(), pattern, args...);
     text.resize(static_cast<std::size_t>(n));
     return text;
-}
-
-bool IsFolder(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 /// The report-style list; the context menu opens at the pointer, or mid-list from the keyboard.

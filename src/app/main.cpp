@@ -12,15 +12,14 @@
 #include "app/MainWindow.h"
 #include "app/WindowLook.h"
 #include "app/WindowUserInteraction.h"
-#include "encoders/ConversionRoutines.h"
 #include "engine/BatchDriver.h"
 #include "engine/EngineContext.h"
+#include "host/ConverterSession.h"
 #include "options/QtOptionsDialogs.h"
 #include "options/RuntimeWmaFormats.h"
 #include "options/ShowOptions.h"
 #include "platform/FileUserStore.h"
 #include "platform/Paths.h"
-#include "platform/WmfRuntime.h"
 #include "settings/ConversionSettings.h"
 #include "sources/DecoderStartup.h"
 
@@ -33,14 +32,6 @@ bool HaveDisplay() {
     }
     return false;
 }
-
-// Shuts the decoding libraries down on every way out.
-struct DecoderSession {
-    DecoderStartupResult result = StartDecodingLibraries(ExecutableFolder());
-    ~DecoderSession() {
-        if (result == DecoderStartupResult::Started) ShutDownDecodingLibraries();
-    }
-};
 
 }  // namespace
 
@@ -56,38 +47,32 @@ int main(int argc, char** argv) {
     QApplication::setDesktopFileName("wavelorn");
     QApplication::setStyle(new WindowStyle);
 
-    DecoderSession decoders;
-    if (decoders.result == DecoderStartupResult::WrongVersion) return 1;
-    if (decoders.result == DecoderStartupResult::InitFailed) {
+    QtDialogs dialogs;
+    SystemDesktop desktop;
+    WindowUserInteraction user(dialogs, desktop);
+    ConverterSession session(std::make_unique<FileUserStore>(FileUserStore::DefaultPath()), user);
+    const DecoderStartupResult started = session.StartDecoders();
+    if (started == DecoderStartupResult::WrongVersion) return 1;
+    if (started == DecoderStartupResult::InitFailed) {
         QMessageBox::critical(nullptr, kWindowTitle, kDecoderInitFailedMessage);
         return 1;
     }
 
-    QtDialogs dialogs;
-    SystemDesktop desktop;
-    WindowUserInteraction user(dialogs, desktop);
-    WmfRuntime runtime;
-    EngineContext engine(runtime, user);
-    engine.SoundFontReady = LoadMidiSoundFont(ExecutableFolder());
-    FileUserStore store(FileUserStore::DefaultPath());
-    ConversionSettings settings;
-    settings.LoadSettings(store);
-
     QtOptionsDialogs optionsDialogs;
-    RuntimeWmaFormats wmaFormats(runtime, engine.wmaFormats);  // the sheet lists what the batch uses
-
+    RuntimeWmaFormats wmaFormats(session.Runtime(), session.Engine().wmaFormats);  // what the batch uses
+    ConversionSettings& settings = session.Settings();
     WindowServices services{
         settings,
-        store,
-        engine,
+        session.Store(),
+        session.Engine(),
         dialogs,
         desktop,
-        [&](BatchView& view) {
-            return std::make_unique<BatchDriver>(engine, settings, view, &RoutineForFormat);
-        },
+        [&](BatchView& view) { return std::make_unique<BatchDriver>(session.MakeDriver(view)); },
         ExecutableFolder(),
         {},
-        [&](QWidget* owner) { return ShowOptions(owner, settings, store, optionsDialogs, wmaFormats); }};
+        [&](QWidget* owner) {
+            return ShowOptions(owner, settings, session.Store(), optionsDialogs, wmaFormats);
+        }};
     MainWindow window(std::move(services));
     user.SetOwner(&window);
     if (QScreen* screen = QGuiApplication::primaryScreen())

@@ -10,11 +10,10 @@
 #include "app/Dialogs.h"
 #include "app/MainWindow.h"
 #include "app/WindowUserInteraction.h"
-#include "encoders/ConversionRoutines.h"
 #include "engine/BatchDriver.h"
 #include "engine/EngineContext.h"
+#include "host/ConverterSession.h"
 #include "platform/MemoryUserStore.h"
-#include "platform/WmfRuntime.h"
 #include "settings/ConversionSettings.h"
 
 namespace apptest {
@@ -72,16 +71,17 @@ public:
     }
 };
 
-/// A main window over an in-memory store, fake dialogs and desktop, and the real engine unless
-/// a prober is given. Restart() closes the window and opens a new one on the same store.
+/// A main window over the program's own composition (ConverterSession) with an in-memory store,
+/// fake dialogs and desktop, and the real engine unless a prober is given. Restart() closes the
+/// window and opens a new one whose settings are loaded again from the same store.
 struct WindowHarness {
-    MemoryUserStore store;
     FakeDialogs dialogs;
     FakeDesktop desktop;
     WindowUserInteraction user{dialogs, desktop};
-    WmfRuntime runtime;
-    EngineContext engine{runtime, user};
-    std::unique_ptr<ConversionSettings> settings;
+    ConverterSession session{std::make_unique<MemoryUserStore>(), user};
+    MemoryUserStore& store = static_cast<MemoryUserStore&>(session.Store());
+    EngineContext& engine = session.Engine();
+    ConversionSettings* settings = &session.Settings();
     std::unique_ptr<MainWindow> window;
     FileListModel::Prober probe;
     int soundFont = 1;  // what loading the SoundFont yields
@@ -94,28 +94,25 @@ struct WindowHarness {
             key->Close();
         }
         store.SetWritable(writable);
+        session.Services().loadSoundFont = [this](const std::string&) { return soundFont; };
         Open();
     }
     ~WindowHarness() {
         if (window) window->close();
     }
     void Open() {
-        settings = std::make_unique<ConversionSettings>("");
+        *settings = ConversionSettings("");
         settings->LoadSettings(store);
-        WindowServices services{*settings,
-                                store,
-                                engine,
-                                dialogs,
-                                desktop,
-                                [this](BatchView& view) {
-                                    auto driver = std::make_unique<BatchDriver>(engine, *settings, view,
-                                                                                &RoutineForFormat);
-                                    driver->loadSoundFont = [this](const std::string&) { return soundFont; };
-                                    return driver;
-                                },
-                                "/opt/wavelorn/",
-                                probe,
-                                {}};
+        WindowServices services{
+            *settings,
+            store,
+            engine,
+            dialogs,
+            desktop,
+            [this](BatchView& view) { return std::make_unique<BatchDriver>(session.MakeDriver(view)); },
+            "/opt/wavelorn/",
+            probe,
+            {}};
         window = std::make_unique<MainWindow>(std::move(services));
         user.SetOwner(window.get());
     }
