@@ -18,6 +18,8 @@ packages=(
   # peers that make and check test files
   ffmpeg sox libsox-fmt-all sndfile-programs lame flac wavpack vorbis-tools
   mp3val oggz-tools mediainfo atomicparsley id3v2 util-linux
+  # fuzzing (clang with its libFuzzer runtime)
+  clang libclang-rt-14-dev
   # benchmark scripts
   time bc
 )
