@@ -3,6 +3,7 @@
 #include "encoders/ConvertToMp3.h"
 #include "encoders/ConvertToOgg.h"
 #include "encoders/ConvertToWav.h"
+#include "encoders/ConvertToWma.h"
 #include "engine/OutputFormats.h"
 
 namespace {
@@ -17,6 +18,7 @@ constexpr RoutineEntry kRoutines[] = {
     {kFormatMp3, &ConvertToMp3},
     {kFormatWav, &ConvertToWav},
     {kFormatOgg, &ConvertToOgg},
+    {kFormatWma, &ConvertToWma},
 };
 
 }  // namespace

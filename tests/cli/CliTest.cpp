@@ -86,6 +86,18 @@ TEST(Cli, ProbePrintsTheListCells) {
     EXPECT_EQ(Files(home.File("home/Documents")), std::vector<std::string>{});
 }
 
+TEST(Cli, ProbeReadsWindowsMediaThroughTheRuntime) {
+    // Duration from the header in 100-ns units, bit rate, rate and channels of the audio stream.
+    if (!testsupport::HaveTool("ffmpeg")) GTEST_SKIP();
+    CliHome home;
+    ASSERT_EQ(testsupport::Run({"ffmpeg", "-v", "error", "-nostdin", "-f", "lavfi", "-i", "sine=r=32000:d=75",
+                                "-ac", "1", "-c:a", "wmav2", "-b:a", "48k", home.File("p.asf")}),
+              0);
+    const auto r = home.Run({"--probe", "--reader", "wma", home.File("p.asf")});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.lines, std::vector<std::string>{home.File("p.asf") + "\tp.asf\t01:15\t48 kbps\t32000 Hz\tMono"});
+}
+
 struct WavCase {
     const char* name;
     std::vector<std::string> sets;  // NAME=VALUE
