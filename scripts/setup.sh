@@ -14,7 +14,7 @@ packages=(
   libopencore-amrnb-dev libopencore-amrwb-dev libvo-amrwbenc-dev
   timgm6mb-soundfont
   # the window
-  qt6-base-dev libgl-dev xvfb xauth xdg-utils
+  qt6-base-dev libgl-dev xvfb xauth xdg-utils fonts-wine
   # peers that make and check test files
   espeak-ng ffmpeg sox libsox-fmt-all sndfile-programs lame flac wavpack vorbis-tools
   mp3val oggz-tools mediainfo atomicparsley id3v2 util-linux
