@@ -35,3 +35,10 @@ wavelorn_pkg(AVUTIL libavutil)
 wavelorn_pkg(SWRESAMPLE libswresample)
 wavelorn_pkg(TAGLIB taglib)
 wavelorn_pkg(LAME lame)
+
+# libfaac (Debian's non-free component) ships no pkg-config file.
+find_library(FAAC_LIBRARY faac REQUIRED)
+find_path(FAAC_INCLUDE_DIR faac.h REQUIRED)
+add_library(Wavelorn::faac UNKNOWN IMPORTED)
+set_target_properties(Wavelorn::faac PROPERTIES IMPORTED_LOCATION ${FAAC_LIBRARY}
+  INTERFACE_INCLUDE_DIRECTORIES ${FAAC_INCLUDE_DIR})
