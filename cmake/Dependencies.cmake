@@ -35,6 +35,8 @@ wavelorn_pkg(AVUTIL libavutil)
 wavelorn_pkg(SWRESAMPLE libswresample)
 wavelorn_pkg(TAGLIB taglib)
 wavelorn_pkg(LAME lame)
+# vorbisenc.pc lists libvorbis and libogg only as private, so they are named here.
+wavelorn_pkg(VORBISENC "vorbisenc;vorbis;ogg")
 
 # libfaac (Debian's non-free component) ships no pkg-config file.
 find_library(FAAC_LIBRARY faac REQUIRED)

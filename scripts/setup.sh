@@ -18,6 +18,8 @@ packages=(
   # peers that make and check test files
   ffmpeg sox libsox-fmt-all sndfile-programs lame flac wavpack vorbis-tools
   mp3val oggz-tools mediainfo atomicparsley id3v2 util-linux faac
+  # benchmark scripts
+  time bc
 )
 
 # libfaac lives in Debian's non-free component. Enable it for the installed release from the

@@ -48,6 +48,7 @@ BatchDriver::BatchDriver(EngineContext& engine, const ConversionSettings& settin
 bool BatchDriver::RuntimeReady() {
     if (m_settings.OutputFormat != 7000 || m_engine.wmfRuntime.IsLoaded()) return true;
     if (m_engine.wmfRuntime.LoadWmfRuntime()) {
+        BuildWmaFormatList(m_engine.wmaFormats, m_engine.wmfRuntime);
         if (m_engine.onWmfRuntimeLoaded) m_engine.onWmfRuntimeLoaded();
         return true;
     }

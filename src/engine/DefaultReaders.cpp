@@ -8,6 +8,7 @@
 #include "sources/FfmpegSource.h"
 #include "sources/OggVorbisSource.h"
 #include "sources/WavFileSource.h"
+#include "sources/WmaSource.h"
 
 ReaderSet DefaultReaders() {
     ReaderSet readers;
@@ -20,6 +21,7 @@ ReaderSet DefaultReaders() {
     readers.Add(ReaderRole::OggVorbis, "OggVorbisSource", &MakeReader<OggVorbisSource>);
     readers.Add(ReaderRole::Ffmpeg, "FfmpegSource", &MakeReader<FfmpegSource>);
     readers.Add(ReaderRole::FfmpegProbe, "FfmpegProbeSource", &MakeReader<FfmpegProbeSource>);
-    // readers.Add(ReaderRole::Wma, "WmaSource", &MakeReader<WmaSource>);
+    // Source selection asks for it only while the Windows Media runtime is loaded.
+    readers.Add(ReaderRole::Wma, "WmaSource", &MakeReader<WmaSource>);
     return readers;
 }

@@ -3,8 +3,10 @@
 #include <optional>
 #include <string>
 
+#include "engine/PseudoRandom.h"
 #include "engine/ReaderSet.h"
 #include "engine/UserInteraction.h"
+#include "engine/WmaFormatList.h"
 #include "platform/WmfRuntime.h"
 
 /// State the engine keeps between calls, owned by the window or the command-line converter.
@@ -21,9 +23,12 @@ struct EngineContext {
     WmfRuntime& wmfRuntime;
     UserInteraction& user;
     ReaderSet readers;
-    /// Called when source selection loads the Windows Media runtime (to rebuild the WMA
-    /// format list); may be empty.
+    /// The WMA codec formats of the loaded runtime; rebuilt by every load that succeeds.
+    WmaFormatList wmaFormats;
+    /// Called after the Windows Media runtime was loaded and the format list rebuilt; may be empty.
     std::function<void()> onWmfRuntimeLoaded;
+    /// Serial numbers of Ogg streams: drawn per file, so a run numbers its files in order.
+    PseudoRandom random;
     /// For diagnostics: every file is opened with this reader alone, whatever its kind.
     std::optional<ReaderRole> forcedReader;
 };

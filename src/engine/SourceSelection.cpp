@@ -91,6 +91,7 @@ ChainRule RuleFor(SourceKind kind) {
 bool EnsureWmfRuntime(EngineContext& context) {
     if (context.wmfRuntime.IsLoaded()) return true;
     if (context.wmfRuntime.LoadWmfRuntime()) {
+        BuildWmaFormatList(context.wmaFormats, context.wmfRuntime);
         if (context.onWmfRuntimeLoaded) context.onWmfRuntimeLoaded();
         return true;
     }

@@ -1,0 +1,31 @@
+#pragma once
+#include "engine/SourceKind.h"
+
+class ConversionSettings;
+
+/// What the Ogg routine knows about its source when it picks the encoder's parameters.
+struct OggSourceFacts {
+    SourceKind kind = 0;
+    int sampleRate = 0;
+    int outputChannels = 0;  // channels ReadBlock delivers
+    int bitrate = 0;         // kbit/s, 0 when not known
+};
+
+/// How the Vorbis encoder is set up and fed for one file.
+struct OggParameters {
+    int rate = 0;
+    int channels = 0;
+    int bitrate = 0;  // nominal, kbit/s
+    /// 0: the decoded channels, mixed or copied to `channels`; 1: the left channel alone;
+    /// 2: the right channel alone.
+    int feed = 0;
+
+    bool operator==(const OggParameters&) const = default;
+};
+
+/// The rate a synthesised source (MIDI, modules) renders at for Ogg output.
+int OggRenderRate(const ConversionSettings& settings);
+
+/// Rate, channels and bit rate from the Ogg options and the source: automatic ones derived from
+/// the source, or the explicit ones snapped to the Ogg tables and to what libvorbis accepts.
+OggParameters ChooseOggParameters(const ConversionSettings& settings, const OggSourceFacts& source);
