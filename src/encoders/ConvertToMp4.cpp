@@ -68,7 +68,7 @@ void WriteTags(Mp4Writer& writer, const ConversionJob& job, AudioSource& source)
         return;
     }
     writer.SetMetadata(Utf8(tags.title), Utf8(tags.artist), Utf8(tags.album), Utf8(tags.genre), Utf8(tags.year),
-                       Utf8(tags.comment), Utf8(tags.composer), Utf8(tags.copyright), track & 0xFFFF);
+                       Utf8(tags.comment), Utf8(tags.composer), Utf8(tags.copyright), track);
 }
 
 class Mp4Format final : public ConversionFormat {

@@ -1,5 +1,6 @@
 #include "encoders/Mp4Writer.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -47,7 +48,7 @@ void Mp4Writer::SetMetadata(const std::string& title, const std::string& artist,
     set(MP4SetMetadataNameExx, title);
     set(MP4SetMetadataArtistExx, artist);
     set(MP4SetMetadataAlbumExx, album);
-    if (track > 0) MP4SetMetadataTrackExx(f, static_cast<std::uint16_t>(track), 0);
+    if (track > 0) MP4SetMetadataTrackExx(f, static_cast<std::uint16_t>(std::min(track, 0xFFFF)), 0);
     set(MP4SetMetadataYearExx, year);
     set(MP4SetMetadataGenreExx, genre);
     set(MP4SetMetadataCommentExx, comment);

@@ -86,10 +86,13 @@ TEST_P(AacConfiguration, OptionsReachLibfaacAsItCountsThem) {
     ASSERT_EQ(encoder.Open(44100, p.channels, ADTS_STREAM), 1);
     faacEncConfiguration& config = *encoder.Configuration();
     ApplyAacOptions(config, p.options, p.channels);
-    EXPECT_EQ(config.bitRate, p.bitRate);
-    EXPECT_EQ(config.quantqual, p.quantqual);
-    EXPECT_EQ(config.mpegVersion, p.mpegVersion);
-    EXPECT_EQ(config.aacObjectType, static_cast<unsigned>(LOW));
+    // The structure is packed: its fields are compared as copies, never bound by reference.
+    const unsigned long bitRate = config.bitRate, quantqual = config.quantqual;
+    const unsigned mpegVersion = config.mpegVersion, objectType = config.aacObjectType;
+    EXPECT_EQ(bitRate, p.bitRate);
+    EXPECT_EQ(quantqual, p.quantqual);
+    EXPECT_EQ(mpegVersion, p.mpegVersion);
+    EXPECT_EQ(objectType, static_cast<unsigned>(LOW));
     EXPECT_EQ(encoder.Start(), 1);
 }
 
