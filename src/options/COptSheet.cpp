@@ -1,0 +1,82 @@
+#include "options/COptSheet.h"
+
+#include <QDialogButtonBox>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+#include "options/CAmrOptPage.h"
+#include "options/COptAacPage.h"
+#include "options/COptM4aPage.h"
+#include "options/COptMp3Page.h"
+#include "options/COptOggPage.h"
+#include "options/COptOutputPage.h"
+#include "options/COptWavPage.h"
+#include "options/CPageWMAOptions.h"
+#include "options/OptionsTexts.h"
+#include "settings/ConversionSettings.h"
+
+COptSheet::COptSheet(OptionsDialogs& dialogs, WmaFormatProvider& wma, QWidget* parent) : QDialog(parent) {
+    setWindowTitle(QString::fromUtf8(kSheetCaption));
+    QFont font(QString::fromUtf8(kDialogFont));
+    font.setPixelSize(kDialogFontPixels);
+    setFont(font);
+
+    m_pages = {new COptOutputPage(dialogs), new COptMp3Page(dialogs),     new COptWavPage(dialogs),
+               new CPageWMAOptions(dialogs, wma), new COptOggPage(dialogs), new CAmrOptPage(dialogs),
+               new COptAacPage(dialogs),    new COptM4aPage(dialogs)};
+    m_shown.assign(m_pages.size(), false);
+    m_tabs = new QTabWidget;
+    m_tabs->setObjectName(QStringLiteral("pages"));
+    for (std::size_t i = 0; i < m_pages.size(); ++i) {
+        m_pages[i]->setObjectName(QString::fromUtf8(kPageCaptions[i]));
+        m_tabs->addTab(m_pages[i], QString::fromUtf8(kPageCaptions[i]));
+    }
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_tabs);
+    layout->addWidget(buttons);
+
+    connect(buttons, &QDialogButtonBox::accepted, this, &COptSheet::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &COptSheet::reject);
+    connect(m_tabs, &QTabWidget::currentChanged, this, &COptSheet::OnCurrentChanged);
+}
+
+void COptSheet::LoadFrom(const ConversionSettings& s) {
+    for (OptionsPage* p : m_pages) p->LoadFrom(s);
+    const int start = s.OptStartPageIndex >= 0 && s.OptStartPageIndex < kPageCount ? s.OptStartPageIndex : 0;
+    SetCurrentQuietly(start);
+    m_active = start;
+    Activate(start);
+}
+
+void COptSheet::StoreTo(ConversionSettings& s) const {
+    for (std::size_t i = 0; i < m_pages.size(); ++i)
+        if (m_shown[i]) m_pages[i]->StoreTo(s);
+}
+
+void COptSheet::accept() {
+    if (!m_pages[std::size_t(m_active)]->Validate()) return;
+    QDialog::accept();
+}
+
+// The tab widget has already switched when it tells us; go back, let the page that is being left
+// check itself where the user can see it, and only then move on.
+void COptSheet::OnCurrentChanged(int index) {
+    if (m_quiet || index == m_active || index < 0) return;
+    SetCurrentQuietly(m_active);
+    if (!m_pages[std::size_t(m_active)]->Validate()) return;
+    SetCurrentQuietly(index);
+    m_active = index;
+    Activate(index);
+}
+
+void COptSheet::SetCurrentQuietly(int index) {
+    m_quiet = true;
+    m_tabs->setCurrentIndex(index);
+    m_quiet = false;
+}
+
+void COptSheet::Activate(int index) {
+    m_shown[std::size_t(index)] = true;
+    m_pages[std::size_t(index)]->Activate();
+}
