@@ -11,18 +11,14 @@
 
 #include "cli/CliOptions.h"
 #include "cli/Console.h"
-#include "encoders/ConversionRoutines.h"
-#include "engine/BatchDriver.h"
-#include "engine/EngineContext.h"
 #include "engine/FileGathering.h"
 #include "engine/FileProbe.h"
 #include "engine/OutputFormats.h"
+#include "host/ConverterSession.h"
 #include "platform/FileIdentity.h"
 #include "platform/FileUserStore.h"
 #include "platform/Paths.h"
-#include "platform/WmfRuntime.h"
 #include "settings/ConversionSettings.h"
-#include "sources/DecoderStartup.h"
 
 namespace {
 
@@ -32,11 +28,6 @@ constexpr char kVersion[] = "wavelorn-cli 0.1.0";
 int UsageError(const std::string& message) {
     std::cerr << "wavelorn-cli: " << message << "\nTry 'wavelorn-cli --help' for more information.\n";
     return kExitUsage;
-}
-
-bool IsFolder(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 // The files named on the command line: folders are searched like Add Folder, files are taken as
@@ -56,14 +47,6 @@ std::vector<std::string> GatherPaths(const std::vector<std::string>& paths, cons
     return unique;
 }
 
-// Shuts the decoding libraries down on every way out.
-struct DecoderSession {
-    DecoderStartupResult result = StartDecodingLibraries(ExecutableFolder());
-    ~DecoderSession() {
-        if (result == DecoderStartupResult::Started) ShutDownDecodingLibraries();
-    }
-};
-
 }  // namespace
 
 int RunCli(const std::vector<std::string>& args) {
@@ -81,40 +64,37 @@ int RunCli(const std::vector<std::string>& args) {
         return kExitOk;
     }
 
-    FileUserStore store(FileUserStore::DefaultPath());
-    ConversionSettings settings;
-    settings.LoadSettings(store);
+    InstallInterruptHandler();
+    ConsoleUserInteraction user(options.answer);
+    ConverterSession session(std::make_unique<FileUserStore>(FileUserStore::DefaultPath()), user);
+    ConversionSettings& settings = session.Settings();
     if (!ApplyOverrides(settings, options, error)) return UsageError(error);
 
     if (options.save) {
         // Only what this command line names changes in the store; the rest is reread as it stands.
         ConversionSettings stored;
-        stored.LoadSettings(store);
+        stored.LoadSettings(session.Store());
         ApplyOverrides(stored, options, error);
-        stored.SaveSettings(store, SaveGroupsOf(options));
+        stored.SaveSettings(session.Store(), SaveGroupsOf(options));
     }
     if (options.paths.empty()) return options.save ? kExitOk : UsageError("no files given");
 
     const bool convert = !options.probe;
-    if (convert && !RoutineForFormat(settings.OutputFormat)) {
+    if (convert && !ConverterSession::RoutineFor(settings.OutputFormat)) {
         std::cerr << "wavelorn-cli: output format " << OutputFormatName(settings.OutputFormat)
                   << " is not available in this version\n";
         return kExitUsage;
     }
 
-    DecoderSession decoders;
-    if (decoders.result == DecoderStartupResult::InitFailed) {
+    const DecoderStartupResult started = session.StartDecoders();
+    if (started == DecoderStartupResult::InitFailed) {
         std::cerr << "wavelorn-cli: " << kDecoderInitFailedMessage << "\n";
         return kExitFailed;
     }
-    if (decoders.result != DecoderStartupResult::Started) return kExitFailed;
+    if (started != DecoderStartupResult::Started) return kExitFailed;
 
-    InstallInterruptHandler();
-    WmfRuntime runtime;
-    ConsoleUserInteraction user(options.answer);
-    EngineContext engine(runtime, user);
+    EngineContext& engine = session.Engine();
     engine.forcedReader = options.reader;
-    engine.SoundFontReady = LoadMidiSoundFont(ExecutableFolder());
 
     bool anyFailed = false;
     std::vector<FileEntry> entries;
@@ -150,8 +130,7 @@ int RunCli(const std::vector<std::string>& args) {
     }
     const bool showProgress = !options.quiet && ::isatty(STDERR_FILENO);
     ConsoleBatchView view(sources, showProgress, stdout);
-    BatchDriver driver(engine, settings, view, &RoutineForFormat);
-    driver.RunBatch(batch, rows);
+    session.MakeDriver(view).RunBatch(batch, rows);
 
     if (InterruptRequested()) return kExitInterrupted;
     for (const auto* e : batch) anyFailed = anyFailed || e->outputPath.empty();

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "engine/OutputFormats.h"
 #include "settings/ConversionSettings.h"
 
 const char kCliUsage[] =
@@ -29,14 +30,6 @@ const char kCliUsage[] =
 
 namespace {
 
-struct NamedCode {
-    const char* name;
-    int code;
-};
-
-constexpr NamedCode kFormats[] = {{"mp3", 1000}, {"wav", 2000}, {"wma", 7000}, {"ogg", 4000}, {"aac", 6000},
-                                  {"m4a", 6500}, {"mp4", 6600}, {"m4b", 6700}, {"amr", 5500}, {"awb", 5600}};
-
 constexpr std::pair<const char*, ReaderRole> kReaders[] = {
     {"bass", ReaderRole::Bass}, {"wav", ReaderRole::WavFile},   {"aiff", ReaderRole::Aiff},
     {"au", ReaderRole::Au},     {"ogg", ReaderRole::OggVorbis}, {"ffmpeg", ReaderRole::Ffmpeg},
@@ -59,8 +52,8 @@ bool KnownOption(const std::string& name) {
 }  // namespace
 
 int OutputFormatFromName(const std::string& name) {
-    for (const auto& f : kFormats)
-        if (name == f.name) return f.code;
+    for (const auto& f : OutputFormatTable())
+        if (name == f.cliName) return f.code;
     return 0;
 }
 

@@ -3,21 +3,32 @@
 #include "encoders/ConvertToAac.h"
 #include "encoders/ConvertToMp3.h"
 #include "encoders/ConvertToMp4.h"
+#include "encoders/ConvertToOgg.h"
 #include "encoders/ConvertToWav.h"
+#include "engine/OutputFormats.h"
+
+namespace {
+
+struct RoutineEntry {
+    OutputFormatCode code;
+    ConversionRoutine routine;
+};
+
+// A new output format plugs in here with one line, beside its row in the engine's format table.
+constexpr RoutineEntry kRoutines[] = {
+    {kFormatMp3, &ConvertToMp3},
+    {kFormatWav, &ConvertToWav},
+    {kFormatOgg, &ConvertToOgg},
+    {kFormatAac, &ConvertToAac},
+    {kFormatM4a, &ConvertToMp4},
+    {kFormatMp4, &ConvertToMp4},
+    {kFormatM4b, &ConvertToMp4},
+};
+
+}  // namespace
 
 ConversionRoutine RoutineForFormat(int outputFormat) {
-    switch (outputFormat) {
-        case 1000:
-            return &ConvertToMp3;
-        case 2000:
-            return &ConvertToWav;
-        case 6000:
-            return &ConvertToAac;
-        case 6500:
-        case 6600:
-        case 6700:
-            return &ConvertToMp4;
-        default:
-            return nullptr;
-    }
+    for (const auto& r : kRoutines)
+        if (r.code == outputFormat) return r.routine;
+    return nullptr;
 }

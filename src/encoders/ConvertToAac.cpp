@@ -4,7 +4,6 @@
 
 #include "encoders/AdtsWriter.h"
 #include "engine/ConversionFrame.h"
-#include "engine/PcmAmplify.h"
 #include "settings/ConversionSettings.h"
 
 namespace {
@@ -26,28 +25,22 @@ class AacFormat final : public ConversionFormat {
 public:
     explicit AacFormat(const ConversionJob& job) : m_job(job) {}
 
-    int Start(AudioSource& source) override {
+    int Start(AudioSource& source, PcmRequest& request) override {
+        // libfaac takes the source as it comes: no resampling, no channel or depth change.
         m_channels = source.GetOutputChannels();
         m_eightBit = source.GetBitsPerSample() == 8;
         if (!m_writer.Open(m_job.outputPath, source.GetSampleRate(), m_channels, source.GetBitsPerSample()))
             return 0;
         ApplyAacOptions(*m_writer.Configuration(), AacOptionsOf(m_job.settings), m_channels);
         const ConversionSettings& s = m_job.settings;
-        if (s.AmplifyAAC && s.AmplifyAACCoef != 100) m_gain = static_cast<float>(s.AmplifyAACCoef) * 0.01f;
+        if (s.AmplifyAAC && s.AmplifyAACCoef != 100) request.gain = static_cast<float>(s.AmplifyAACCoef) * 0.01f;
         return m_writer.Start();
     }
 
     int Encode(void* left, void* right, int frames) override {
-        if (m_eightBit) {
-            auto* l = static_cast<std::uint8_t*>(left);
-            auto* r = static_cast<std::uint8_t*>(right);
-            if (m_gain != 0.0f) Amplify8(l, r, frames, m_channels, m_gain);
-            return m_writer.Write8(l, r, frames);
-        }
-        auto* l = static_cast<std::int16_t*>(left);
-        auto* r = static_cast<std::int16_t*>(right);
-        if (m_gain != 0.0f) Amplify16(l, r, frames, m_channels, m_gain);
-        return m_writer.Write16(l, r, frames);
+        if (m_eightBit)
+            return m_writer.Write8(static_cast<std::uint8_t*>(left), static_cast<std::uint8_t*>(right), frames);
+        return m_writer.Write16(static_cast<std::int16_t*>(left), static_cast<std::int16_t*>(right), frames);
     }
 
     int Finish() override { return m_writer.Finish(); }
@@ -57,7 +50,6 @@ private:
     AdtsWriter m_writer;
     int m_channels = 0;
     bool m_eightBit = false;
-    float m_gain = 0.0f;  // 0: no amplification
 };
 
 }  // namespace

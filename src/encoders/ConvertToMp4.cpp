@@ -1,14 +1,13 @@
 #include "encoders/ConvertToMp4.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
-#include "encoders/Mp3Tags.h"
 #include "encoders/Mp4Writer.h"
 #include "engine/ConversionFrame.h"
-#include "engine/PcmAmplify.h"
+#include "engine/TagChoice.h"
 #include "settings/ConversionSettings.h"
-#include "sources/Mp4Tags.h"
 #include "sources/TextConvert.h"
 
 namespace {
@@ -26,17 +25,6 @@ AacOptions M4aOptionsOf(const ConversionSettings& s) {
             .blockType = s.M4ABlockType};
 }
 
-/// The leading decimal number of a track text, 0 without one.
-int LeadingNumber(const std::string& text) {
-    std::size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
-    if (i < text.size() && text[i] == '+') ++i;
-    long value = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
-        value = std::min<long>(value * 10 + (text[i] - '0'), 0xFFFF);
-    return static_cast<int>(value);
-}
-
 std::string Utf8(const std::string& ansi) {
     std::string utf8;
     if (ansi.empty() || AnsiToUtf8(ansi.c_str(), utf8) != 0) return {};
@@ -45,37 +33,19 @@ std::string Utf8(const std::string& ansi) {
 
 void WriteTags(Mp4Writer& writer, const ConversionJob& job, AudioSource& source) {
     const ConversionSettings& s = job.settings;
-    TagSet tags;
-    int track = 0;
-    if (s.M4AID3TagType == 0) {
-        const TagTemplate& t = s.M4ATag;
-        tags.title = t.TitleAsFileName ? TitleFromFileName(job.sourcePath) : t.Title;
-        tags.artist = t.Artist;
-        tags.album = t.Album;
-        tags.year = t.Year;
-        tags.genre = t.Genre;
-        tags.comment = t.Comment;
-        tags.composer = t.Composer;
-        if (t.TrackNumType == 1) track = job.sequenceNumber;
-        if (t.TrackNumType == 2) track = t.CustomTrackNum;
-    } else if (s.M4AID3TagType == 1) {
-        int found = 0;
-        if (job.kind == kKindMp4 || job.kind == kKindM4a) found = ReadMp4Tags(job.sourcePath, tags);
-        if (!found) found = source.ReadTags(tags);
-        if (!found) return;
-        track = LeadingNumber(tags.track);
-    } else {
-        return;
-    }
-    writer.SetMetadata(Utf8(tags.title), Utf8(tags.artist), Utf8(tags.album), Utf8(tags.genre), Utf8(tags.year),
-                       Utf8(tags.comment), Utf8(tags.composer), Utf8(tags.copyright), track);
+    const std::optional<TagSet> tags = ChooseTags(job, source, s.M4AID3TagType, s.M4ATag);
+    if (!tags) return;
+    writer.SetMetadata(Utf8(tags->title), Utf8(tags->artist), Utf8(tags->album), Utf8(tags->genre), Utf8(tags->year),
+                       Utf8(tags->comment), Utf8(tags->composer), Utf8(tags->copyright),
+                       LeadingTrackNumber(tags->track));
 }
 
 class Mp4Format final : public ConversionFormat {
 public:
     explicit Mp4Format(const ConversionJob& job) : m_job(job) {}
 
-    int Start(AudioSource& source) override {
+    int Start(AudioSource& source, PcmRequest& request) override {
+        // libfaac takes the source as it comes: no resampling, no channel or depth change.
         m_channels = source.GetOutputChannels();
         m_eightBit = source.GetBitsPerSample() == 8;
         if (!m_writer.Open(m_job.outputPath, source.GetSampleRate(), m_channels, source.GetBitsPerSample()))
@@ -84,21 +54,14 @@ public:
         if (!m_writer.Start()) return 0;
         WriteTags(m_writer, m_job, source);
         const ConversionSettings& s = m_job.settings;
-        if (s.AmplifyM4A && s.AmplifyM4ACoef != 100) m_gain = static_cast<float>(s.AmplifyM4ACoef) * 0.01f;
+        if (s.AmplifyM4A && s.AmplifyM4ACoef != 100) request.gain = static_cast<float>(s.AmplifyM4ACoef) * 0.01f;
         return 1;
     }
 
     int Encode(void* left, void* right, int frames) override {
-        if (m_eightBit) {
-            auto* l = static_cast<std::uint8_t*>(left);
-            auto* r = static_cast<std::uint8_t*>(right);
-            if (m_gain != 0.0f) Amplify8(l, r, frames, m_channels, m_gain);
-            return m_writer.Write8(l, r, frames);
-        }
-        auto* l = static_cast<std::int16_t*>(left);
-        auto* r = static_cast<std::int16_t*>(right);
-        if (m_gain != 0.0f) Amplify16(l, r, frames, m_channels, m_gain);
-        return m_writer.Write16(l, r, frames);
+        if (m_eightBit)
+            return m_writer.Write8(static_cast<std::uint8_t*>(left), static_cast<std::uint8_t*>(right), frames);
+        return m_writer.Write16(static_cast<std::int16_t*>(left), static_cast<std::int16_t*>(right), frames);
     }
 
     int Finish() override { return m_writer.Finish(); }
@@ -108,7 +71,6 @@ private:
     Mp4Writer m_writer;
     int m_channels = 0;
     bool m_eightBit = false;
-    float m_gain = 0.0f;  // 0: no amplification
 };
 
 }  // namespace

@@ -51,7 +51,7 @@ Mp3Parameters ChooseMp3Parameters(const ConversionSettings& settings, const Mp3S
     const int outChannels = mode == kModeMono ? 1 : 2;
     if (delivered == 2 && mode == kModeMono && settings.MonoType != 0) {
         p.channels = 1;
-        p.feed = settings.MonoType == 2 ? 2 : 1;
+        p.pick = settings.MonoType == 2 ? ChannelPick::Right : ChannelPick::Left;
     } else {
         p.channels = std::clamp(delivered, 1, 2);
     }

@@ -1,6 +1,7 @@
 #pragma once
 #include <optional>
 
+#include "engine/PcmRequest.h"
 #include "engine/SourceKind.h"
 
 class ConversionSettings;
@@ -21,8 +22,8 @@ struct Mp3Parameters {
     std::optional<int> mode;  // none: LAME chooses
     int outputRate = 0;
     std::optional<int> bitrate;  // kbit/s; none: LAME's default
-    /// 0: the decoded channels as they are; 1: the left channel alone; 2: the right channel alone.
-    int feed = 0;
+    /// Which channel of a two-channel source feeds a one-channel encoder; Mix: the channels as decoded.
+    ChannelPick pick = ChannelPick::Mix;
 
     bool operator==(const Mp3Parameters&) const = default;
 };

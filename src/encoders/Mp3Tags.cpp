@@ -1,15 +1,11 @@
 #include "encoders/Mp3Tags.h"
 
 #include "encoders/Id3Tag.h"
-#include "platform/Paths.h"
+#include "engine/TagChoice.h"
 #include "settings/ConversionSettings.h"
 #include "sources/AudioSource.h"
-#include "sources/Mp4Tags.h"
 
 namespace {
-
-constexpr int kTagsFromTemplate = 0;
-constexpr int kTagsFromSource = 1;
 
 Mp3TagBlocks Render(int id3Version, const TagSet& tags, std::uint8_t track) {
     Mp3TagBlocks blocks;
@@ -27,63 +23,14 @@ Mp3TagBlocks CopyRawBlocks(AudioSource& source) {
     return blocks;
 }
 
-Mp3TagBlocks FromSource(const ConversionSettings& settings, SourceKind kind, const std::string& sourcePath,
-                        AudioSource& source) {
-    if (kind == kKindMp3) return CopyRawBlocks(source);
-    TagSet tags;
-    int found = 0;
-    if (kind == kKindMp4 || kind == kKindM4a) found = ReadMp4Tags(sourcePath, tags);
-    if (!found) found = source.ReadTags(tags);
-    if (!found) return {};
-    return Render(settings.MP3WriteID3Version, tags, TrackFromText(tags.track));
-}
-
-Mp3TagBlocks FromTemplate(const ConversionSettings& settings, const std::string& sourcePath,
-                          int batchNumber) {
-    const TagTemplate& t = settings.MP3Tag;
-    TagSet tags;
-    tags.title = t.TitleAsFileName ? TitleFromFileName(sourcePath) : t.Title;
-    tags.artist = t.Artist;
-    tags.album = t.Album;
-    tags.year = t.Year;
-    tags.genre = t.Genre;
-    tags.comment = t.Comment;
-    tags.composer = t.Composer;
-    tags.copyright = t.Copyright;
-    int track = 0;
-    if (t.TrackNumType == 1) track = batchNumber;
-    if (t.TrackNumType == 2) track = t.CustomTrackNum;
-    return Render(settings.MP3WriteID3Version, tags, static_cast<std::uint8_t>(track & 0xFF));
-}
-
 }  // namespace
-
-std::string TitleFromFileName(const std::string& path) {
-    std::string name = FileNamePart(path);
-    const auto dot = name.rfind('.');
-    if (dot != std::string::npos) name.erase(dot);
-    return name;
-}
-
-std::uint8_t TrackFromText(const std::string& text) {
-    std::size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
-    if (i < text.size() && text[i] == '+') ++i;
-    // Only the low 8 bits count, and those of a long number are exact when kept modulo 256.
-    unsigned value = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
-        value = (value * 10 + static_cast<unsigned>(text[i] - '0')) & 0xFFu;
-    return static_cast<std::uint8_t>(value);
-}
 
 Mp3TagBlocks ChooseMp3Tags(const ConversionSettings& settings, SourceKind kind, const std::string& sourcePath,
                            AudioSource& source, int batchNumber) {
-    switch (settings.MP3ID3TagType) {
-        case kTagsFromTemplate:
-            return FromTemplate(settings, sourcePath, batchNumber);
-        case kTagsFromSource:
-            return FromSource(settings, kind, sourcePath, source);
-        default:
-            return {};
-    }
+    // An MP3 source keeps its own ID3 blocks byte for byte.
+    if (settings.MP3ID3TagType == kTagsFromSource && kind == kKindMp3) return CopyRawBlocks(source);
+    const std::optional<TagSet> tags =
+        ChooseTags(settings.MP3ID3TagType, settings.MP3Tag, kind, sourcePath, batchNumber, source);
+    if (!tags) return {};
+    return Render(settings.MP3WriteID3Version, *tags, TrackFromText(tags->track));
 }

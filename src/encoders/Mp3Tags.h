@@ -14,12 +14,6 @@ struct Mp3TagBlocks {
     std::vector<std::uint8_t> id3v2;
 };
 
-/// The source's file name (after the last "/") without what follows its last dot.
-std::string TitleFromFileName(const std::string& path);
-
-/// The low 8 bits of the decimal number a track text begins with (after blanks); 0 without one.
-std::uint8_t TrackFromText(const std::string& text);
-
 /// Tags by MP3ID3TagType: the template (title from the file name, `batchNumber` as the sequence
 /// track), the source's own tags (an MP3 source's raw ID3 blocks unchanged), or none.
 Mp3TagBlocks ChooseMp3Tags(const ConversionSettings& settings, SourceKind kind, const std::string& sourcePath,

@@ -42,6 +42,7 @@ OggParameters ChooseOggParameters(const ConversionSettings& settings, const OggS
     }
     p.bitrate = ClampVorbisBitrate(p.rate, p.channels, NearestInTable(bitrate, kOggBitrates));
 
-    if (delivered > p.channels && settings.MonoType > 0) p.feed = settings.MonoType == 2 ? 2 : 1;
+    if (delivered > p.channels && settings.MonoType > 0)
+        p.pick = settings.MonoType == 2 ? ChannelPick::Right : ChannelPick::Left;
     return p;
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include "engine/PcmRequest.h"
 #include "engine/SourceKind.h"
 
 class ConversionSettings;
@@ -16,9 +17,9 @@ struct OggParameters {
     int rate = 0;
     int channels = 0;
     int bitrate = 0;  // nominal, kbit/s
-    /// 0: the decoded channels, mixed or copied to `channels`; 1: the left channel alone;
-    /// 2: the right channel alone.
-    int feed = 0;
+    /// Which channel of a two-channel source feeds a one-channel encoder; Mix: the channels as
+    /// decoded, mixed or copied to `channels`.
+    ChannelPick pick = ChannelPick::Mix;
 
     bool operator==(const OggParameters&) const = default;
 };

@@ -4,9 +4,9 @@
 #include <vorbis/codec.h>
 #include <vorbis/vorbisenc.h>
 
-#include <climits>
 #include <cstring>
 
+#include "engine/TagChoice.h"
 #include "sources/TextConvert.h"
 
 struct OggWriter::State {
@@ -76,7 +76,7 @@ void OggWriter::AddComments(const TagSet& tags) {
         {"COMPOSER", &tags.composer}, {"COPYRIGHT", &tags.copyright}, {"TRACKNUMBER", &tags.track},
     };
     for (const auto& [field, text] : fields) {
-        if (text == &tags.track && LeadingInteger(tags.track) <= 0) continue;
+        if (text == &tags.track && LeadingTrackNumber(tags.track) <= 0) continue;
         std::string utf8;
         if (AnsiToUtf8(text->c_str(), utf8) != 0) continue;  // empty or not convertible
         vorbis_comment_add_tag(&m_state->comment, field, utf8.c_str());
@@ -173,19 +173,4 @@ int OggWriter::Close() {
     m_rate = m_channels = 0;
     m_setUp = m_started = m_ended = false;
     return m_failed ? 0 : 1;
-}
-
-long LeadingInteger(const std::string& text) {
-    std::size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || text[i] == '\t' || text[i] == '\n' || text[i] == '\r' ||
-                               text[i] == '\v' || text[i] == '\f'))
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-    long value = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-        const int digit = text[i] - '0';
-        value = value > (LONG_MAX - digit) / 10 ? LONG_MAX : value * 10 + digit;
-    }
-    return negative ? -value : value;
 }

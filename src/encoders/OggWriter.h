@@ -49,6 +49,3 @@ private:
     bool m_ended = false;    // the end-of-stream page is written
     bool m_failed = false;
 };
-
-/// The leading decimal integer of a text after blanks and a sign, saturated; 0 without one.
-long LeadingInteger(const std::string& text);

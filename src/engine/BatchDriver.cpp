@@ -8,19 +8,9 @@
 #include "engine/SourceKind.h"
 #include "platform/Paths.h"
 #include "settings/ConversionSettings.h"
-#include "sources/DecoderStartup.h"
+#include "platform/StringPrintf.h"
 
 namespace {
-
-template <typename... Args>
-std::string Printf(const char* pattern, Args... args) {
-    const int n = std::snprintf(nullptr, 0, pattern, args...);
-    if (n <= 0) return {};
-    std::string text(static_cast<std::size_t>(n) + 1, '\0');
-    std::snprintf(text.data(), text.size(), pattern, args...);
-    text.resize(static_cast<std::size_t>(n));
-    return text;
-}
 
 bool IsNonEmptyFile(const std::string& path) {
     struct stat st {};
@@ -37,16 +27,12 @@ constexpr int kWideStatusColumn = 500;
 }  // namespace
 
 BatchDriver::BatchDriver(EngineContext& engine, const ConversionSettings& settings, BatchView& view,
-                         RoutineLookup routines)
-    : programFolder(ExecutableFolder()),
-      loadSoundFont([](const std::string& folder) { return LoadMidiSoundFont(folder); }),
-      m_engine(engine),
-      m_settings(settings),
-      m_view(view),
-      m_routines(std::move(routines)) {}
+                         BatchServices services)
+    : m_engine(engine), m_settings(settings), m_view(view), m_services(std::move(services)) {}
 
 bool BatchDriver::RuntimeReady() {
-    if (m_settings.OutputFormat != 7000 || m_engine.wmfRuntime.IsLoaded()) return true;
+    const OutputFormatInfo* format = FindOutputFormat(m_settings.OutputFormat);
+    if (!format || !format->needsWmfRuntime || m_engine.wmfRuntime.IsLoaded()) return true;
     if (m_engine.wmfRuntime.LoadWmfRuntime()) {
         BuildWmaFormatList(m_engine.wmaFormats, m_engine.wmfRuntime);
         if (m_engine.onWmfRuntimeLoaded) m_engine.onWmfRuntimeLoaded();
@@ -60,28 +46,29 @@ bool BatchDriver::SoundFontCheck(const std::vector<FileEntry*>& entries) {
     bool hasMidi = false;
     for (const FileEntry* e : entries) hasMidi = hasMidi || e->kind == kKindMidi;
     if (!hasMidi || m_engine.SoundFontReady) return true;
-    m_engine.SoundFontReady = loadSoundFont ? loadSoundFont(programFolder) : 0;
+    m_engine.SoundFontReady = m_services.loadSoundFont ? m_services.loadSoundFont(m_services.programFolder) : 0;
     if (m_engine.SoundFontReady) return true;
-    if (!m_engine.user.AskYesNo(Printf(kSoundFontQuestion, programFolder.c_str()))) return true;
-    m_engine.user.OpenPath(programFolder);
+    if (!m_engine.user.AskYesNo(StringPrintf(kSoundFontQuestion, m_services.programFolder.c_str()))) return true;
+    m_engine.user.OpenPath(m_services.programFolder);
     m_engine.user.OpenInBrowser(kSoundFontDownloadAddress);
     return false;
 }
 
 bool BatchDriver::ConvertOne(FileEntry& entry, int number, int count, const char* formatName,
                              ProgressDialog& progress, std::string& status) {
-    progress.SetBatchText(Printf(kConvertingBatchText, number, count, formatName));
+    progress.SetBatchText(StringPrintf(kConvertingBatchText, number, count, formatName));
     progress.StepBatch();
-    progress.SetFileText(Printf(kConvertingFileText, FileNamePart(entry.path).c_str()));
+    progress.SetFileText(StringPrintf(kConvertingFileText, FileNamePart(entry.path).c_str()));
     progress.SetFileBarPos(0);
 
-    const bool named = documentsFolder ? ResolveOutputPath(entry, status, m_settings, documentsFolder)
-                                       : ResolveOutputPath(entry, status, m_settings);
+    const bool named = m_services.documentsFolder
+                           ? ResolveOutputPath(entry, status, m_settings, m_services.documentsFolder)
+                           : ResolveOutputPath(entry, status, m_settings);
     if (!named) return false;
 
     m_engine.FailureDetail.clear();
     int ok = 0;
-    if (ConversionRoutine routine = m_routines ? m_routines(m_settings.OutputFormat) : nullptr) {
+    if (ConversionRoutine routine = m_services.routines ? m_services.routines(m_settings.OutputFormat) : nullptr) {
         ConversionJob job{static_cast<SourceKind>(entry.kind), entry.path, entry.outputPath, progress, m_engine,
                           m_settings, number};
         ok = routine(job);
@@ -96,8 +83,8 @@ bool BatchDriver::ConvertOne(FileEntry& entry, int number, int count, const char
     status = kStatusFailure;
     if (!m_engine.FailureDetail.empty()) {
         status += " (" + m_engine.FailureDetail + ")";
-        if (statusColumnWidth < kWideStatusColumn) {
-            statusColumnWidth = kWideStatusColumn;
+        if (m_engine.StatusColumnWidth < kWideStatusColumn) {
+            m_engine.StatusColumnWidth = kWideStatusColumn;
             m_view.SetStatusColumnWidth(kWideStatusColumn);
         }
     }

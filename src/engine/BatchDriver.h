@@ -8,28 +8,35 @@
 #include "engine/FileEntry.h"
 #include "engine/OutputFormats.h"
 #include "engine/OutputNaming.h"
+#include "platform/Paths.h"
+#include "sources/DecoderStartup.h"
 
 class ConversionSettings;
+
+/// What the driver reaches outside the engine; the defaults are the real ones.
+struct BatchServices {
+    /// The routine of each output format.
+    RoutineLookup routines;
+    /// Folder of the program, where "ct4mgm.sf2" is looked for (with a trailing "/").
+    std::string programFolder = ExecutableFolder();
+    /// Installs the SoundFont of a folder as the MIDI default; nonzero on success.
+    std::function<int(const std::string& folder)> loadSoundFont = [](const std::string& folder) {
+        return LoadMidiSoundFont(folder);
+    };
+    /// The documents folder that output naming falls back to; empty: the user's.
+    DocumentsFolderLookup documentsFolder;
+};
 
 /// Converts a list of files, one after another, into the output format of the settings, writing
 /// one status per row and honouring Cancel.
 class BatchDriver {
 public:
     BatchDriver(EngineContext& engine, const ConversionSettings& settings, BatchView& view,
-                RoutineLookup routines);
+                BatchServices services);
 
     /// entries[i] is shown in list row rows[i]; both in list order and of equal length. Output
     /// paths of files that did not convert are emptied.
     void RunBatch(const std::vector<FileEntry*>& entries, const std::vector<int>& rows);
-
-    /// Folder of the program, where "ct4mgm.sf2" is looked for (with a trailing "/").
-    std::string programFolder;
-    /// Installs the SoundFont of programFolder as the MIDI default; nonzero on success.
-    std::function<int(const std::string& folder)> loadSoundFont;
-    /// The documents folder that output naming falls back to.
-    DocumentsFolderLookup documentsFolder;
-    /// Width of the Status column as last set; widened once to 500 for long failure texts.
-    int statusColumnWidth = 145;
 
 private:
     bool RuntimeReady();
@@ -41,5 +48,5 @@ private:
     EngineContext& m_engine;
     const ConversionSettings& m_settings;
     BatchView& m_view;
-    RoutineLookup m_routines;
+    BatchServices m_services;
 };

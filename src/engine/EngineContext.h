@@ -19,6 +19,8 @@ struct EngineContext {
     std::string FailureDetail;
     /// Nonzero once the MIDI SoundFont is installed; stays set.
     int SoundFontReady = 0;
+    /// Width of the file list's Status column as last set; widened once to 500 for long failure texts.
+    int StatusColumnWidth = 145;
 
     WmfRuntime& wmfRuntime;
     UserInteraction& user;

@@ -46,11 +46,6 @@ std::vector<std::string> ListFolder(const std::string& folder) {
     return names;
 }
 
-bool IsFolder(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
 void GatherFolders(const std::string& folder, std::vector<std::string>& folders,
                    std::set<std::pair<dev_t, ino_t>>& seen) {
     struct stat st {};

@@ -4,6 +4,7 @@
 
 #include "engine/SourceSelection.h"
 #include "platform/Paths.h"
+#include "platform/StringPrintf.h"
 
 std::optional<FileEntry> ProbeFile(EngineContext& context, const std::string& path) {
     const SourceKind kind = SourceKindFromExtension(path);
@@ -26,25 +27,15 @@ std::optional<FileEntry> ProbeFile(EngineContext& context, const std::string& pa
     return entry;
 }
 
-namespace {
-
-std::string Printf(const char* pattern, int a, int b = 0, int c = 0) {
-    char buf[64];
-    std::snprintf(buf, sizeof buf, pattern, a, b, c);
-    return buf;
-}
-
-}  // namespace
-
 RowTexts FormatRow(const FileEntry& e) {
     RowTexts row;
     row.file = FileNamePart(e.path);
     if (e.duration >= 3600)
-        row.duration = Printf("%d:%02d:%02d", e.duration / 3600, e.duration / 60 % 60, e.duration % 60);
+        row.duration = StringPrintf("%d:%02d:%02d", e.duration / 3600, e.duration / 60 % 60, e.duration % 60);
     else if (e.duration != 0)
-        row.duration = Printf("%02d:%02d", e.duration / 60, e.duration % 60);
-    if (e.bitrate != 0) row.bitrate = Printf("%d kbps", e.bitrate);
-    if (e.sampleRate != 0) row.frequency = Printf("%d Hz", e.sampleRate);
+        row.duration = StringPrintf("%02d:%02d", e.duration / 60, e.duration % 60);
+    if (e.bitrate != 0) row.bitrate = StringPrintf("%d kbps", e.bitrate);
+    if (e.sampleRate != 0) row.frequency = StringPrintf("%d Hz", e.sampleRate);
     if (e.kind == kKindMp3) {
         static constexpr const char* kModes[] = {"Stereo", "J-Stereo", "Dual Channel", "Mono"};
         if (e.channelMode >= 0 && e.channelMode <= 3) row.channels = kModes[e.channelMode];
@@ -55,7 +46,7 @@ RowTexts FormatRow(const FileEntry& e) {
     } else if (e.channels == 6) {
         row.channels = "5.1";
     } else {
-        row.channels = Printf("%d", e.channels);
+        row.channels = StringPrintf("%d", e.channels);
     }
     return row;
 }

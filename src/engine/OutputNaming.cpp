@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <filesystem>
 
+#include "engine/OutputFormats.h"
+#include "platform/Paths.h"
 #include "platform/FileIdentity.h"
 #include "platform/UserFolders.h"
 #include "settings/ConversionSettings.h"
@@ -27,11 +29,6 @@ std::string FolderMessage(const std::string& folder) {
 }
 std::string FileMessage(const std::string& file) {
     return "Failed to create file \"" + file + "\"";
-}
-
-bool IsFolder(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 // An entry of that name exists, even a dangling symbolic link.
@@ -152,30 +149,8 @@ PassResult RunPass(const std::string& source, const Pass& pass, const Conversion
 }  // namespace
 
 std::string OutputExtension(int outputFormat) {
-    switch (outputFormat) {
-        case 1000:
-            return ".mp3";
-        case 2000:
-            return ".wav";
-        case 4000:
-            return ".ogg";
-        case 5500:
-            return ".amr";
-        case 5600:
-            return ".awb";
-        case 6000:
-            return ".aac";
-        case 6500:
-            return ".m4a";
-        case 6600:
-            return ".mp4";
-        case 6700:
-            return ".m4b";
-        case 7000:
-            return ".wma";
-        default:
-            return "";
-    }
+    const OutputFormatInfo* f = FindOutputFormat(outputFormat);
+    return f ? f->extension : "";
 }
 
 bool EnsureFolder(const std::string& path, bool create) {

@@ -125,32 +125,35 @@ int PcmConverter::ResampleChannel(int channel, const void* in, int frames, WorkB
     const int pending = m_pendingFrames[channel];
     const std::int64_t total64 = static_cast<std::int64_t>(pending) + frames;
     if (capacity64 > INT_MAX || total64 > INT_MAX) return -1;
-    const int capacity = static_cast<int>(capacity64);
     const int total = static_cast<int>(total64);
 
     float* floatIn = m_floatIn.Get<float>(total, m_allocations);
     if (pending > 0) std::memcpy(floatIn, m_pending[channel].Data<float>(), pending * sizeof(float));
     ToFloat(in, m_sourceBits, frames, floatIn + pending);
+    return RunResampler(channel, floatIn, total, static_cast<int>(capacity64), false, out);
+}
 
+int PcmConverter::RunResampler(int channel, float* floatIn, int total, int capacity, bool last,
+                               WorkBuffer& out) {
     // The capacity handed to libresample is what the caller's buffers hold, so whatever it
     // returns fits them. It stops taking input when its output is full (inUsed may be 0).
     float* floatOut = m_floatOut.Get<float>(capacity, m_allocations);
     void* handle = m_resampler[channel].get();
     int used = 0;
     int produced = 0;
-    while (used < total) {
+    while (used < total || (last && produced < capacity)) {
         int usedNow = 0;
-        const int got = resample_process(handle, m_factor, floatIn + used, total - used, 0, &usedNow,
+        const int got = resample_process(handle, m_factor, floatIn + used, total - used, last ? 1 : 0, &usedNow,
                                          floatOut + produced, capacity - produced);
         if (got < 0) return -1;
         used += usedNow;
         produced += got;
-        if (got == 0 && usedNow == 0) break;  // output full: keep the rest for the next block
+        if (got == 0 && usedNow == 0) break;  // output full, or nothing left to drain
     }
     const int rest = total - used;
     if (rest > 0) {
         float* keep = m_pending[channel].Get<float>(rest, m_allocations);
-        std::memcpy(keep, floatIn + used, rest * sizeof(float));
+        std::memmove(keep, floatIn + used, rest * sizeof(float));
     }
     m_pendingFrames[channel] = rest;
 
@@ -158,6 +161,32 @@ int PcmConverter::ResampleChannel(int channel, const void* in, int frames, WorkB
         out.Get<unsigned char>(static_cast<std::size_t>(capacity) * (m_targetBits / 8), m_allocations);
     FromFloat(floatOut, produced, m_targetBits, target);
     return produced;
+}
+
+int PcmConverter::Flush(void* outLeft, void* outRight, int capacity, int& outFrames) {
+    outFrames = 0;
+    if (m_sourceRate == 0) return 0;
+    if (m_sourceRate == m_targetRate || capacity <= 0) return 1;
+    assert(outLeft && (m_targetChannels == 1 || outRight));
+
+    int produced[2] = {0, 0};
+    const int channels = ResampledChannels();
+    for (int c = 0; c < channels; ++c) {
+        const int pending = m_pendingFrames[c];
+        float* floatIn = m_floatIn.Get<float>(std::max(pending, 1), m_allocations);
+        if (pending > 0) std::memcpy(floatIn, m_pending[c].Data<float>(), pending * sizeof(float));
+        produced[c] = RunResampler(c, floatIn, pending, capacity, true, m_resampled[c]);
+        if (produced[c] < 0) return 0;
+    }
+    const int frames = channels == 2 ? std::min(produced[0], produced[1]) : produced[0];
+    const std::size_t bytes = static_cast<std::size_t>(frames) * (m_targetBits / 8);
+    if (bytes > 0) {
+        std::memcpy(outLeft, m_resampled[0].Data<unsigned char>(), bytes);
+        if (m_targetChannels == 2)
+            std::memcpy(outRight, m_resampled[channels == 2 ? 1 : 0].Data<unsigned char>(), bytes);
+    }
+    outFrames = frames;
+    return 1;
 }
 
 int PcmConverter::Process(const void* left, const void* right, int frames, void* outLeft, void* outRight,

@@ -6,8 +6,8 @@
 /// Converts planar PCM blocks between sample rates (libresample, high quality, fixed factor),
 /// channel counts (1 <-> 2) and bit depths (8-bit unsigned, 16-bit signed).
 ///
-/// One converter per file: the resamplers keep filter state from block to block and are never
-/// flushed. Work buffers grow when a block needs more and never shrink, so after the first
+/// One converter per file: the resamplers keep filter state from block to block; `Flush` drains
+/// what they still hold once the source has ended. Work buffers grow when a block needs more and never shrink, so after the first
 /// block of the largest size no allocation happens.
 class PcmConverter {
 public:
@@ -26,6 +26,11 @@ public:
     /// Returns 1, or 0 when the converter is not set up or libresample reports an error.
     int Process(const void* left, const void* right, int frames, void* outLeft, void* outRight,
                 int& outFrames);
+
+    /// Drains the resamplers after the last block, in pieces of at most `capacity` frames: call it
+    /// until outFrames is 0. Without resampling there is nothing held back and outFrames is 0.
+    /// Returns 0 when the converter is not set up or libresample reports an error.
+    int Flush(void* outLeft, void* outRight, int capacity, int& outFrames);
 
     /// Samples each caller output buffer must hold for a block: (target / source + 1) * frames,
     /// with an integer division.
@@ -63,6 +68,11 @@ private:
 
     /// Resamples one channel into out (target depth); returns the frame count, -1 on failure.
     int ResampleChannel(int channel, const void* in, int frames, WorkBuffer& out);
+    /// Runs libresample over floatIn[0, total) into at most capacity frames of out (target depth);
+    /// input it could not take is kept for the next call. Returns the frame count, -1 on failure.
+    int RunResampler(int channel, float* floatIn, int total, int capacity, bool last, WorkBuffer& out);
+    /// Channels that go through a resampler of their own: one unless two stay two.
+    int ResampledChannels() const { return m_inputChannels == 2 && m_targetChannels == 2 ? 2 : 1; }
 
     int m_targetChannels = 0;
     int m_targetRate = 0;

@@ -9,3 +9,6 @@ std::string TempFolder();
 
 /// The name part of a path: what follows its last "/" (the whole path when it has none).
 std::string FileNamePart(const std::string& path);
+
+/// True when path names an existing folder (after following links).
+bool IsFolder(const std::string& path);

@@ -17,6 +17,10 @@ struct FormatCase {
     int maxDifference;                   // largest sample difference allowed against ffmpeg's decode
 };
 
+void PrintTo(const FormatCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class CliFormats : public ::testing::TestWithParam<FormatCase> {};
 
 // Writes a 1.5 s two-tone source in the case's format; false when its tool is missing or fails.
@@ -66,6 +70,23 @@ TEST_P(CliFormats, ConvertsToMp3) {
     const std::vector<std::int16_t> decoded = testsupport::FfmpegDecodeS16(home.File("out/" + stem + ".mp3"), 2);
     // Automatic parameters keep 22050 Hz; LAME adds its delay and a partial last frame.
     EXPECT_GE(decoded.size() / 2, 33075u);
+    EXPECT_LE(decoded.size() / 2, 33075u + 2 * 1152u);
+}
+
+TEST_P(CliFormats, ConvertsToOgg) {
+    // The same families must reach the Vorbis encoder: a valid stream of the source's length.
+    const FormatCase& c = GetParam();
+    if (!testsupport::HaveTool("oggz-validate")) GTEST_SKIP();
+    CliHome home;
+    ASSERT_TRUE(MakeSource(home, c)) << c.name;
+    const auto r = home.Run({"-q", "-t", "ogg", "-o", home.File("out"), home.File(c.file)});
+    ASSERT_EQ(r.status, 0) << r.out;
+    const std::string stem = std::string(c.file).substr(0, std::string(c.file).rfind('.'));
+    const std::string output = home.File("out/" + stem + ".ogg");
+    EXPECT_EQ(testsupport::Run({"oggz-validate", output}), 0);
+    // Automatic parameters keep 22050 Hz; Vorbis ends exactly, lossy sources may add a frame.
+    const std::vector<std::int16_t> decoded = testsupport::FfmpegDecodeS16(output, 2);
+    EXPECT_GE(decoded.size() / 2, 33075u - 1152u);
     EXPECT_LE(decoded.size() / 2, 33075u + 2 * 1152u);
 }
 

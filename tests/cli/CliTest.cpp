@@ -32,6 +32,10 @@ struct UsageCase {
     const char* message;  // part of what standard error must say
 };
 
+void PrintTo(const UsageCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class CliUsage : public ::testing::TestWithParam<UsageCase> {};
 
 TEST_P(CliUsage, RejectedWithStatusTwoAndNothingConverted) {
@@ -91,6 +95,10 @@ struct WavCase {
     int left, right;                       // constant source samples (16-bit) or bytes (8-bit)
     int expectLeft, expectRight;           // first output frame; expectRight ignored for mono
 };
+
+void PrintTo(const WavCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class CliWav : public ::testing::TestWithParam<WavCase> {};
 

@@ -51,7 +51,9 @@ TEST(ConvertToWav, CancelInTheMiddleDeletesThePartialOutputOnly) {
         entries[static_cast<std::size_t>(i)].kind = 2000;
         ptrs.push_back(&entries[static_cast<std::size_t>(i)]);
     }
-    BatchDriver driver(engine, settings, view, &RoutineForFormat);
+    BatchServices services;
+    services.routines = &RoutineForFormat;
+    BatchDriver driver(engine, settings, view, services);
     driver.RunBatch(ptrs, {0, 1, 2});
 
     EXPECT_EQ(view.status[0], "one.wav");

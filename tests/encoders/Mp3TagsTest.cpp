@@ -48,31 +48,6 @@ ConversionSettings Settings(int tagType, int id3Version) {
     return s;
 }
 
-TEST(TitleFromFileName, CutsFolderAndLastExtension) {
-    // The template title must be the bare file name, not a path or a name with its extension.
-    const std::map<std::string, std::string> cases = {
-        {"/music/My Song.flac", "My Song"},
-        {"/a.b/c", "c"},
-        {"/m/x.tar.gz", "x.tar"},
-        {"plain.wav", "plain"},
-        {"/m/.hidden", ""},
-        {"/m/noext", "noext"},
-    };
-    for (const auto& [path, title] : cases) EXPECT_EQ(TitleFromFileName(path), title) << path;
-}
-
-TEST(TrackFromText, LeadingNumberLow8Bits) {
-    // Track texts like "3/12" must give 3; numbers past 255 keep only their low 8 bits, without overflow.
-    const std::map<std::string, int> cases = {
-        {"3/12", 3}, {"12", 12},
-        {" 7", 7},   {"+9", 9},
-        {"", 0},     {"abc", 0},
-        {"-4", 0},   {"256", 0},
-        {"300", 44}, {"99999999999999999999", 255},  // 10^20 - 1 = 255 mod 256
-    };
-    for (const auto& [text, track] : cases) EXPECT_EQ(TrackFromText(text), track) << text;
-}
-
 struct TemplateCase {
     const char* name;
     int trackNumType;

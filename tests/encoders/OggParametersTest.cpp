@@ -8,6 +8,8 @@
 
 namespace {
 
+constexpr ChannelPick Mix = ChannelPick::Mix, Left = ChannelPick::Left, Right = ChannelPick::Right;
+
 struct Options {
     int autoParams = 0, rate = 0, channels = 0, kbps = 0, monoType = 0;
 };
@@ -41,18 +43,18 @@ TEST_P(OggParameterChoice, PicksRateChannelsBitrateAndFeed) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, OggParameterChoice,
     ::testing::Values(
-        ParamCase{"AutoStereo44100", {1, 8000, 1, 320}, {kKindWav, 44100, 2, 0}, {44100, 2, 128, 0}},
-        ParamCase{"AutoMono22050", {1}, {kKindWav, 22050, 1, 0}, {22050, 1, 48, 0}},
-        ParamCase{"AutoHighRateIsNotClamped", {1}, {kKindFlac, 96000, 1, 0}, {48000, 1, 128, 0}},
-        ParamCase{"MonoBitrateLimited", {0, 44100, 1, 320}, {kKindWav, 44100, 2, 0}, {44100, 1, 224, 0}},
-        ParamCase{"DerivedFromOutputRate", {0, 0, 0, 0}, {kKindWav, 48000, 2, 0}, {48000, 2, 192, 0}},
-        ParamCase{"Mp3SourceWithoutBitrate", {0, 0, 0, 0}, {kKindMp3, 44100, 2, 0}, {44100, 2, 48, 0}},
-        ParamCase{"OggSourceBitrateSnapped", {0, 0, 0, 0}, {kKindOgg, 44100, 2, 170}, {44100, 2, 160, 0}},
-        ParamCase{"RateSnappedToTable", {0, 44000, 2, 100}, {kKindWav, 8000, 1, 0}, {44100, 2, 96, 0}},
-        ParamCase{"LeftChannelAlone", {0, 44100, 1, 64, 1}, {kKindWav, 44100, 2, 0}, {44100, 1, 64, 1}},
-        ParamCase{"RightChannelAlone", {0, 44100, 1, 64, 2}, {kKindWav, 44100, 2, 0}, {44100, 1, 64, 2}},
-        ParamCase{"MixedToMono", {0, 44100, 1, 64, 0}, {kKindWav, 44100, 2, 0}, {44100, 1, 64, 0}},
-        ParamCase{"MonoSourceToStereo", {0, 22050, 2, 64, 1}, {kKindWav, 22050, 1, 0}, {22050, 2, 64, 0}}),
+        ParamCase{"AutoStereo44100", {1, 8000, 1, 320}, {kKindWav, 44100, 2, 0}, {44100, 2, 128, Mix}},
+        ParamCase{"AutoMono22050", {1}, {kKindWav, 22050, 1, 0}, {22050, 1, 48, Mix}},
+        ParamCase{"AutoHighRateIsNotClamped", {1}, {kKindFlac, 96000, 1, 0}, {48000, 1, 128, Mix}},
+        ParamCase{"MonoBitrateLimited", {0, 44100, 1, 320}, {kKindWav, 44100, 2, 0}, {44100, 1, 224, Mix}},
+        ParamCase{"DerivedFromOutputRate", {0, 0, 0, 0}, {kKindWav, 48000, 2, 0}, {48000, 2, 192, Mix}},
+        ParamCase{"Mp3SourceWithoutBitrate", {0, 0, 0, 0}, {kKindMp3, 44100, 2, 0}, {44100, 2, 48, Mix}},
+        ParamCase{"OggSourceBitrateSnapped", {0, 0, 0, 0}, {kKindOgg, 44100, 2, 170}, {44100, 2, 160, Mix}},
+        ParamCase{"RateSnappedToTable", {0, 44000, 2, 100}, {kKindWav, 8000, 1, 0}, {44100, 2, 96, Mix}},
+        ParamCase{"LeftChannelAlone", {0, 44100, 1, 64, 1}, {kKindWav, 44100, 2, 0}, {44100, 1, 64, Left}},
+        ParamCase{"RightChannelAlone", {0, 44100, 1, 64, 2}, {kKindWav, 44100, 2, 0}, {44100, 1, 64, Right}},
+        ParamCase{"MixedToMono", {0, 44100, 1, 64, 0}, {kKindWav, 44100, 2, 0}, {44100, 1, 64, Mix}},
+        ParamCase{"MonoSourceToStereo", {0, 22050, 2, 64, 1}, {kKindWav, 22050, 1, 0}, {22050, 2, 64, Mix}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -34,6 +34,10 @@ struct Layout {
     std::vector<std::uint8_t> expectedData;
 };
 
+void PrintTo(const Layout& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class WavWriterLayout : public ::testing::TestWithParam<Layout> {};
 
 TEST_P(WavWriterLayout, InterleavesPlanarInputAndSetsHeader) {

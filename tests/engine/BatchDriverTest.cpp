@@ -62,12 +62,14 @@ struct Batch {
         entries.push_back(e);
     }
     void Run(bool fontAvailable = false) {
-        BatchDriver driver(engine, settings, view, [](int) -> ConversionRoutine { return &FakeRoutine; });
-        driver.programFolder = dir.Path().string() + "/";
-        driver.loadSoundFont = [this, fontAvailable](const std::string&) {
+        BatchServices services;
+        services.routines = [](int) -> ConversionRoutine { return &FakeRoutine; };
+        services.programFolder = dir.Path().string() + "/";
+        services.loadSoundFont = [this, fontAvailable](const std::string&) {
             ++fontLoads;
             return fontAvailable ? 1 : 0;
         };
+        BatchDriver driver(engine, settings, view, services);
         std::vector<FileEntry*> ptrs;
         std::vector<int> rows;
         for (std::size_t i = 0; i < entries.size(); ++i) {

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <cmath>
 #include <fstream>
+#include <functional>
 
 #include "engine/ConversionFrame.h"
 #include "engine/EngineTexts.h"
@@ -23,7 +25,7 @@ struct FakeFormat final : ConversionFormat {
     bool finished = false;
     std::ofstream out;
 
-    int Start(AudioSource&) override {
+    int Start(AudioSource&, PcmRequest&) override {
         out.open(path, std::ios::binary);
         out << "header";
         return startResult;
@@ -49,13 +51,18 @@ struct Frame {
     ProgressLog log;
     RecordingProgress progress{log};
 
-    explicit Frame(SyntheticSource::Shape shape) {
+    explicit Frame(SyntheticSource::Shape shape)
+        : Frame([shape]() -> std::unique_ptr<AudioSource> { return std::make_unique<SyntheticSource>(shape); }) {}
+    explicit Frame(std::function<std::unique_ptr<AudioSource>()> reader) {
         std::ofstream(dir.File("song.mp3")) << "source";
         engine.readers = ReaderSet();
-        engine.readers.Add(ReaderRole::Bass, "Synthetic", [shape] { return std::make_unique<SyntheticSource>(shape); });
+        engine.readers.Add(ReaderRole::Bass, "Synthetic", std::move(reader));
     }
     int Run(SourceKind kind, FakeFormat& format, const std::string& output) {
         format.path = output;
+        return Run(kind, static_cast<ConversionFormat&>(format), output);
+    }
+    int Run(SourceKind kind, ConversionFormat& format, const std::string& output) {
         ConversionJob job{kind, dir.File("song.mp3"), output, progress, engine, settings, 1};
         return RunConversionFrame(job, 44100, format);
     }
@@ -68,6 +75,10 @@ struct Outcome {
     int cancelAfterPumps, failEncodeAt, startResult, finishResult;
     int expectResult, expectEncoded;
 };
+
+void PrintTo(const Outcome& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class FrameOutcome : public ::testing::TestWithParam<Outcome> {};
 
@@ -147,6 +158,163 @@ TEST(ConversionFrame, UnreadableSourceLeavesTheSupportHint) {
     EXPECT_EQ(f.Run(kKindMp3, format, f.dir.File("o.bin")), 0);
     EXPECT_FALSE(format.finished);
     EXPECT_EQ(f.engine.FailureDetail, kSupportHint);
+}
+
+// A sine of a given length, rate, channel count and depth; the right channel is inverted.
+class ToneSource final : public AudioSource {
+public:
+    ToneSource(int rate, int channels, int bits, int frames) : m_frames(frames) {
+        m_sampleRate = rate;
+        m_channels = m_outputChannels = channels;
+        m_bitsPerSample = bits;
+        m_bytesPerSample = bits / 8;
+        m_totalLength = frames;
+    }
+    void Close() override {}
+    int Open(const char*, int) override { return 1; }
+    int ReadBlock(void* left, void* right) override {
+        const int n = static_cast<int>(std::min<std::int64_t>(kBlockFrames, m_frames - m_position));
+        for (int i = 0; i < n; ++i) {
+            const double v = 0.5 * std::sin(2 * M_PI * 440.0 * static_cast<double>(m_position + i) / m_sampleRate);
+            Put(left, i, v);
+            if (right) Put(right, i, -v);
+        }
+        m_position += n;
+        return n;
+    }
+
+private:
+    void Put(void* buffer, int i, double v) const {
+        if (m_bitsPerSample == 16)
+            static_cast<std::int16_t*>(buffer)[i] = static_cast<std::int16_t>(v * 32767);
+        else
+            static_cast<std::uint8_t*>(buffer)[i] = static_cast<std::uint8_t>(128 + static_cast<int>(v * 127));
+    }
+    std::int64_t m_frames;
+};
+
+// Records the PCM the frame hands over after it asked for `want`.
+struct RecordingFormat final : ConversionFormat {
+    PcmRequest want;
+    std::int64_t frames = 0;
+    bool stereo = false;
+    int left5 = 0, right5 = 0;  // sample 5 of the first block, as a number
+    int bits = 16;
+    std::function<bool()> cancelled = [] { return false; };
+    int encodesAfterCancel = 0;
+
+    int Start(AudioSource&, PcmRequest& request) override {
+        request = want;
+        return 1;
+    }
+    int Encode(void* l, void* r, int n) override {
+        if (cancelled()) ++encodesAfterCancel;
+        if (frames == 0 && n > 5) {
+            stereo = r != nullptr;
+            left5 = Sample(l, 5);
+            right5 = r ? Sample(r, 5) : 0;
+        }
+        frames += n;
+        return 1;
+    }
+    int Finish() override { return 1; }
+    int Sample(void* p, int i) const {
+        return bits == 16 ? static_cast<std::int16_t*>(p)[i] : static_cast<std::uint8_t*>(p)[i];
+    }
+};
+
+struct ChainCase {
+    const char* name;
+    int sourceChannels;
+    PcmRequest request;
+    bool stereo;
+    std::int64_t frames;
+    int left5, right5;
+};
+
+void PrintTo(const ChainCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class FrameChain : public ::testing::TestWithParam<ChainCase> {};
+
+TEST_P(FrameChain, FormatReceivesWhatItAskedFor) {
+    // The frame alone converts now: a wrong pick, depth, gain or channel count reaches every format.
+    // The synthetic source gives left = i and right = -i.
+    const ChainCase& c = GetParam();
+    Frame f(SyntheticSource::Shape{10, 11520, c.sourceChannels, 44100, false});
+    RecordingFormat format;
+    format.want = c.request;
+    format.bits = c.request.bits ? c.request.bits : 16;
+    ASSERT_EQ(f.Run(kKindWav, format, f.dir.File("o.bin")), 1);
+    EXPECT_EQ(format.stereo, c.stereo);
+    EXPECT_NEAR(format.frames, c.frames, 2);
+    if (c.request.rate == 0) {
+        EXPECT_EQ(format.left5, c.left5);
+        if (c.stereo) {
+            EXPECT_EQ(format.right5, c.right5);
+        }
+    }
+}
+
+constexpr auto kMix = ChannelPick::Mix, kLeft = ChannelPick::Left, kRight = ChannelPick::Right;
+INSTANTIATE_TEST_SUITE_P(
+    Requests, FrameChain,
+    ::testing::Values(ChainCase{"AsDelivered", 2, {}, true, 11520, 5, -5},
+                      ChainCase{"MixedToMono", 2, {0, 1, 0, kMix, 0}, false, 11520, 0, 0},
+                      ChainCase{"LeftAlone", 2, {0, 1, 0, kLeft, 0}, false, 11520, 5, 0},
+                      ChainCase{"RightAlone", 2, {0, 1, 0, kRight, 0}, false, 11520, -5, 0},
+                      ChainCase{"PickIgnoredForStereoOutput", 2, {0, 2, 0, kRight, 0}, true, 11520, 5, -5},
+                      ChainCase{"MonoDuplicated", 1, {0, 2, 0, kMix, 0}, true, 11520, 5, 5},
+                      ChainCase{"EightBit", 2, {0, 0, 8, kMix, 0}, true, 11520, 128, 127},
+                      ChainCase{"Amplified", 2, {0, 0, 0, kMix, 3.0f}, true, 11520, 15, -15},
+                      ChainCase{"HalfRateWithTail", 2, {22050, 0, 0, kMix, 0}, true, 5760, 0, 0},
+                      ChainCase{"LeftThenResampled", 2, {48000, 1, 0, kLeft, 0}, false, 12538, 0, 0}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct TailCase {
+    const char* name;
+    int sourceRate, channels, bits, targetRate;
+};
+
+void PrintTo(const TailCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class FrameResampleTail : public ::testing::TestWithParam<TailCase> {};
+
+TEST_P(FrameResampleTail, OutputLengthFollowsTheRateRatio) {
+    // Without draining the resampler at the end every resampled file lost its last milliseconds.
+    const TailCase& c = GetParam();
+    Frame f([c]() -> std::unique_ptr<AudioSource> {
+        return std::make_unique<ToneSource>(c.sourceRate, c.channels, c.bits, c.sourceRate);
+    });
+    RecordingFormat format;
+    format.want = {c.targetRate, 0, 0, kMix, 0};
+    format.bits = c.bits;
+    ASSERT_EQ(f.Run(kKindWav, format, f.dir.File("o.bin")), 1);
+    // The last source frame may stand for up to target/source output frames.
+    EXPECT_NEAR(format.frames, c.targetRate, c.targetRate / c.sourceRate + 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rates, FrameResampleTail,
+                         ::testing::Values(TailCase{"Up8000MonoSixteen", 8000, 1, 16, 44100},
+                                           TailCase{"Up8000StereoEight", 8000, 2, 8, 44100},
+                                           TailCase{"Down44100StereoSixteen", 44100, 2, 16, 8000},
+                                           TailCase{"Down48000MonoEight", 48000, 1, 8, 44100},
+                                           TailCase{"Up22050StereoSixteen", 22050, 2, 16, 48000}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ConversionFrame, CancelledConversionIsNotDrained) {
+    // After Cancel the format must not be fed again: the tail belongs to a file being deleted.
+    Frame f([]() -> std::unique_ptr<AudioSource> { return std::make_unique<ToneSource>(8000, 1, 16, 8000); });
+    f.log.cancelAfterPumps = 2;
+    RecordingFormat format;
+    format.want = {44100, 0, 0, kMix, 0};
+    format.cancelled = [&f] { return f.progress.CancelRequested(); };
+    EXPECT_EQ(f.Run(kKindWav, format, f.dir.File("o.bin")), 0);
+    EXPECT_GT(format.frames, 0);
+    EXPECT_EQ(format.encodesAfterCancel, 0);
 }
 
 }  // namespace

@@ -1,0 +1,16 @@
+#pragma once
+
+/// Which source channel feeds a one-channel output when the source delivers two.
+enum class ChannelPick { Mix, Left, Right };
+
+/// The PCM a format wants its `Encode` to receive. Zero fields keep what the source delivers, so a
+/// format whose library resamples (or converts channels) asks for rate 0 (or channels 0).
+struct PcmRequest {
+    int rate = 0;      // Hz
+    int channels = 0;  // 1 or 2
+    int bits = 0;      // 8 or 16
+    ChannelPick pick = ChannelPick::Mix;
+    float gain = 0.0f;  // amplification factor applied after conversion; 0 or 1: none
+
+    bool operator==(const PcmRequest&) const = default;
+};

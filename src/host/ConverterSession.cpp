@@ -1,0 +1,32 @@
+#include "host/ConverterSession.h"
+
+#include "encoders/ConversionRoutines.h"
+
+ConverterSession::ConverterSession(std::unique_ptr<UserStore> store, UserInteraction& user,
+                                   std::unique_ptr<WmfRuntime> runtime)
+    : m_store(std::move(store)),
+      m_runtime(std::move(runtime)),
+      m_engine(*m_runtime, user) {
+    m_settings.LoadSettings(*m_store);
+    m_services.routines = &RoutineForFormat;
+}
+
+ConverterSession::~ConverterSession() {
+    if (m_decodersStarted) ShutDownDecodingLibraries();
+}
+
+DecoderStartupResult ConverterSession::StartDecoders() {
+    if (m_decodersStarted) return DecoderStartupResult::Started;
+    const DecoderStartupResult result = StartDecodingLibraries(m_services.programFolder);
+    m_decodersStarted = result == DecoderStartupResult::Started;
+    if (m_decodersStarted) m_engine.SoundFontReady = m_services.loadSoundFont(m_services.programFolder);
+    return result;
+}
+
+ConversionRoutine ConverterSession::RoutineFor(int outputFormat) {
+    return RoutineForFormat(outputFormat);
+}
+
+BatchDriver ConverterSession::MakeDriver(BatchView& view) {
+    return BatchDriver(m_engine, m_settings, view, m_services);
+}
