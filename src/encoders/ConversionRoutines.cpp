@@ -5,6 +5,7 @@
 #include "encoders/ConvertToMp4.h"
 #include "encoders/ConvertToOgg.h"
 #include "encoders/ConvertToWav.h"
+#include "encoders/ConvertToWma.h"
 #include "engine/OutputFormats.h"
 
 namespace {
@@ -19,6 +20,7 @@ constexpr RoutineEntry kRoutines[] = {
     {kFormatMp3, &ConvertToMp3},
     {kFormatWav, &ConvertToWav},
     {kFormatOgg, &ConvertToOgg},
+    {kFormatWma, &ConvertToWma},
     {kFormatAac, &ConvertToAac},
     {kFormatM4a, &ConvertToMp4},
     {kFormatMp4, &ConvertToMp4},

@@ -24,7 +24,7 @@ CliHome::CliHome() {
 CliResult CliHome::Run(const std::vector<std::string>& args, const std::vector<std::string>& wrapper) const {
     std::vector<std::string> argv = wrapper;
     argv.insert(argv.end(), {"env", "XDG_CONFIG_HOME=" + File("cfg"), "HOME=" + File("home"),
-                             "TMPDIR=" + File("tmp"), "LC_ALL=C.UTF-8", CliPath()});
+                             "TMPDIR=" + File("tmp"), "LC_ALL=C.UTF-8", m_program.empty() ? CliPath() : m_program});
     argv.insert(argv.end(), args.begin(), args.end());
     CliResult r;
     r.status = testsupport::Run(argv, &r.out);

@@ -23,9 +23,12 @@ public:
     /// Runs wavelorn-cli with args; `wrapper` is put in front (e.g. a mount namespace).
     CliResult Run(const std::vector<std::string>& args, const std::vector<std::string>& wrapper = {}) const;
     std::string StoreText() const;
+    /// Runs this executable instead of the built one (a copy placed elsewhere).
+    void UseProgram(const std::string& path) { m_program = path; }
 
 private:
     testsupport::TempDir m_dir;
+    std::string m_program;
 };
 
 std::string CliPath();

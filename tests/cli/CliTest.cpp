@@ -87,6 +87,18 @@ TEST(Cli, ProbePrintsTheListCells) {
     EXPECT_EQ(Files(home.File("home/Documents")), std::vector<std::string>{});
 }
 
+TEST(Cli, ProbeReadsWindowsMediaThroughTheRuntime) {
+    // Duration from the header in 100-ns units, bit rate, rate and channels of the audio stream.
+    if (!testsupport::HaveTool("ffmpeg")) GTEST_SKIP();
+    CliHome home;
+    ASSERT_EQ(testsupport::Run({"ffmpeg", "-v", "error", "-nostdin", "-f", "lavfi", "-i", "sine=r=32000:d=75",
+                                "-ac", "1", "-c:a", "wmav2", "-b:a", "48k", home.File("p.asf")}),
+              0);
+    const auto r = home.Run({"--probe", "--reader", "wma", home.File("p.asf")});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.lines, std::vector<std::string>{home.File("p.asf") + "\tp.asf\t01:15\t48 kbps\t32000 Hz\tMono"});
+}
+
 struct WavCase {
     const char* name;
     std::vector<std::string> sets;  // NAME=VALUE
@@ -280,19 +292,45 @@ TEST(Cli, InterruptCancelsAndDeletesThePartialOutput) {
 namespace {
 
 TEST(Cli, SynthesisedSourcesRenderAtTheOutputRate) {
-    // MIDI and tracker modules are rendered at the chosen WAV rate and stop at their own length.
-    CliHome home;
-    testsupport::WriteBytes(home.File("tune.mid"), testsupport::TinyMidiFile());
-    testsupport::WriteBytes(home.File("tune.mod"), testsupport::TinyModFile());
-    const auto r = home.Run({"-q", "-t", "wav", "-o", home.File("out"), "--set", "AutoDestWAVEncodingParam=0",
-                             "--set", "WAVSampleRate=22050", home.File("tune.mid"), home.File("tune.mod")});
-    EXPECT_EQ(r.status, 0) << r.out;
-    for (const char* name : {"out/tune.wav", "out/tune_1.wav"}) {
-        const WavContent w = ReadWav(home.File(name));
-        EXPECT_EQ(w.rate, 22050) << name;
-        EXPECT_GT(w.Frames(), 1000u) << name;
-        EXPECT_LT(w.Frames(), 22050u * 60) << name << " ran past its length";
+    // MIDI and tracker modules are rendered at the chosen WAV rate and stop at their own length;
+    // 6000 Hz, below what the synthesiser renders, used to fail the MIDI file.
+    for (const int rate : {22050, 6000}) {
+        SCOPED_TRACE(rate);
+        CliHome home;
+        testsupport::WriteBytes(home.File("tune.mid"), testsupport::TinyMidiFile());
+        testsupport::WriteBytes(home.File("tune.mod"), testsupport::TinyModFile());
+        const auto r = home.Run({"-q", "-t", "wav", "-o", home.File("out"), "--set", "AutoDestWAVEncodingParam=0",
+                                 "--set", "WAVSampleRate=" + std::to_string(rate), home.File("tune.mid"),
+                                 home.File("tune.mod")});
+        EXPECT_EQ(r.status, 0) << r.out;
+        for (const auto& [name, seconds] : {std::pair{"out/tune.wav", testsupport::kTinyMidiSeconds},
+                                            std::pair{"out/tune_1.wav", testsupport::kTinyModSeconds}}) {
+            const WavContent w = ReadWav(home.File(name));
+            EXPECT_EQ(w.rate, rate) << name;
+            EXPECT_NEAR(static_cast<double>(w.Frames()), seconds * rate, rate * 0.01) << name;
+        }
     }
+}
+
+TEST(Cli, MidiWithoutTheSoundFontIsListedAndMarked) {
+    // Without the font beside the program a MIDI file failed to load, so the font question and the
+    // MIDI status were never reached.
+    CliHome home;
+    fs::create_directories(home.File("bin"));
+    fs::copy_file(CliPath(), home.File("bin/wavelorn-cli"));
+    home.UseProgram(home.File("bin/wavelorn-cli"));
+    testsupport::WriteBytes(home.File("tune.mid"), testsupport::TinyMidiFile());
+    WriteWav16(home.File("a.wav"), 8000, std::vector<std::int16_t>(800, 1));
+    const auto probed = home.Run({"--probe", home.File("tune.mid")});
+    EXPECT_EQ(probed.status, 0);
+    ASSERT_EQ(probed.lines.size(), 1u);
+    EXPECT_EQ(probed.lines[0].rfind(home.File("tune.mid") + "\ttune.mid\t", 0), 0u) << probed.lines[0];
+    EXPECT_NE(probed.lines[0].find("\t44100 Hz\tStereo"), std::string::npos) << probed.lines[0];
+    const auto r = home.Run({"-q", "-n", "-t", "wav", "-o", home.File("out"), home.File("tune.mid"), home.File("a.wav")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.lines, (std::vector<std::string>{home.File("tune.mid") + "\tFailure. Requires file \"ct4mgm.sf2\".",
+                                                  home.File("a.wav") + "\ta.wav"}));
+    EXPECT_EQ(Files(home.File("out")), std::vector<std::string>{"a.wav"});
 }
 
 TEST(Cli, ForcedReaderIsTheOnlyOneTried) {
