@@ -120,9 +120,9 @@ TEST_P(CliFormats, ConvertsToAacAndMp4) {
                          &rate);
         EXPECT_EQ(rate, "22050\n") << format;
         // libfaac's delay (a frame) and the last frame's padding come on top in ADTS; MP4 timing
-        // leaves at most one frame.
+        // leaves at most one frame. A WMA source itself may come back a packet short.
         const std::vector<std::int16_t> decoded = testsupport::FfmpegDecodeS16(out, 2);
-        EXPECT_GE(decoded.size() / 2, 33075u) << format;
+        EXPECT_GE(decoded.size() / 2, 33075u - 2048u) << format;
         EXPECT_LE(decoded.size() / 2, 33075u + 3 * 1024u) << format;
     }
 }
