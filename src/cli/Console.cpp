@@ -3,6 +3,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <iostream>
 
 #include "engine/EngineTexts.h"
@@ -88,9 +89,57 @@ void ConsoleProgress::Draw() {
     m_drawn = true;
 }
 
+std::string EscapeField(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        if (c == '\t')
+            out += "\\t";
+        else if (c == '\n')
+            out += "\\n";
+        else if (c == '\\')
+            out += "\\\\";
+        else
+            out += c;
+    }
+    return out;
+}
+
+void ConsoleBatchView::AddNote(int beforeRow, std::FILE* stream, std::string line) {
+    m_notes.push_back({beforeRow, stream, std::move(line)});
+}
+
+void ConsoleBatchView::PrintNotes(int upToRow) {
+    for (; m_printedNotes < m_notes.size() && m_notes[m_printedNotes].beforeRow <= upToRow; ++m_printedNotes) {
+        const Note& note = m_notes[m_printedNotes];
+        std::fputs(note.line.c_str(), note.stream);
+        std::fflush(note.stream);
+    }
+}
+
 void ConsoleBatchView::SetStatus(int row, const std::string& text) {
-    if (text == kStatusConverting || row < 0 || static_cast<std::size_t>(row) >= m_sources.size()) return;
+    if (row < 0 || static_cast<std::size_t>(row) >= m_rows.size()) return;
+    if (text == kStatusConverting) {
+        m_documentsFallback = false;
+        return;
+    }
     if (m_showProgress) std::cerr << "\r\033[K" << std::flush;
-    std::fprintf(m_out, "%s\t%s\n", m_sources[static_cast<std::size_t>(row)].c_str(), text.c_str());
+    PrintNotes(row);
+    const FileEntry& entry = *m_rows[static_cast<std::size_t>(row)];
+    std::string line = EscapeField(entry.path) + "\t" + EscapeField(text);
+    // The driver empties the output path of every file that did not convert.
+    std::string output;
+    if (!entry.outputPath.empty()) {
+        std::error_code ec;
+        const auto absolute = std::filesystem::absolute(entry.outputPath, ec);
+        output = EscapeField(ec ? entry.outputPath : absolute.lexically_normal().string());
+        line += "\t" + output;
+    }
+    std::fprintf(m_out, "%s\n", line.c_str());
     std::fflush(m_out);
+    if (!output.empty() && m_documentsFallback) {
+        std::fprintf(m_err, "wavelorn-cli: %s: the output folder could not be used; written to %s\n",
+                     EscapeField(entry.path).c_str(), output.c_str());
+        std::fflush(m_err);
+    }
 }

@@ -21,8 +21,11 @@ CliHome::CliHome() {
     std::filesystem::create_directories(m_dir.Path() / "tmp");
 }
 
-CliResult CliHome::Run(const std::vector<std::string>& args, const std::vector<std::string>& wrapper) const {
+CliResult CliHome::Run(const std::vector<std::string>& args, const std::vector<std::string>& wrapper,
+                       bool mergeStderr) const {
     std::vector<std::string> argv = wrapper;
+    const std::string errFile = File("stderr.txt");
+    argv.insert(argv.end(), {"sh", "-c", mergeStderr ? "\"$@\" 2>&1" : "\"$@\" 2>\"$0\"", errFile});
     argv.insert(argv.end(), {"env", "XDG_CONFIG_HOME=" + File("cfg"), "HOME=" + File("home"),
                              "TMPDIR=" + File("tmp"), "LC_ALL=C.UTF-8", m_program.empty() ? CliPath() : m_program});
     argv.insert(argv.end(), args.begin(), args.end());
@@ -30,6 +33,10 @@ CliResult CliHome::Run(const std::vector<std::string>& args, const std::vector<s
     r.status = testsupport::Run(argv, &r.out);
     std::istringstream in(r.out);
     for (std::string line; std::getline(in, line);) r.lines.push_back(line);
+    std::ifstream err(errFile);
+    std::stringstream text;
+    text << err.rdbuf();
+    r.err = text.str();
     return r;
 }
 

@@ -12,6 +12,7 @@ struct CliResult {
     int status = -1;
     std::string out;
     std::vector<std::string> lines;  // standard output split at line ends
+    std::string err;                 // standard error
 };
 
 /// A throw-away home for the converter: its own settings folder, documents folder and temp folder.
@@ -21,7 +22,9 @@ public:
     std::string File(const std::string& name) const { return m_dir.File(name); }
     const testsupport::TempDir& Dir() const { return m_dir; }
     /// Runs wavelorn-cli with args; `wrapper` is put in front (e.g. a mount namespace).
-    CliResult Run(const std::vector<std::string>& args, const std::vector<std::string>& wrapper = {}) const;
+    /// With mergeStderr, standard error goes into `out` and `lines` as it comes.
+    CliResult Run(const std::vector<std::string>& args, const std::vector<std::string>& wrapper = {},
+                  bool mergeStderr = false) const;
     std::string StoreText() const;
     /// Runs this executable instead of the built one (a copy placed elsewhere).
     void UseProgram(const std::string& path) { m_program = path; }

@@ -65,6 +65,7 @@ INSTANTIATE_TEST_SUITE_P(
                       UsageCase{"BadIfExists", {"--if-exists", "merge", "A"}, "unknown --if-exists mode"},
                       UsageCase{"UnknownReader", {"--reader", "mpg", "A"}, "unknown reader"},
                       UsageCase{"NoFiles", {"-t", "wav"}, "no files given"},
+                      UsageCase{"UnknownTemplateField", {"--set", "MP3Tag.Titel=x", "A"}, "unknown settings name"},
                       UsageCase{"FormatNotBuilt", {"-t", "amr", "A"}, "not available"}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -74,7 +75,7 @@ TEST(Cli, DoubleDashLetsAFileStartWithADash) {
     WriteWav16(home.File("-x.wav"), 8000, std::vector<std::int16_t>(800, 7));
     const auto r = home.Run({"-t", "wav", "-o", home.File("out"), "--", home.File("-x.wav")});
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.lines, std::vector<std::string>{home.File("-x.wav") + "\t-x.wav"});
+    EXPECT_EQ(r.lines, std::vector<std::string>{home.File("-x.wav") + "\t-x.wav\t" + home.File("out/-x.wav")});
 }
 
 TEST(Cli, ProbePrintsTheListCells) {
@@ -200,8 +201,8 @@ TEST(Cli, MixedBatchReportsEachFileAndLeavesNoPartialOutput) {
     const auto r = home.Run({"-q", "-t", "wav", "-o", home.File("out"), "--if-exists", "skip", home.File("good.wav"),
                              home.File("damaged.wav"), home.File("kept.wav")});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.lines, (std::vector<std::string>{home.File("damaged.wav") + "\tFailed to load",
-                                                  home.File("good.wav") + "\tgood.wav",
+    EXPECT_EQ(r.lines, (std::vector<std::string>{home.File("good.wav") + "\tgood.wav\t" + home.File("out/good.wav"),
+                                                  home.File("damaged.wav") + "\tFailed to load",
                                                   home.File("kept.wav") + "\tTarget exists and skipped"}));
     EXPECT_EQ(Files(home.File("out")), (std::vector<std::string>{"good.wav", "kept.wav"}));
     EXPECT_EQ(testsupport::ReadBytes(home.File("out/kept.wav")), (std::vector<std::uint8_t>{'o', 'l', 'd'}));
@@ -245,7 +246,8 @@ TEST(Cli, FolderIsSearchedWithTheFilter) {
     const auto r = home.Run({"-q", "-t", "wav", "-o", home.File("out"), "--set", "EnableExtFilter=1", "--set",
                              "FilterExts=WAV", home.File("in")});
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.lines, (std::vector<std::string>{home.File("in/a.wav") + "\ta.wav", home.File("in/sub/b.wav") + "\tb.wav"}));
+    EXPECT_EQ(r.lines, (std::vector<std::string>{home.File("in/a.wav") + "\ta.wav\t" + home.File("out/a.wav"),
+                                                  home.File("in/sub/b.wav") + "\tb.wav\t" + home.File("out/b.wav")}));
 }
 
 TEST(Cli, InterruptCancelsAndDeletesThePartialOutput) {
@@ -329,7 +331,7 @@ TEST(Cli, MidiWithoutTheSoundFontIsListedAndMarked) {
     const auto r = home.Run({"-q", "-n", "-t", "wav", "-o", home.File("out"), home.File("tune.mid"), home.File("a.wav")});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.lines, (std::vector<std::string>{home.File("tune.mid") + "\tFailure. Requires file \"ct4mgm.sf2\".",
-                                                  home.File("a.wav") + "\ta.wav"}));
+                                                  home.File("a.wav") + "\ta.wav\t" + home.File("out/a.wav")}));
     EXPECT_EQ(Files(home.File("out")), std::vector<std::string>{"a.wav"});
 }
 
