@@ -365,7 +365,8 @@ TEST(Cli, AacFamilyTakesItsOptionsAndExtensions) {
         const auto r = home.Run({"-q", "-t", format, "-o", home.File("out"), "--set", "M4AID3TagType=2",
                                  home.File("t.wav")});
         ASSERT_EQ(r.status, 0) << r.out;
-        EXPECT_EQ(r.lines, std::vector<std::string>{home.File("t.wav") + "\tt." + format});
+        EXPECT_EQ(r.lines, std::vector<std::string>{home.File("t.wav") + "\tt." + format + "\t" +
+                                                  home.File(std::string("out/t.") + format)});
         EXPECT_TRUE(fs::exists(home.File(std::string("out/t.") + format)));
     }
 }
