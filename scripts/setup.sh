@@ -14,10 +14,12 @@ packages=(
   libopencore-amrnb-dev libvo-amrwbenc-dev libfaac-dev
   timgm6mb-soundfont
   # the window
-  qt6-base-dev libgl-dev xvfb xauth xdg-utils
+  qt6-base-dev libgl-dev xvfb xauth xdg-utils fonts-wine
   # peers that make and check test files
   ffmpeg sox libsox-fmt-all sndfile-programs lame flac wavpack vorbis-tools
   mp3val oggz-tools mediainfo atomicparsley id3v2 util-linux faac
+  # fuzzing (clang with its libFuzzer runtime)
+  clang libclang-rt-14-dev
   # benchmark scripts
   time bc
 )

@@ -103,7 +103,10 @@ int RunCli(const std::vector<std::string>& args) {
         ConversionSettings stored;
         stored.LoadSettings(session.Store());
         ApplyOverrides(stored, options, error);
-        stored.SaveSettings(session.Store(), SaveGroupsOf(options));
+        if (!stored.SaveSettings(session.Store(), SaveGroupsOf(options))) {
+            std::cerr << "wavelorn-cli: could not save the settings in " << FileUserStore::DefaultPath() << "\n";
+            return kExitFailed;
+        }
     }
     if (options.paths.empty()) return options.save ? kExitOk : UsageError("no files given");
 
@@ -120,6 +123,7 @@ int RunCli(const std::vector<std::string>& args) {
         return kExitFailed;
     }
     if (started != DecoderStartupResult::Started) return kExitFailed;
+    InstallInterruptHandler();  // again: a decoder library may have put its own in place
 
     EngineContext& engine = session.Engine();
     engine.forcedReader = options.reader;

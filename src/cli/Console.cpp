@@ -14,6 +14,7 @@ namespace {
 volatile sig_atomic_t g_interrupted = 0;  // written only by the signal handler
 
 void OnInterrupt(int) {
+    if (g_interrupted) _exit(130);  // the second Ctrl+C ends the program, whatever it is waiting in
     g_interrupted = 1;
 }
 
@@ -22,10 +23,12 @@ void OnInterrupt(int) {
 void InstallInterruptHandler() {
     struct sigaction action {};
     action.sa_handler = OnInterrupt;
-    action.sa_flags = SA_RESETHAND;  // a second Ctrl+C ends the program
+    action.sa_flags = 0;
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+    // A reader of the status lines that goes away (`| head`) must not end the batch mid-file.
+    ::signal(SIGPIPE, SIG_IGN);
 }
 
 bool InterruptRequested() {
@@ -135,8 +138,11 @@ void ConsoleBatchView::SetStatus(int row, const std::string& text) {
         output = EscapeField(ec ? entry.outputPath : absolute.lexically_normal().string());
         line += "\t" + output;
     }
-    std::fprintf(m_out, "%s\n", line.c_str());
-    std::fflush(m_out);
+    // Once nobody reads the lines any more, the batch goes on without them.
+    if (!m_outGone) {
+        std::fprintf(m_out, "%s\n", line.c_str());
+        if (std::fflush(m_out) != 0 || std::ferror(m_out)) m_outGone = true;
+    }
     if (!output.empty() && m_documentsFallback) {
         std::fprintf(m_err, "wavelorn-cli: %s: the output folder could not be used; written to %s\n",
                      EscapeField(entry.path).c_str(), output.c_str());

@@ -94,4 +94,5 @@ private:
     std::vector<Note> m_notes;  // in the order added
     std::size_t m_printedNotes = 0;
     bool m_documentsFallback = false;
+    bool m_outGone = false;  // the reader of standard output went away
 };

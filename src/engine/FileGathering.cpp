@@ -171,7 +171,11 @@ void CollectFiles(std::vector<std::string>& list, const std::string& folder, con
         for (const auto& name : ListFolder(dir)) {
             const std::string path = Join(dir, name);
             if (IsFolder(path)) continue;
-            if (auto accepted = AcceptFile(path, settings)) list.push_back(std::move(*accepted));
+            auto accepted = AcceptFile(path, settings);
+            // FIFOs, sockets and devices are no sources; a FIFO would even block whoever opens it.
+            struct stat st {};
+            if (accepted && ::stat(accepted->c_str(), &st) == 0 && S_ISREG(st.st_mode))
+                list.push_back(std::move(*accepted));
         }
     }
 }

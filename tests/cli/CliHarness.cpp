@@ -87,3 +87,18 @@ std::int16_t WavContent::Sample16(std::size_t frame, int channel) const {
 }
 
 }  // namespace clitest
+
+namespace clitest {
+
+std::uintmax_t LargestFileSize(const std::string& folder) {
+    std::uintmax_t largest = 0;
+    std::error_code ec;
+    for (const auto& e : std::filesystem::directory_iterator(folder, ec)) {
+        std::error_code sizeError;
+        const auto size = e.file_size(sizeError);
+        if (!sizeError) largest = std::max(largest, size);
+    }
+    return largest;
+}
+
+}  // namespace clitest

@@ -36,6 +36,9 @@ private:
 
 std::string CliPath();
 
+/// Size of the largest file in folder (0 when there is none): a conversion writes under a hidden name.
+std::uintmax_t LargestFileSize(const std::string& folder);
+
 /// A 16-bit PCM WAV of planar samples (right empty for mono).
 void WriteWav16(const std::string& path, int rate, const std::vector<std::int16_t>& left,
                 const std::vector<std::int16_t>& right = {});

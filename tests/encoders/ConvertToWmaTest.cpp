@@ -3,6 +3,7 @@
 #include <taglib/asffile.h>
 #include <taglib/asftag.h>
 
+#include <algorithm>
 #include <cmath>
 #include <ostream>
 #include <string>
@@ -64,7 +65,7 @@ void WriteSource(const std::string& path, const Source& s) {
         r[static_cast<std::size_t>(i)] = s.rightSilent ? 0 : l[static_cast<std::size_t>(i)];
     }
     const int click = static_cast<int>(kClickAt * s.rate);
-    for (int i = click; i < click + 3; ++i) {
+    for (int i = click; i < std::min(click + 3, frames); ++i) {
         l[static_cast<std::size_t>(i)] = 30000;
         if (!s.rightSilent) r[static_cast<std::size_t>(i)] = 30000;
     }
