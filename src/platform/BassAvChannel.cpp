@@ -11,10 +11,13 @@ extern "C" {
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
+#include <optional>
 
 #include "platform/Bass.h"
 #include "platform/BassMpegChannel.h"
+#include "platform/UniqueFile.h"
 
 namespace {
 
@@ -66,28 +69,151 @@ bool IsEightBit(AVSampleFormat fmt) {
 constexpr std::uint32_t kMaxChannels = 32;
 constexpr int kMaxBadPackets = 256;
 
+enum class Container { Unknown, Mpeg, Wav, Aiff, Ogg, Flac };
+
+// Bit rate in kbit/s and frame length in bytes of an MPEG audio frame header; 0 for anything
+// that is not one (reserved fields, free format).
+struct MpegFrame {
+    int version = 0;  // the header's two version bits
+    int layer = 0;    // 1 to 3
+    int rate = 0;
+    std::size_t bytes = 0;
+};
+std::optional<MpegFrame> ParseMpegFrame(const std::uint8_t* h) {
+    static constexpr int kKbps[2][3][15] = {
+        {{0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448},
+         {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384},
+         {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320}},
+        {{0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256},
+         {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160},
+         {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160}}};
+    static constexpr int kRates[4][3] = {
+        {11025, 12000, 8000}, {0, 0, 0}, {22050, 24000, 16000}, {44100, 48000, 32000}};
+    if (h[0] != 0xFF || (h[1] & 0xE0) != 0xE0) return std::nullopt;
+    MpegFrame f;
+    f.version = (h[1] >> 3) & 3;
+    const int layerBits = (h[1] >> 1) & 3;
+    const int bitrateIndex = h[2] >> 4;
+    const int rateIndex = (h[2] >> 2) & 3;
+    if (f.version == 1 || layerBits == 0 || bitrateIndex == 0 || bitrateIndex == 15 || rateIndex == 3)
+        return std::nullopt;
+    f.layer = 4 - layerBits;
+    f.rate = kRates[f.version][rateIndex];
+    const int kbps = kKbps[f.version == 3 ? 0 : 1][f.layer - 1][bitrateIndex];
+    const int padding = (h[2] >> 1) & 1;
+    if (f.layer == 1)
+        f.bytes = static_cast<std::size_t>((12000 * kbps / f.rate + padding) * 4);
+    else if (f.layer == 3 && f.version != 3)
+        f.bytes = static_cast<std::size_t>(72000 * kbps / f.rate + padding);
+    else
+        f.bytes = static_cast<std::size_t>(144000 * kbps / f.rate + padding);
+    return f;
+}
+
+// MPEG audio when, after an optional ID3v2 tag, the file starts with a run of frames of one
+// version, layer and rate, each header where the one before it ends.
+bool StartsWithMpegFrames(std::FILE* f, const std::uint8_t* head, std::size_t got) {
+    std::uint64_t start = 0;
+    if (got >= 10 && std::memcmp(head, "ID3", 3) == 0 && !((head[6] | head[7] | head[8] | head[9]) & 0x80)) {
+        start = 10 + ((std::uint64_t{head[6]} << 21) | (head[7] << 14) | (head[8] << 7) | head[9]);
+        if (head[3] >= 4 && (head[5] & 0x10)) start += 10;  // footer
+    }
+    constexpr int kFramesNeeded = 4;
+    std::vector<std::uint8_t> buffer(kFramesNeeded * 1728 + 4);  // longest frames: layer II, 384k, 32 kHz
+    if (::fseeko(f, static_cast<off_t>(start), SEEK_SET) != 0) return false;
+    const std::size_t n = std::fread(buffer.data(), 1, buffer.size(), f);
+    std::size_t at = 0;
+    std::optional<MpegFrame> first;
+    for (int i = 0; i < kFramesNeeded; ++i) {
+        if (at + 4 > n) return false;
+        const auto frame = ParseMpegFrame(buffer.data() + at);
+        if (!frame) return false;
+        if (first &&
+            (frame->version != first->version || frame->layer != first->layer || frame->rate != first->rate))
+            return false;
+        if (!first) first = frame;
+        at += frame->bytes;
+    }
+    return true;
+}
+
+Container SniffContainer(const std::string& path) {
+    auto file = OpenFile(path.c_str(), "rb");
+    if (!file) return Container::Unknown;
+    std::uint8_t head[12] = {};
+    const std::size_t got = std::fread(head, 1, sizeof head, file.get());
+    if (got >= 12 && std::memcmp(head, "RIFF", 4) == 0 && std::memcmp(head + 8, "WAVE", 4) == 0)
+        return Container::Wav;
+    if (got >= 12 && std::memcmp(head, "FORM", 4) == 0 &&
+        (std::memcmp(head + 8, "AIFF", 4) == 0 || std::memcmp(head + 8, "AIFC", 4) == 0))
+        return Container::Aiff;
+    if (got >= 4 && std::memcmp(head, "OggS", 4) == 0) return Container::Ogg;
+    if (got >= 4 && std::memcmp(head, "fLaC", 4) == 0) return Container::Flac;
+    return StartsWithMpegFrames(file.get(), head, got) ? Container::Mpeg : Container::Unknown;
+}
+
+// True when the demuxer's header reading alone gave the audio stream's codec, rate, channels
+// and exact length: WAV and AIFF headers do for codecs of a fixed size per sample, where the
+// length follows from the size of the data.
+bool HeaderDescribesStream(const AVFormatContext& format) {
+    const std::string name = format.iformat->name;
+    if (name != "wav" && name != "aiff") return false;
+    if (format.nb_streams != 1) return false;
+    const AVStream* st = format.streams[0];
+    const AVCodecParameters* par = st->codecpar;
+    return par->codec_type == AVMEDIA_TYPE_AUDIO && av_get_exact_bits_per_sample(par->codec_id) > 0 &&
+           par->sample_rate > 0 && par->ch_layout.nb_channels > 0 && st->duration != AV_NOPTS_VALUE &&
+           st->duration > 0;
+}
+
 }  // namespace
 
 std::unique_ptr<BassChannel> OpenBassFileStream(const std::string& path,
                                                 const std::set<std::string>& plugins) {
-    // MPEG audio goes to its own decoder, recognised by content like every other format.
-    AVFormatContext* probe = nullptr;
-    if (avformat_open_input(&probe, path.c_str(), nullptr, nullptr) < 0) return nullptr;
-    const std::string demuxer = probe->iformat->name;
-    avformat_close_input(&probe);
+    // MPEG audio goes to its own decoder, recognised by content like every other format. The
+    // common containers are told by their first bytes; libavformat probes only the rest, since
+    // running every demuxer's probe costs more than reading a whole small file.
+    const AVInputFormat* container = nullptr;
+    switch (SniffContainer(path)) {
+        case Container::Mpeg:
+            return BassMpegChannel::Open(path);
+        case Container::Wav:
+            container = av_find_input_format("wav");
+            break;
+        case Container::Aiff:
+            container = av_find_input_format("aiff");
+            break;
+        case Container::Ogg:
+            container = av_find_input_format("ogg");
+            break;
+        case Container::Flac:
+            container = av_find_input_format("flac");
+            break;
+        case Container::Unknown:
+            break;
+    }
+    if (!container) {
+        AVFormatContext* probe = nullptr;
+        if (avformat_open_input(&probe, path.c_str(), nullptr, nullptr) < 0) return nullptr;
+        container = probe->iformat;
+        avformat_close_input(&probe);
+    }
+    const std::string demuxer = container->name;
     if (demuxer == "mp3") return BassMpegChannel::Open(path);
     // Containers no decoder here reads (tracker modules, video, ...) are not probed further.
     const auto& families = Families();
     const bool known = std::any_of(families.begin(), families.end(), [&](const Family& f) {
         return std::find(f.demuxers.begin(), f.demuxers.end(), demuxer) != f.demuxers.end();
     });
-    return known ? BassAvChannel::Open(path, plugins) : nullptr;
+    return known ? BassAvChannel::Open(path, plugins, container) : nullptr;
 }
 
 std::unique_ptr<BassChannel> BassAvChannel::Open(const std::string& path,
-                                                 const std::set<std::string>& plugins) {
+                                                 const std::set<std::string>& plugins,
+                                                 const AVInputFormat* container) {
     std::unique_ptr<BassAvChannel> ch(new BassAvChannel());
     ch->m_path = path;
+    ch->m_container = container;
     if (!ch->OpenDecoder(path)) return nullptr;
     const AVStream* st = ch->m_format->streams[ch->m_stream];
     if (!Readable(ch->m_format->iformat->name, avcodec_get_name(st->codecpar->codec_id), plugins))
@@ -137,8 +263,10 @@ bool BassAvChannel::OpenDecoder(const std::string& path) {
     if (!m_packet) m_packet = av_packet_alloc();
     if (!m_frame) m_frame = av_frame_alloc();
     if (!m_packet || !m_frame) return false;
-    if (avformat_open_input(&m_format, path.c_str(), nullptr, nullptr) < 0) return false;
-    if (avformat_find_stream_info(m_format, nullptr) < 0) return false;
+    if (avformat_open_input(&m_format, path.c_str(), m_container, nullptr) < 0) return false;
+    // A WAV or AIFF header already names the codec, rate, channels and length; analysing the
+    // stream as well would read and decode much of a short file just to be told the same.
+    if (!HeaderDescribesStream(*m_format) && avformat_find_stream_info(m_format, nullptr) < 0) return false;
     const AVCodec* codec = nullptr;
     m_stream = av_find_best_stream(m_format, AVMEDIA_TYPE_AUDIO, -1, -1, &codec, 0);
     if (m_stream < 0 || !codec) return false;

@@ -7,6 +7,7 @@
 #include "platform/BassChannel.h"
 
 struct AVFormatContext;
+struct AVInputFormat;
 struct AVCodecContext;
 struct AVPacket;
 struct AVFrame;
@@ -17,7 +18,9 @@ struct SwrContext;
 class BassAvChannel final : public BassChannel {
 public:
     /// Null when the container or codec is not one the built-in decoders or loaded plug-ins read.
-    static std::unique_ptr<BassChannel> Open(const std::string& path, const std::set<std::string>& plugins);
+    /// `container` is the demuxer to use, already told from the file's content.
+    static std::unique_ptr<BassChannel> Open(const std::string& path, const std::set<std::string>& plugins,
+                                             const AVInputFormat* container);
     ~BassAvChannel() override;
 
 protected:
@@ -29,6 +32,7 @@ private:
     bool DecodeMore();  // appends to m_pending; false at the end
     bool Convert(const AVFrame* frame);
 
+    const AVInputFormat* m_container = nullptr;
     AVFormatContext* m_format = nullptr;
     AVCodecContext* m_codec = nullptr;
     AVPacket* m_packet = nullptr;
