@@ -69,7 +69,7 @@ bool BatchDriver::ConvertOne(FileEntry& entry, int number, int count, const char
     m_engine.FailureDetail.clear();
     int ok = 0;
     if (ConversionRoutine routine = m_services.routines ? m_services.routines(m_settings.OutputFormat) : nullptr) {
-        ConversionJob job{static_cast<SourceKind>(entry.kind), entry.path, entry.outputPath, progress, m_engine,
+        ConversionJob job{entry.kind, entry.path, entry.outputPath, progress, m_engine,
                           m_settings, number};
         ok = routine(job);
     } else {

@@ -2,6 +2,8 @@
 #include <cstdint>
 #include <string>
 
+#include "engine/SourceKind.h"
+
 /// One listed input file: what probing it revealed and, after a successful conversion, its output.
 struct FileEntry {
     std::string path;              // full path of the source, as added
@@ -10,6 +12,6 @@ struct FileEntry {
     std::int32_t sampleRate = 0;   // Hz
     std::int32_t bitrate = 0;      // kbit/s
     std::int32_t duration = 0;     // whole seconds
-    std::int32_t kind = 0;         // SourceKind of the path
+    SourceKind kind = 0;           // given by the path's extension
     std::string outputPath;        // empty until a conversion of this entry succeeds
 };

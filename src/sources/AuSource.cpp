@@ -53,40 +53,48 @@ int AuSource::Open(const char* path, int /*renderRate*/) {
 }
 
 bool AuSource::ParseHeader() {
-    std::FILE* f = m_file.get();
+    std::optional<Header> header = ReadHeader();
+    return header && ChooseEncoding(header->encoding) && PlaceData(*header);
+}
+
+std::optional<AuSource::Header> AuSource::ReadHeader() {
     std::uint8_t h[kHeaderRead];
-    const std::size_t got = std::fread(h, 1, sizeof h, f);
-    if (got < kMinHeader) return false;
+    const std::size_t got = std::fread(h, 1, sizeof h, m_file.get());
+    if (got < kMinHeader) return std::nullopt;
     const std::uint32_t magic = Be32(h);
     if (magic == kMagicSnd || magic == kMagicSd0)
         m_bigEndian = true;
     else if (magic == kMagicDnsLe || magic == kMagicDs0Le)
         m_bigEndian = false;
     else
-        return false;
+        return std::nullopt;
     auto field = [&](std::size_t at) { return m_bigEndian ? Be32(h + at) : Le32(h + at); };
 
-    const std::uint32_t dataOffset = field(4);
-    if (dataOffset < kMinHeader) return false;
-    const std::uint32_t dataSize = field(8);
+    Header header;
+    header.dataOffset = field(4);
+    if (header.dataOffset < kMinHeader) return std::nullopt;
+    header.dataSize = field(8);
     std::size_t at = 12;
-    std::uint32_t encoding = field(at);
-    if (encoding >= kEncodingLimit) {
+    header.encoding = field(at);
+    if (header.encoding >= kEncodingLimit) {
         // Some writers shift the encoding field; the rate and channels follow wherever it is.
         bool found = false;
         for (at = kSearchFirst; at <= kSearchLast && at + 12 <= got; ++at) {
-            encoding = field(at);
-            if (encoding < kEncodingLimit) {
+            header.encoding = field(at);
+            if (header.encoding < kEncodingLimit) {
                 found = true;
                 break;
             }
         }
-        if (!found) return false;
+        if (!found) return std::nullopt;
     }
-    if (at + 12 > got) return false;
-    const std::uint32_t rate = field(at + 4);
-    const std::uint32_t channels = field(at + 8);
+    if (at + 12 > got) return std::nullopt;
+    header.rate = field(at + 4);
+    header.channels = field(at + 8);
+    return header;
+}
 
+bool AuSource::ChooseEncoding(std::uint32_t encoding) {
     const bool be = m_bigEndian;
     int codeBits = 0;
     switch (encoding) {
@@ -141,22 +149,27 @@ bool AuSource::ParseHeader() {
         m_reservoir = 0;
         m_reservoirBits = 0;
     }
+    return true;
+}
 
+bool AuSource::PlaceData(const Header& header) {
+    std::FILE* f = m_file.get();
     m_bitsPerSample = 16;
     m_bytesPerSample = 2;
-    m_sampleRate = rate < 1000 || rate > 100000 ? 8000 : static_cast<int>(rate);
-    m_channels = channels == 1 || channels == 2 ? static_cast<int>(channels) : 1;
+    // Damaged rates and channel counts are replaced rather than refused.
+    m_sampleRate = header.rate < 1000 || header.rate > 100000 ? 8000 : static_cast<int>(header.rate);
+    m_channels = header.channels == 1 || header.channels == 2 ? static_cast<int>(header.channels) : 1;
     m_outputChannels = m_channels;
 
-    m_dataOffset = dataOffset;
+    m_dataOffset = header.dataOffset;
     if (::fseeko(f, m_dataOffset, SEEK_SET) != 0) return false;
     m_position = 0;
-    if (dataSize == kUnknownSize) {
+    if (header.dataSize == kUnknownSize) {
         struct stat st {};
         if (::fstat(::fileno(f), &st) != 0) return false;
         m_totalLength = std::max<std::int64_t>(0, st.st_size - m_dataOffset);
     } else {
-        m_totalLength = dataSize;
+        m_totalLength = header.dataSize;
     }
     const std::int64_t duration =
         m_totalLength * 8 / (static_cast<std::int64_t>(m_storedBits) * m_channels) / m_sampleRate;
@@ -165,8 +178,8 @@ bool AuSource::ParseHeader() {
                                ? m_totalLength / (duration * 125)
                                : static_cast<std::int64_t>(m_storedBits) * m_channels * m_sampleRate / 1000);
     const std::size_t readBytes =
-        codeBits != 0 ? static_cast<std::size_t>(m_channels * codeBits * kBlockFrames / 8)
-                      : static_cast<std::size_t>(m_channels * kBlockFrames * (m_storedBits / 8));
+        m_adpcm ? static_cast<std::size_t>(m_channels * m_storedBits * kBlockFrames / 8)
+                : static_cast<std::size_t>(m_channels * kBlockFrames * (m_storedBits / 8));
     m_raw.assign(readBytes, 0);
     return true;
 }

@@ -22,7 +22,15 @@ public:
 private:
     using SampleReader = std::int16_t (*)(const std::uint8_t*);
 
+    /// The fields of the file's header, wherever a damaged header put them.
+    struct Header {
+        std::uint32_t dataOffset = 0, dataSize = 0, encoding = 0, rate = 0, channels = 0;
+    };
+
     bool ParseHeader();
+    std::optional<Header> ReadHeader();       // byte order, magic and fields
+    bool ChooseEncoding(std::uint32_t code);  // sample converter or ADPCM decoder
+    bool PlaceData(const Header& header);     // stream figures and the start of the sound data
     int ReadLinear(std::int16_t* left, std::int16_t* right, std::size_t bytes);
     int ReadAdpcm(std::int16_t* left, std::int16_t* right, std::size_t bytes);
 

@@ -140,13 +140,33 @@ bool WavFileSource::DescribeData(std::uint32_t size) {
 }
 
 bool WavFileSource::ParseFormat(std::uint32_t chunkSize) {
-    std::FILE* f = m_file.get();
+    if (!ReadCommonFormat()) return false;
+    const std::int64_t rest = static_cast<std::int64_t>(chunkSize) - 16;
+    switch (m_formatTag) {
+        case kTagExtensible:
+            return ReadExtensibleFormat(rest);
+        case kTagPcm:
+        case kTagFloat:
+        case kTagALaw:
+        case kTagMuLaw:
+            return m_channels <= kMaxChannels && Skip(m_file.get(), rest);
+        case kTagMsAdpcm:
+            return ReadMsAdpcmFormat(rest);
+        case kTagImaAdpcm:
+            return ReadImaAdpcmFormat(rest);
+        case kTagGsm:
+            return ReadGsmFormat(rest);
+        default:
+            return false;
+    }
+}
+
+bool WavFileSource::ReadCommonFormat() {
     std::uint8_t b[16];
-    if (!ReadExact(f, b, sizeof b)) return false;
+    if (!ReadExact(m_file.get(), b, sizeof b)) return false;
     m_formatTag = static_cast<int>(Le16(b));
     const int channels = static_cast<int>(Le16(b + 2));
     const std::uint32_t rate = Le32(b + 4);
-    const int blockAlign = static_cast<int>(Le16(b + 12));
     m_fileBits = static_cast<int>(Le16(b + 14));
     m_channels = channels;
     m_outputChannels = std::min(channels, 2);
@@ -161,66 +181,59 @@ bool WavFileSource::ParseFormat(std::uint32_t chunkSize) {
     m_adpcmFormat.channels = channels;
     m_adpcmFormat.sampleRate = rate;
     m_adpcmFormat.avgBytesPerSec = Le32(b + 8);
-    m_adpcmFormat.blockAlign = blockAlign;
+    m_adpcmFormat.blockAlign = static_cast<int>(Le16(b + 12));
     m_adpcmFormat.bitsPerSample = m_fileBits;
+    return true;
+}
 
-    std::int64_t rest = static_cast<std::int64_t>(chunkSize) - 16;
-    std::uint8_t two[2];
-    switch (m_formatTag) {
-        case kTagExtensible:
-            if (rest >= 24) {
-                // cbSize, valid bits, channel mask, then the sub-format GUID.
-                std::uint8_t ext[24];
-                if (!ReadExact(f, ext, sizeof ext)) return false;
-                rest -= 24;
-                if (std::memcmp(ext + 10, kSubFormatSuffix, 14) == 0)
-                    m_subFormat = static_cast<int>(Le16(ext + 8));
-            }
-            [[fallthrough]];
-        case kTagPcm:
-        case kTagFloat:
-        case kTagALaw:
-        case kTagMuLaw:
-            if (channels > kMaxChannels) return false;
-            return Skip(f, rest);
-        case kTagMsAdpcm: {
-            std::uint8_t ext[4];
-            if (!ReadExact(f, two, 2)) return false;
-            m_adpcmFormat.cbSize = static_cast<int>(Le16(two));
-            if (m_adpcmFormat.cbSize < 4 || !ReadExact(f, ext, sizeof ext)) return false;
-            m_adpcmFormat.samplesPerBlock = static_cast<int>(Le16(ext));
-            const std::uint32_t numCoef = Le16(ext + 2);
-            if (numCoef == 0) return false;
-            std::vector<std::uint8_t> raw(numCoef * 4);
-            if (!ReadExact(f, raw.data(), raw.size())) return false;
-            m_adpcmFormat.coefficients.resize(numCoef * 2);
-            for (std::size_t i = 0; i < m_adpcmFormat.coefficients.size(); ++i)
-                m_adpcmFormat.coefficients[i] = static_cast<std::int16_t>(Le16(raw.data() + 2 * i));
-            m_msAdpcm = std::make_unique<MsAdpcm>(m_adpcmFormat);
-            return Skip(f, static_cast<std::int64_t>(chunkSize) - 16 - 2 - m_adpcmFormat.cbSize);
-        }
-        case kTagImaAdpcm: {
-            std::uint8_t ext[4];
-            if (!ReadExact(f, ext, sizeof ext)) return false;
-            m_adpcmFormat.cbSize = static_cast<int>(Le16(ext));
-            m_adpcmFormat.samplesPerBlock = static_cast<int>(Le16(ext + 2));
-            if (m_adpcmFormat.cbSize < 2) return false;
-            m_imaAdpcm = std::make_unique<ImaAdpcm>(m_adpcmFormat);
-            return rest > 4 ? Skip(f, static_cast<std::int64_t>(chunkSize) - 20) : true;
-        }
-        case kTagGsm: {
-            // WAV49 GSM is mono: two 160-sample frames in every 65-byte block.
-            if (blockAlign != kGsmBlockBytes || chunkSize < 20 || channels != 1) return false;
-            std::uint8_t ext[4];
-            if (!ReadExact(f, ext, sizeof ext)) return false;
-            m_adpcmFormat.cbSize = static_cast<int>(Le16(ext));
-            m_adpcmFormat.samplesPerBlock = static_cast<int>(Le16(ext + 2));
-            if (m_adpcmFormat.cbSize <= 1 || m_adpcmFormat.samplesPerBlock != kGsmBlockSamples) return false;
-            return Skip(f, static_cast<std::int64_t>(chunkSize) - 20);
-        }
-        default:
-            return false;
+bool WavFileSource::ReadExtensibleFormat(std::int64_t rest) {
+    if (rest >= 24) {
+        // cbSize, valid bits, channel mask, then the sub-format GUID.
+        std::uint8_t ext[24];
+        if (!ReadExact(m_file.get(), ext, sizeof ext)) return false;
+        rest -= 24;
+        if (std::memcmp(ext + 10, kSubFormatSuffix, 14) == 0) m_subFormat = static_cast<int>(Le16(ext + 8));
     }
+    return m_channels <= kMaxChannels && Skip(m_file.get(), rest);
+}
+
+bool WavFileSource::ReadMsAdpcmFormat(std::int64_t rest) {
+    std::FILE* f = m_file.get();
+    std::uint8_t two[2], ext[4];
+    if (!ReadExact(f, two, 2)) return false;
+    m_adpcmFormat.cbSize = static_cast<int>(Le16(two));
+    if (m_adpcmFormat.cbSize < 4 || !ReadExact(f, ext, sizeof ext)) return false;
+    m_adpcmFormat.samplesPerBlock = static_cast<int>(Le16(ext));
+    const std::uint32_t numCoef = Le16(ext + 2);
+    if (numCoef == 0) return false;
+    std::vector<std::uint8_t> raw(numCoef * 4);
+    if (!ReadExact(f, raw.data(), raw.size())) return false;
+    m_adpcmFormat.coefficients.resize(numCoef * 2);
+    for (std::size_t i = 0; i < m_adpcmFormat.coefficients.size(); ++i)
+        m_adpcmFormat.coefficients[i] = static_cast<std::int16_t>(Le16(raw.data() + 2 * i));
+    m_msAdpcm = std::make_unique<MsAdpcm>(m_adpcmFormat);
+    return Skip(f, rest - 2 - m_adpcmFormat.cbSize);
+}
+
+bool WavFileSource::ReadImaAdpcmFormat(std::int64_t rest) {
+    std::uint8_t ext[4];
+    if (!ReadExact(m_file.get(), ext, sizeof ext)) return false;
+    m_adpcmFormat.cbSize = static_cast<int>(Le16(ext));
+    m_adpcmFormat.samplesPerBlock = static_cast<int>(Le16(ext + 2));
+    if (m_adpcmFormat.cbSize < 2) return false;
+    m_imaAdpcm = std::make_unique<ImaAdpcm>(m_adpcmFormat);
+    return rest > 4 ? Skip(m_file.get(), rest - 4) : true;
+}
+
+bool WavFileSource::ReadGsmFormat(std::int64_t rest) {
+    // WAV49 GSM is mono: two 160-sample frames in every 65-byte block.
+    if (m_adpcmFormat.blockAlign != kGsmBlockBytes || rest < 4 || m_channels != 1) return false;
+    std::uint8_t ext[4];
+    if (!ReadExact(m_file.get(), ext, sizeof ext)) return false;
+    m_adpcmFormat.cbSize = static_cast<int>(Le16(ext));
+    m_adpcmFormat.samplesPerBlock = static_cast<int>(Le16(ext + 2));
+    if (m_adpcmFormat.cbSize <= 1 || m_adpcmFormat.samplesPerBlock != kGsmBlockSamples) return false;
+    return Skip(m_file.get(), rest - 4);
 }
 
 bool WavFileSource::ChooseConverter() {

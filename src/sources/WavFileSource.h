@@ -27,6 +27,12 @@ private:
 
     bool ParseHeader();
     bool ParseFormat(std::uint32_t chunkSize);
+    // The steps of ParseFormat; rest is what the chunk holds after its first 16 bytes.
+    bool ReadCommonFormat();
+    bool ReadExtensibleFormat(std::int64_t rest);
+    bool ReadMsAdpcmFormat(std::int64_t rest);
+    bool ReadImaAdpcmFormat(std::int64_t rest);
+    bool ReadGsmFormat(std::int64_t rest);
     bool DescribeData(std::uint32_t size);
     bool ChooseConverter();
     /// Reads up to `want` bytes of the data chunk, never past its end; advances the position.

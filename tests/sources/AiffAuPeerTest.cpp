@@ -69,18 +69,7 @@ TEST_P(AiffAuPeer, DecodesLikeThePeer) {
     const std::vector<std::int16_t> ref =
         testsupport::PickTwo(testsupport::FfmpegDecodeS16(peerFile, channels), channels, channels == 6 ? 3 : 1);
     ASSERT_FALSE(ref.empty());
-    ASSERT_EQ(ours.samples.size(), ref.size());
-    int worst = 0;
-    std::size_t worstAt = 0;
-    for (std::size_t i = 0; i < ref.size(); ++i) {
-        const int diff = std::abs(ours.samples[i] - ref[i]);
-        if (diff > worst) {
-            worst = diff;
-            worstAt = i;
-        }
-    }
-    EXPECT_LE(worst, c.tolerance) << "at sample " << worstAt << ": " << ours.samples[worstAt] << " vs "
-                                  << ref[worstAt];
+    testsupport::ExpectSamplesNear(ours.samples, ref, c.tolerance);
     const std::int64_t frames = static_cast<std::int64_t>(ref.size()) / std::min(channels, 2);
     EXPECT_EQ(src->GetDuration(), frames / src->GetSampleRate());
     EXPECT_LE(src->GetPosition(), src->GetTotalLength());

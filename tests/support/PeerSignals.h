@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -55,6 +56,22 @@ inline std::vector<std::int16_t> PickTwo(const std::vector<std::int16_t>& all, i
         out.push_back(all[i + static_cast<std::size_t>(second)]);
     }
     return out;
+}
+
+/// Same length, and no sample further from the peer's than tolerance; a failure names the worst.
+inline void ExpectSamplesNear(const std::vector<std::int16_t>& ours, const std::vector<std::int16_t>& ref,
+                              int tolerance) {
+    ASSERT_EQ(ours.size(), ref.size());
+    int worst = 0;
+    std::size_t worstAt = 0;
+    for (std::size_t i = 0; i < ref.size(); ++i) {
+        const int diff = std::abs(ours[i] - ref[i]);
+        if (diff > worst) {
+            worst = diff;
+            worstAt = i;
+        }
+    }
+    EXPECT_LE(worst, tolerance) << "at sample " << worstAt << ": " << ours[worstAt] << " vs " << ref[worstAt];
 }
 
 }  // namespace testsupport

@@ -1,0 +1,70 @@
+# The layers a library may reach, checked when the build is configured: the settings and the options
+# pages must not drag codec libraries in, and only the window layers may link Qt Widgets.
+
+# Every target that `target` links, directly or through the project's own libraries.
+function(wavelorn_link_closure target out)
+  set(_seen)
+  set(_queue ${target})
+  list(LENGTH _queue _left)
+  while(_left GREATER 0)
+    list(POP_FRONT _queue _t)
+    list(LENGTH _queue _left)
+    if(NOT TARGET ${_t} OR _t IN_LIST _seen)
+      continue()
+    endif()
+    list(APPEND _seen ${_t})
+    get_target_property(_imported ${_t} IMPORTED)
+    if(_imported)
+      continue()
+    endif()
+    get_target_property(_libs ${_t} LINK_LIBRARIES)
+    if(NOT _libs)
+      continue()
+    endif()
+    foreach(_lib IN LISTS _libs)
+      string(REGEX REPLACE "^\\$<LINK_ONLY:(.*)>$" "\\1" _lib "${_lib}")
+      list(APPEND _queue ${_lib})
+    endforeach()
+    list(LENGTH _queue _left)
+  endwhile()
+  set(${out} ${_seen} PARENT_SCOPE)
+endfunction()
+
+set(_codecs PkgConfig::MPG123 PkgConfig::FLUIDSYNTH PkgConfig::OPENMPT PkgConfig::AVFORMAT PkgConfig::AVCODEC
+  PkgConfig::SWRESAMPLE PkgConfig::LAME PkgConfig::VORBISENC PkgConfig::VORBISFILE Wavelorn::gsm Wavelorn::id3
+  Wavelorn::resample decoding wmfruntime)
+foreach(_layer settings userstore platform)
+  wavelorn_link_closure(${_layer} _closure)
+  foreach(_codec ${_codecs})
+    if(_codec IN_LIST _closure)
+      message(FATAL_ERROR "${_layer} must not link ${_codec}")
+    endif()
+  endforeach()
+endforeach()
+foreach(_layer platform userstore decoding wmfruntime settings sources engine encoders host cli)
+  if(TARGET ${_layer})
+    wavelorn_link_closure(${_layer} _closure)
+    if(Qt6::Widgets IN_LIST _closure)
+      message(FATAL_ERROR "${_layer} must not link Qt Widgets")
+    endif()
+  endif()
+endforeach()
+
+# Includes across layers: the engine reaches encoders and front ends only through what is passed in.
+set(_forbidden_includes
+  "engine:encoders/|host/|cli/|app/|options/"
+  "sources:engine/|encoders/|host/|cli/|app/|options/"
+  "settings:engine/|sources/|encoders/|host/|cli/|app/|options/"
+  "platform:engine/|sources/|encoders/|settings/|host/|cli/|app/|options/")
+foreach(_rule ${_forbidden_includes})
+  string(REPLACE ":" ";" _parts "${_rule}")
+  list(GET _parts 0 _folder)
+  list(GET _parts 1 _pattern)
+  file(GLOB_RECURSE _files ${PROJECT_SOURCE_DIR}/src/${_folder}/*.cpp ${PROJECT_SOURCE_DIR}/src/${_folder}/*.h)
+  foreach(_file ${_files})
+    file(STRINGS ${_file} _bad REGEX "#include [\"<](${_pattern})")
+    if(_bad)
+      message(FATAL_ERROR "${_file}: ${_bad}")
+    endif()
+  endforeach()
+endforeach()
