@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
-# Sets up, builds and starts the program; arguments go to it (the command-line converter for now).
+# Sets up, builds and starts the window; files and folders given as arguments are listed at start.
+# Without a display it says so and shows the command-line converter's help instead.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 cmake -S . -B build
 cmake --build build -j"$(nproc)"
-if (($#)); then
-  exec build/bin/wavelorn-cli "$@"
-else
+if [[ -z "${DISPLAY:-}" && -z "${WAYLAND_DISPLAY:-}" ]]; then
+  echo "No display to open the window on (DISPLAY and WAYLAND_DISPLAY are unset); here is the command-line converter:"
   exec build/bin/wavelorn-cli --help
 fi
+exec build/bin/wavelorn "$@"

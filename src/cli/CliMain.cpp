@@ -3,8 +3,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <clocale>
 #include <cstdio>
+#include <cstring>
+#include <deque>
 #include <iostream>
 #include <optional>
 #include <set>
@@ -18,6 +21,7 @@
 #include "platform/FileIdentity.h"
 #include "platform/FileUserStore.h"
 #include "platform/Paths.h"
+#include "platform/UserFolders.h"
 #include "settings/ConversionSettings.h"
 
 namespace {
@@ -30,21 +34,45 @@ int UsageError(const std::string& message) {
     return kExitUsage;
 }
 
+struct GatheredPath {
+    std::string path;
+    bool found;  // by searching a folder the user named, not named itself
+};
+
 // The files named on the command line: folders are searched like Add Folder, files are taken as
 // given like Add Files; a file named twice (by any spelling) is listed once.
-std::vector<std::string> GatherPaths(const std::vector<std::string>& paths, const ConversionSettings& settings) {
-    std::vector<std::string> gathered;
+std::vector<GatheredPath> GatherPaths(const std::vector<std::string>& paths, const ConversionSettings& settings) {
+    std::vector<GatheredPath> gathered;
     for (const auto& p : paths) {
-        if (IsFolder(p))
-            CollectFiles(gathered, p, settings);
-        else
-            gathered.push_back(p);
+        if (IsFolder(p)) {
+            std::vector<std::string> found;
+            CollectFiles(found, p, settings);
+            for (auto& f : found) gathered.push_back({std::move(f), true});
+        } else {
+            gathered.push_back({p, false});
+        }
     }
-    std::vector<std::string> unique;
+    std::vector<GatheredPath> unique;
     std::set<std::string> seen;
-    for (auto& p : gathered)
-        if (seen.insert(NormalisedAbsolutePath(p)).second) unique.push_back(std::move(p));
+    for (auto& g : gathered)
+        if (seen.insert(NormalisedAbsolutePath(g.path)).second) unique.push_back(std::move(g));
     return unique;
+}
+
+// Why a file could not be listed, for standard error.
+std::string LoadFailureReason(const std::string& path, const std::string& detail) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return errno == ENOENT ? "no such file" : std::strerror(errno);
+    if (!detail.empty()) return detail;
+    return "no reader accepts it";
+}
+
+// The -t names of the formats this build writes.
+std::vector<std::string> WrittenFormats() {
+    std::vector<std::string> names;
+    for (const auto& f : OutputFormatTable())
+        if (ConverterSession::RoutineFor(f.code)) names.emplace_back(f.cliName);
+    return names;
 }
 
 }  // namespace
@@ -56,7 +84,7 @@ int RunCli(const std::vector<std::string>& args) {
     if (!parsed) return UsageError(error);
     const CliOptions& options = *parsed;
     if (options.help) {
-        std::cout << kCliUsage;
+        std::cout << CliUsage(WrittenFormats());
         return kExitOk;
     }
     if (options.version) {
@@ -75,7 +103,10 @@ int RunCli(const std::vector<std::string>& args) {
         ConversionSettings stored;
         stored.LoadSettings(session.Store());
         ApplyOverrides(stored, options, error);
-        stored.SaveSettings(session.Store(), SaveGroupsOf(options));
+        if (!stored.SaveSettings(session.Store(), SaveGroupsOf(options))) {
+            std::cerr << "wavelorn-cli: could not save the settings in " << FileUserStore::DefaultPath() << "\n";
+            return kExitFailed;
+        }
     }
     if (options.paths.empty()) return options.save ? kExitOk : UsageError("no files given");
 
@@ -92,45 +123,81 @@ int RunCli(const std::vector<std::string>& args) {
         return kExitFailed;
     }
     if (started != DecoderStartupResult::Started) return kExitFailed;
+    InstallInterruptHandler();  // again: a decoder library may have put its own in place
 
     EngineContext& engine = session.Engine();
     engine.forcedReader = options.reader;
 
     bool anyFailed = false;
-    std::vector<FileEntry> entries;
-    for (const auto& path : GatherPaths(options.paths, settings)) {
+    // Entries are kept by pointer from the batch view: a list that never reallocates under them.
+    std::deque<FileEntry> entries;
+    struct PendingNote {
+        std::size_t beforeEntry;
+        bool toStdout;
+        std::string line;
+    };
+    std::vector<PendingNote> notes;  // load failures, placed between the entries in walk order
+    for (const auto& [path, found] : GatherPaths(options.paths, settings)) {
         if (InterruptRequested()) return kExitInterrupted;
         engine.FailureDetail.clear();
         std::optional<FileEntry> entry = ProbeFile(engine, path);
         if (!entry) {
-            std::string status = "Failed to load";
-            if (!engine.FailureDetail.empty()) status += " (" + engine.FailureDetail + ")";
-            std::printf("%s\t%s\n", path.c_str(), status.c_str());
-            anyFailed = true;
+            const std::string reason = LoadFailureReason(path, engine.FailureDetail);
+            if (found) {
+                // Covers and playlists beside the music are no reason to fail the run.
+                notes.push_back({entries.size(), false,
+                                 "wavelorn-cli: skipped " + EscapeField(path) + ": " + EscapeField(reason) + "\n"});
+            } else {
+                std::string status = "Failed to load";
+                if (!engine.FailureDetail.empty()) status += " (" + engine.FailureDetail + ")";
+                notes.push_back({entries.size(), true, EscapeField(path) + "\t" + EscapeField(status) + "\n"});
+                notes.push_back(
+                    {entries.size(), false, "wavelorn-cli: " + EscapeField(path) + ": " + EscapeField(reason) + "\n"});
+                anyFailed = true;
+            }
+            if (options.probe) {
+                for (const auto& n : notes) {
+                    std::fputs(n.line.c_str(), n.toStdout ? stdout : stderr);
+                    std::fflush(n.toStdout ? stdout : stderr);
+                }
+                notes.clear();
+            }
             continue;
         }
         if (options.probe) {
             const RowTexts row = FormatRow(*entry);
-            std::printf("%s\t%s\t%s\t%s\t%s\t%s\n", path.c_str(), row.file.c_str(), row.duration.c_str(),
-                        row.bitrate.c_str(), row.frequency.c_str(), row.channels.c_str());
+            std::printf("%s\t%s\t%s\t%s\t%s\t%s\n", EscapeField(path).c_str(), EscapeField(row.file).c_str(),
+                        row.duration.c_str(), row.bitrate.c_str(), row.frequency.c_str(), row.channels.c_str());
+            std::fflush(stdout);
         } else {
             entries.push_back(std::move(*entry));
         }
     }
-    std::fflush(stdout);
-    if (!convert || entries.empty()) return anyFailed ? kExitFailed : kExitOk;
+    if (!convert) return anyFailed ? kExitFailed : kExitOk;
 
     std::vector<FileEntry*> batch;
+    std::vector<const FileEntry*> viewRows;
     std::vector<int> rows;
-    std::vector<std::string> sources;
     for (auto& e : entries) {
         rows.push_back(static_cast<int>(batch.size()));
         batch.push_back(&e);
-        sources.push_back(e.path);
+        viewRows.push_back(&e);
     }
     const bool showProgress = !options.quiet && ::isatty(STDERR_FILENO);
-    ConsoleBatchView view(sources, showProgress, stdout);
-    session.MakeDriver(view).RunBatch(batch, rows);
+    {
+        ConsoleBatchView view(viewRows, showProgress, stdout, stderr);
+        for (auto& n : notes)
+            view.AddNote(static_cast<int>(n.beforeEntry), n.toStdout ? stdout : stderr, std::move(n.line));
+        if (!batch.empty()) {
+            // Output naming asks for the documents folder only when it falls back to it.
+            session.Services().documentsFolder = [&view] {
+                view.NoteDocumentsFallback();
+                return DocumentsFolder(true);
+            };
+            session.MakeDriver(view).RunBatch(batch, rows);
+            session.Services().documentsFolder = nullptr;
+        }
+    }  // the view prints the notes that follow the last row
 
     if (InterruptRequested()) return kExitInterrupted;
     for (const auto* e : batch) anyFailed = anyFailed || e->outputPath.empty();

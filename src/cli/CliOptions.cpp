@@ -4,29 +4,40 @@
 #include <climits>
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 
 #include "engine/OutputFormats.h"
 #include "settings/ConversionSettings.h"
 
-const char kCliUsage[] =
-    "Usage: wavelorn-cli [options] PATH...\n"
-    "Converts audio files; a folder is searched recursively (with the extension filter when enabled).\n"
-    "\n"
-    "  -t, --to FORMAT         mp3 wav wma ogg aac m4a mp4 m4b amr awb (default: OutputFormat of the settings)\n"
-    "  -o, --output-dir DIR    write into DIR\n"
-    "      --beside-source     write next to each source\n"
-    "      --if-exists MODE    rename, overwrite or skip\n"
-    "      --set NAME=VALUE    override an option by its settings name, e.g. MP3BitRate=192 (repeatable)\n"
-    "      --save              store the options given on this command line (with no PATH it only saves)\n"
-    "      --reader NAME       force one reader: bass, wav, aiff, au, ogg, ffmpeg, wma\n"
-    "      --probe             print each file's properties (File, Duration, Bit Rate, Freq., Channels)\n"
-    "  -y, --yes / -n, --no    answer the program's questions (default: no when input is not a terminal)\n"
-    "  -q, --quiet             no progress display\n"
-    "      --help, --version   this text; the version\n"
-    "  --                      ends the options\n"
-    "\n"
-    "Each file gives one line on standard output: SOURCE<TAB>STATUS. Exit status: 0 all converted,\n"
-    "1 a file failed or was skipped, 2 usage error, 130 interrupted.\n";
+std::string CliUsage(const std::vector<std::string>& formats) {
+    std::string names;
+    for (const auto& f : formats) names += (names.empty() ? "" : " ") + f;
+    return "Usage: wavelorn-cli [options] PATH...\n"
+           "Converts audio files; a folder is searched recursively (with the extension filter when enabled).\n"
+           "\n"
+           "  -t, --to FORMAT         " +
+           names +
+           " (default: OutputFormat of the settings)\n"
+           "  -o, --output-dir DIR    write into DIR\n"
+           "      --beside-source     write next to each source\n"
+           "      --if-exists MODE    rename, overwrite or skip\n"
+           "      --set NAME=VALUE    override an option by its settings name, e.g. MP3BitRate=192, or a tag\n"
+           "                          template field, e.g. MP3Tag.Artist=Someone (MP3Tag, OGGTag, WMATag,\n"
+           "                          M4ATag; repeatable)\n"
+           "      --save              store the options given on this command line (with no PATH it only saves)\n"
+           "      --reader NAME       force one reader: bass, wav, aiff, au, ogg, ffmpeg, wma\n"
+           "      --probe             print each file's properties (File, Duration, Bit Rate, Freq., Channels)\n"
+           "  -y, --yes / -n, --no    answer the program's questions (default: no when input is not a terminal)\n"
+           "  -q, --quiet             no progress display\n"
+           "      --help, --version   this text; the version\n"
+           "  --                      ends the options\n"
+           "\n"
+           "Each file gives one line on standard output: SOURCE<TAB>STATUS, and for a converted file\n"
+           "SOURCE<TAB>STATUS<TAB>OUTPUT with the output's absolute path. A tab, line break or backslash in a\n"
+           "field is written as \\t, \\n or \\\\. Why a file failed to load is said on standard error; a file\n"
+           "found in a folder that no reader accepts is only reported there, as skipped.\n"
+           "Exit status: 0 all converted, 1 a named file failed or was skipped, 2 usage error, 130 interrupted.\n";
+}
 
 namespace {
 
@@ -44,9 +55,61 @@ std::optional<std::int32_t> ParseInt(const std::string& text) {
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(v));  // stored as a DWORD
 }
 
+std::string LowerAscii(std::string text) {
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return text;
+}
+
+std::string AbsoluteFolder(const std::string& folder) {
+    std::error_code ec;
+    const auto absolute = std::filesystem::absolute(folder, ec);
+    return ec ? folder : absolute.lexically_normal().string();
+}
+
+// A tag template field is named by its subkey and value name: "MP3Tag.Artist".
+constexpr std::pair<const char*, TagTemplate ConversionSettings::*> kTemplates[] = {
+    {"MP3Tag", &ConversionSettings::MP3Tag},
+    {"OGGTag", &ConversionSettings::OGGTag},
+    {"WMATag", &ConversionSettings::WMATag},
+    {"M4ATag", &ConversionSettings::M4ATag}};
+constexpr std::pair<const char*, std::string TagTemplate::*> kTemplateTexts[] = {
+    {"Title", &TagTemplate::Title},     {"Artist", &TagTemplate::Artist},   {"Album", &TagTemplate::Album},
+    {"Year", &TagTemplate::Year},       {"Genre", &TagTemplate::Genre},     {"Comment", &TagTemplate::Comment},
+    {"Composer", &TagTemplate::Composer}, {"Copyright", &TagTemplate::Copyright}};
+constexpr std::pair<const char*, std::int32_t TagTemplate::*> kTemplateNumbers[] = {
+    {"TitleAsFileName", &TagTemplate::TitleAsFileName},
+    {"TrackNumType", &TagTemplate::TrackNumType},
+    {"CustomTrackNum", &TagTemplate::CustomTrackNum}};
+
+TagTemplate* TemplateOf(ConversionSettings& settings, const std::string& name, std::string& field) {
+    const auto dot = name.find('.');
+    if (dot == std::string::npos) return nullptr;
+    for (const auto& [key, tmpl] : kTemplates) {
+        if (name.compare(0, dot, key) != 0) continue;
+        field = name.substr(dot + 1);
+        return &(settings.*tmpl);
+    }
+    return nullptr;
+}
+
+// The text or number an option name stands for; both null for an unknown name.
+std::pair<std::string*, std::int32_t*> FindOption(ConversionSettings& settings, const std::string& name) {
+    std::string field;
+    if (TagTemplate* tmpl = TemplateOf(settings, name, field)) {
+        for (const auto& [value, member] : kTemplateTexts)
+            if (field == value) return {&(tmpl->*member), nullptr};
+        for (const auto& [value, member] : kTemplateNumbers)
+            if (field == value) return {nullptr, &(tmpl->*member)};
+        return {nullptr, nullptr};
+    }
+    return {settings.TextOption(name), settings.IntOption(name)};
+}
+
 bool KnownOption(const std::string& name) {
     ConversionSettings scratch("");
-    return scratch.IntOption(name) || scratch.TextOption(name);
+    const auto [text, number] = FindOption(scratch, name);
+    return text || number;
 }
 
 }  // namespace
@@ -93,7 +156,7 @@ std::optional<CliOptions> ParseCommandLine(const std::vector<std::string>& args,
             optionsEnded = true;
         } else if (name == "-t" || name == "--to") {
             if (!value(v)) return std::nullopt;
-            const int code = OutputFormatFromName(v);
+            const int code = OutputFormatFromName(LowerAscii(v));
             if (!code) {
                 error = "unknown output format '" + v + "' (use mp3 wav wma ogg aac m4a mp4 m4b amr awb)";
                 return std::nullopt;
@@ -106,7 +169,7 @@ std::optional<CliOptions> ParseCommandLine(const std::vector<std::string>& args,
                 return std::nullopt;
             }
             o.overrides.emplace_back("DestOutputFolderOpt", "399");
-            o.overrides.emplace_back("DestSpecifiedFolder", v);
+            o.overrides.emplace_back("DestSpecifiedFolder", AbsoluteFolder(v));
         } else if (name == "--beside-source") {
             o.overrides.emplace_back("DestOutputFolderOpt", "199");
         } else if (name == "--if-exists") {
@@ -129,7 +192,10 @@ std::optional<CliOptions> ParseCommandLine(const std::vector<std::string>& args,
                 error = "unknown settings name '" + option + "'";
                 return std::nullopt;
             }
-            o.overrides.emplace_back(option, v.substr(eq + 1));
+            const std::string text = v.substr(eq + 1);
+            // A saved relative folder would be taken from wherever a later run starts.
+            const bool folder = option == "Folder" || option == "DestSpecifiedFolder";
+            o.overrides.emplace_back(option, folder && !text.empty() ? AbsoluteFolder(text) : text);
         } else if (name == "--reader") {
             if (!value(v)) return std::nullopt;
             for (const auto& [readerName, role] : kReaders)
@@ -165,9 +231,10 @@ std::optional<CliOptions> ParseCommandLine(const std::vector<std::string>& args,
 
 bool ApplyOverrides(ConversionSettings& settings, const CliOptions& options, std::string& error) {
     for (const auto& [name, value] : options.overrides) {
-        if (std::string* text = settings.TextOption(name)) {
+        const auto [text, number] = FindOption(settings, name);
+        if (text) {
             *text = value;
-        } else if (std::int32_t* number = settings.IntOption(name)) {
+        } else if (number) {
             const auto parsed = ParseInt(value);
             if (!parsed) {
                 error = "the value of " + name + " must be a whole number, got '" + value + "'";

@@ -33,6 +33,8 @@ bool ApplyOverrides(ConversionSettings& settings, const CliOptions& options, std
 unsigned SaveGroupsOf(const CliOptions& options);
 
 /// OutputFormat code of a format name on the command line ("mp3", "wav", ...); 0 if unknown.
+/// -t takes the name in any letter case.
 int OutputFormatFromName(const std::string& name);
 
-extern const char kCliUsage[];
+/// The --help text, offering `formats` (the -t names of the formats this build writes).
+std::string CliUsage(const std::vector<std::string>& formats);

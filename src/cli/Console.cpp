@@ -3,6 +3,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <iostream>
 
 #include "engine/EngineTexts.h"
@@ -13,6 +14,7 @@ namespace {
 volatile sig_atomic_t g_interrupted = 0;  // written only by the signal handler
 
 void OnInterrupt(int) {
+    if (g_interrupted) _exit(130);  // the second Ctrl+C ends the program, whatever it is waiting in
     g_interrupted = 1;
 }
 
@@ -21,10 +23,12 @@ void OnInterrupt(int) {
 void InstallInterruptHandler() {
     struct sigaction action {};
     action.sa_handler = OnInterrupt;
-    action.sa_flags = SA_RESETHAND;  // a second Ctrl+C ends the program
+    action.sa_flags = 0;
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+    // A reader of the status lines that goes away (`| head`) must not end the batch mid-file.
+    ::signal(SIGPIPE, SIG_IGN);
 }
 
 bool InterruptRequested() {
@@ -88,9 +92,60 @@ void ConsoleProgress::Draw() {
     m_drawn = true;
 }
 
+std::string EscapeField(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        if (c == '\t')
+            out += "\\t";
+        else if (c == '\n')
+            out += "\\n";
+        else if (c == '\\')
+            out += "\\\\";
+        else
+            out += c;
+    }
+    return out;
+}
+
+void ConsoleBatchView::AddNote(int beforeRow, std::FILE* stream, std::string line) {
+    m_notes.push_back({beforeRow, stream, std::move(line)});
+}
+
+void ConsoleBatchView::PrintNotes(int upToRow) {
+    for (; m_printedNotes < m_notes.size() && m_notes[m_printedNotes].beforeRow <= upToRow; ++m_printedNotes) {
+        const Note& note = m_notes[m_printedNotes];
+        std::fputs(note.line.c_str(), note.stream);
+        std::fflush(note.stream);
+    }
+}
+
 void ConsoleBatchView::SetStatus(int row, const std::string& text) {
-    if (text == kStatusConverting || row < 0 || static_cast<std::size_t>(row) >= m_sources.size()) return;
+    if (row < 0 || static_cast<std::size_t>(row) >= m_rows.size()) return;
+    if (text == kStatusConverting) {
+        m_documentsFallback = false;
+        return;
+    }
     if (m_showProgress) std::cerr << "\r\033[K" << std::flush;
-    std::fprintf(m_out, "%s\t%s\n", m_sources[static_cast<std::size_t>(row)].c_str(), text.c_str());
-    std::fflush(m_out);
+    PrintNotes(row);
+    const FileEntry& entry = *m_rows[static_cast<std::size_t>(row)];
+    std::string line = EscapeField(entry.path) + "\t" + EscapeField(text);
+    // The driver empties the output path of every file that did not convert.
+    std::string output;
+    if (!entry.outputPath.empty()) {
+        std::error_code ec;
+        const auto absolute = std::filesystem::absolute(entry.outputPath, ec);
+        output = EscapeField(ec ? entry.outputPath : absolute.lexically_normal().string());
+        line += "\t" + output;
+    }
+    // Once nobody reads the lines any more, the batch goes on without them.
+    if (!m_outGone) {
+        std::fprintf(m_out, "%s\n", line.c_str());
+        if (std::fflush(m_out) != 0 || std::ferror(m_out)) m_outGone = true;
+    }
+    if (!output.empty() && m_documentsFallback) {
+        std::fprintf(m_err, "wavelorn-cli: %s: the output folder could not be used; written to %s\n",
+                     EscapeField(entry.path).c_str(), output.c_str());
+        std::fflush(m_err);
+    }
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/BatchView.h"
+#include "engine/FileEntry.h"
 #include "engine/UserInteraction.h"
 
 /// Ctrl+C cancels like the Cancel button: the first one sets a flag the loops read; a second
@@ -52,11 +53,19 @@ private:
     std::string m_batch, m_file;
 };
 
-/// The file list of the command line: each row's final status becomes a line "SOURCE<TAB>STATUS".
+/// A field of an output line with its tab, line break and backslash characters written as "\t",
+/// "\n" and "\\", so that every line keeps its fields.
+std::string EscapeField(const std::string& text);
+
+/// The file list of the command line: each row's final status becomes a line
+/// "SOURCE<TAB>STATUS", with "<TAB>OUTPUT" (the output's absolute path) when the file converted.
+/// Lines about files that never reached the batch are kept until the row they preceded is done,
+/// so everything is printed in the order the files were named and found.
 class ConsoleBatchView final : public BatchView {
 public:
-    ConsoleBatchView(std::vector<std::string> sources, bool showProgress, std::FILE* out)
-        : m_sources(std::move(sources)), m_showProgress(showProgress), m_out(out) {}
+    ConsoleBatchView(std::vector<const FileEntry*> rows, bool showProgress, std::FILE* out, std::FILE* err)
+        : m_rows(std::move(rows)), m_showProgress(showProgress), m_out(out), m_err(err) {}
+    ~ConsoleBatchView() override { PrintNotes(static_cast<int>(m_rows.size())); }
     void SetStatus(int row, const std::string& text) override;
     void EnsureRowVisible(int) override {}
     void SetStatusColumnWidth(int) override {}
@@ -65,8 +74,25 @@ public:
         return std::make_unique<ConsoleProgress>(m_showProgress);
     }
 
+    /// A finished line (with its line break) for `stream`, printed just before row `beforeRow`.
+    void AddNote(int beforeRow, std::FILE* stream, std::string line);
+    /// Output naming fell back to the documents folder for the file being converted.
+    void NoteDocumentsFallback() { m_documentsFallback = true; }
+
 private:
-    std::vector<std::string> m_sources;
+    struct Note {
+        int beforeRow;
+        std::FILE* stream;
+        std::string line;
+    };
+    void PrintNotes(int upToRow);
+
+    std::vector<const FileEntry*> m_rows;
     bool m_showProgress;
     std::FILE* m_out;
+    std::FILE* m_err;
+    std::vector<Note> m_notes;  // in the order added
+    std::size_t m_printedNotes = 0;
+    bool m_documentsFallback = false;
+    bool m_outGone = false;  // the reader of standard output went away
 };

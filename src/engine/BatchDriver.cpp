@@ -3,8 +3,10 @@
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <ctime>
 
 #include "engine/EngineTexts.h"
+#include "engine/OutputStaging.h"
 #include "engine/SourceKind.h"
 #include "platform/Paths.h"
 #include "settings/ConversionSettings.h"
@@ -23,6 +25,12 @@ bool IsFile(const std::string& path) {
 }
 
 constexpr int kWideStatusColumn = 500;
+constexpr int kOverwrite = 22;
+
+std::string FolderOf(const std::string& path) {
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
+}
 
 }  // namespace
 
@@ -66,17 +74,25 @@ bool BatchDriver::ConvertOne(FileEntry& entry, int number, int count, const char
                            : ResolveOutputPath(entry, status, m_settings);
     if (!named) return false;
 
+    // The routine writes a hidden file; only a complete one takes the output's name.
+    const std::string folder = FolderOf(entry.outputPath);
+    if (m_cleanedFolders.insert(folder).second) RemoveStaleStagingFiles(folder, std::time(nullptr));
+    StagedOutput staged(entry.outputPath);
+    if (!staged.Ok()) {
+        status = "Failed to create file \"" + entry.outputPath + "\"";
+        return false;
+    }
+
     m_engine.FailureDetail.clear();
     int ok = 0;
     if (ConversionRoutine routine = m_services.routines ? m_services.routines(m_settings.OutputFormat) : nullptr) {
-        ConversionJob job{entry.kind, entry.path, entry.outputPath, progress, m_engine,
+        ConversionJob job{entry.kind, entry.path, staged.Path(), progress, m_engine,
                           m_settings, number};
         ok = routine(job);
     } else {
         m_engine.FailureDetail = kFormatUnavailable;
     }
-    // An empty output is not deleted here: the routine has already cleaned up after its own failures.
-    if (ok && IsNonEmptyFile(entry.outputPath)) {
+    if (ok && IsNonEmptyFile(staged.Path()) && staged.Commit(m_settings.TargetExistsOpt == kOverwrite)) {
         status = FileNamePart(entry.outputPath);
         return true;
     }
@@ -93,6 +109,7 @@ bool BatchDriver::ConvertOne(FileEntry& entry, int number, int count, const char
 
 void BatchDriver::RunBatch(const std::vector<FileEntry*>& entries, const std::vector<int>& rows) {
     if (!RuntimeReady() || !SoundFontCheck(entries)) return;
+    m_cleanedFolders.clear();
 
     const int count = static_cast<int>(std::min(entries.size(), rows.size()));
     m_view.EnableMainWindow(false);

@@ -1,5 +1,6 @@
 #pragma once
 #include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -49,4 +50,5 @@ private:
     const ConversionSettings& m_settings;
     BatchView& m_view;
     BatchServices m_services;
+    std::set<std::string> m_cleanedFolders;  // output folders already rid of stale hidden files
 };

@@ -137,6 +137,7 @@ int RunConversionFrame(ConversionJob& job, int renderRate, ConversionFormat& for
         std::array<std::int16_t, kBlockFrames> left{}, right{};
         std::int64_t total = source->GetTotalLength();
         if (total <= 0) total = 1;
+        std::int64_t delivered = 0;
         FileProgress progress(job.progress, FileNamePart(job.sourcePath), total);
         // Synthesised sources would play on past their nominal length; stop them there.
         const bool stopAtLength = job.kind == kKindModule || job.kind == kKindMidi;
@@ -145,6 +146,7 @@ int RunConversionFrame(ConversionJob& job, int renderRate, ConversionFormat& for
         for (;;) {
             const int frames = std::min(source->ReadBlock(left.data(), stereo ? right.data() : nullptr), kBlockFrames);
             if (frames <= 0) break;
+            delivered += frames;
             const std::int64_t position = source->GetPosition();
             progress.Update(position);
             job.progress.PumpMessages();
@@ -155,6 +157,9 @@ int RunConversionFrame(ConversionJob& job, int renderRate, ConversionFormat& for
             }
             if (stopAtLength && position >= total) break;
         }
+        // A source that announced a playing time and gave no audio is a decoder that could not read
+        // it, not an empty recording. (The total above counts progress units, often file bytes.)
+        if (source->GetDuration() > 0 && delivered == 0) result = 0;
         if (result && !feed.Drain(format)) result = 0;
         if (result) progress.Complete();
         source->Close();

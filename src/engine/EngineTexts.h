@@ -25,6 +25,9 @@ inline constexpr char kFlashNote[] =
     "SWF and FLV files are Flash movies; please extract their sound with a separate video converter program "
     "first.";
 
+/// Left in FailureDetail for a FIFO, socket, device or folder given as a source.
+inline constexpr char kNotRegularFile[] = "not a regular file";
+
 // Progress window lines.
 inline constexpr char kConvertingFileText[] = "Converting %s...";
 inline constexpr char kConvertingPercentText[] = "Converting %s...%d%%";

@@ -1,13 +1,18 @@
 #include "engine/FileGathering.h"
 
 #include <dirent.h>
+#include <locale.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
+#include <clocale>
+#include <cstring>
+#include <functional>
 #include <memory>
 #include <set>
+#include <type_traits>
 #include <utility>
 
 #include "platform/Paths.h"
@@ -34,7 +39,67 @@ struct DirCloser {
     void operator()(DIR* d) const { ::closedir(d); }
 };
 
-// Entries of a folder in the order the file system returns them, without "." and "..".
+struct LocaleFreer {
+    void operator()(locale_t loc) const { ::freelocale(loc); }
+};
+
+/// Orders names as a person reads them: runs of digits by their value (track2 before track10),
+/// other text by the user's collation with ASCII letter case ignored; ties fall back to the exact
+/// text so that the order is total.
+class NameOrder {
+public:
+    NameOrder() : m_locale(::newlocale(LC_COLLATE_MASK | LC_CTYPE_MASK, "", static_cast<locale_t>(nullptr))) {}
+
+    bool operator()(const std::string& a, const std::string& b) const {
+        if (const int c = CompareRuns(a, b)) return c < 0;
+        if (const int c = Collate(a, b)) return c < 0;
+        return a < b;
+    }
+
+private:
+    static bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+    static std::string Run(const std::string& s, std::size_t& i) {
+        const std::size_t start = i;
+        const bool digits = IsDigit(s[i]);
+        while (i < s.size() && IsDigit(s[i]) == digits) ++i;
+        return s.substr(start, i - start);
+    }
+
+    static int CompareNumbers(const std::string& a, const std::string& b) {
+        const auto x = std::min(a.find_first_not_of('0'), a.size());
+        const auto y = std::min(b.find_first_not_of('0'), b.size());
+        const std::size_t lengthA = a.size() - x, lengthB = b.size() - y;
+        if (lengthA != lengthB) return lengthA < lengthB ? -1 : 1;
+        return a.compare(x, lengthA, b, y, lengthB);
+    }
+
+    static std::string FoldCase(std::string s) {
+        for (char& c : s)
+            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        return s;
+    }
+
+    int Collate(const std::string& a, const std::string& b) const {
+        const int c = m_locale ? ::strcoll_l(a.c_str(), b.c_str(), m_locale.get()) : std::strcmp(a.c_str(), b.c_str());
+        return (c > 0) - (c < 0);
+    }
+
+    int CompareRuns(const std::string& a, const std::string& b) const {
+        std::size_t i = 0, j = 0;
+        while (i < a.size() && j < b.size()) {
+            const bool numbers = IsDigit(a[i]) && IsDigit(b[j]);
+            const std::string x = Run(a, i), y = Run(b, j);
+            if (const int c = numbers ? CompareNumbers(x, y) : Collate(FoldCase(x), FoldCase(y))) return c;
+        }
+        return (i < a.size()) - (j < b.size());
+    }
+
+    std::unique_ptr<std::remove_pointer_t<locale_t>, LocaleFreer> m_locale;
+};
+
+// Entries of a folder without "." and "..", in name order: the file system's own order (hashed
+// on ext4) would number a batch in no visible order.
 std::vector<std::string> ListFolder(const std::string& folder) {
     std::vector<std::string> names;
     std::unique_ptr<DIR, DirCloser> dir(::opendir(folder.c_str()));
@@ -43,6 +108,8 @@ std::vector<std::string> ListFolder(const std::string& folder) {
         const std::string name = e->d_name;
         if (name != "." && name != "..") names.push_back(name);
     }
+    const NameOrder order;
+    std::sort(names.begin(), names.end(), std::cref(order));
     return names;
 }
 
@@ -104,7 +171,11 @@ void CollectFiles(std::vector<std::string>& list, const std::string& folder, con
         for (const auto& name : ListFolder(dir)) {
             const std::string path = Join(dir, name);
             if (IsFolder(path)) continue;
-            if (auto accepted = AcceptFile(path, settings)) list.push_back(std::move(*accepted));
+            auto accepted = AcceptFile(path, settings);
+            // FIFOs, sockets and devices are no sources; a FIFO would even block whoever opens it.
+            struct stat st {};
+            if (accepted && ::stat(accepted->c_str(), &st) == 0 && S_ISREG(st.st_mode))
+                list.push_back(std::move(*accepted));
         }
     }
 }

@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "engine/OutputFormats.h"
+#include "engine/OutputStaging.h"
 #include "platform/Paths.h"
 #include "platform/FileIdentity.h"
 #include "platform/UserFolders.h"
@@ -113,12 +114,15 @@ PassResult RunPass(const std::string& source, const Pass& pass, const Conversion
                 message = kSameFileMessage;
                 return PassResult::FailedNoRetry;
             }
-            // The existing target goes now, before the conversion. Unlinking removes a link
-            // itself, never what it points to.
-            if (::unlink(candidate.c_str()) != 0 && errno != ENOENT) {
+            // The existing target stays until a finished conversion is renamed onto it (which
+            // replaces a link itself, never what it points to); here only the folder is tried.
+            struct stat st {};
+            if ((::lstat(candidate.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) || !StagedOutput(candidate).Ok()) {
                 message = FileMessage(candidate);
                 return PassResult::Failed;
             }
+            output = candidate;
+            return PassResult::Done;
         } else if (mode == kSkip) {
             message = kSkippedMessage;
             return PassResult::FailedNoRetry;

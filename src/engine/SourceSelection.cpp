@@ -1,5 +1,7 @@
 #include "engine/SourceSelection.h"
 
+#include <sys/stat.h>
+
 #include <initializer_list>
 #include <string_view>
 
@@ -135,6 +137,12 @@ std::vector<ReaderRole> ReaderChain(SourceKind kind, bool forConversion, bool wm
 
 std::unique_ptr<AudioSource> OpenSource(EngineContext& context, const std::string& path, SourceKind kind,
                                         int renderRate, bool forConversion) {
+    // A FIFO, socket or device would block a reader's open() or never end: only regular files are read.
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+        context.FailureDetail = kNotRegularFile;
+        return nullptr;
+    }
     std::vector<ReaderRole> chain;
     if (context.forcedReader) {
         chain.push_back(*context.forcedReader);

@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QToolButton>
 #include <QVBoxLayout>
 #include <filesystem>
 
@@ -27,9 +28,9 @@ COptOutputPage::COptOutputPage(OptionsDialogs& dialogs, QWidget* parent) : Optio
     const char* monoNames[3] = {"monoMix", "monoLeft", "monoRight"};
     for (int i = 0; i < 3; ++i)
         m_mono[i] = Named(new QRadioButton(QString::fromUtf8(monoTexts[i])), monoNames[i], monoTexts[i]);
-    auto* help = Named(new QPushButton(QString::fromUtf8(kMonoHelpButton)), "monoHelp", kMonoHelpButton);
+    auto* help = Named(new QToolButton, "monoHelp", kMonoHelpButton);
+    help->setText(QString::fromUtf8(kMonoHelpButton));
     help->setAccessibleDescription(QString::fromUtf8(kMonoHelp));
-    help->setFixedWidth(help->fontMetrics().horizontalAdvance(QStringLiteral("?")) + 20);
     m_filterOn = Named(new QCheckBox(QString::fromUtf8(kFilterCheck)), "filterOn", kFilterCheck);
     m_filter = Named(new QLineEdit, "filter", kFilterCheck);
 
@@ -84,7 +85,7 @@ COptOutputPage::COptOutputPage(OptionsDialogs& dialogs, QWidget* parent) : Optio
     page->addWidget(output);
     page->addStretch();
 
-    connect(help, &QPushButton::clicked, this, [this] { Dialogs().ShowInformation(this, kMonoHelp); });
+    connect(help, &QToolButton::clicked, this, [this] { Dialogs().ShowInformation(this, kMonoHelp); });
     connect(m_filterOn, &QCheckBox::clicked, this, [this](bool on) {
         m_filter->setEnabled(on);
         if (on) m_filter->setFocus();

@@ -27,6 +27,8 @@ COptSheet::COptSheet(OptionsDialogs& dialogs, WmaFormatProvider& wma, QWidget* p
     m_shown.assign(m_pages.size(), false);
     m_tabs = new QTabWidget;
     m_tabs->setObjectName(QStringLiteral("pages"));
+    m_tabs->setUsesScrollButtons(false);  // every caption stays in sight
+    m_tabs->setElideMode(Qt::ElideNone);
     for (std::size_t i = 0; i < m_pages.size(); ++i) {
         m_pages[i]->setObjectName(QString::fromUtf8(kPageCaptions[i]));
         m_tabs->addTab(m_pages[i], QString::fromUtf8(kPageCaptions[i]));

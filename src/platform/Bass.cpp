@@ -205,7 +205,7 @@ HSTREAM BASS_MIDI_StreamCreateFile(int mem, const void* file, std::uint64_t offs
         rate = RateOrDefault(freq, *locked.library);
         font = locked.library->defaultFont;
     }
-    if (font.empty()) return 0;
+    // Without a font the stream still tells its length, rate and channels; it renders nothing.
     auto channel = OpenBassMidiStream(static_cast<const char*>(file), rate, font);
     auto locked = LockBassLibrary();
     return locked.library ? locked.library->Add(std::move(channel)) : 0;

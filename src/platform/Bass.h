@@ -56,7 +56,8 @@ int BASS_PluginFree(HPLUGIN handle);
 /// Memory streams and partial files (offset or length not 0) are not supported.
 HSTREAM BASS_StreamCreateFile(int mem, const void* file, std::uint64_t offset, std::uint64_t length,
                               std::uint32_t flags);
-/// Tracker module rendered in 16-bit stereo at freq (0: the BASS_Init rate), played once.
+/// Tracker module rendered in 16-bit stereo at freq (0: the BASS_Init rate; outside 8000..192000 Hz
+/// the nearest of those, which the stream reports as its rate), played once.
 HMUSIC BASS_MusicLoad(int mem, const void* file, std::uint64_t offset, std::uint32_t length,
                       std::uint32_t flags, std::uint32_t freq);
 int BASS_StreamFree(HSTREAM handle);

@@ -3,6 +3,7 @@
 #include <fluidsynth.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <iterator>
@@ -14,6 +15,7 @@
 namespace {
 
 constexpr std::uint64_t kMaxMidiFile = 64ull << 20;
+constexpr std::uint32_t kMinSynthRate = 8000, kMaxSynthRate = 96000;
 
 std::vector<std::uint8_t> ReadSmallFile(const std::string& path, std::uint64_t limit, std::uint64_t& size) {
     struct stat st {};
@@ -54,7 +56,9 @@ std::unique_ptr<BassChannel> OpenBassMidiStream(const std::string& path, std::ui
 
 std::unique_ptr<BassChannel> BassMidiChannel::Open(const std::string& path, std::uint32_t rate,
                                                    const std::string& soundFont) {
-    if (rate < 8000 || rate > 96000) return nullptr;  // FluidSynth's range
+    // FluidSynth renders at 8000..96000 Hz only; the stream reports the rate it renders at and the
+    // caller resamples like any other source's.
+    rate = std::clamp<std::uint32_t>(rate, kMinSynthRate, kMaxSynthRate);
     std::uint64_t fileSize = 0;
     std::unique_ptr<BassMidiChannel> ch(new BassMidiChannel());
     ch->m_smf = ExtractStandardMidi(ReadSmallFile(path, kMaxMidiFile, fileSize));
@@ -86,6 +90,7 @@ BassMidiChannel::~BassMidiChannel() {
 
 bool BassMidiChannel::StartSynth() {
     m_started = true;
+    if (m_soundFont.empty()) return false;
     m_settings = new_fluid_settings();
     if (!m_settings) return false;
     fluid_settings_setnum(m_settings, "synth.sample-rate", m_info.freq);
@@ -103,7 +108,11 @@ bool BassMidiChannel::StartSynth() {
 }
 
 std::size_t BassMidiChannel::Render(std::uint8_t* out, std::size_t bytes) {
-    if (!m_started && !StartSynth()) m_broken = true;
+    if (!m_started && !StartSynth()) {
+        m_broken = true;
+        // No font or a synthesiser that will not start: the stream ends, it is not padded with silence.
+        m_info.padToLength = false;
+    }
     if (m_broken) return 0;
     const std::size_t frames = bytes / FrameBytes();
     m_left.resize(frames);

@@ -10,8 +10,8 @@ struct _fluid_synth_t;
 struct _fluid_player_t;
 
 /// A MIDI file rendered by FluidSynth into memory as 16-bit stereo, without dither, up to the
-/// song's last event. The synthesiser is only built when data is first asked for, so that
-/// reading a file's properties stays cheap.
+/// song's last event. The synthesiser (and with it the SoundFont) is only needed when data is
+/// first asked for, so that reading a file's properties stays cheap and works without a font.
 class BassMidiChannel final : public BassChannel {
 public:
     static std::unique_ptr<BassChannel> Open(const std::string& path, std::uint32_t rate,

@@ -3,6 +3,7 @@
 #include <libopenmpt/libopenmpt.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -18,7 +19,9 @@ std::unique_ptr<BassChannel> OpenBassModule(const std::string& path, std::uint32
 }
 
 std::unique_ptr<BassChannel> BassModuleChannel::Open(const std::string& path, std::uint32_t rate) {
-    if (rate < 8000 || rate > 192000) return nullptr;
+    // libopenmpt renders at 8000..192000 Hz; the stream reports the rate it renders at and the
+    // caller resamples like any other source's.
+    rate = std::clamp<std::uint32_t>(rate, 8000, 192000);
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0 ||
         static_cast<std::uint64_t>(st.st_size) > kMaxModuleFile)

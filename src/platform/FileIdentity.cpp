@@ -20,3 +20,16 @@ bool SameFile(const std::string& a, const std::string& b) {
         return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
     return NormalisedAbsolutePath(a) == NormalisedAbsolutePath(b);
 }
+
+FileIdentity IdentityOf(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0)
+        return {static_cast<unsigned long long>(st.st_dev), static_cast<unsigned long long>(st.st_ino), {}};
+    return {0, 0, NormalisedAbsolutePath(path)};
+}
+
+std::size_t FileIdentityHash::operator()(const FileIdentity& id) const noexcept {
+    const std::size_t h =
+        std::hash<unsigned long long>{}(id.inode) ^ (std::hash<unsigned long long>{}(id.device) << 1);
+    return id.path.empty() ? h : h ^ std::hash<std::string>{}(id.path);
+}

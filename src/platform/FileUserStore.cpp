@@ -56,6 +56,17 @@ bool WriteAll(int fd, const std::string& data) {
     return true;
 }
 
+// Files named "<store name>.XXXXXX", as mkstemp makes them.
+void RemoveLeftoverTemporaries(const std::filesystem::path& folder, const std::string& storeName) {
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.size() == storeName.size() + 7 && name.compare(0, storeName.size() + 1, storeName + ".") == 0 &&
+            it->is_regular_file(ec))
+            ::unlink(it->path().c_str());
+    }
+}
+
 }  // namespace
 
 std::string FileUserStore::DefaultPath() {
@@ -95,6 +106,9 @@ int FileUserStore::Store(const std::string& key, const StoreValues& values) {
     if (lock.fd < 0) return 0;
     while (::flock(lock.fd, LOCK_EX) != 0)
         if (errno != EINTR) return 0;
+
+    // Under the lock a temporary file of ours can only be the leftover of a save that was killed.
+    RemoveLeftoverTemporaries(folder, target.filename().string());
 
     RegFile file = Read();
     file.Merge(key, values);

@@ -190,10 +190,10 @@ void ConversionSettings::LoadSettings(const UserStore& store) {
     for (const auto& [name, tmpl] : kTemplates) LoadTagTemplate(store, this->*tmpl, name);
 }
 
-void ConversionSettings::SaveSettings(UserStore& store, unsigned groups) const {
-    if (!(groups & (SaveOnExit | SaveFolder | SaveOptions))) return;
+bool ConversionSettings::SaveSettings(UserStore& store, unsigned groups) const {
+    if (!(groups & (SaveOnExit | SaveFolder | SaveOptions))) return true;
     const auto key = store.CreateKey(kOptionsKey);
-    if (!key) return;
+    if (!key) return false;
     if (groups & SaveOnExit) {
         Save(*this, *key, {"OutputFormat", &S::OutputFormat});
         Save(*this, *key, {"OptStartPageIndex", &S::OptStartPageIndex});
@@ -206,9 +206,11 @@ void ConversionSettings::SaveSettings(UserStore& store, unsigned groups) const {
         key->SetString("FilterExts", FilterExts);
         for (const auto& v : kFormatValues) Save(*this, *key, v);
     }
-    if (!key->Close()) return;  // the templates follow only an options key that was stored
+    if (!key->Close()) return false;  // the templates follow only an options key that was stored
+    bool saved = true;
     if (groups & SaveOptions)
-        for (const auto& [name, tmpl] : kTemplates) SaveTagTemplate(store, this->*tmpl, name);
+        for (const auto& [name, tmpl] : kTemplates) saved = SaveTagTemplate(store, this->*tmpl, name) && saved;
+    return saved;
 }
 
 namespace {

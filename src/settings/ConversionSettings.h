@@ -28,8 +28,9 @@ public:
 
     /// Fills the record from the store; without an options key everything keeps its default.
     void LoadSettings(const UserStore& store);
-    /// Writes the given groups; failures are silent and change nothing in memory.
-    void SaveSettings(UserStore& store, unsigned groups) const;
+    /// Writes the given groups; changes nothing in memory. false when the store could not be
+    /// written (each failed write leaves the store as it was).
+    bool SaveSettings(UserStore& store, unsigned groups) const;
     /// Recomputes FilterExtList from EnableExtFilter and FilterExts.
     void RebuildFilterList();
 

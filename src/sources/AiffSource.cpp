@@ -371,12 +371,12 @@ int AiffSource::ReadDwvw(void* left, void* right) {
     return frames;
 }
 
-// Tops the reservoir up to `count` bits. False when the input ended and fewer than 8 bits were
-// asked for; wider requests are padded with zero bytes, as libsndfile's decoder does.
-bool AiffSource::DwvwLoad(int count) {
+// Tops the reservoir up to `count` bits. Past the end of the data it adds zero bits and counts
+// them, so that a value that needs them is known not to be in the file.
+void AiffSource::DwvwLoad(int count) {
     DwvwState& d = m_dwvw;
     while (d.bitCount < count) {
-        if (d.index >= d.end) {
+        if (d.index >= d.end && d.padBits == 0) {
             const std::size_t ask = static_cast<std::size_t>(
                 std::clamp<std::int64_t>(m_dataRemaining, 0, static_cast<std::int64_t>(sizeof d.buffer)));
             const std::size_t got = ask == 0 ? 0 : std::fread(d.buffer, 1, ask, m_file.get());
@@ -385,26 +385,27 @@ bool AiffSource::DwvwLoad(int count) {
             d.end = static_cast<int>(got);
             d.index = 0;
         }
-        if (count < 8 && d.end == 0) return false;
         d.bits <<= 8;
-        if (d.index < d.end) d.bits |= d.buffer[d.index++];
+        if (d.index < d.end)
+            d.bits |= d.buffer[d.index++];
+        else
+            d.padBits += 8;
         d.bitCount += 8;
     }
-    return true;
 }
 
 int AiffSource::DwvwBits(int count) {
     DwvwState& d = m_dwvw;
-    if (!DwvwLoad(count)) return -1;
+    DwvwLoad(count);
     const int out = static_cast<int>((d.bits >> (d.bitCount - count)) & ((1u << count) - 1));
     d.bitCount -= count;
     return out;
 }
 
-// Counts zero bits up to the next set bit, at most the maximum modifier; -1 at the end of input.
+// Counts zero bits up to the next set bit, at most the maximum modifier.
 int AiffSource::DwvwModifier() {
     DwvwState& d = m_dwvw;
-    if (!DwvwLoad(d.maxModifier)) return -1;
+    DwvwLoad(d.maxModifier);
     int out = 0;
     while (out < d.maxModifier) {
         d.bitCount -= 1;
@@ -419,9 +420,10 @@ int AiffSource::DecodeDwvw(int count) {
     int deltaWidth = d.lastDeltaWidth;
     int sample = d.lastSample;
     int n = 0;
-    for (; n < count; ++n) {
+    // The last values of a file are often its shortest codes (a repeated sample costs one bit), so
+    // decoding goes on until the frame count is met or a value runs past the data.
+    for (; n < count && !d.ended; ++n) {
         int modifier = DwvwModifier();
-        if (modifier < 0 || (d.end == 0 && n == 0)) break;
         if (modifier != 0 && DwvwBits(1) != 0) modifier = -modifier;
         deltaWidth = (deltaWidth + modifier + d.bitWidth) % d.bitWidth;
         int delta = 0;
@@ -431,6 +433,10 @@ int AiffSource::DecodeDwvw(int count) {
             if (delta == d.maxDelta - 1) delta += DwvwBits(1);
             if (negative) delta = -delta;
         }
+        if (d.bitCount < d.padBits) {
+            d.ended = true;
+            break;
+        }
         sample += delta;
         if (sample >= d.maxDelta)
             sample -= d.span;
@@ -438,8 +444,6 @@ int AiffSource::DecodeDwvw(int count) {
             sample += d.span;
         m_dwvwValues[static_cast<std::size_t>(n)] =
             static_cast<std::int32_t>(static_cast<std::uint32_t>(sample) << (32 - d.bitWidth));
-        // The value that used up the last bit is not counted.
-        if (d.end == 0 && d.bitCount == 0) break;
     }
     d.lastDeltaWidth = deltaWidth;
     d.lastSample = sample;

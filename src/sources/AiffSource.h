@@ -34,6 +34,8 @@ private:
         int lastSample = 0;
         std::uint32_t bits = 0;
         int bitCount = 0;
+        int padBits = 0;  // zero bits added below the reservoir after the data ended
+        bool ended = false;  // a value reached into those padding bits
         std::uint8_t buffer[256] = {};
         int index = 0;
         int end = 0;
@@ -53,7 +55,7 @@ private:
     int DecodeDwvw(int count);
     int DwvwBits(int count);
     int DwvwModifier();
-    bool DwvwLoad(int count);
+    void DwvwLoad(int count);
 
     UniqueFile m_file;
     bool m_aifc = false;

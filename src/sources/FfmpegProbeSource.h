@@ -2,7 +2,8 @@
 #include "sources/AudioSource.h"
 #include "sources/FfmpegHandles.h"
 
-/// Reads a file's properties through FFmpeg without decoding; accepts video without audio.
+/// Reads a file's properties through FFmpeg without decoding: those of its first audio stream (a
+/// file without one is refused) and the size and rate of its first video stream.
 class FfmpegProbeSource final : public AudioSource {
 public:
     FfmpegProbeSource() = default;

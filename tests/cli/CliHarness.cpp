@@ -21,15 +21,22 @@ CliHome::CliHome() {
     std::filesystem::create_directories(m_dir.Path() / "tmp");
 }
 
-CliResult CliHome::Run(const std::vector<std::string>& args, const std::vector<std::string>& wrapper) const {
+CliResult CliHome::Run(const std::vector<std::string>& args, const std::vector<std::string>& wrapper,
+                       bool mergeStderr) const {
     std::vector<std::string> argv = wrapper;
+    const std::string errFile = File("stderr.txt");
+    argv.insert(argv.end(), {"sh", "-c", mergeStderr ? "\"$@\" 2>&1" : "\"$@\" 2>\"$0\"", errFile});
     argv.insert(argv.end(), {"env", "XDG_CONFIG_HOME=" + File("cfg"), "HOME=" + File("home"),
-                             "TMPDIR=" + File("tmp"), "LC_ALL=C.UTF-8", CliPath()});
+                             "TMPDIR=" + File("tmp"), "LC_ALL=C.UTF-8", m_program.empty() ? CliPath() : m_program});
     argv.insert(argv.end(), args.begin(), args.end());
     CliResult r;
     r.status = testsupport::Run(argv, &r.out);
     std::istringstream in(r.out);
     for (std::string line; std::getline(in, line);) r.lines.push_back(line);
+    std::ifstream err(errFile);
+    std::stringstream text;
+    text << err.rdbuf();
+    r.err = text.str();
     return r;
 }
 
@@ -77,6 +84,21 @@ WavContent ReadWav(const std::string& path) {
 std::int16_t WavContent::Sample16(std::size_t frame, int channel) const {
     const std::size_t at = (frame * static_cast<std::size_t>(channels) + static_cast<std::size_t>(channel)) * 2;
     return static_cast<std::int16_t>(data[at] | (data[at + 1] << 8));
+}
+
+}  // namespace clitest
+
+namespace clitest {
+
+std::uintmax_t LargestFileSize(const std::string& folder) {
+    std::uintmax_t largest = 0;
+    std::error_code ec;
+    for (const auto& e : std::filesystem::directory_iterator(folder, ec)) {
+        std::error_code sizeError;
+        const auto size = e.file_size(sizeError);
+        if (!sizeError) largest = std::max(largest, size);
+    }
+    return largest;
 }
 
 }  // namespace clitest

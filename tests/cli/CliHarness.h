@@ -12,6 +12,7 @@ struct CliResult {
     int status = -1;
     std::string out;
     std::vector<std::string> lines;  // standard output split at line ends
+    std::string err;                 // standard error
 };
 
 /// A throw-away home for the converter: its own settings folder, documents folder and temp folder.
@@ -21,14 +22,22 @@ public:
     std::string File(const std::string& name) const { return m_dir.File(name); }
     const testsupport::TempDir& Dir() const { return m_dir; }
     /// Runs wavelorn-cli with args; `wrapper` is put in front (e.g. a mount namespace).
-    CliResult Run(const std::vector<std::string>& args, const std::vector<std::string>& wrapper = {}) const;
+    /// With mergeStderr, standard error goes into `out` and `lines` as it comes.
+    CliResult Run(const std::vector<std::string>& args, const std::vector<std::string>& wrapper = {},
+                  bool mergeStderr = false) const;
     std::string StoreText() const;
+    /// Runs this executable instead of the built one (a copy placed elsewhere).
+    void UseProgram(const std::string& path) { m_program = path; }
 
 private:
     testsupport::TempDir m_dir;
+    std::string m_program;
 };
 
 std::string CliPath();
+
+/// Size of the largest file in folder (0 when there is none): a conversion writes under a hidden name.
+std::uintmax_t LargestFileSize(const std::string& folder);
 
 /// A 16-bit PCM WAV of planar samples (right empty for mono).
 void WriteWav16(const std::string& path, int rate, const std::vector<std::int16_t>& left,

@@ -3,6 +3,7 @@
 #include <taglib/asffile.h>
 #include <taglib/asftag.h>
 
+#include <algorithm>
 #include <cmath>
 #include <ostream>
 #include <string>

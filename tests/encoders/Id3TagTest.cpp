@@ -2,6 +2,7 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <taglib/id3v1tag.h>
+#include <taglib/id3v2tag.h>
 #include <taglib/mpegfile.h>
 #include <unistd.h>
 
@@ -16,6 +17,7 @@
 #include "encoders/Id3Tag.h"
 #include "encoders/Mp3Checks.h"
 #include "encoders/Mp3Writer.h"
+#include "support/ScopedCodePage.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -62,6 +64,27 @@ Bytes Comment(const std::string& s) {
     return b;
 }
 
+/// A quarter second of tone between the given tag blocks.
+bool WriteTaggedMp3(const std::string& path, const Bytes& v1, const Bytes& v2) {
+    Mp3Writer w;
+    if (w.Open(path) != 1) return false;
+    w.SetInputRate(44100);
+    w.SetChannels(1);
+    w.SetBitrate(64);
+    if (!v1.empty()) w.SetId3v1(v1.data());
+    if (!v2.empty()) w.SetId3v2(v2.data(), v2.size());
+    if (w.Start() != 1) return false;
+    const auto tone = mp3checks::Tone(11025, 44100, 1000.0);
+    return w.Encode(tone.data(), nullptr, 11025) == 1 && w.Finish() == 1;
+}
+
+/// The payload of the first frame with that id; empty when there is none.
+Bytes V2Payload(const Bytes& tag, const std::string& id) {
+    for (const auto& f : ParseV2(tag))
+        if (f.id == id) return f.payload;
+    return {};
+}
+
 struct V2Case {
     const char* name;
     TagSet tags;
@@ -79,6 +102,7 @@ class Id3v2Frames : public ::testing::TestWithParam<V2Case> {};
 TEST_P(Id3v2Frames, HoldExactlyTheGivenTexts) {
     // Frames missing, added, reordered or re-encoded would change what players show.
     const auto& p = GetParam();
+    const testsupport::ScopedCodePage codePage("ISO-8859-1");
     const Bytes tag = BuildId3Tag(2, p.tags, p.track, p.total);
     ASSERT_GE(tag.size(), 10u);
     EXPECT_EQ(std::string(tag.begin(), tag.begin() + 4), std::string("ID3\x03", 4));
@@ -128,6 +152,105 @@ INSTANTIATE_TEST_SUITE_P(Cases, Id3v2Frames,
                                                    {"TRCK", Text("255")}}}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+/// A UTF-16 frame text as written: encoding byte, little-endian byte-order mark, little-endian units.
+Bytes Wide(const std::u16string& s) {
+    Bytes b{1, 0xFF, 0xFE};
+    for (const char16_t c : s) b.insert(b.end(), {static_cast<std::uint8_t>(c & 0xFF), static_cast<std::uint8_t>(c >> 8)});
+    return b;
+}
+
+struct EncodingCase {
+    const char* name;
+    const char* codePage;
+    std::string text;  // in that code page
+    Bytes v2Text;      // TIT2's payload
+    std::string v1Text;
+};
+void PrintTo(const EncodingCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class Id3TextEncoding : public ::testing::TestWithParam<EncodingCase> {};
+
+TEST_P(Id3TextEncoding, Latin1WhenEveryCharacterFitsElseUtf16) {
+    // Texts went into frames marked ISO-8859-1 unconverted: "Café" in UTF-8 read back as "CafÃ©".
+    const auto& c = GetParam();
+    const testsupport::ScopedCodePage codePage(c.codePage);
+    TagSet tags;
+    tags.title = c.text;
+    tags.comment = c.text;
+    const Bytes v2 = BuildId3Tag(2, tags, 0, 0);
+    EXPECT_EQ(V2Payload(v2, "TIT2"), c.v2Text);
+    // Language, then the empty description: one zero byte, or in UTF-16 a mark and two zero bytes.
+    Bytes comment = c.v2Text[0] == 0 ? Bytes{0, 'X', 'X', 'X', 0} : Bytes{1, 'X', 'X', 'X', 0xFF, 0xFE, 0, 0};
+    comment.insert(comment.end(), c.v2Text.begin() + 1, c.v2Text.end());
+    EXPECT_EQ(V2Payload(v2, "COMM"), comment);
+    const Bytes v1 = BuildId3Tag(1, tags, 0, 0);
+    ASSERT_EQ(v1.size(), 128u);
+    EXPECT_EQ(std::string(v1.begin() + 3, v1.begin() + 3 + static_cast<std::ptrdiff_t>(c.v1Text.size()) + 1),
+              c.v1Text + std::string(1, '\0'));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    CodePages, Id3TextEncoding,
+    ::testing::Values(
+        EncodingCase{"Utf8Latin1Letters", "UTF-8", "Caf\xc3\xa9 \xc3\x9cn\xc3\xaf" "code", Text("Caf\xe9 \xdcn\xef" "code"),
+                     "Caf\xe9 \xdcn\xef" "code"},
+        EncodingCase{"Latin1CodePage", "ISO-8859-1", "Caf\xe9", Text("Caf\xe9"), "Caf\xe9"},
+        EncodingCase{"Utf8BeyondLatin1", "UTF-8", "\xc5\x81\xc3\xb3" "d\xc5\xba", Wide(u"\u0141\u00f3d\u017a"), "?\xf3" "d?"},
+        EncodingCase{"Cp1252Euro", "CP1252", "\x80 5", Wide(u"\u20ac 5"), "? 5"},
+        EncodingCase{"OutsideTheBasicPlane", "UTF-8", "\xf0\x9f\x8e\xb5!", Wide(u"\U0001F3B5!"), "?!"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct PeerTextCase {
+    const char* name;
+    const char* codePage;
+    std::string text;  // in that code page
+    std::string utf8;  // what readers must show
+};
+void PrintTo(const PeerTextCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class Id3TextPeers : public ::testing::TestWithParam<PeerTextCase> {};
+
+TEST_P(Id3TextPeers, ReadBackByTagLibFfprobeAndId3v2) {
+    // Non-ASCII texts must read back as written in every peer, comments included (FFmpeg dropped
+    // a UTF-16 COMM whose empty description had no byte-order mark).
+    if (!testsupport::HaveTool("id3v2") || !testsupport::HaveTool("ffprobe")) GTEST_SKIP();
+    const auto& c = GetParam();
+    const testsupport::ScopedCodePage codePage(c.codePage);
+    const TagSet tags{c.text, c.text, "", "", "", c.text, "", c.text, ""};
+    TempDir dir;
+    const std::string path = dir.File("t.mp3");
+    ASSERT_TRUE(WriteTaggedMp3(path, {}, BuildId3Tag(2, tags, 0, 0)));
+
+    TagLib::MPEG::File f(path.c_str(), false);
+    ASSERT_NE(f.ID3v2Tag(), nullptr);
+    EXPECT_EQ(f.ID3v2Tag()->title().to8Bit(true), c.utf8);
+    EXPECT_EQ(f.ID3v2Tag()->comment().to8Bit(true), c.utf8);
+
+    std::string probed;
+    testsupport::Run({"ffprobe", "-v", "error", "-show_entries", "format_tags=title,artist,comment,composer", "-of",
+                      "default=nw=1", path},
+                     &probed);
+    for (const char* key : {"title", "artist", "comment", "composer"})
+        EXPECT_NE(probed.find("TAG:" + std::string(key) + "=" + c.utf8 + "\n"), std::string::npos) << probed;
+
+    std::string listed;
+    testsupport::Run({"env", "LC_ALL=C.UTF-8", "id3v2", "-l", path}, &listed);
+    EXPECT_NE(listed.find("): " + c.utf8 + "\n"), std::string::npos) << listed;
+    EXPECT_NE(listed.find("[XXX]: " + c.utf8 + "\n"), std::string::npos) << listed;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    CodePages, Id3TextPeers,
+    ::testing::Values(PeerTextCase{"Utf8", "UTF-8", "Caf\xc3\xa9 \xc5\x81\xc3\xb3" "d\xc5\xba",
+                                   "Caf\xc3\xa9 \xc5\x81\xc3\xb3" "d\xc5\xba"},
+                      PeerTextCase{"Latin1", "ISO-8859-1", "Caf\xe9 \xdcn\xef" "code",
+                                   "Caf\xc3\xa9 \xc3\x9cn\xc3\xaf" "code"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST(Id3v1GenreText, NumbersByTheGenreListIgnoringCase) {
     // ID3v1 holds a genre number only: a name must map to its list position, anything else to Other.
     const std::map<std::string, std::string> cases = {
@@ -174,19 +297,7 @@ TEST(Id3Tags, BothBlocksAroundTheAudioAreReadByPeers) {
     ASSERT_EQ(v1.size(), 128u);
     ASSERT_FALSE(v2.empty());
     const std::string path = dir.File("both.mp3");
-    {
-        Mp3Writer w;
-        ASSERT_EQ(w.Open(path), 1);
-        w.SetInputRate(44100);
-        w.SetChannels(1);
-        w.SetBitrate(64);
-        w.SetId3v1(v1.data());
-        w.SetId3v2(v2.data(), v2.size());
-        ASSERT_EQ(w.Start(), 1);
-        const auto tone = mp3checks::Tone(11025, 44100, 1000.0);
-        ASSERT_EQ(w.Encode(tone.data(), nullptr, 11025), 1);
-        ASSERT_EQ(w.Finish(), 1);
-    }
+    ASSERT_TRUE(WriteTaggedMp3(path, v1, v2));
     std::string report;
     EXPECT_TRUE(mp3checks::Mp3valClean(path, &report)) << report;
     EXPECT_NE(report.find("+ID3v1+ID3v2"), std::string::npos) << report;

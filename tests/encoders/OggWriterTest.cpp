@@ -10,9 +10,9 @@
 #include "encoders/OggChecks.h"
 #include "encoders/OggParameters.h"
 #include "encoders/OggWriter.h"
-#include "platform/SystemCodePage.h"
 #include "settings/ConversionSettings.h"
 #include "support/PeerSignals.h"
+#include "support/ScopedCodePage.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -136,15 +136,6 @@ TEST(OggWriter, EmptyStreamIsAValidFile) {
     EXPECT_EQ(pages.back().flags & 4, 4);
 }
 
-class ScopedCodePage {
-public:
-    explicit ScopedCodePage(const std::string& codeset) : m_old(SystemCodePage()) { SetSystemCodePage(codeset); }
-    ~ScopedCodePage() { SetSystemCodePage(m_old); }
-
-private:
-    std::string m_old;
-};
-
 struct TrackCase {
     const char* track;
     const char* expected;  // null: no TRACKNUMBER
@@ -153,7 +144,7 @@ struct TrackCase {
 TEST(OggWriter, CommentsReadBackWithTagLibAndFfprobe) {
     // Fields under the wrong names, texts not in UTF-8 or a TRACKNUMBER of 0 would show up in peers.
     if (!testsupport::HaveTool("ffprobe")) GTEST_SKIP();
-    ScopedCodePage latin1("ISO-8859-1");
+    testsupport::ScopedCodePage latin1("ISO-8859-1");
     const TagSet base{"Caf\xe9", "Art\xefste", "Album", "1999", "Jazz", "Line", "", "Comp\xf6ser", "(c) me"};
     const TrackCase tracks[] = {{"7/12", "7/12"}, {"0", nullptr}, {"", nullptr}, {"-3", nullptr},
                                 {"x1", nullptr},  {" 12", " 12"},  {"256", "256"}};

@@ -98,7 +98,7 @@ TEST(BatchDriver, StatusPerOutcome) {
     EXPECT_EQ(b.view.status[14], "Target exists and skipped");
     EXPECT_EQ(b.entries[0].outputPath, b.dir.File("good.mp3"));
     for (std::size_t i = 1; i < b.entries.size(); ++i) EXPECT_TRUE(b.entries[i].outputPath.empty()) << i;
-    EXPECT_TRUE(fs::exists(b.dir.File("empty.mp3"))) << "the driver itself deletes nothing";
+    EXPECT_FALSE(fs::exists(b.dir.File("empty.mp3"))) << "an empty output never takes the output's name";
     EXPECT_EQ(b.view.columnWidths, std::vector<int>{500});
     EXPECT_EQ(b.view.progress.batchTexts.front(), "Converting 1 of 5 file(s) to MP3...");
     EXPECT_EQ(b.view.progress.batchSteps, 5);

@@ -110,7 +110,9 @@ INSTANTIATE_TEST_SUITE_P(
         Outcome{"StartFailureDeletesWhatItCreated", kKindMp3, {10, kTen, 2, 44100, false}, -1, -1, 0, 1, 0, 0},
         Outcome{"ModuleStopsAtItsLength", kKindModule, {5, kTen, 2, 44100, true}, -1, -1, 1, 1, 1, 5},
         Outcome{"MidiWithoutLengthStopsAfterOneBlock", kKindMidi, {0, 0, 1, 22050, true}, -1, -1, 1, 1, 1, 1},
-        Outcome{"OtherKindsIgnoreTheLength", kKindMp3, {10, 1152, 1, 8000, false}, -1, -1, 1, 1, 1, 10}),
+        Outcome{"OtherKindsIgnoreTheLength", kKindMp3, {10, 1152, 1, 8000, false}, -1, -1, 1, 1, 1, 10},
+        Outcome{"AnnouncedDurationButNoAudioFails", kKindMp3, {0, kTen, 2, 44100, false, 3}, -1, -1, 1, 1, 0, 0},
+        Outcome{"NoDurationAndNoAudioIsAnEmptyResult", kKindWav, {0, kTen, 2, 44100, false, 0}, -1, -1, 1, 1, 1, 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ConversionFrame, ProgressTextGrowsToOneHundredPercentOnce) {

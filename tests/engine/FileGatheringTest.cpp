@@ -43,6 +43,17 @@ TEST(CollectFiles, ParentFilesBeforeSubfoldersAndNoFolders) {
     EXPECT_EQ(list[3], "a/b/c/deep.wav");
 }
 
+TEST(CollectFiles, NamesInReadingOrderWithinEachFolder) {
+    // The file system's hashed order numbered track01..06 as 5, 6, 3, 4, 1, 2 in a batch.
+    Tree t;
+    for (const char* name : {"b/x.wav", "track10.wav", "a10/x.wav", "Track2.wav", "track01.wav", "a9/y.wav",
+                             "track9.wav", "a9/x.wav"})
+        t.File(name);
+    EXPECT_EQ(t.Collect(), (std::vector<std::string>{"track01.wav", "Track2.wav", "track9.wav",
+                                                      "track10.wav", "a9/x.wav", "a9/y.wav", "a10/x.wav",
+                                                      "b/x.wav"}));
+}
+
 TEST(CollectFiles, FilterAndShortcuts) {
     // With the filter on, only listed extensions pass; a ".lnk" link passes as its target.
     Tree t;

@@ -44,6 +44,11 @@ protected:
         s.OutputFiles2MyDocuments = retry ? 1 : 0;
         return s;
     }
+    // The first-choice output name in a chosen folder ("" otherwise).
+    static std::string OutputGuess(const std::string& source, const ConversionSettings& s) {
+        if (s.DestSpecifiedFolder.empty()) return "";
+        return s.DestSpecifiedFolder + "/" + fs::path(source).stem().string() + (s.OutputFormat == kMp3 ? ".mp3" : ".wav");
+    }
     // Returns the output path, or "!" followed by the message.
     std::string Resolve(const std::string& source, const ConversionSettings& s) {
         FileEntry e;
@@ -54,8 +59,13 @@ protected:
             fs::create_directories(docs);
             return docs;
         };
+        const bool existed = fs::exists(fs::symlink_status(OutputGuess(source, s)));
         if (!ResolveOutputPath(e, message, s, lookup)) return "!" + message;
-        EXPECT_FALSE(fs::exists(fs::symlink_status(e.outputPath))) << "creation test left " << e.outputPath;
+        if (!existed) {
+            EXPECT_FALSE(fs::exists(fs::symlink_status(e.outputPath))) << "creation test left " << e.outputPath;
+        }
+        for (const auto& f : fs::directory_iterator(fs::path(e.outputPath).parent_path()))
+            EXPECT_NE(f.path().filename().string().rfind(".wavelorn-", 0), 0u) << "left " << f.path();
         return e.outputPath;
     }
 };
@@ -129,14 +139,15 @@ TEST_F(OutputNaming, OverwriteOfTheSourceIsRefusedWhateverTheSpelling) {
 }
 
 TEST_F(OutputNaming, ExistingTargetsByMode) {
-    // Overwrite removes only the target entry; skip touches nothing; no mode writes through a planted link.
+    // Overwrite keeps the old target for now; skip touches nothing; no mode writes through a planted link.
     const std::string src = Put("in/a.flac");
     const std::string out = root + "/out";
     const std::string victim = Put("victim.txt", "keep me");
 
     Put("out/a.mp3", "old output");
     EXPECT_EQ(Resolve(src, Settings(kMp3, kOverwrite, out)), out + "/a.mp3");
-    EXPECT_FALSE(fs::exists(out + "/a.mp3")) << "overwrite removes the old target during naming";
+    EXPECT_EQ(Content(out + "/a.mp3"), "old output") << "the old target stays until a conversion replaces it";
+    fs::remove(out + "/a.mp3");
 
     Put("out/a.mp3", "old output");
     EXPECT_EQ(Resolve(src, Settings(kMp3, kSkip, out, true)), "!Target exists and skipped");
@@ -147,6 +158,7 @@ TEST_F(OutputNaming, ExistingTargetsByMode) {
     fs::create_symlink(victim, out + "/a.mp3");
     EXPECT_EQ(Resolve(src, Settings(kMp3, kOverwrite, out)), out + "/a.mp3");
     EXPECT_EQ(Content(victim), "keep me");
+    fs::remove(out + "/a.mp3");
 
     fs::create_symlink(root + "/nowhere/x", out + "/a.mp3");  // dangling: exists as a name
     EXPECT_EQ(Resolve(src, Settings(kMp3, kRename, out)), out + "/a_1.mp3");

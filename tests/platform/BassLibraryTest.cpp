@@ -85,7 +85,12 @@ TEST_F(BassLibraryTest, SoundFontsAreCheckedAndOnlyTheDefaultListIsSet) {
     EXPECT_EQ(BASS_MIDI_FontInit(m_wav.c_str(), 0), 0u);
     const std::string midi = m_dir.File("a.mid");
     testsupport::WriteBytes(midi, testsupport::TinyMidiFile());
-    EXPECT_EQ(BASS_MIDI_StreamCreateFile(0, midi.c_str(), 0, 0, BASS_STREAM_DECODE, 44100), 0u);
+    // Without a default font the stream opens for its properties but delivers nothing, not silence.
+    const HSTREAM bare = BASS_MIDI_StreamCreateFile(0, midi.c_str(), 0, 0, BASS_STREAM_DECODE, 44100);
+    ASSERT_NE(bare, 0u);
+    char pcm[4096];
+    EXPECT_EQ(BASS_ChannelGetData(bare, pcm, sizeof pcm), 0xFFFFFFFFu);
+    BASS_StreamFree(bare);
     const HSOUNDFONT font = BASS_MIDI_FontInit("/usr/share/sounds/sf2/TimGM6mb.sf2", 0);
     if (!font) GTEST_SKIP() << "no General MIDI SoundFont installed";
     const BASS_MIDI_FONT entry{font, -1, 0};

@@ -14,6 +14,7 @@
 #include "sources/G72xDecoder.h"
 #include "support/SourceDecode.h"
 #include "support/TestSupport.h"
+#include "support/WavBuilder.h"
 
 namespace {
 
@@ -294,6 +295,127 @@ TEST(AiffSource, GsmFramesDecodeLikeFfmpeg) {
     ASSERT_TRUE(d.opened);
     EXPECT_EQ(d.samples, testsupport::FfmpegDecodeS16(dir.File("a.gsm"), 1));
 }
+
+/// Bits most significant first; the last byte is filled up with zero bits.
+class BitWriter {
+public:
+    void Put(std::uint32_t value, int count) {
+        for (int i = count - 1; i >= 0; --i) {
+            m_acc = static_cast<std::uint8_t>(m_acc << 1 | ((value >> i) & 1u));
+            if (++m_fill == 8) Flush();
+        }
+    }
+    Bytes Finish() {
+        if (m_fill) {
+            m_acc = static_cast<std::uint8_t>(m_acc << (8 - m_fill));
+            Flush();
+        }
+        return m_bytes;
+    }
+
+private:
+    void Flush() {
+        m_bytes.push_back(m_acc);
+        m_acc = 0;
+        m_fill = 0;
+    }
+    Bytes m_bytes;
+    std::uint8_t m_acc = 0;
+    int m_fill = 0;
+};
+
+// DWVW of `width`-bit samples that ends with the last sample's bits, as an encoder that does not
+// flush extra values writes it. Deltas stay below half the range in the signals used here.
+Bytes EncodeDwvw(const std::vector<int>& samples, int width) {
+    const int maxModifier = width / 2, maxDelta = 1 << (width - 1);
+    BitWriter out;
+    int last = 0, lastWidth = 0;
+    for (const int sample : samples) {
+        const int delta = sample - last;
+        const int magnitude = std::abs(delta);
+        int deltaWidth = 0;
+        while ((magnitude >> deltaWidth) != 0) ++deltaWidth;
+        int modifier = (deltaWidth - lastWidth) % width;
+        if (modifier > maxModifier) modifier -= width;
+        if (modifier < -maxModifier) modifier += width;
+        out.Put(0, std::abs(modifier));
+        if (std::abs(modifier) != maxModifier) out.Put(1, 1);
+        if (modifier != 0) out.Put(modifier < 0 ? 1 : 0, 1);
+        if (deltaWidth != 0) {
+            out.Put(static_cast<std::uint32_t>(magnitude), deltaWidth - 1);
+            out.Put(delta < 0 ? 1 : 0, 1);
+            if (magnitude == maxDelta - 1) out.Put(0, 1);
+        }
+        last = sample;
+        lastWidth = deltaWidth;
+    }
+    return out.Finish();
+}
+
+struct DwvwTailCase {
+    int width;
+    int repeats;  // how often the last sample repeats: each repeat is a one-bit code
+};
+void PrintTo(const DwvwTailCase& c, std::ostream* os) {
+    *os << c.width << " bits, " << c.repeats << " repeats";
+}
+
+class DwvwTail : public ::testing::TestWithParam<DwvwTailCase> {};
+
+TEST_P(DwvwTail, EveryFrameOfTheCountIsDecoded) {
+    // The decoder stopped when fewer bits than a width modifier were left, losing the final
+    // one-bit codes of a file (121,273 of 121,275 frames).
+    const auto [width, repeats] = GetParam();
+    std::mt19937 rng(static_cast<unsigned>(width * 100 + repeats));
+    std::uniform_int_distribution<int> noise(-8000, 8000);
+    std::vector<int> pcm16(1500);
+    for (int& v : pcm16) v = noise(rng);
+    pcm16.insert(pcm16.end(), static_cast<std::size_t>(repeats), pcm16.back());
+    std::vector<int> samples;
+    std::vector<std::int16_t> expected;
+    for (const int v : pcm16) {
+        samples.push_back(width == 12 ? v >> 4 : width == 24 ? v * 256 : v);
+        expected.push_back(static_cast<std::int16_t>(width == 12 ? (v >> 4) * 16 : v));
+    }
+    const Bytes coded = EncodeDwvw(samples, width);
+    const TempDir dir;
+    if (width != 12 && testsupport::HaveTool("sndfile-convert")) {
+        // The fixture's bits must be those libsndfile writes, which only adds flushing values after
+        // them (its 12-bit writer stores no data at all).
+        testsupport::WriteBytes(dir.File("in.wav"), testsupport::SimpleWav(1, 1, 8000, 16, testsupport::Le16Bytes(pcm16)));
+        ASSERT_EQ(testsupport::Run({"sndfile-convert", "-dwvw" + std::to_string(width), dir.File("in.wav"),
+                                    dir.File("peer.aifc")}),
+                  0);
+        const Bytes peer = testsupport::ReadBytes(dir.File("peer.aifc"));
+        const std::string ssnd = "SSND";
+        const auto at = std::search(peer.begin(), peer.end(), ssnd.begin(), ssnd.end());
+        ASSERT_NE(at, peer.end());
+        const Bytes peerData(at + 16, peer.end());
+        ASSERT_GE(peerData.size(), coded.size());
+        EXPECT_TRUE(std::equal(coded.begin(), coded.end() - 1, peerData.begin()));
+    }
+    const std::string path = dir.File("tail.aifc");
+    testsupport::WriteBytes(path, Aiff({.aifc = true,
+                                        .frames = static_cast<std::uint32_t>(samples.size()),
+                                        .bits = width,
+                                        .compression = "DWVW"},
+                                       coded));
+    AiffSource src;
+    const auto d = testsupport::DecodeAll(src, path);
+    ASSERT_TRUE(d.opened);
+    EXPECT_EQ(d.samples, expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Widths, DwvwTail, ::testing::ValuesIn([] {
+                             std::vector<DwvwTailCase> cases;
+                             for (const int width : {12, 16, 24})
+                                 for (int repeats = 1; repeats <= 8; ++repeats) cases.push_back({width, repeats});
+                             return cases;
+                         }()),
+                         [](const auto& info) {
+                             return "Bits" + std::to_string(info.param.width) + "Repeats" +
+                                    std::to_string(info.param.repeats);
+                         });
 
 // ---- AU header rules ----
 

@@ -48,13 +48,31 @@ int Peak(const std::vector<std::int16_t>& pcm) {
     return peak;
 }
 
-TEST_F(BassSynth, MidiWithoutSoundFontFailsToOpen) {
-    // Without a SoundFont the stream would be silent: the batch driver relies on the failure.
+TEST_F(BassSynth, MidiWithoutSoundFontOpensButRendersNothing) {
+    // Without the font a MIDI file could not even be listed, so the driver never asked for the
+    // font; rendering without one must still deliver nothing rather than silence.
     const std::string path = Write("song.mid", testsupport::TinyMidiFile());
-    BassSource src;
-    EXPECT_EQ(src.Open(path.c_str(), 44100), 0);
     EXPECT_EQ(LoadMidiSoundFont(m_dir.Path().string() + "/"), 0);  // no ct4mgm.sf2 there
-    EXPECT_EQ(src.Open(path.c_str(), 44100), 0);
+    BassSource src;
+    ASSERT_NE(src.Open(path.c_str(), 0), 0);
+    EXPECT_EQ(src.GetSampleRate(), 44100);
+    EXPECT_EQ(src.GetChannels(), 2);
+    EXPECT_EQ(src.GetTotalLength(), std::llround(testsupport::kTinyMidiSeconds * 44100) * 4);
+    EXPECT_EQ(ReadAll(src).bytes, 0);
+}
+
+TEST_F(BassSynth, RenderRateOutsideTheSynthesiserRangeIsTheNearestItTakes) {
+    // A 6000 Hz WAV output asked the synthesiser for a rate it refuses and the file failed to open.
+    ASSERT_NE(LoadMidiSoundFont(), 0);
+    const std::string path = Write("song.mid", testsupport::TinyMidiFile());
+    for (const auto& [asked, rendered] : {std::pair{6000, 8000}, std::pair{192000, 96000}}) {
+        SCOPED_TRACE(asked);
+        BassSource src;
+        ASSERT_NE(src.Open(path.c_str(), asked), 0);
+        EXPECT_EQ(src.GetSampleRate(), rendered);
+        EXPECT_EQ(src.GetTotalLength(), std::llround(testsupport::kTinyMidiSeconds * rendered) * 4);
+        EXPECT_EQ(ReadAll(src).bytes, src.GetTotalLength());
+    }
 }
 
 TEST_F(BassSynth, MidiRendersTheWholeSongAtTheRequestedRate) {

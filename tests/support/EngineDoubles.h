@@ -71,6 +71,7 @@ public:
         int channels = 2;
         int rate = 44100;
         bool endless = false;  // keeps delivering past its total
+        int duration = 0;      // seconds the source announces
     };
     explicit SyntheticSource(Shape shape) : m_shape(shape) {}
     ~SyntheticSource() override { Close(); }
@@ -82,6 +83,7 @@ public:
         m_bitsPerSample = 16;
         m_bytesPerSample = 2;
         m_totalLength = m_shape.total;
+        m_duration = m_shape.duration;
         m_read = 0;
         return 1;
     }

@@ -1,0 +1,537 @@
+#include "app/MainWindow.h"
+
+#include <sys/stat.h>
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QElapsedTimer>
+#include <QHeaderView>
+#include <QMenu>
+#include <QMimeData>
+#include <QPainter>
+#include <QShortcut>
+#include <QTreeView>
+#include <QUrl>
+#include <QWindow>
+#include <cstdio>
+
+#include "app/AppTexts.h"
+#include "app/DesktopActions.h"
+#include "app/Dialogs.h"
+#include "app/ImageButton.h"
+#include "app/ProgressWindows.h"
+#include "app/WindowLook.h"
+#include "engine/BatchDriver.h"
+#include "engine/EngineContext.h"
+#include "engine/EngineTexts.h"
+#include "engine/FileGathering.h"
+#include "platform/Paths.h"
+#include "platform/UserStore.h"
+#include "settings/ConversionSettings.h"
+
+namespace {
+
+constexpr int kWindowWidth = 699, kWindowHeight = 538;
+constexpr int kStatusColumn = FileListModel::kStatus;
+constexpr int kColumnWidths[] = {152, 65, 65, 65, 60, 145};
+constexpr int kMaxListedFailures = 30;
+constexpr int kPumpIntervalMs = 40;
+constexpr char kFirstRun[] = "FirstRun";
+
+template <typename... Args>
+std::string Printf(const char* pattern, Args... args) {
+    const int n = std::snprintf(nullptr, 0, pattern, args...);
+    if (n <= 0) return {};
+    std::string text(static_cast<std::size_t>(n) + 1, '\0');
+    std::snprintf(text.data(), text.size(), pattern, args...);
+    text.resize(static_cast<std::size_t>(n));
+    return text;
+}
+
+/// The report-style list; the context menu opens at the pointer, or mid-list from the keyboard.
+class FileListView final : public QTreeView {
+public:
+    using QTreeView::QTreeView;
+    std::function<void(const QPoint&)> onContextMenu;
+
+protected:
+    void contextMenuEvent(QContextMenuEvent* event) override {
+        const QPoint at =
+            event->reason() == QContextMenuEvent::Mouse ? event->globalPos() : mapToGlobal(rect().center());
+        if (onContextMenu) onContextMenu(at);
+        event->accept();
+    }
+};
+
+}  // namespace
+
+MainWindow::MainWindow(WindowServices services, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), m_services(std::move(services)) {
+    if (!m_services.probe) {
+        EngineContext& engine = m_services.engine;
+        m_services.probe = [&engine](const std::string& path) { return ProbeFile(engine, path); };
+    }
+    setWindowTitle(kWindowTitle);
+    setWindowIcon(AppIcon());
+    setAccessibleName(kWindowTitle);
+    setFixedSize(kWindowWidth, kWindowHeight);
+    setFont(DialogFont());
+    setAcceptDrops(true);
+    BuildControls();
+    BuildMenus();
+    FillFormatList();
+    FirstRunHelp();
+}
+
+MainWindow::~MainWindow() = default;
+
+ImageButton* MainWindow::AddButton(const char* text, const char* tip, int x, int y,
+                                   void (MainWindow::*command)()) {
+    auto* button = new ImageButton(ImageButton::Look::Text, text, this);
+    button->setGeometry(x, y, 107, 27);
+    button->setToolTip(tip);
+    button->setAccessibleName(QString(text).remove('&'));
+    button->setAccessibleDescription(tip);
+    connect(button, &QAbstractButton::clicked, this, [this, command] { (this->*command)(); });
+    m_buttons.push_back(button);
+    return button;
+}
+
+ImageButton* MainWindow::Button(const char* text) const {
+    for (ImageButton* b : m_buttons)
+        if (b->text() == QString(text)) return b;
+    return nullptr;
+}
+
+void MainWindow::BuildControls() {
+    auto* addFiles = AddButton(kAddFilesButton, kAddFilesTip, 11, 72, &MainWindow::OnAddFiles);
+    auto* addFolder = AddButton(kAddFolderButton, kAddFolderTip, 11, 115, &MainWindow::OnAddFolder);
+    auto* removeAll = AddButton(kRemoveAllButton, kRemoveAllTip, 11, 161, &MainWindow::OnRemoveAll);
+    auto* convert = AddButton(kConvertButton, kConvertTip, 11, 206, &MainWindow::OnConvertAll);
+
+    m_formats = new QComboBox(this);
+    m_formats->setGeometry(14, 239, 98, m_formats->sizeHint().height());
+    m_formats->setEditable(false);
+    m_formats->setToolTip(kFormatTip);
+    m_formats->setAccessibleName(kFormatTip);
+    m_formats->setFont(ButtonFont());
+    m_formats->view()->setMinimumWidth(160);
+    m_formats->setMaxVisibleItems(kFormatChoices.size());
+
+    auto* options = AddButton(kOptionsButton, kOptionsTip, 11, 278, &MainWindow::OnOptions);
+
+    auto* link = new ImageButton(ImageButton::Look::Link, kHomepageLinkText, this);
+    link->setGeometry(9, 507, 113, 20);
+    link->setToolTip(QString::fromStdString(Printf(kHomepageTooltip, kWindowTitle)));
+    link->setAccessibleName(link->toolTip());
+    connect(link, &QAbstractButton::clicked, this, &MainWindow::OnHomepage);
+
+    struct Small {
+        ImageButton::Look look;
+        const char* tip;
+        int x;
+    };
+    ImageButton* smalls[3];
+    const Small kSmall[] = {{ImageButton::Look::Help, kHelpTip, 624},
+                            {ImageButton::Look::Minimize, kMinimizeTip, 647},
+                            {ImageButton::Look::Close, kCloseTip, 669}};
+    for (int i = 0; i < 3; ++i) {
+        smalls[i] = new ImageButton(kSmall[i].look, QString(), this);
+        smalls[i]->setGeometry(kSmall[i].x, 11, 21, 21);
+        smalls[i]->setToolTip(kSmall[i].tip);
+        smalls[i]->setAccessibleName(kSmall[i].tip);
+    }
+    connect(smalls[0], &QAbstractButton::clicked, this,
+            [this, help = smalls[0]] { m_helpMenu->popup(help->mapToGlobal(help->rect().bottomLeft())); });
+    connect(smalls[1], &QAbstractButton::clicked, this,
+            [this] { QMetaObject::invokeMethod(this, &QWidget::showMinimized, Qt::QueuedConnection); });
+    connect(smalls[2], &QAbstractButton::clicked, this,
+            [this] { QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection); });
+
+    auto* list = new FileListView(this);
+    m_list = list;
+    m_model = new FileListModel(m_services.probe, this);
+    m_list->setModel(m_model);
+    m_list->setGeometry(137, 63, 552, 465);
+    m_list->setRootIsDecorated(false);
+    m_list->setItemsExpandable(false);
+    m_list->setUniformRowHeights(true);
+    m_list->setAllColumnsShowFocus(true);
+    m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_list->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_list->setAccessibleName(kFileListName);
+    QPalette pal = m_list->palette();  // the selection stays visible when the list loses focus
+    pal.setColor(QPalette::Inactive, QPalette::Highlight, pal.color(QPalette::Active, QPalette::Highlight));
+    pal.setColor(QPalette::Inactive, QPalette::HighlightedText,
+                 pal.color(QPalette::Active, QPalette::HighlightedText));
+    m_list->setPalette(pal);
+    QHeaderView* header = m_list->header();
+    header->setStretchLastSection(false);
+    header->setSectionsClickable(true);
+    header->setSortIndicatorShown(false);
+    for (int c = 0; c < FileListModel::kColumnCount; ++c) header->resizeSection(c, kColumnWidths[c]);
+    connect(header, &QHeaderView::sectionClicked, this, &MainWindow::SortByColumn);
+    connect(m_list, &QAbstractItemView::doubleClicked, this, [this] { OnPlaySource(); });
+    list->onContextMenu = [this](const QPoint& at) { ShowContextMenu(at); };
+
+    setTabOrder(addFiles, addFolder);
+    setTabOrder(addFolder, removeAll);
+    setTabOrder(removeAll, convert);
+    setTabOrder(convert, m_formats);
+    setTabOrder(m_formats, options);
+    setTabOrder(options, m_list);
+    setTabOrder(m_list, link);
+    setTabOrder(link, smalls[0]);
+    setTabOrder(smalls[0], smalls[1]);
+    setTabOrder(smalls[1], smalls[2]);
+}
+
+void MainWindow::BuildMenus() {
+    m_helpMenu = new QMenu(this);
+    m_helpMenu->addAction(kHelpTopics, this, &MainWindow::OnHelpTopics);
+    m_helpMenu->addSeparator();
+    m_helpMenu->addAction(kHomepageItem, this, &MainWindow::OnHomepage);
+    m_helpMenu->addSeparator();
+    m_helpMenu->addAction(kAboutItem, this, &MainWindow::OnAbout);
+
+    auto bind = [this](QKeySequence keys, void (MainWindow::*command)()) {
+        auto* shortcut = new QShortcut(keys, this);
+        shortcut->setContext(Qt::WindowShortcut);
+        connect(shortcut, &QShortcut::activated, this, [this, command] { (this->*command)(); });
+    };
+    bind(QKeySequence(Qt::CTRL | Qt::Key_O), &MainWindow::OnAddFiles);
+    bind(QKeySequence(Qt::Key_Delete), &MainWindow::OnRemove);
+    bind(QKeySequence(Qt::Key_F1), &MainWindow::OnHelpTopics);
+}
+
+void MainWindow::FillFormatList() {
+    ConversionSettings& settings = m_services.settings;
+    QSignalBlocker quiet(m_formats);
+    int selected = -1;
+    for (const FormatChoice& choice : kFormatChoices) {
+        m_formats->addItem(QString(" to ") + choice.label, choice.code);
+        // Of two entries with the same code the later one ends up selected.
+        if (choice.code == settings.OutputFormat) selected = m_formats->count() - 1;
+    }
+    if (selected < 0) {
+        selected = 0;
+        settings.OutputFormat = kFormatChoices[0].code;
+    }
+    m_formats->setCurrentIndex(selected);
+    connect(m_formats, &QComboBox::currentIndexChanged, this, [this](int index) {
+        m_services.settings.OutputFormat =
+            index >= 0 ? m_formats->itemData(index).toInt() : kFormatChoices[0].code;
+    });
+}
+
+void MainWindow::FirstRunHelp() {
+    std::uint32_t value = 1;  // a missing value counts as a first run
+    if (auto key = m_services.store.OpenKey(ConversionSettings::kOptionsKey)) {
+        std::uint32_t stored = 0, size = sizeof stored;
+        if (key->ReadValue(kFirstRun, &stored, &size) && size == sizeof stored) value = stored;
+    }
+    if (value != 0) {
+        if (auto key = m_services.store.CreateKey(ConversionSettings::kOptionsKey)) {
+            key->SetDword(kFirstRun, 0);
+            key->Close();
+        }
+        OpenHelpFile();
+    }
+}
+
+void MainWindow::OpenHelpFile() {
+    if (m_services.programFolder.empty()) return;
+    m_services.desktop.Open(m_services.programFolder + kHelpFileName);  // a missing file is not reported
+}
+
+std::vector<int> MainWindow::SelectedRows() const {
+    std::vector<int> rows;
+    for (const QModelIndex& i : m_list->selectionModel()->selectedRows()) rows.push_back(i.row());
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+void MainWindow::SortByColumn(int column) {
+    const Qt::SortOrder order = m_model->SortByColumn(column);
+    m_list->header()->setSortIndicatorShown(true);
+    m_list->header()->setSortIndicator(column, order);
+}
+
+// --- adding files -------------------------------------------------------------------------------
+
+void MainWindow::OnAddFiles() {
+    std::vector<std::string> filters(kOpenFileFilters.begin(), kOpenFileFilters.end());
+    auto chosen = m_services.dialogs.OpenFiles(this, filters);
+    if (!chosen) return;
+    PumpEvents();
+    AddFiles(*chosen);
+}
+
+void MainWindow::OnAddFolder() {
+    ConversionSettings& settings = m_services.settings;
+    auto folder = m_services.dialogs.BrowseForFolder(this, kChooseFolder, settings.Folder);
+    if (!folder) return;
+    settings.Folder = *folder;
+    settings.SaveSettings(m_services.store, SaveFolder);
+    PumpEvents();
+    auto window = std::make_unique<SearchProgressWindow>(this);
+    window->show();
+    window->SetText(kSearchingFiles);
+    PumpEvents();
+    std::vector<std::string> list;
+    CollectFiles(list, *folder, settings);
+    if (!list.empty()) AddFiles(list, std::move(window));
+}
+
+void MainWindow::AddDropped(const std::vector<std::string>& paths) {
+    auto window = std::make_unique<SearchProgressWindow>(this);
+    window->show();
+    window->SetText(kSearchingFiles);
+    PumpEvents();
+    std::vector<std::string> list;
+    for (const auto& path : paths) {
+        if (IsFolder(path))
+            CollectFiles(list, path, m_services.settings);
+        else if (auto accepted = AcceptFile(path, m_services.settings))
+            list.push_back(std::move(*accepted));
+    }
+    if (!list.empty()) AddFiles(list, std::move(window));
+}
+
+void MainWindow::AddFiles(const std::vector<std::string>& list,
+                          std::unique_ptr<SearchProgressWindow> window) {
+    EnableMainWindow(false);
+    if (!window) {
+        window = std::make_unique<SearchProgressWindow>(this);
+        window->show();
+    }
+    const int count = static_cast<int>(list.size());
+    window->SetRange(count);
+    PumpEvents();
+    m_services.engine.FailureDetail.clear();
+    std::string failures;
+    int failed = 0;
+    // The window is brought up to date a few dozen times a second rather than after every file:
+    // repainting the list and the progress window per file would cost more than probing it.
+    QElapsedTimer sincePump;
+    sincePump.start();
+    int lastAdded = -1;
+    for (int i = 0; i < count; ++i) {
+        const int rowsBefore = m_model->rowCount();
+        if (m_model->AddFile(list[static_cast<std::size_t>(i)]) < 0) {
+            if (failed < kMaxListedFailures)
+                failures += list[static_cast<std::size_t>(i)] + "\n";
+            else if (failed == kMaxListedFailures)
+                failures += kMoreFiles;
+            ++failed;
+        } else if (m_model->rowCount() > rowsBefore) {
+            lastAdded = rowsBefore;
+        }
+        if (i + 1 == count || sincePump.elapsed() >= kPumpIntervalMs) {
+            window->SetText(Printf(kAddingFile, i + 1, count));
+            window->SetPosition(i + 1);
+            if (lastAdded >= 0) m_list->scrollTo(m_model->index(lastAdded, 0));
+            PumpEvents();
+            sincePump.restart();
+        }
+        if (window->Cancelled()) break;
+    }
+    window.reset();
+    EnableMainWindow(true);
+    if (failures.empty()) return;
+    std::string text = Printf(kLoadFailed, failures.c_str());
+    const std::string& detail = m_services.engine.FailureDetail;
+    text += detail.empty() ? std::string(kForwardFailures) + "<" + kSupportAddress + ">." : "\n" + detail;
+    m_services.dialogs.Message(this, MessageIcon::Warning, text);
+}
+
+// --- list commands -------------------------------------------------------------------------------
+
+void MainWindow::OnRemove() {
+    const std::vector<int> rows = SelectedRows();
+    if (rows.empty()) {
+        m_services.dialogs.Message(this, MessageIcon::Information, kSelectAtLeastOne);
+        return;
+    }
+    m_model->RemoveRows(rows);
+}
+
+void MainWindow::OnRemoveAll() {
+    if (m_model->rowCount() == 0) {
+        m_services.dialogs.Message(this, MessageIcon::Information, kListIsEmpty);
+        return;
+    }
+    m_model->RemoveAll();
+}
+
+void MainWindow::OnConvertAll() {
+    if (m_model->rowCount() == 0) {
+        m_services.dialogs.Message(this, MessageIcon::Information, kListIsEmpty);
+        return;
+    }
+    std::vector<int> rows(static_cast<std::size_t>(m_model->rowCount()));
+    for (std::size_t i = 0; i < rows.size(); ++i) rows[i] = static_cast<int>(i);
+    RunBatch(rows);
+}
+
+void MainWindow::OnConvertSelected() {
+    const std::vector<int> rows = SelectedRows();
+    if (rows.empty()) {
+        m_services.dialogs.Message(this, MessageIcon::Information, kSelectAtLeastOne);
+        return;
+    }
+    RunBatch(rows);
+}
+
+void MainWindow::RunBatch(const std::vector<int>& rows) {
+    if (!m_driver) m_driver = m_services.makeDriver(*this);
+    std::vector<FileEntry*> entries;
+    for (int row : rows) entries.push_back(m_model->EntryOfRow(row));
+    m_driver->RunBatch(entries, rows);
+}
+
+void MainWindow::OnOptions() {
+    if (m_services.showOptions) m_services.showOptions(this);
+}
+
+void MainWindow::OnPlaySource() {
+    const auto rows = SelectedRows();
+    if (!rows.empty()) m_services.desktop.Open(m_model->EntryOfRow(rows.front())->path);
+}
+
+void MainWindow::OnPlayDestination() {
+    const auto rows = SelectedRows();
+    if (rows.empty()) return;
+    const std::string& output = m_model->EntryOfRow(rows.front())->outputPath;
+    if (!output.empty()) m_services.desktop.Open(output);
+}
+
+void MainWindow::OnBrowseSource() {
+    const auto rows = SelectedRows();
+    if (!rows.empty()) m_services.desktop.SelectInExplorer(m_model->EntryOfRow(rows.front())->path);
+}
+
+void MainWindow::OnBrowseDestination() {
+    const auto rows = SelectedRows();
+    if (rows.empty()) return;
+    const std::string& output = m_model->EntryOfRow(rows.front())->outputPath;
+    if (!output.empty()) m_services.desktop.SelectInExplorer(output);
+}
+
+void MainWindow::OnHelpTopics() {
+    OpenHelpFile();
+}
+void MainWindow::OnHomepage() {
+    m_services.desktop.OpenInBrowser(kHomepageAddress);
+}
+void MainWindow::OnAbout() {
+    m_services.dialogs.About(this, kAboutText);
+}
+
+std::unique_ptr<QMenu> MainWindow::BuildContextMenu() {
+    const auto rows = SelectedRows();
+    const bool one = rows.size() == 1, any = !rows.empty(), listed = m_model->rowCount() > 0;
+    const bool converted = one && !m_model->EntryOfRow(rows.front())->outputPath.empty();
+    auto menu = std::make_unique<QMenu>(this);
+    auto add = [&](const char* text, bool enabled, void (MainWindow::*command)()) {
+        QAction* action = menu->addAction(text, this, command);
+        action->setEnabled(enabled);
+    };
+    add(kPlaySource, one, &MainWindow::OnPlaySource);
+    add(kPlayDestination, converted, &MainWindow::OnPlayDestination);
+    menu->addSeparator();
+    add(kConvertSelected, any, &MainWindow::OnConvertSelected);
+    add(kConvertAll, listed, &MainWindow::OnConvertAll);
+    menu->addSeparator();
+    add(kBrowseSource, one, &MainWindow::OnBrowseSource);
+    add(kBrowseDestination, converted, &MainWindow::OnBrowseDestination);
+    menu->addSeparator();
+    add(kAddFilesItem, true, &MainWindow::OnAddFiles);
+    add(kAddFolderItem, true, &MainWindow::OnAddFolder);
+    add(kRemoveItem, any, &MainWindow::OnRemove);
+    add(kRemoveAllItem, listed, &MainWindow::OnRemoveAll);
+    return menu;
+}
+
+void MainWindow::ShowContextMenu(const QPoint& globalPos) {
+    std::unique_ptr<QMenu> menu = BuildContextMenu();
+    menu->exec(globalPos);
+}
+
+// --- the batch's view of the window ----------------------------------------------------------------
+
+void MainWindow::SetStatus(int row, const std::string& text) {
+    m_model->SetStatus(row, text);
+}
+void MainWindow::EnsureRowVisible(int row) {
+    m_list->scrollTo(m_model->index(row, 0));
+}
+void MainWindow::SetStatusColumnWidth(int pixels) {
+    m_list->header()->resizeSection(kStatusColumn, pixels);
+}
+void MainWindow::EnableMainWindow(bool enable) {
+    setEnabled(enable);
+    if (enable && isVisible()) activateWindow();  // the keys work again once the progress window is gone
+}
+
+std::unique_ptr<ProgressDialog> MainWindow::ShowProgressDialog() {
+    auto dialog = std::make_unique<QtProgressDialog>(this);
+    dialog->show();
+    m_activeProgress = dialog.get();
+    connect(dialog.get(), &QObject::destroyed, this, [this] { m_activeProgress = nullptr; });
+    return dialog;
+}
+
+// --- events ------------------------------------------------------------------------------------------
+
+void MainWindow::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    PaintWindowBackground(p, rect());
+}
+
+void MainWindow::mousePressEvent(QMouseEvent* event) {
+    // No title bar: the background moves the window.
+    if (event->button() == Qt::LeftButton && windowHandle()) windowHandle()->startSystemMove();
+    QWidget::mousePressEvent(event);
+}
+
+void MainWindow::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter || event->key() == Qt::Key_Escape) {
+        event->accept();  // the window stays open
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    // While files are added or converted the loops hold rows of the list: closing now would free
+    // them under the loop's feet, so the window stays until Cancel has ended the work.
+    if (!isEnabled()) {
+        event->ignore();
+        return;
+    }
+    if (!m_closed) {
+        m_closed = true;
+        m_model->RemoveAll();
+        m_services.settings.SaveSettings(m_services.store, SaveOnExit);
+    }
+    event->accept();
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
+    if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent* event) {
+    std::vector<std::string> paths;
+    for (const QUrl& url : event->mimeData()->urls())
+        if (url.isLocalFile()) paths.push_back(url.toLocalFile().toLocal8Bit().toStdString());
+    event->acceptProposedAction();
+    if (!paths.empty())
+        QMetaObject::invokeMethod(
+            this, [this, paths] { AddDropped(paths); }, Qt::QueuedConnection);
+}

@@ -1,0 +1,91 @@
+#include <QApplication>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QScreen>
+#include <clocale>
+#include <cstdio>
+#include <cstdlib>
+
+#include "app/AppTexts.h"
+#include "app/DesktopActions.h"
+#include "app/Dialogs.h"
+#include "app/MainWindow.h"
+#include "app/WindowLook.h"
+#include "app/WindowUserInteraction.h"
+#include "engine/BatchDriver.h"
+#include "engine/EngineContext.h"
+#include "host/ConverterSession.h"
+#include "options/QtOptionsDialogs.h"
+#include "options/RuntimeWmaFormats.h"
+#include "options/ShowOptions.h"
+#include "platform/FileUserStore.h"
+#include "platform/Paths.h"
+#include "settings/ConversionSettings.h"
+#include "sources/DecoderStartup.h"
+
+namespace {
+
+bool HaveDisplay() {
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        const char* value = std::getenv(name);
+        if (value && *value) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::setlocale(LC_ALL, "");
+    if (!HaveDisplay()) {
+        std::fprintf(stderr,
+                     "wavelorn: no display to show the window on (DISPLAY and WAYLAND_DISPLAY are unset)\n");
+        return 1;
+    }
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("wavelorn");
+    QApplication::setDesktopFileName("wavelorn");
+    QApplication::setStyle(new WindowStyle);
+
+    QtDialogs dialogs;
+    SystemDesktop desktop;
+    WindowUserInteraction user(dialogs, desktop);
+    ConverterSession session(std::make_unique<FileUserStore>(FileUserStore::DefaultPath()), user);
+    const DecoderStartupResult started = session.StartDecoders();
+    if (started == DecoderStartupResult::WrongVersion) return 1;
+    if (started == DecoderStartupResult::InitFailed) {
+        QMessageBox::critical(nullptr, kWindowTitle, kDecoderInitFailedMessage);
+        return 1;
+    }
+
+    QtOptionsDialogs optionsDialogs;
+    RuntimeWmaFormats wmaFormats(session.Runtime(), session.Engine().wmaFormats);  // what the batch uses
+    ConversionSettings& settings = session.Settings();
+    WindowServices services{
+        settings,
+        session.Store(),
+        session.Engine(),
+        dialogs,
+        desktop,
+        [&](BatchView& view) { return std::make_unique<BatchDriver>(session.MakeDriver(view)); },
+        ExecutableFolder(),
+        {},
+        [&](QWidget* owner) {
+            return ShowOptions(owner, settings, session.Store(), optionsDialogs, wmaFormats);
+        }};
+    MainWindow window(std::move(services));
+    user.SetOwner(&window);
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+        window.move(screen->availableGeometry().center() - window.rect().center());
+    window.show();
+
+    // Files given on the command line ("Open with") arrive like a drop.
+    std::vector<std::string> given;
+    for (int i = 1; i < argc; ++i)
+        given.push_back(
+            QFileInfo(QString::fromLocal8Bit(argv[i])).absoluteFilePath().toLocal8Bit().toStdString());
+    if (!given.empty())
+        QMetaObject::invokeMethod(
+            &window, [&window, given] { window.AddDropped(given); }, Qt::QueuedConnection);
+    return app.exec();
+}

@@ -1,0 +1,111 @@
+// Takes the README's pictures of the window: empty, after a batch of 20 files, with the context
+// menu open, and the progress window mid-batch. Run under Xvfb by scripts/screenshots.sh.
+#include <QApplication>
+#include <QGuiApplication>
+#include <QMenu>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QTimer>
+#include <QTreeView>
+#include <cstdio>
+#include <filesystem>
+
+#include "../WindowHarness.h"
+#include "app/ProgressWindows.h"
+#include "app/WindowLook.h"
+#include "platform/Paths.h"
+#include "sources/DecoderStartup.h"
+#include "support/SynthFixtures.h"
+#include "support/TestSupport.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+QString g_folder;
+
+// The screen's pixels where a window is, so pop-up menus and shadows are in the picture.
+void Shoot(QWidget& w, const QString& name, QRect area = {}) {
+    QApplication::processEvents();
+    QTest::qWait(150);
+    if (area.isEmpty()) area = w.frameGeometry();
+    QPixmap pixmap;
+    if (QGuiApplication::platformName() == "xcb")
+        pixmap =
+            QGuiApplication::primaryScreen()->grabWindow(0, area.x(), area.y(), area.width(), area.height());
+    else
+        pixmap = w.grab();
+    const QString path = g_folder + "/" + name;
+    std::printf("%s %s\n", qPrintable(path), pixmap.save(path) ? "written" : "FAILED");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setStyle(new WindowStyle);
+    g_folder = argc > 1 ? QString(argv[1]) : QString(".");
+    StartDecodingLibraries(ExecutableFolder());
+    LoadMidiSoundFont(ExecutableFolder());
+
+    testsupport::TempDir dir;
+    fs::create_directory(dir.Path() / "out");
+    const char* names[] = {"Morning Raga",   "Harbour Bells", "Field Recording 03", "Interview (take 2)",
+                           "Piano Etude",    "Night Train",   "Voice Memo",         "Rain on Tin",
+                           "Choir Warm-up",  "Bass Line",     "Kitchen Radio",      "Lecture Part 1",
+                           "Lecture Part 2", "Birdsong",      "Street Market",      "Organ Prelude",
+                           "Drum Loop",      "Wind Chimes",   "Podcast Intro",      "Podcast Outro"};
+    std::vector<std::string> files;
+    const int rates[] = {44100, 22050, 48000, 8000, 32000};
+    for (int i = 0; i < 20; ++i) {
+        files.push_back(dir.File(std::string(names[i]) + ".wav"));
+        testsupport::MakeToneWav(files.back(), rates[i % 5], 1 + i % 2, 1.0 + 0.6 * i);
+    }
+    const std::string longFile = dir.File("Symphony No. 9 (full).wav");
+    testsupport::MakeToneWav(longFile, 44100, 2, 40.0);
+
+    apptest::WindowHarness h;
+    MainWindow& w = h.W();
+    if (QScreen* s = QGuiApplication::primaryScreen())
+        w.move(s->availableGeometry().center() - w.rect().center());
+    w.show();
+    (void)QTest::qWaitForWindowExposed(&w);
+    Shoot(w, "window-empty.png");
+
+    h.settings->OutputFormat = 1000;
+    h.settings->DestOutputFolderOpt = 399;
+    h.settings->DestSpecifiedFolder = dir.File("out") + "/";
+    h.settings->BrowseOutputFolder = 0;
+    w.AddFiles(files);
+    w.OnConvertAll();
+    w.List()->scrollToTop();
+    Shoot(w, "window-after-batch.png");
+
+    w.List()->selectionModel()->select(w.Model().index(2, 0),
+                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    auto menu = w.BuildContextMenu();
+    const QPoint at = w.List()->viewport()->mapToGlobal(QPoint(220, 70));
+    menu->popup(at);
+    (void)QTest::qWaitForWindowExposed(menu.get());
+    Shoot(w, "window-context-menu.png", w.frameGeometry().united(menu->geometry()));
+    menu->hide();
+
+    // The progress window, caught while a long file converts.
+    w.AddFiles({longFile});
+    w.List()->clearSelection();
+    w.List()->selectionModel()->select(w.Model().index(w.Model().rowCount() - 1, 0),
+                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* progress = static_cast<QtProgressDialog*>(w.ActiveProgress());
+        if (!progress || progress->FileBar()->value() < progress->FileBar()->maximum() * 2 / 5) return;
+        poll.stop();
+        Shoot(*progress, "progress.png", progress->frameGeometry().adjusted(-30, -30, 30, 30));
+        progress->CancelButton()->click();
+    });
+    poll.start(5);
+    w.OnConvertSelected();
+    ShutDownDecodingLibraries();
+    return 0;
+}

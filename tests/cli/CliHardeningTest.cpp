@@ -1,0 +1,174 @@
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "cli/CliHarness.h"
+#include "support/TestSupport.h"
+
+namespace {
+
+using namespace clitest;
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+std::vector<std::string> Names(const std::string& folder) {
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator(folder, ec)) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::string Text(const std::string& path) {
+    const auto b = testsupport::ReadBytes(path);
+    return std::string(b.begin(), b.end());
+}
+
+// Starts wavelorn-cli in home with args; stdout goes to outFd (or /dev/null when -1).
+pid_t Spawn(const CliHome& home, const std::vector<std::string>& args, int outFd = -1) {
+    const pid_t pid = fork();
+    if (pid != 0) return pid;
+    setenv("XDG_CONFIG_HOME", home.File("cfg").c_str(), 1);
+    setenv("HOME", home.File("home").c_str(), 1);
+    const int out = outFd >= 0 ? outFd : ::open("/dev/null", O_WRONLY);
+    ::dup2(out, STDOUT_FILENO);
+    std::vector<char*> argv{const_cast<char*>("wavelorn-cli")};
+    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    const std::string path = CliPath();
+    execv(path.c_str(), argv.data());
+    _exit(127);
+}
+
+// Waits until the child has written more than bytes into folder; false when it ended first.
+bool WaitForOutput(pid_t pid, const std::string& folder, std::uintmax_t bytes) {
+    const auto deadline = Clock::now() + std::chrono::seconds(60);
+    while (Clock::now() < deadline) {
+        int status = 0;
+        if (waitpid(pid, &status, WNOHANG) == pid) return false;
+        if (LargestFileSize(folder) > bytes) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return false;
+}
+
+void WriteLongWav(const CliHome& home, const std::string& name) {
+    const std::size_t frames = 44100 * 120;
+    WriteWav16(home.File(name), 44100, std::vector<std::int16_t>(frames, 100), std::vector<std::int16_t>(frames, -100));
+}
+
+TEST(CliHardening, KilledConversionLeavesNothingUnderTheOutputNameAndKeepsTheOldOutput) {
+    // kill -9 cannot be cleaned up after: the output name must never have held the partial file.
+    CliHome home;
+    WriteLongWav(home, "long.wav");
+    const std::string out = home.File("out");
+    fs::create_directories(out);
+    testsupport::WriteBytes(out + "/long.wav", {'o', 'l', 'd'});
+    const pid_t pid = Spawn(home, {"-q", "-t", "wav", "-o", out, "--if-exists", "overwrite", "--set",
+                                   "AutoDestWAVEncodingParam=0", "--set", "WAVSampleRate=48000", home.File("long.wav")});
+    ASSERT_GT(pid, 0);
+    const bool writing = WaitForOutput(pid, out, 1000000);
+    kill(pid, SIGKILL);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(writing) << "finished before it could be killed";
+    EXPECT_EQ(Text(out + "/long.wav"), "old");
+    const auto names = Names(out);
+    ASSERT_EQ(names.size(), 2u);
+    const std::string leftover = out + "/" + names[0];
+    EXPECT_EQ(names[0].rfind(".wavelorn-", 0), 0u) << names[0];
+
+    // A day later the next batch writing there removes the leftover; a fresh one would be kept.
+    const auto old = fs::last_write_time(leftover) - std::chrono::hours(25);
+    fs::last_write_time(leftover, old);
+    const std::string fresh = out + "/.wavelorn-abcdefghijkl.wav";
+    testsupport::WriteBytes(fresh, {'x'});
+    WriteWav16(home.File("short.wav"), 8000, std::vector<std::int16_t>(800, 1));
+    const auto r = home.Run({"-q", "-t", "wav", "-o", out, "--if-exists", "overwrite", home.File("short.wav")});
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(Names(out), (std::vector<std::string>{".wavelorn-abcdefghijkl.wav", "long.wav", "short.wav"}));
+}
+
+TEST(CliHardening, FailedOverwriteKeepsTheOldOutput) {
+    // A conversion that fails (here: the disk fills) must not cost the user the output of an earlier run.
+    CliHome home;
+    const std::string out = home.File("out");
+    fs::create_directories(out);
+    testsupport::WriteBytes(home.File("old.wav"), {'o', 'l', 'd'});
+    WriteWav16(home.File("a.wav"), 44100, std::vector<std::int16_t>(44100 * 3, 9), std::vector<std::int16_t>(44100 * 3, 9));
+    const std::string script =
+        "mount -t tmpfs -o size=64k tmpfs \"$1\" || exit 99; cp \"$OLD\" \"$1\"/a.wav; shift; \"$@\"; rc=$?; "
+        "ls -A \"$OUT\"; cat \"$OUT\"/a.wav; echo; exit $rc";
+    const auto r = home.Run({"-q", "-t", "wav", "-o", out, "--if-exists", "overwrite", home.File("a.wav")},
+                            {"env", "OUT=" + out, "OLD=" + home.File("old.wav"), "unshare", "-m", "sh", "-c", script,
+                             "sh", out});
+    if (r.status == 99) GTEST_SKIP() << "no mount namespace here";
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.lines, (std::vector<std::string>{home.File("a.wav") + "\tConversion Failure", "a.wav", "old"}));
+}
+
+TEST(CliHardening, SaveOnAFullDiskFailsAndLeavesTheStoreAsItWas) {
+    CliHome home;
+    ASSERT_EQ(home.Run({"--save", "--set", "MP3BitRate=192"}).status, 0);
+    const std::string before = home.StoreText();
+    const std::string script =
+        "d=\"$1\"/wavelorn; cp \"$d\"/registry.reg \"$SAVED\" && mount -t tmpfs -o size=8k tmpfs \"$d\" || exit 99; "
+        "cp \"$SAVED\" \"$d\"/registry.reg; head -c 1M /dev/zero > \"$d\"/filler 2>/dev/null; shift; \"$@\"; rc=$?; "
+        "cmp -s \"$SAVED\" \"$d\"/registry.reg && echo unchanged; ls -A \"$d\"; exit $rc";
+    const auto r = home.Run({"--save", "--set", "MP3BitRate=320"},
+                            {"env", "SAVED=" + home.File("saved.reg"), "unshare", "-m", "sh", "-c", script, "sh",
+                             home.File("cfg")});
+    if (r.status == 99) GTEST_SKIP() << "no mount namespace here";
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err.rfind("wavelorn-cli: could not save the settings in ", 0), 0u) << r.err;
+    EXPECT_EQ(r.lines, (std::vector<std::string>{"unchanged", "filler", "registry.reg"}));
+    EXPECT_EQ(home.StoreText(), before);
+
+    // The temporary file of a save killed before its rename goes with the next save.
+    testsupport::WriteBytes(home.File("cfg/wavelorn/registry.reg.Ab12Cd"), {'x'});
+    EXPECT_EQ(home.Run({"--save", "--set", "MP3BitRate=320"}).status, 0);
+    EXPECT_EQ(Names(home.File("cfg/wavelorn")), std::vector<std::string>{"registry.reg"});
+}
+
+TEST(CliHardening, FifosAndOtherNonFilesAreSkippedWithoutBlocking) {
+    // Opening a FIFO blocks until a writer comes: the walk must pass it by and a named one must fail.
+    CliHome home;
+    fs::create_directories(home.File("in"));
+    WriteWav16(home.File("in/a.wav"), 8000, std::vector<std::int16_t>(800, 1));
+    ASSERT_EQ(::mkfifo(home.File("in/pipe.wav").c_str(), 0600), 0);
+    ASSERT_EQ(::mkfifo(home.File("named.wav").c_str(), 0600), 0);
+    const auto r = home.Run({"-q", "-t", "wav", "-o", home.File("out"), home.File("in"), home.File("named.wav")},
+                            {"timeout", "-s", "KILL", "60"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.lines, (std::vector<std::string>{home.File("in/a.wav") + "\ta.wav\t" + home.File("out/a.wav"),
+                                                  home.File("named.wav") + "\tFailed to load (not a regular file)"}));
+}
+
+TEST(CliHardening, ClosedStandardOutputDoesNotStopTheBatch) {
+    // `wavelorn-cli ... | head -1`: the status lines stop, the conversions do not.
+    CliHome home;
+    for (const char* name : {"a.wav", "b.wav", "c.wav"})
+        WriteWav16(home.File(name), 8000, std::vector<std::int16_t>(8000, 1));
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    ::close(fds[0]);
+    const pid_t pid = Spawn(home, {"-q", "-t", "wav", "-o", home.File("out"), home.File("a.wav"), home.File("b.wav"),
+                                   home.File("c.wav")},
+                            fds[1]);
+    ::close(fds[1]);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status)) << "signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(Names(home.File("out")), (std::vector<std::string>{"a.wav", "b.wav", "c.wav"}));
+}
+
+}  // namespace
