@@ -20,21 +20,58 @@ seed() {  # seed <target> <ext> <command...>: runs the command writing $tmp/o.<e
     fi
 }
 
+sox -n -r 8000 -c 4 -b 16 "$tmp/q.wav" synth 0.03 sine 440 sine 550 sine 660 sine 770
+sox -n -r 8000 -c 6 -b 16 "$tmp/h.wav" synth 0.03 sine 440 sine 550 sine 660 sine 770 sine 880 sine 990
+
 for src in m s; do
-    for f in -pcm16 -pcmu8 -pcm24 -pcm32 -float32 -ulaw -alaw -ima-adpcm -ms-adpcm -gsm610; do
+    for f in -pcm16 -pcmu8 -pcm24 -pcm32 -float32 -float64 -ulaw -alaw -ima-adpcm -ms-adpcm -gsm610; do
         seed wav_reader wav sndfile-convert $f "$tmp/$src.wav" "$tmp/o.wav"
     done
     seed wav_reader wav sox "$tmp/$src.wav" -e ima-adpcm "$tmp/o.wav"
-    for f in -pcm16 -pcms8 -pcm24 -float32 -ulaw -alaw -ima-adpcm -gsm610 -dwvw12 -dwvw16 -dwvw24; do
+    for f in -pcm16 -pcms8 -pcm24 -pcm32 -float32 -float64 -ulaw -alaw -dwvw12 -dwvw16 -dwvw24; do
         seed aiff_reader aiff sndfile-convert $f "$tmp/$src.wav" "$tmp/o.aiff"
     done
-    for f in -pcm16 -pcms8 -pcm24 -float32 -ulaw -alaw -g721-32 -g723-24 -g723-40; do
+    seed aiff_reader aiff sndfile-convert -endian=little -pcm16 "$tmp/$src.wav" "$tmp/o.aiff"
+    seed aiff_reader aiff ffmpeg -v error -i "$tmp/$src.wav" -c:a adpcm_ima_qt "$tmp/o.aiff"
+    for f in -pcm16 -pcms8 -pcm24 -pcm32 -float32 -float64 -ulaw -alaw; do
         seed au_reader au sndfile-convert $f "$tmp/$src.wav" "$tmp/o.au"
     done
+    seed au_reader au sndfile-convert -endian=little -pcm16 "$tmp/$src.wav" "$tmp/o.au"
     seed mpeg_id3 mp3 lame --quiet -b 32 "$tmp/$src.wav" "$tmp/o.mp3"
     seed mpeg_id3 mp3 lame --quiet -b 32 --tt Title --ta Artist --add-id3v2 "$tmp/$src.wav" "$tmp/o.mp3"
     seed mpeg_id3 mp3 lame --quiet -b 32 --tt Title --id3v1-only "$tmp/$src.wav" "$tmp/o.mp3"
 done
+# More than two channels: the readers fold them into two.
+for src in q h; do
+    seed wav_reader wav sndfile-convert -pcm16 "$tmp/$src.wav" "$tmp/o.wav"
+    seed wav_reader wavex sndfile-convert -float32 "$tmp/$src.wav" "$tmp/o.wavex"
+    seed aiff_reader aiff sndfile-convert -pcm16 "$tmp/$src.wav" "$tmp/o.aiff"
+    seed au_reader au sndfile-convert -pcm16 "$tmp/$src.wav" "$tmp/o.au"
+done
+# G.72x in AU: the peer writes only the 4-bit code; any bytes are codewords of the 3- and 5-bit
+# codes too, so the same data serves with the encoding field changed.
+if ffmpeg -v error -i "$tmp/m.wav" -c:a adpcm_g726le -b:a 32k "$tmp/g.au" && [[ -s "$tmp/g.au" ]]; then
+    for enc in 17 19 1a; do
+        cp "$tmp/g.au" "$out/au_reader/g72x-$enc.au"
+        printf "\\x$enc" | dd of="$out/au_reader/g72x-$enc.au" bs=1 seek=15 conv=notrunc status=none
+    done
+fi
+# GSM 6.10 in AIFC: frames from the peer in a container written here (no peer tool writes it).
+if sndfile-convert -gsm610 "$tmp/m.wav" "$tmp/g.gsm" && [[ -s "$tmp/g.gsm" ]]; then
+    be32() {
+        local bytes
+        bytes=$(printf '\\x%02x\\x%02x\\x%02x\\x%02x' $(($1 >> 24 & 255)) $(($1 >> 16 & 255)) $(($1 >> 8 & 255)) $(($1 & 255)))
+        printf "$bytes"
+    }
+    bytes=$(stat -c %s "$tmp/g.gsm")
+    {
+        printf 'FORM'; be32 $((4 + 12 + 32 + 16 + bytes)); printf 'AIFCFVER'; be32 4; printf '\xa2\x80\x51\x40'
+        printf 'COMM'; be32 24; printf '\x00\x01'; be32 $((bytes / 33 * 160)); printf '\x00\x10'
+        printf '\x40\x0b\xfa\x00\x00\x00\x00\x00\x00\x00GSM \x00\x00'
+        printf 'SSND'; be32 $((8 + bytes)); be32 0; be32 0
+        cat "$tmp/g.gsm"
+    } >"$out/aiff_reader/gsm.aiff"
+fi
 # A bare frame header and an ID3v2 header with a footer flag.
 printf '\xff\xfb\x90\x64' >"$out/mpeg_id3/header.mp3"
 printf 'ID3\x04\x00\x10\x00\x00\x00\x10xxxxxxxxxxxxxxxx3DI\x04\x00\x10\x00\x00\x00\x10\xff\xfb\x90\x64' \
