@@ -5,7 +5,7 @@ set -euo pipefail
 out=$1
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
-mkdir -p "$out"/{wav_reader,aiff_reader,au_reader,mpeg_id3,settings_parser}
+mkdir -p "$out"/{wav_reader,aiff_reader,au_reader,mpeg_id3,settings_parser,mp4_boxes,amr_frames,midi_length}
 
 sox -n -r 8000 -c 1 -b 16 "$tmp/m.wav" synth 0.03 sine 440
 sox -n -r 8000 -c 2 -b 16 "$tmp/s.wav" synth 0.03 sine 440 sine 660
@@ -72,6 +72,37 @@ if sndfile-convert -gsm610 "$tmp/m.wav" "$tmp/g.gsm" && [[ -s "$tmp/g.gsm" ]]; t
         cat "$tmp/g.gsm"
     } >"$out/aiff_reader/gsm.aiff"
 fi
+# MP4 audio as the peer lays it out: media data first or last, with and without tags.
+for src in m s; do
+    seed mp4_boxes m4a ffmpeg -v error -i "$tmp/$src.wav" -c:a aac -b:a 32k "$tmp/o.m4a"
+    seed mp4_boxes m4a ffmpeg -v error -i "$tmp/$src.wav" -c:a aac -b:a 32k -movflags +faststart \
+        -metadata title=Title -metadata artist=Artist -metadata track=3/9 "$tmp/o.m4a"
+done
+# AMR storage files: every frame type of each band once (the payload bytes are not parsed).
+amr() {  # amr <file> <magic> <frame bytes by type...>
+    local file=$1 magic=$2 type=0 bytes
+    shift 2
+    {
+        printf '%s\n' "$magic"
+        for bytes in "$@"; do
+            if ((bytes > 0)); then
+                printf "$(printf '\\x%02x' $((type << 3 | 4)))"
+                head -c $((bytes - 1)) /dev/zero | tr '\0' '\125'
+            fi
+            type=$((type + 1))
+        done
+    } >"$file"
+}
+amr "$out/amr_frames/nb.amr" '#!AMR' 13 14 16 18 20 21 27 32 6 0 0 0 0 0 0 1
+amr "$out/amr_frames/wb.awb" '#!AMR-WB' 18 24 33 37 41 47 51 59 61 6 0 0 0 0 1 1
+# MIDI: two tracks with a tempo change, running status and a SysEx; SMPTE timing; the same song
+# in a RIFF RMID file.
+track1='\x00\xff\x51\x03\x07\xa1\x20\x00\x90\x3c\x40\x60\x80\x3c\x40\x00\xff\x2f\x00'
+track2='\x00\xc0\x05\x00\xf0\x03\x7e\x7f\xf7\x30\x90\x40\x40\x30\x40\x00\x00\xff\x2f\x00'
+smf="MThd\x00\x00\x00\x06\x00\x01\x00\x02\x00\x60MTrk\x00\x00\x00\x13${track1}MTrk\x00\x00\x00\x14${track2}"
+printf "$smf" >"$out/midi_length/song.mid"
+printf "MThd\x00\x00\x00\x06\x00\x00\x00\x01\xe7\x28MTrk\x00\x00\x00\x13${track1}" >"$out/midi_length/smpte.mid"
+printf "RIFF\x52\x00\x00\x00RMIDdata\x45\x00\x00\x00${smf}\x00" >"$out/midi_length/song.rmi"
 # A bare frame header and an ID3v2 header with a footer flag.
 printf '\xff\xfb\x90\x64' >"$out/mpeg_id3/header.mp3"
 printf 'ID3\x04\x00\x10\x00\x00\x00\x10xxxxxxxxxxxxxxxx3DI\x04\x00\x10\x00\x00\x00\x10\xff\xfb\x90\x64' \
