@@ -11,12 +11,12 @@ packages=(
   libmpg123-dev libfluidsynth-dev libopenmpt-dev libtag1-dev
   libavformat-dev libavcodec-dev libavutil-dev libswresample-dev
   libmp3lame-dev libvorbis-dev libogg-dev libid3-3.8.3-dev
-  libopencore-amrnb-dev libvo-amrwbenc-dev libfaac-dev
+  libopencore-amrnb-dev libopencore-amrwb-dev libvo-amrwbenc-dev libfaac-dev
   timgm6mb-soundfont
   # the window
   qt6-base-dev libgl-dev xvfb xauth xdg-utils fonts-wine
   # peers that make and check test files
-  ffmpeg sox libsox-fmt-all sndfile-programs lame flac wavpack vorbis-tools
+  espeak-ng ffmpeg sox libsox-fmt-all sndfile-programs lame flac wavpack vorbis-tools
   mp3val oggz-tools mediainfo atomicparsley id3v2 util-linux faac
   # fuzzing (clang with its libFuzzer runtime)
   clang libclang-rt-14-dev

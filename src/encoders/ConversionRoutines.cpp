@@ -1,6 +1,7 @@
 #include "encoders/ConversionRoutines.h"
 
 #include "encoders/ConvertToAac.h"
+#include "encoders/ConvertToAmr.h"
 #include "encoders/ConvertToMp3.h"
 #include "encoders/ConvertToMp4.h"
 #include "encoders/ConvertToOgg.h"
@@ -25,6 +26,8 @@ constexpr RoutineEntry kRoutines[] = {
     {kFormatM4a, &ConvertToMp4},
     {kFormatMp4, &ConvertToMp4},
     {kFormatM4b, &ConvertToMp4},
+    {kFormatAmr, &ConvertToAmr},
+    {kFormatAwb, &ConvertToAmr},
 };
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "cli/CliHarness.h"
+#include "support/AmrFrames.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -71,6 +72,24 @@ TEST_P(CliFormats, ConvertsToMp3) {
     // Automatic parameters keep 22050 Hz; LAME adds its delay and a partial last frame.
     EXPECT_GE(decoded.size() / 2, 33075u);
     EXPECT_LE(decoded.size() / 2, 33075u + 2 * 1152u);
+}
+
+TEST_P(CliFormats, ConvertsToBothAmrBands) {
+    // The same families must reach both AMR encoders: a 1.5 s source gives 75 frames of 20 ms.
+    const FormatCase& c = GetParam();
+    CliHome home;
+    ASSERT_TRUE(MakeSource(home, c)) << c.name;
+    const std::string stem = std::string(c.file).substr(0, std::string(c.file).rfind('.'));
+    for (const char* format : {"amr", "awb"}) {
+        SCOPED_TRACE(format);
+        const auto r = home.Run({"-q", "-t", format, "-o", home.File("out"), home.File(c.file)});
+        ASSERT_EQ(r.status, 0) << r.out;
+        const auto file = testsupport::ParseAmrFile(testsupport::ReadBytes(home.File("out/" + stem + "." + format)));
+        ASSERT_TRUE(file);
+        EXPECT_EQ(file->wide, std::string(format) == "awb");
+        // Lossy sources may carry a frame of priming or padding.
+        EXPECT_NEAR(static_cast<double>(file->frames.size()), 75.0, 4.0);
+    }
 }
 
 TEST_P(CliFormats, ConvertsToOgg) {
