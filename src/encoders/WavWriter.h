@@ -28,6 +28,7 @@ public:
 private:
     int WriteBytes(const void* data, std::size_t bytes);
 
+    std::vector<char> m_buffer;  // m_file's stdio buffer: declared first, so it outlives the stream
     UniqueFile m_file;
     std::uint16_t m_channels = 0;
     std::uint16_t m_bitsPerSample = 0;

@@ -21,6 +21,20 @@ std::uint64_t Id3v2Extent(std::FILE* f, std::uint64_t fileSize) {
     return size <= fileSize ? size : 0;
 }
 
+// mpg123's own reader issues a read call for every frame; these read through a buffered stream.
+mpg123_ssize_t ReadInput(void* handle, void* buffer, std::size_t bytes) {
+    auto* f = static_cast<std::FILE*>(handle);
+    const std::size_t got = std::fread(buffer, 1, bytes, f);
+    return got == 0 && std::ferror(f) ? -1 : static_cast<mpg123_ssize_t>(got);
+}
+
+off_t SeekInput(void* handle, off_t offset, int whence) {
+    auto* f = static_cast<std::FILE*>(handle);
+    return ::fseeko(f, offset, whence) == 0 ? ::ftello(f) : off_t{-1};
+}
+
+constexpr std::size_t kInputBuffer = std::size_t{1} << 16;
+
 std::uint64_t FileSize(const std::string& path) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return ~std::uint64_t{0};
@@ -45,7 +59,16 @@ std::unique_ptr<BassChannel> BassMpegChannel::Open(const std::string& path) {
     mpg123_rates(&rates, &count);
     for (std::size_t i = 0; i < count; ++i)
         mpg123_format(mh, rates[i], MPG123_MONO | MPG123_STEREO, MPG123_ENC_SIGNED_16);
-    if (mpg123_open(mh, path.c_str()) != MPG123_OK) return nullptr;
+    ch->m_input = OpenFile(path.c_str(), "rb");
+    ch->m_inputBuffer.resize(kInputBuffer);  // glibc ignores the size unless it is given the buffer
+    if (!ch->m_input ||
+        std::setvbuf(ch->m_input.get(), ch->m_inputBuffer.data(), _IOFBF, ch->m_inputBuffer.size()) != 0)
+        return nullptr;
+    ch->m_id3v2Size = Id3v2Extent(ch->m_input.get(), fileSize);
+    if (std::fseek(ch->m_input.get(), 0, SEEK_SET) != 0) return nullptr;
+    if (mpg123_replace_reader_handle(mh, &ReadInput, &SeekInput, nullptr) != MPG123_OK ||
+        mpg123_open_handle(mh, ch->m_input.get()) != MPG123_OK)
+        return nullptr;
     if (mpg123_scan(mh) != MPG123_OK) return nullptr;
     long rate = 0;
     int channels = 0, encoding = 0;
@@ -63,9 +86,6 @@ std::unique_ptr<BassChannel> BassMpegChannel::Open(const std::string& path) {
         if (fi.layer == 1) ctype = BASS_CTYPE_STREAM_MP1;
         if (fi.layer == 2) ctype = BASS_CTYPE_STREAM_MP2;
     }
-    auto file = OpenFile(path.c_str(), "rb");
-    if (!file) return nullptr;
-    ch->m_id3v2Size = Id3v2Extent(file.get(), fileSize);
 
     auto& d = ch->m_info;
     d.freq = static_cast<std::uint32_t>(rate);

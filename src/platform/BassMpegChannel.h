@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/BassChannel.h"
+#include "platform/UniqueFile.h"
 
 struct mpg123_handle_struct;
 
@@ -21,6 +22,8 @@ protected:
 
 private:
     BassMpegChannel() = default;
+    std::vector<char> m_inputBuffer;  // m_input's stdio buffer: declared first, so it outlives the stream
+    UniqueFile m_input;               // what m_handle reads; the destructor closes m_handle first
     mpg123_handle_struct* m_handle = nullptr;
     std::uint64_t m_id3v2Size = 0;  // header + body, 0 when the file has none
     std::optional<std::vector<std::uint8_t>> m_id3v1;
