@@ -42,7 +42,6 @@ int BASS_SetConfig(std::uint32_t option, std::uint32_t value) {
 
 int BASS_Init(int device, std::uint32_t freq, std::uint32_t, void*, const void*) {
     if (device != 0 || freq == 0 || freq > 384000) return 0;
-    SilenceMidiSynth();
     // The decoders report damaged files through their results; their own console chatter would
     // only clutter the command-line converter's output.
     av_log_set_level(AV_LOG_QUIET);

@@ -50,4 +50,3 @@ std::unique_ptr<BassChannel> OpenBassModule(const std::string& path, std::uint32
 std::unique_ptr<BassChannel> OpenBassMidiStream(const std::string& path, std::uint32_t rate,
                                                 const std::string& soundFont);
 bool IsSoundFont(const std::string& path);
-void SilenceMidiSynth();

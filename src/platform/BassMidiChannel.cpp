@@ -1,6 +1,5 @@
 #include "platform/BassMidiChannel.h"
 
-#include <fluidsynth.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -9,6 +8,7 @@
 #include <iterator>
 
 #include "platform/Bass.h"
+#include "platform/FluidSynthLibrary.h"
 #include "platform/MidiSongLength.h"
 #include "platform/UniqueFile.h"
 
@@ -35,11 +35,6 @@ std::int16_t ToS16(float v) {
 }
 
 }  // namespace
-
-void SilenceMidiSynth() {
-    for (int level = FLUID_PANIC; level <= FLUID_DBG; ++level)
-        fluid_set_log_function(level, nullptr, nullptr);
-}
 
 bool IsSoundFont(const std::string& path) {
     // Checked here rather than by FluidSynth, whose check of other files leaks in libinstpatch.
@@ -80,31 +75,36 @@ std::unique_ptr<BassChannel> BassMidiChannel::Open(const std::string& path, std:
 }
 
 BassMidiChannel::~BassMidiChannel() {
+    if (!m_fluid) return;  // nothing was made
     if (m_player) {
-        fluid_player_stop(m_player);
-        delete_fluid_player(m_player);
+        m_fluid->fluid_player_stop(m_player);
+        m_fluid->delete_fluid_player(m_player);
     }
-    if (m_synth) delete_fluid_synth(m_synth);
-    if (m_settings) delete_fluid_settings(m_settings);
+    if (m_synth) m_fluid->delete_fluid_synth(m_synth);
+    if (m_settings) m_fluid->delete_fluid_settings(m_settings);
 }
 
 bool BassMidiChannel::StartSynth() {
     m_started = true;
     if (m_soundFont.empty()) return false;
-    m_settings = new_fluid_settings();
+    m_fluid = LoadFluidSynth();
+    if (!m_fluid) return false;
+    m_settings = m_fluid->new_fluid_settings();
     if (!m_settings) return false;
-    fluid_settings_setnum(m_settings, "synth.sample-rate", m_info.freq);
+    m_fluid->fluid_settings_setnum(m_settings, "synth.sample-rate", m_info.freq);
     // Player time follows the rendered samples, not the wall clock.
-    fluid_settings_setstr(m_settings, "player.timing-source", "sample");
-    fluid_settings_setint(m_settings, "synth.lock-memory", 0);
+    m_fluid->fluid_settings_setstr(m_settings, "player.timing-source", "sample");
+    m_fluid->fluid_settings_setint(m_settings, "synth.lock-memory", 0);
     // FluidSynth's default gain (0.2) leaves a single note some 30 dB below full scale.
-    fluid_settings_setnum(m_settings, "synth.gain", 0.5);
-    fluid_settings_setint(m_settings, "synth.cpu-cores", 1);
-    m_synth = new_fluid_synth(m_settings);
-    if (!m_synth || fluid_synth_sfload(m_synth, m_soundFont.c_str(), 1) == FLUID_FAILED) return false;
-    m_player = new_fluid_player(m_synth);
-    if (!m_player || fluid_player_add_mem(m_player, m_smf.data(), m_smf.size()) != FLUID_OK) return false;
-    return fluid_player_play(m_player) == FLUID_OK;
+    m_fluid->fluid_settings_setnum(m_settings, "synth.gain", 0.5);
+    m_fluid->fluid_settings_setint(m_settings, "synth.cpu-cores", 1);
+    m_synth = m_fluid->new_fluid_synth(m_settings);
+    if (!m_synth || m_fluid->fluid_synth_sfload(m_synth, m_soundFont.c_str(), 1) == FLUID_FAILED)
+        return false;
+    m_player = m_fluid->new_fluid_player(m_synth);
+    if (!m_player || m_fluid->fluid_player_add_mem(m_player, m_smf.data(), m_smf.size()) != FLUID_OK)
+        return false;
+    return m_fluid->fluid_player_play(m_player) == FLUID_OK;
 }
 
 std::size_t BassMidiChannel::Render(std::uint8_t* out, std::size_t bytes) {
@@ -117,8 +117,8 @@ std::size_t BassMidiChannel::Render(std::uint8_t* out, std::size_t bytes) {
     const std::size_t frames = bytes / FrameBytes();
     m_left.resize(frames);
     m_right.resize(frames);
-    if (fluid_synth_write_float(m_synth, static_cast<int>(frames), m_left.data(), 0, 1, m_right.data(), 0,
-                                1) != FLUID_OK)
+    if (m_fluid->fluid_synth_write_float(m_synth, static_cast<int>(frames), m_left.data(), 0, 1,
+                                         m_right.data(), 0, 1) != FLUID_OK)
         return 0;
     auto* pcm = reinterpret_cast<std::int16_t*>(out);
     for (std::size_t i = 0; i < frames; ++i) {

@@ -8,6 +8,7 @@
 struct _fluid_hashtable_t;
 struct _fluid_synth_t;
 struct _fluid_player_t;
+struct FluidSynthLibrary;
 
 /// A MIDI file rendered by FluidSynth into memory as 16-bit stereo, without dither, up to the
 /// song's last event. The synthesiser (and with it the SoundFont) is only needed when data is
@@ -29,6 +30,7 @@ private:
     std::string m_soundFont;
     bool m_started = false;
     bool m_broken = false;
+    const FluidSynthLibrary* m_fluid = nullptr;  // set when the synthesiser is first made
     _fluid_hashtable_t* m_settings = nullptr;
     _fluid_synth_t* m_synth = nullptr;
     _fluid_player_t* m_player = nullptr;
