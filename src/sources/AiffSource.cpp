@@ -274,8 +274,9 @@ std::size_t AiffSource::ReadSound(std::size_t want) {
 
 int AiffSource::ReadSamples8(void* left, void* right) {
     const FrameLayout layout{static_cast<std::size_t>(m_channels), static_cast<std::size_t>(m_rightIndex)};
-    return Deinterleave<std::uint8_t>(m_raw.data(), ReadSound(m_raw.size()), layout, left, right,
-                                      [x = m_byteXor](const std::uint8_t* p) -> std::uint8_t { return *p ^ x; });
+    return Deinterleave<std::uint8_t>(
+        m_raw.data(), ReadSound(m_raw.size()), layout, left, right,
+        [x = m_byteXor](const std::uint8_t* p) -> std::uint8_t { return *p ^ x; });
 }
 
 int AiffSource::ReadSamples16(void* left, void* right) {

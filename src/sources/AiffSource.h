@@ -26,7 +26,7 @@ struct AiffState {
         int lastSample = 0;
         std::uint32_t bits = 0;
         int bitCount = 0;
-        int padBits = 0;  // zero bits added below the reservoir after the data ended
+        int padBits = 0;     // zero bits added below the reservoir after the data ended
         bool ended = false;  // a value reached into those padding bits
         std::uint8_t buffer[256] = {};
         int index = 0;

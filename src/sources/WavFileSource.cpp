@@ -303,7 +303,8 @@ std::size_t WavFileSource::ReadClamped(std::uint8_t* dst, std::size_t want) {
 template <typename Out, typename Convert>
 int WavFileSource::ReadInterleaved(std::size_t sampleBytes, void* left, void* right, Convert convert) {
     const FrameLayout layout{sampleBytes * static_cast<std::size_t>(m_channels), sampleBytes};
-    return Deinterleave<Out>(m_read.data(), ReadClamped(m_read.data(), m_readSize), layout, left, right, convert);
+    return Deinterleave<Out>(m_read.data(), ReadClamped(m_read.data(), m_readSize), layout, left, right,
+                             convert);
 }
 
 int WavFileSource::ReadPcm8(void* left, void* right) {
@@ -335,7 +336,8 @@ int WavFileSource::ReadFloat64(void* left, void* right) {
 
 int WavFileSource::ReadG711(void* left, void* right) {
     const Expander expand = m_expand;
-    return ReadInterleaved<std::int16_t>(1, left, right, [expand](const std::uint8_t* p) { return expand(*p); });
+    return ReadInterleaved<std::int16_t>(1, left, right,
+                                         [expand](const std::uint8_t* p) { return expand(*p); });
 }
 
 bool WavFileSource::DecodeBlock() {
