@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -115,6 +116,48 @@ TEST(Mp4File, MetadataItemsInOrderWithTrackNumberBytes) {
         {"\xA9wrt", text("Wr")}};
     EXPECT_EQ(s.items, expected);
 }
+
+struct Damage {
+    const char* name;
+    const char* type;  // box to damage, found by its type
+    int at;            // offset from the type field
+    std::vector<std::uint8_t> bytes;
+};
+
+class Mp4Damage : public ::testing::TestWithParam<Damage> {};
+
+TEST_P(Mp4Damage, IsReportedWithinTheBuffer) {
+    // The tests judge written files by this parser: a damaged table must be an error, never a
+    // huge allocation, a read outside the file or bytes taken from a neighbouring box.
+    TempDir dir;
+    const std::string path = dir.File("d.m4a");
+    MP4FileHandle file = MP4CreateExx(path.c_str());
+    ASSERT_NE(file, MP4_INVALID_FILE_HANDLE);
+    const MP4TrackId track = MP4AddAudioTrackExx(file, 48000, MP4_INVALID_DURATION, MP4_MPEG4_AUDIO_TYPE);
+    MP4SetTrackESConfigurationExx(file, track, kStereo48k.data(), static_cast<std::uint32_t>(kStereo48k.size()));
+    const std::uint8_t frame[3] = {1, 2, 3};
+    MP4WriteSampleExx(file, track, frame, 3, 1024, 0, true);
+    MP4SetMetadataArtistExx(file, "Artist");
+    ASSERT_TRUE(MP4CloseExx(file));
+
+    auto bytes = ReadBytes(path);
+    const Damage& d = GetParam();
+    const std::string text(bytes.begin(), bytes.end());
+    // The decoder config is found by its bytes, right after its one-byte length.
+    const std::size_t found = std::string(d.type) == "config" ? text.find("\x11\x90") : text.find(d.type);
+    ASSERT_NE(found, std::string::npos);
+    ASSERT_LE(found + d.at + d.bytes.size(), bytes.size());
+    std::copy(d.bytes.begin(), d.bytes.end(), bytes.begin() + static_cast<long>(found + d.at));
+    EXPECT_NE(InspectMp4(bytes).error, "");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Tables, Mp4Damage,
+    ::testing::Values(Damage{"HugeTimeRun", "stts", 12, {0xFF, 0xFF, 0xFF, 0xFF}},
+                      Damage{"HugeFixedSizeCount", "stsz", 8, {0, 0, 0, 1, 0xFF, 0xFF, 0xFF, 0xFF}},
+                      Damage{"ConfigPastItsBox", "config", -1, {0x7F}},
+                      Damage{"DataBoxShorterThanItsHeader", "data", -4, {0, 0, 0, 12}}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Mp4File, NoMetadataWritesNoUserData) {
     // A file without items must not carry an empty ilst that some readers reject.

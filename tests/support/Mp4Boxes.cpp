@@ -108,20 +108,24 @@ void ReadEsds(const Bytes& b, const Box& esds, Mp4Summary& s) {
     s.objectType = b.at(at);
     at += 13;
     const std::uint64_t length = Descriptor(b, at, tag);
-    if (tag == 5) s.decoderConfig.assign(b.begin() + static_cast<long>(at), b.begin() + static_cast<long>(at + length));
+    if (tag != 5) return;
+    if (length > esds.end || at > esds.end - length) throw std::out_of_range("decoder config overruns esds");
+    s.decoderConfig.assign(b.begin() + static_cast<long>(at), b.begin() + static_cast<long>(at + length));
 }
 
-// Expands a run-length table of (count, value) pairs.
-std::vector<std::uint32_t> Runs(const Bytes& b, const Box* box) {
-    std::vector<std::uint32_t> values;
-    if (!box) return values;
+// Expands a run-length table of (count, value) pairs into `values`; returns how many samples the
+// table counts. Expansion stops past `limit` samples, so a damaged count cannot exhaust memory.
+std::uint64_t Runs(const Bytes& b, const Box* box, std::uint64_t limit, std::vector<std::uint32_t>& values) {
+    if (!box) return 0;
     const std::uint64_t n = Be(b, box->body + 4, 4);
+    std::uint64_t total = 0;
     for (std::uint64_t i = 0; i < n; ++i) {
         const std::uint64_t count = Be(b, box->body + 8 + 8 * i, 4);
         const auto value = static_cast<std::uint32_t>(Be(b, box->body + 12 + 8 * i, 4));
-        values.insert(values.end(), count, value);
+        total += count;
+        if (total <= limit) values.insert(values.end(), count, value);
     }
-    return values;
+    return total;
 }
 
 std::string CheckTables(const Bytes& b, const Box& stbl, const Box& mdat, Mp4Summary& s) {
@@ -133,13 +137,19 @@ std::string CheckTables(const Bytes& b, const Box& stbl, const Box& mdat, Mp4Sum
 
     const std::uint32_t fixed = static_cast<std::uint32_t>(Be(b, stsz->body + 4, 4));
     const std::uint64_t count = Be(b, stsz->body + 8, 4);
+    // Samples of one fixed size are not listed, so only mdat bounds their count.
+    if (fixed && count > (mdat.end - mdat.body) / fixed)
+        return "stsz counts " + std::to_string(count) + " samples of " + std::to_string(fixed) + " bytes, more than mdat holds";
     for (std::uint64_t i = 0; i < count; ++i)
         s.sizes.push_back(fixed ? fixed : static_cast<std::uint32_t>(Be(b, stsz->body + 12 + 4 * i, 4)));
-    s.durations = Runs(b, Child(&stbl, "stts"));
-    s.offsets = Runs(b, Child(&stbl, "ctts"));
-    if (s.offsets.empty()) s.offsets.assign(s.sizes.size(), 0);
-    if (s.durations.size() != count) return "stts counts " + std::to_string(s.durations.size()) + " samples, stsz " + std::to_string(count);
-    if (s.offsets.size() != count) return "ctts counts " + std::to_string(s.offsets.size()) + " samples, stsz " + std::to_string(count);
+    const std::uint64_t timed = Runs(b, Child(&stbl, "stts"), count, s.durations);
+    std::uint64_t shifted = Runs(b, Child(&stbl, "ctts"), count, s.offsets);
+    if (shifted == 0) {  // no composition offsets: every sample is shown when decoded
+        s.offsets.assign(s.sizes.size(), 0);
+        shifted = count;
+    }
+    if (timed != count) return "stts counts " + std::to_string(timed) + " samples, stsz " + std::to_string(count);
+    if (shifted != count) return "ctts counts " + std::to_string(shifted) + " samples, stsz " + std::to_string(count);
 
     s.wideOffsets = co64 != nullptr;
     const Box* offsets = co64 ? co64 : stco;
@@ -208,9 +218,11 @@ Mp4Summary InspectMp4(const std::vector<std::uint8_t>& file) {
         if (const Box* esds = Child(mp4a, "esds")) ReadEsds(file, *esds, s);
         if (const Box* ilst = Path(top, {"moov", "udta", "meta", "ilst"})) {
             for (const Box& item : ilst->children)
-                if (const Box* data = Child(&item, "data"))
+                if (const Box* data = Child(&item, "data")) {
+                    if (data->end - data->body < 8) throw std::out_of_range("data box too short");
                     s.items[item.type].assign(file.begin() + static_cast<long>(data->body + 8),
                                               file.begin() + static_cast<long>(data->end));
+                }
         }
         s.error = CheckTables(file, *stbl, *mdat, s);
         if (s.error.empty()) {
