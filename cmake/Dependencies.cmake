@@ -37,3 +37,13 @@ wavelorn_pkg(TAGLIB taglib)
 wavelorn_pkg(LAME lame)
 # vorbisenc.pc lists libvorbis and libogg only as private, so they are named here.
 wavelorn_pkg(VORBISENC "vorbisenc;vorbis;ogg")
+wavelorn_pkg(OPENCORE_AMRNB opencore-amrnb)
+wavelorn_pkg(OPENCORE_AMRWB opencore-amrwb)
+wavelorn_pkg(VO_AMRWBENC vo-amrwbenc)
+
+# libfaac (Debian's non-free component) ships no pkg-config file.
+find_library(FAAC_LIBRARY faac REQUIRED)
+find_path(FAAC_INCLUDE_DIR faac.h REQUIRED)
+add_library(Wavelorn::faac UNKNOWN IMPORTED)
+set_target_properties(Wavelorn::faac PROPERTIES IMPORTED_LOCATION ${FAAC_LIBRARY}
+  INTERFACE_INCLUDE_DIRECTORIES ${FAAC_INCLUDE_DIR})

@@ -32,7 +32,7 @@ endfunction()
 
 set(_codecs PkgConfig::MPG123 PkgConfig::FLUIDSYNTH PkgConfig::OPENMPT PkgConfig::AVFORMAT PkgConfig::AVCODEC
   PkgConfig::SWRESAMPLE PkgConfig::LAME PkgConfig::VORBISENC PkgConfig::VORBISFILE Wavelorn::gsm Wavelorn::id3
-  Wavelorn::resample decoding wmfruntime)
+  Wavelorn::resample PkgConfig::OPENCORE_AMRNB PkgConfig::VO_AMRWBENC decoding wmfruntime platform_amr)
 foreach(_layer settings userstore platform)
   wavelorn_link_closure(${_layer} _closure)
   foreach(_codec ${_codecs})
@@ -41,7 +41,7 @@ foreach(_layer settings userstore platform)
     endif()
   endforeach()
 endforeach()
-foreach(_layer platform userstore decoding wmfruntime settings sources engine encoders host cli)
+foreach(_layer platform userstore decoding wmfruntime platform_amr settings sources engine encoders host cli)
   if(TARGET ${_layer})
     wavelorn_link_closure(${_layer} _closure)
     if(Qt6::Widgets IN_LIST _closure)

@@ -11,18 +11,67 @@ packages=(
   libmpg123-dev libfluidsynth-dev libopenmpt-dev libtag1-dev
   libavformat-dev libavcodec-dev libavutil-dev libswresample-dev
   libmp3lame-dev libvorbis-dev libogg-dev libid3-3.8.3-dev
-  libopencore-amrnb-dev libvo-amrwbenc-dev
+  libopencore-amrnb-dev libopencore-amrwb-dev libvo-amrwbenc-dev libfaac-dev
   timgm6mb-soundfont
   # the window
   qt6-base-dev libgl-dev xvfb xauth xdg-utils fonts-wine
   # peers that make and check test files
-  ffmpeg sox libsox-fmt-all sndfile-programs lame flac wavpack vorbis-tools
-  mp3val oggz-tools mediainfo atomicparsley id3v2 util-linux
+  espeak-ng ffmpeg sox libsox-fmt-all sndfile-programs lame flac wavpack vorbis-tools
+  mp3val oggz-tools mediainfo atomicparsley id3v2 util-linux faac
   # fuzzing (clang with its libFuzzer runtime)
   clang libclang-rt-14-dev
   # benchmark scripts
   time bc
 )
+
+# libfaac lives in Debian's non-free component. Enable it for the installed release from the
+# machine's own package source definitions: same addresses and suites, component non-free.
+codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
+enable_non_free() {  # $1 input file, $2 generated file, $3 awk program
+  [[ -r $1 && -n $codename ]] || return 0
+  local wanted
+  wanted=$(awk -v release="$codename" "$3" "$1")
+  if [[ -z $wanted ]]; then
+    rm -f "$2"
+  elif [[ ! -f $2 || $(cat "$2") != "$wanted" ]]; then
+    printf '%s\n' "$wanted" >"$2"
+  fi
+}
+# deb822 stanzas: copy each enabled "deb" stanza of the release without non-free, with only
+# that component.
+enable_non_free /etc/apt/sources.list.d/debian.sources /etc/apt/sources.list.d/wavelorn-non-free.sources '
+  function flush() {
+    if (n && types ~ /(^|[ \t])deb([ \t]|$)/ && suites ~ ("(^|[ \t])" release "([- \t]|$)") &&
+        comps !~ /(^|[ \t])non-free([ \t]|$)/ && tolower(enabled) != "no") {
+      if (out++) print ""
+      for (i = 1; i <= n; i++) print lines[i]
+      print "Components: non-free"
+    }
+    n = 0; types = suites = comps = enabled = ""; field = ""
+  }
+  /^[ \t]*#/ { next }
+  /^[ \t]*$/ { flush(); next }
+  /^[ \t]/ { if (field != "components") lines[++n] = $0; next }
+  {
+    field = tolower($1); sub(/:$/, "", field); value = $0; sub(/^[^:]*:[ \t]*/, "", value)
+    if (field == "types") types = value
+    if (field == "suites") suites = value
+    if (field == "enabled") enabled = value
+    if (field == "components") { comps = value; next }
+    lines[++n] = $0
+  }
+  END { flush() }'
+# One-line entries: "deb [options] URI SUITE COMPONENTS..." becomes the same line with non-free.
+enable_non_free /etc/apt/sources.list /etc/apt/sources.list.d/wavelorn-non-free.list '
+  $1 == "deb" {
+    line = $0; sub(/^deb[ \t]+/, "", line); opts = ""
+    if (line ~ /^\[/) { opts = substr(line, 1, index(line, "]")); line = substr(line, index(line, "]") + 1) }
+    split(line, f, /[ \t]+/); k = (f[1] == "") ? 1 : 0
+    uri = f[1 + k]; suite = f[2 + k]
+    if (suite != release && index(suite, release "-") != 1) next
+    if (line ~ /[ \t]non-free([ \t]|$)/) next
+    print "deb " (opts != "" ? opts " " : "") uri " " suite " non-free"
+  }'
 
 missing=()
 for p in "${packages[@]}"; do

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Soak run (not part of CI): converts COUNT small files (default 10000), 5 % of them damaged, with
-# odd names, in one batch, and reports converted and failed counts, peak RSS and the open file
-# descriptors early in the run against those at its end.
+# odd names, in one batch, and reports converted and failed counts (cut files are already refused
+# while listing), peak RSS and the open file descriptors early in the run against those at its end.
 # Usage: scripts/soak.sh [count] [format]   (uses build/bin/wavelorn-cli)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -46,8 +46,10 @@ done
 rc=0
 wait "$pid" || rc=$?
 read -r rss seconds <"$work/time"
-converted=$(find "$work/out" -type f ! -name '.wavelorn-*' | wc -l)
+# Names may hold line breaks: count one character per file rather than lines.
+converted=$(find "$work/out" -type f ! -name '.wavelorn-*' -printf . | wc -c)
 echo "exit status: $rc, seconds: $seconds"
-echo "converted: $converted, failure lines: $(grep -c $'\tConversion Failure\|\tFailed to load' "$work/status" || true)"
+echo "converted: $converted, failure lines: $(grep -c $'\tConversion Failure\|\tFailed to load' "$work/status" || true)," \
+    "skipped while listing: $(grep -c '^wavelorn-cli: skipped ' "$work/stderr" || true)"
 echo "peak RSS: ${rss} KiB, open descriptors early / at the end: ${first:-?} / ${last:-?}"
-echo "hidden leftovers: $(find "$work/out" -name '.wavelorn-*' | wc -l)"
+echo "hidden leftovers: $(find "$work/out" -name '.wavelorn-*' -printf . | wc -c)"

@@ -1,6 +1,9 @@
 #include "encoders/ConversionRoutines.h"
 
+#include "encoders/ConvertToAac.h"
+#include "encoders/ConvertToAmr.h"
 #include "encoders/ConvertToMp3.h"
+#include "encoders/ConvertToMp4.h"
 #include "encoders/ConvertToOgg.h"
 #include "encoders/ConvertToWav.h"
 #include "encoders/ConvertToWma.h"
@@ -19,6 +22,12 @@ constexpr RoutineEntry kRoutines[] = {
     {kFormatWav, &ConvertToWav},
     {kFormatOgg, &ConvertToOgg},
     {kFormatWma, &ConvertToWma},
+    {kFormatAac, &ConvertToAac},
+    {kFormatM4a, &ConvertToMp4},
+    {kFormatMp4, &ConvertToMp4},
+    {kFormatM4b, &ConvertToMp4},
+    {kFormatAmr, &ConvertToAmr},
+    {kFormatAwb, &ConvertToAmr},
 };
 
 }  // namespace

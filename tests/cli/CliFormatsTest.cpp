@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "cli/CliHarness.h"
+#include "support/AmrFrames.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -73,6 +74,24 @@ TEST_P(CliFormats, ConvertsToMp3) {
     EXPECT_LE(decoded.size() / 2, 33075u + 2 * 1152u);
 }
 
+TEST_P(CliFormats, ConvertsToBothAmrBands) {
+    // The same families must reach both AMR encoders: a 1.5 s source gives 75 frames of 20 ms.
+    const FormatCase& c = GetParam();
+    CliHome home;
+    ASSERT_TRUE(MakeSource(home, c)) << c.name;
+    const std::string stem = std::string(c.file).substr(0, std::string(c.file).rfind('.'));
+    for (const char* format : {"amr", "awb"}) {
+        SCOPED_TRACE(format);
+        const auto r = home.Run({"-q", "-t", format, "-o", home.File("out"), home.File(c.file)});
+        ASSERT_EQ(r.status, 0) << r.out;
+        const auto file = testsupport::ParseAmrFile(testsupport::ReadBytes(home.File("out/" + stem + "." + format)));
+        ASSERT_TRUE(file);
+        EXPECT_EQ(file->wide, std::string(format) == "awb");
+        // Lossy sources may carry a frame of priming or padding.
+        EXPECT_NEAR(static_cast<double>(file->frames.size()), 75.0, 4.0);
+    }
+}
+
 TEST_P(CliFormats, ConvertsToOgg) {
     // The same families must reach the Vorbis encoder: a valid stream of the source's length.
     const FormatCase& c = GetParam();
@@ -103,6 +122,28 @@ TEST_P(CliFormats, ConvertsToWmaWithNoAudioLost) {
     // own priming, the WMA file adds at most its trailing frames.
     EXPECT_GE(decoded.size() / 2, 66150u);
     EXPECT_LE(decoded.size() / 2, 66150u + 4 * 2048u + 4 * 1152u);
+}
+
+TEST_P(CliFormats, ConvertsToAacAndMp4) {
+    // The same families must reach libfaac at the source's rate, in ADTS and in an MP4 track.
+    const FormatCase& c = GetParam();
+    CliHome home;
+    ASSERT_TRUE(MakeSource(home, c)) << c.name;
+    const std::string stem = std::string(c.file).substr(0, std::string(c.file).rfind('.'));
+    for (const char* format : {"aac", "m4a"}) {
+        const auto r = home.Run({"-q", "-t", format, "-o", home.File("out"), home.File(c.file)});
+        ASSERT_EQ(r.status, 0) << format << "\n" << r.out;
+        const std::string out = home.File("out/" + stem + "." + format);
+        std::string rate;
+        testsupport::Run({"ffprobe", "-v", "error", "-show_entries", "stream=sample_rate", "-of", "csv=p=0", out},
+                         &rate);
+        EXPECT_EQ(rate, "22050\n") << format;
+        // libfaac's delay (a frame) and the last frame's padding come on top in ADTS; MP4 timing
+        // leaves at most one frame. A WMA source itself may come back a packet short.
+        const std::vector<std::int16_t> decoded = testsupport::FfmpegDecodeS16(out, 2);
+        EXPECT_GE(decoded.size() / 2, 33075u - 2048u) << format;
+        EXPECT_LE(decoded.size() / 2, 33075u + 3 * 1024u) << format;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cmath>
 #include <filesystem>
 #include <thread>
 
@@ -65,8 +66,7 @@ INSTANTIATE_TEST_SUITE_P(
                       UsageCase{"UnknownReader", {"--reader", "mpg", "A"}, "unknown reader"},
                       UsageCase{"NoFiles", {"-t", "wav"}, "no files given"},
                       UsageCase{"NoJobs", {"--jobs", "0", "A"}, "--jobs needs a number from 1"},
-                      UsageCase{"UnknownTemplateField", {"--set", "MP3Tag.Titel=x", "A"}, "unknown settings name"},
-                      UsageCase{"FormatNotBuilt", {"-t", "amr", "A"}, "not available"}),
+                      UsageCase{"UnknownTemplateField", {"--set", "MP3Tag.Titel=x", "A"}, "unknown settings name"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Cli, DoubleDashLetsAFileStartWithADash) {
@@ -342,6 +342,32 @@ TEST(Cli, ForcedReaderIsTheOnlyOneTried) {
     const auto r = home.Run({"--probe", "--reader", "ogg", home.File("a.wav")});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.lines, std::vector<std::string>{home.File("a.wav") + "\tFailed to load"});
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Cli, AacFamilyTakesItsOptionsAndExtensions) {
+    // Each AAC output must get its own extension and the options given with --set.
+    CliHome home;
+    std::vector<std::int16_t> tone(22050);
+    for (std::size_t i = 0; i < tone.size(); ++i) tone[i] = static_cast<std::int16_t>(8000 * std::sin(0.07 * static_cast<double>(i)));
+    WriteWav16(home.File("t.wav"), 22050, tone, tone);
+    const auto adts = home.Run({"-q", "-t", "aac", "-o", home.File("out"), "--set", "AutoDestAACEncodingParam=0",
+                                "--set", "AACMpegVersion=1", home.File("t.wav")});
+    ASSERT_EQ(adts.status, 0) << adts.out;
+    const auto bytes = testsupport::ReadBytes(home.File("out/t.aac"));
+    ASSERT_GE(bytes.size(), 2u);
+    EXPECT_EQ((bytes[1] >> 3) & 1, 1) << "MPEG-2 ID bit";
+    for (const char* format : {"m4a", "mp4", "m4b"}) {
+        const auto r = home.Run({"-q", "-t", format, "-o", home.File("out"), "--set", "M4AID3TagType=2",
+                                 home.File("t.wav")});
+        ASSERT_EQ(r.status, 0) << r.out;
+        EXPECT_EQ(r.lines, std::vector<std::string>{home.File("t.wav") + "\tt." + format + "\t" +
+                                                  home.File(std::string("out/t.") + format)});
+        EXPECT_TRUE(fs::exists(home.File(std::string("out/t.") + format)));
+    }
 }
 
 }  // namespace

@@ -1,0 +1,124 @@
+#include "encoders/FaacEncoder.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace {
+
+// libfaac gives back its encoder delay within a few calls; a library that kept producing would
+// otherwise hold the conversion forever.
+constexpr int kMaxDrainCalls = 64;
+
+}  // namespace
+
+void ApplyAacOptions(faacEncConfiguration& config, const AacOptions& options, int channels) {
+    if (options.automatic) return;
+    if (options.vbr) {
+        // libfaac 1.30 starts in average-bit-rate mode (64 kbit/s per channel); only a zero bit
+        // rate lets the quality govern.
+        config.bitRate = 0;
+        if (options.vbrQuality >= 10 && options.vbrQuality <= 500)
+            config.quantqual = static_cast<unsigned long>(options.vbrQuality);
+    } else if (channels > 0) {
+        config.bitRate = static_cast<unsigned long>(std::max(options.abrKbps, 0)) * 1000 /
+                         static_cast<unsigned long>(channels);
+    }
+    config.mpegVersion = options.mpegVersion == MPEG2 ? MPEG2 : MPEG4;
+    config.useTns = options.tns ? 1 : 0;
+    config.allowMidside = options.midSide ? JOINT_MS : JOINT_NONE;  // shares its place with jointmode
+    config.shortctl = options.blockType;
+}
+
+int FaacEncoder::Open(int sampleRate, int channels, unsigned outputFormat) {
+    Close();
+    if (sampleRate <= 0 || channels < 1 || channels > 2) return 0;
+    m_encoder.reset(faacEncOpen(static_cast<unsigned long>(sampleRate), static_cast<unsigned>(channels),
+                                &m_inputSamples, &m_maxOutputBytes));
+    if (!m_encoder) return 0;
+    m_config = faacEncGetCurrentConfiguration(m_encoder.get());
+    if (!m_config || m_inputSamples == 0 || m_maxOutputBytes == 0) {
+        Close();
+        return 0;
+    }
+    m_channels = channels;
+    m_config->aacObjectType = LOW;
+    m_config->mpegVersion = MPEG4;
+    m_config->useTns = 0;
+    m_config->allowMidside = JOINT_MS;  // libfaac 1.30 calls this field jointmode; it defaults to 2
+    m_config->bandWidth = 0;
+    m_config->outputFormat = outputFormat;
+    m_config->inputFormat = FAAC_INPUT_16BIT;
+    return 1;
+}
+
+int FaacEncoder::Start() {
+    if (!m_encoder || !faacEncSetConfiguration(m_encoder.get(), m_config)) return 0;
+    m_input.assign(m_inputSamples + 4, 0);  // the spare room libfaac's callers traditionally leave
+    m_output.assign(m_maxOutputBytes, 0);
+    m_buffered = 0;
+    m_started = true;
+    return 1;
+}
+
+int FaacEncoder::EncodeBuffered(const Sink& sink) {
+    const auto frames = static_cast<std::int64_t>(m_buffered / static_cast<std::size_t>(m_channels));
+    const int length = faacEncEncode(m_encoder.get(), reinterpret_cast<std::int32_t*>(m_input.data()),
+                                     static_cast<unsigned>(m_buffered), m_output.data(),
+                                     static_cast<unsigned>(m_maxOutputBytes));
+    m_buffered = 0;
+    if (length < 0) return -1;
+    return sink(frames, m_output.data(), length) ? length : -1;
+}
+
+template <typename Sample, typename Widen>
+int FaacEncoder::Append(const Sample* left, const Sample* right, int frames, const Sink& sink, Widen widen) {
+    if (!m_started) return 0;
+    const bool stereo = m_channels == 2;
+    for (int i = 0; i < frames; ++i) {
+        m_input[m_buffered++] = widen(left[i]);
+        if (stereo) m_input[m_buffered++] = widen(right[i]);
+        if (m_buffered >= m_inputSamples && EncodeBuffered(sink) < 0) return 0;
+    }
+    return 1;
+}
+
+int FaacEncoder::Write16(const std::int16_t* left, const std::int16_t* right, int frames, const Sink& sink) {
+    return Append(left, right, frames, sink, [](std::int16_t s) { return s; });
+}
+
+int FaacEncoder::Write8(const std::uint8_t* left, const std::uint8_t* right, int frames, const Sink& sink) {
+    return Append(left, right, frames, sink,
+                  [](std::uint8_t s) { return static_cast<std::int16_t>((static_cast<int>(s) - 128) * 256); });
+}
+
+int FaacEncoder::Drain(const Sink& sink) {
+    if (!m_started) return 0;
+    int length = EncodeBuffered(sink);
+    for (int calls = 0; length > 0; ++calls) {
+        if (calls == kMaxDrainCalls) return 0;
+        length = EncodeBuffered(sink);
+    }
+    return length == 0;
+}
+
+std::vector<std::uint8_t> FaacEncoder::DecoderSpecificInfo() {
+    std::vector<std::uint8_t> info;
+    unsigned char* block = nullptr;
+    unsigned long size = 0;
+    if (m_encoder && faacEncGetDecoderSpecificInfo(m_encoder.get(), &block, &size) == 0 && block) {
+        info.assign(block, block + size);
+    }
+    std::free(block);  // libfaac allocates it with malloc and leaves it to the caller
+    return info;
+}
+
+void FaacEncoder::Close() {
+    m_encoder.reset();
+    m_config = nullptr;
+    m_channels = 0;
+    m_inputSamples = m_maxOutputBytes = 0;
+    m_input = {};
+    m_output = {};
+    m_buffered = 0;
+    m_started = false;
+}

@@ -1,0 +1,100 @@
+#pragma once
+// Runs the AAC routines on real files and builds their sources.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "encoders/WavWriter.h"
+#include "engine/ConversionJob.h"
+#include "engine/EngineContext.h"
+#include "settings/ConversionSettings.h"
+#include "support/EngineDoubles.h"
+#include "support/PeerSignals.h"
+#include "support/RecordingUserInteraction.h"
+#include "support/TestSupport.h"
+
+namespace aacchecks {
+
+/// One conversion through a routine, with the program's own readers and a throw-away folder.
+struct AacRun {
+    testsupport::TempDir dir;
+    WmfRuntime runtime{[] { return false; }};
+    testsupport::RecordingUserInteraction user;
+    EngineContext engine{runtime, user};
+    ConversionSettings settings{""};
+    testsupport::ProgressLog log;
+    testsupport::RecordingProgress progress{log};
+
+    int Convert(ConversionRoutine routine, SourceKind kind, const std::string& source, const std::string& output,
+                int sequence = 1) {
+        ConversionJob job{kind, source, output, progress, engine, settings, sequence};
+        return routine(job);
+    }
+};
+
+struct Signal {
+    int rate = 44100;
+    int channels = 2;
+    int bits = 16;
+    double seconds = 1.0;
+};
+
+/// A music-like signal: a chord whose notes swell and fade, over a little noise; libfaac's VBR
+/// mode mistreats pure sines, so levels are judged on this. Peak about half of full scale.
+inline std::vector<std::int16_t> Music(int frames, int rate, int channel) {
+    std::vector<std::int16_t> s(static_cast<std::size_t>(frames));
+    std::uint32_t noise = 12345u + static_cast<std::uint32_t>(channel);
+    const double notes[] = {220.0, 277.2, 329.6, 440.0 * (channel ? 1.5 : 1.0)};
+    for (int i = 0; i < frames; ++i) {
+        const double t = static_cast<double>(i) / rate;
+        double v = 0;
+        for (int n = 0; n < 4; ++n)
+            v += std::sin(2 * M_PI * notes[n] * t) * (0.5 + 0.5 * std::sin(2 * M_PI * (0.7 + n) * t));
+        noise = noise * 1664525u + 1013904223u;
+        v = v * 3500 + (static_cast<double>(noise >> 16) - 32768.0) * 0.02;
+        s[static_cast<std::size_t>(i)] = static_cast<std::int16_t>(v);
+    }
+    return s;
+}
+
+inline void WriteMusicWav(const std::string& path, const Signal& sig) {
+    const int frames = static_cast<int>(sig.rate * sig.seconds);
+    const auto l = Music(frames, sig.rate, 0), r = Music(frames, sig.rate, 1);
+    WavWriter out;
+    ASSERT_EQ(out.Open(path, sig.channels == 2, sig.bits, sig.rate), 1);
+    if (sig.bits == 16) {
+        ASSERT_EQ(out.Write16(l.data(), r.data(), frames), 1);
+    } else {
+        std::vector<std::uint8_t> l8(l.size()), r8(r.size());
+        for (std::size_t i = 0; i < l.size(); ++i) {
+            l8[i] = static_cast<std::uint8_t>((l[i] >> 8) + 128);
+            r8[i] = static_cast<std::uint8_t>((r[i] >> 8) + 128);
+        }
+        ASSERT_EQ(out.Write8(l8.data(), r8.data(), frames), 1);
+    }
+    ASSERT_EQ(out.Close(), 1);
+}
+
+/// Root mean square over all samples.
+inline double Rms(const std::vector<std::int16_t>& pcm) {
+    double sum = 0;
+    for (std::int16_t v : pcm) sum += static_cast<double>(v) * v;
+    return pcm.empty() ? 0 : std::sqrt(sum / static_cast<double>(pcm.size()));
+}
+
+inline double Db(double ratio) { return 20 * std::log10(ratio); }
+
+/// One `-show_entries stream=...` value of ffprobe for the first audio stream.
+inline std::string ProbeValue(const std::string& path, const std::string& key) {
+    std::string out;
+    testsupport::Run({"ffprobe", "-v", "error", "-select_streams", "a:0", "-show_entries", "stream=" + key, "-of",
+                      "default=nw=1:nk=1", path},
+                     &out);
+    while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) out.pop_back();
+    return out;
+}
+
+}  // namespace aacchecks
