@@ -127,9 +127,9 @@ private:
     TempDir m_dir;
 };
 
-// Encoders whose output depends only on their input; the others are compared by outcome.
+// Outputs that depend only on their input: MP4 files also carry the time they were made.
 bool Deterministic(int format) {
-    return format == kFormatWav || format == kFormatMp3 || format == kFormatOgg || format == kFormatWma;
+    return format != kFormatM4a && format != kFormatMp4 && format != kFormatM4b;
 }
 
 class ConcurrentFormats : public testing::TestWithParam<int> {};
