@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include <iterator>
+#include <mutex>
 
 #include "platform/Bass.h"
 #include "platform/FluidSynthLibrary.h"
@@ -89,6 +90,10 @@ bool BassMidiChannel::StartSynth() {
     if (m_soundFont.empty()) return false;
     m_fluid = LoadFluidSynth();
     if (!m_fluid) return false;
+    // FluidSynth fills its shared tables when the first synthesiser of the process is made, and
+    // not every version guards that: synthesisers are set up one at a time, then render freely.
+    static std::mutex setUp;
+    std::lock_guard lock(setUp);
     m_settings = m_fluid->new_fluid_settings();
     if (!m_settings) return false;
     m_fluid->fluid_settings_setnum(m_settings, "synth.sample-rate", m_info.freq);
