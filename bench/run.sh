@@ -123,9 +123,9 @@ peer_ogg() { measure "$1" oggenc -Q -b 128 -o "$work/peer/p.ogg" "$work/in.wav";
 enc_wma() { measure "$1" "${convert[@]}" -t wma "${wma_opts[@]}" "$work/in.wav"; }
 peer_wma() { measure "$1" ffmpeg -v error -nostdin -y -i "$work/in.wav" -c:a wmav2 -b:a 128k "$work/peer/p.wma"; }
 enc_aac() { measure "$1" "${convert[@]}" -t aac "${aac_opts[@]}" "$work/in.wav"; }
-peer_aac() { measure "$1" faac -v0 -b 128 -o "$work/peer/p.aac" "$work/in.wav"; }
+peer_aac() { rm -f "$work/peer/p.aac"; measure "$1" faac -v0 -b 128 -o "$work/peer/p.aac" "$work/in.wav"; }
 enc_m4a() { measure "$1" "${convert[@]}" -t m4a "${m4a_opts[@]}" "$work/in.wav"; }
-peer_m4a() { measure "$1" faac -v0 -b 128 -o "$work/peer/p.m4a" "$work/in.wav"; }
+peer_m4a() { rm -f "$work/peer/p.m4a"; measure "$1" faac -v0 -b 128 -o "$work/peer/p.m4a" "$work/in.wav"; }
 enc_amr() { measure "$1" "${convert[@]}" -t amr "${amr_opts[@]}" "$work/in.wav"; }
 peer_amr() { measure_amr "$1" nb "$work/nb.raw" 8000; }
 enc_awb() { measure "$1" "${convert[@]}" -t awb "${amr_opts[@]}" "$work/in.wav"; }
