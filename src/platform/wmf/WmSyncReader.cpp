@@ -68,7 +68,7 @@ struct WmSyncReader::Demuxer {
 
     /// Converts the decoded frame into a sample of interleaved 16-bit PCM.
     bool Convert(std::unique_ptr<WmBuffer>& sample) {
-        AVChannelLayout inLayout;
+        AVChannelLayout inLayout{};
         if (frame->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC || frame->ch_layout.nb_channels < 1) {
             av_channel_layout_default(&inLayout, std::max(frame->ch_layout.nb_channels, codec->ch_layout.nb_channels));
         } else if (av_channel_layout_copy(&inLayout, &frame->ch_layout) < 0) {
@@ -79,7 +79,7 @@ struct WmSyncReader::Demuxer {
             av_channel_layout_uninit(&inLayout);
             return false;
         }
-        AVChannelLayout outLayout;
+        AVChannelLayout outLayout{};
         av_channel_layout_default(&outLayout, outChannels);
         if (!swr) {
             SwrContext* raw = nullptr;

@@ -228,7 +228,7 @@ WmResult WmWriter::BeginWriting() {
     if (!enc->stream || avcodec_parameters_from_context(enc->stream->codecpar, &c) < 0) return kWmFail;
     enc->stream->time_base = c.time_base;
 
-    AVChannelLayout inLayout;
+    AVChannelLayout inLayout{};
     av_channel_layout_default(&inLayout, inWave.channels);
     SwrContext* swr = nullptr;
     const AVSampleFormat inFormat = inWave.bitsPerSample == 8 ? AV_SAMPLE_FMT_U8 : AV_SAMPLE_FMT_S16;
