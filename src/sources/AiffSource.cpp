@@ -43,30 +43,8 @@ double Extended(const std::uint8_t* p) {
 
 }  // namespace
 
-AiffSource::AiffSource() {
-    ResetCommon();
-}
-
 void AiffSource::Close() {
-    m_file.reset();
-    m_aifc = false;
-    m_frames = 0;
-    m_sampleSize = 0;
-    m_coding = 0;
-    m_littleEndian = false;
-    m_sampleBytes = 0;
-    m_rightIndex = 0;
-    m_dataStart = 0;
-    m_dataRemaining = 0;
-    m_convert = nullptr;
-    m_sampleAt = nullptr;
-    m_byteXor = 0;
-    m_raw = {};
-    m_gsm.reset();
-    m_gsmSamples = {};
-    m_dwvw = {};
-    m_dwvwValues = {};
-    m_dwvwValuesLeft = 0;
+    static_cast<AiffState&>(*this) = AiffState{};
     ResetCommon();
 }
 
@@ -83,16 +61,14 @@ int AiffSource::Open(const char* path, int /*renderRate*/) {
 
     std::int64_t frames = m_frames;
     if (m_coding == kIma4)
-        frames = static_cast<std::int64_t>(static_cast<double>(m_dataRemaining) / (m_channels * 34) *
+        frames = static_cast<std::int64_t>(static_cast<double>(m_data.Left()) / (m_channels * 34) *
                                            kIma4FramesPerPacket);
     else if (m_coding == kGsm)
-        frames = m_dataRemaining / kGsmFrameBytes * kGsmFrameSamples;
+        frames = m_data.Left() / kGsmFrameBytes * kGsmFrameSamples;
     m_frames = ClampToInt(frames);
-    const std::int64_t duration = m_sampleRate > 0 ? frames / m_sampleRate : 0;
-    m_duration = ClampToInt(duration);
-    m_bitrate = ClampToInt(duration != 0
-                               ? m_totalLength / (duration * 125)
-                               : static_cast<std::int64_t>(m_sampleSize) * m_channels * m_sampleRate / 1000);
+    const LengthFigures figures = FiguresOf(frames, m_totalLength, m_sampleRate, m_channels, m_sampleSize);
+    m_duration = figures.duration;
+    m_bitrate = figures.bitrate;
     m_bytesPerSample = m_bitsPerSample / 8;
     if (::fseeko(m_file.get(), m_dataStart, SEEK_SET) != 0) {
         Close();
@@ -133,7 +109,7 @@ bool AiffSource::ParseChunks() {
             const std::int64_t offset = Be32(b);
             if (offset > size - 8) return false;
             // The pad byte of an odd chunk is not sound.
-            m_dataRemaining = size - offset - 8;
+            m_data = SoundData(size - offset - 8);
             const std::int64_t here = ::ftello(f);
             if (here < 0) return false;
             m_dataStart = here + offset;
@@ -291,45 +267,27 @@ bool AiffSource::ChooseConverter() {
 }
 
 std::size_t AiffSource::ReadSound(std::size_t want) {
-    if (m_dataRemaining <= 0) return 0;
-    const std::size_t ask =
-        static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(want), m_dataRemaining));
-    m_dataRemaining -= static_cast<std::int64_t>(ask);
-    const std::size_t got = std::fread(m_raw.data(), 1, ask, m_file.get());
+    const std::size_t got = m_data.Read(m_file.get(), m_raw.data(), want);
     m_position += static_cast<std::int64_t>(got);
     return got;
 }
 
 int AiffSource::ReadSamples8(void* left, void* right) {
-    const std::size_t frameBytes = static_cast<std::size_t>(m_channels);
-    const int frames = static_cast<int>(ReadSound(m_raw.size()) / frameBytes);
-    auto* l = static_cast<std::uint8_t*>(left);
-    auto* r = static_cast<std::uint8_t*>(right);
-    const std::uint8_t* p = m_raw.data();
-    for (int k = 0; k < frames; ++k, p += frameBytes) {
-        l[k] = p[0] ^ m_byteXor;
-        if (r) r[k] = p[m_rightIndex] ^ m_byteXor;
-    }
-    return frames;
+    const FrameLayout layout{static_cast<std::size_t>(m_channels), static_cast<std::size_t>(m_rightIndex)};
+    return Deinterleave<std::uint8_t>(
+        m_raw.data(), ReadSound(m_raw.size()), layout, left, right,
+        [x = m_byteXor](const std::uint8_t* p) -> std::uint8_t { return *p ^ x; });
 }
 
 int AiffSource::ReadSamples16(void* left, void* right) {
     const std::size_t sampleBytes = static_cast<std::size_t>(m_sampleBytes);
-    const std::size_t frameBytes = sampleBytes * static_cast<std::size_t>(m_channels);
-    const int frames = static_cast<int>(ReadSound(m_raw.size()) / frameBytes);
-    auto* l = static_cast<std::int16_t*>(left);
-    auto* r = static_cast<std::int16_t*>(right);
-    const std::size_t rightAt = sampleBytes * static_cast<std::size_t>(m_rightIndex);
-    const std::uint8_t* p = m_raw.data();
-    for (int k = 0; k < frames; ++k, p += frameBytes) {
-        l[k] = m_sampleAt(p);
-        if (r) r[k] = m_sampleAt(p + rightAt);
-    }
-    return frames;
+    const FrameLayout layout{sampleBytes * static_cast<std::size_t>(m_channels),
+                             sampleBytes * static_cast<std::size_t>(m_rightIndex)};
+    return Deinterleave<std::int16_t>(m_raw.data(), ReadSound(m_raw.size()), layout, left, right, m_sampleAt);
 }
 
 int AiffSource::ReadIma4(void* left, void* right) {
-    if (m_dataRemaining < static_cast<std::int64_t>(m_raw.size())) return 0;
+    if (m_data.Left() < static_cast<std::int64_t>(m_raw.size())) return 0;
     if (ReadSound(m_raw.size()) < m_raw.size()) return 0;
     ImaAdpcm::DecodeApplePacket(m_raw.data(), static_cast<std::int16_t*>(left), 1);
     ImaAdpcm::DecodeApplePacket(m_raw.data() + ImaAdpcm::kApplePacketBytes, static_cast<std::int16_t*>(right),
@@ -338,7 +296,7 @@ int AiffSource::ReadIma4(void* left, void* right) {
 }
 
 int AiffSource::ReadGsm(void* left, void* right) {
-    if (m_dataRemaining < kGsmFrameBytes) return 0;
+    if (m_data.Left() < kGsmFrameBytes) return 0;
     if (ReadSound(kGsmFrameBytes) < static_cast<std::size_t>(kGsmFrameBytes)) return 0;
     if (gsm_decode(m_gsm.get(), m_raw.data(), m_gsmSamples.data()) < 0) return 0;
     auto* l = static_cast<std::int16_t*>(left);
@@ -377,10 +335,7 @@ void AiffSource::DwvwLoad(int count) {
     DwvwState& d = m_dwvw;
     while (d.bitCount < count) {
         if (d.index >= d.end && d.padBits == 0) {
-            const std::size_t ask = static_cast<std::size_t>(
-                std::clamp<std::int64_t>(m_dataRemaining, 0, static_cast<std::int64_t>(sizeof d.buffer)));
-            const std::size_t got = ask == 0 ? 0 : std::fread(d.buffer, 1, ask, m_file.get());
-            m_dataRemaining -= static_cast<std::int64_t>(ask);
+            const std::size_t got = m_data.Read(m_file.get(), d.buffer, sizeof d.buffer);
             m_position += static_cast<std::int64_t>(got);
             d.end = static_cast<int>(got);
             d.index = 0;

@@ -24,21 +24,8 @@ constexpr std::uint32_t kUnknownSize = 0xFFFFFFFF;
 
 }  // namespace
 
-AuSource::AuSource() {
-    ResetCommon();
-}
-
 void AuSource::Close() {
-    m_file.reset();
-    m_raw = {};
-    m_bigEndian = true;
-    m_encoding = 0;
-    m_storedBits = 0;
-    m_dataOffset = 0;
-    m_sampleAt = nullptr;
-    m_adpcm.reset();
-    m_reservoir = 0;
-    m_reservoirBits = 0;
+    static_cast<AuState&>(*this) = AuState{};
     ResetCommon();
 }
 
@@ -171,12 +158,11 @@ bool AuSource::PlaceData(const Header& header) {
     } else {
         m_totalLength = header.dataSize;
     }
-    const std::int64_t duration =
-        m_totalLength * 8 / (static_cast<std::int64_t>(m_storedBits) * m_channels) / m_sampleRate;
-    m_duration = ClampToInt(duration);
-    m_bitrate = ClampToInt(duration != 0
-                               ? m_totalLength / (duration * 125)
-                               : static_cast<std::int64_t>(m_storedBits) * m_channels * m_sampleRate / 1000);
+    m_data = SoundData(m_totalLength);
+    const std::int64_t frames = m_totalLength * 8 / (static_cast<std::int64_t>(m_storedBits) * m_channels);
+    const LengthFigures figures = FiguresOf(frames, m_totalLength, m_sampleRate, m_channels, m_storedBits);
+    m_duration = figures.duration;
+    m_bitrate = figures.bitrate;
     const std::size_t readBytes =
         m_adpcm ? static_cast<std::size_t>(m_channels * m_storedBits * kBlockFrames / 8)
                 : static_cast<std::size_t>(m_channels * kBlockFrames * (m_storedBits / 8));
@@ -185,11 +171,9 @@ bool AuSource::PlaceData(const Header& header) {
 }
 
 int AuSource::ReadBlock(void* left, void* right) {
-    if (m_raw.empty() || !left || (m_channels == 2 && !right) || m_position >= m_totalLength) return 0;
-    const std::int64_t want =
-        std::min<std::int64_t>(static_cast<std::int64_t>(m_raw.size()), m_totalLength - m_position);
-    m_position += want;
-    const std::size_t got = std::fread(m_raw.data(), 1, static_cast<std::size_t>(want), m_file.get());
+    if (m_raw.empty() || !left || (m_channels == 2 && !right)) return 0;
+    const std::size_t got = m_data.Read(m_file.get(), m_raw.data(), m_raw.size());
+    m_position = m_data.Used();
     auto* l = static_cast<std::int16_t*>(left);
     auto* r = m_channels == 2 ? static_cast<std::int16_t*>(right) : nullptr;
     return m_adpcm ? ReadAdpcm(l, r, got) : ReadLinear(l, r, got);
@@ -197,14 +181,8 @@ int AuSource::ReadBlock(void* left, void* right) {
 
 int AuSource::ReadLinear(std::int16_t* left, std::int16_t* right, std::size_t bytes) {
     const std::size_t sampleBytes = static_cast<std::size_t>(m_storedBits / 8);
-    const std::size_t frameBytes = sampleBytes * static_cast<std::size_t>(m_channels);
-    const int frames = static_cast<int>(bytes / frameBytes);
-    const std::uint8_t* p = m_raw.data();
-    for (int k = 0; k < frames; ++k, p += frameBytes) {
-        left[k] = m_sampleAt(p);
-        if (right) right[k] = m_sampleAt(p + sampleBytes);
-    }
-    return frames;
+    const FrameLayout layout{sampleBytes * static_cast<std::size_t>(m_channels), sampleBytes};
+    return Deinterleave<std::int16_t>(m_raw.data(), bytes, layout, left, right, m_sampleAt);
 }
 
 int AuSource::ReadAdpcm(std::int16_t* left, std::int16_t* right, std::size_t bytes) {

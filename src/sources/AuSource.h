@@ -7,21 +7,37 @@
 #include "platform/UniqueFile.h"
 #include "sources/AudioSource.h"
 #include "sources/G72xDecoder.h"
+#include "sources/SoundData.h"
+
+/// What an AuSource holds for its open file; the default values are those of a closed reader, so
+/// Close resets it with one assignment.
+struct AuState {
+    using SampleReader = std::int16_t (*)(const std::uint8_t*);
+
+    UniqueFile m_file;
+    std::vector<std::uint8_t> m_raw;
+    bool m_bigEndian = true;
+    int m_encoding = 0;
+    int m_storedBits = 0;
+    std::int64_t m_dataOffset = 0;
+    SoundData m_data;
+    SampleReader m_sampleAt = nullptr;   // linear, float and G.711 encodings
+    std::optional<G72xDecoder> m_adpcm;  // ADPCM encodings; one state for both channels
+    std::uint32_t m_reservoir = 0;       // ADPCM codes not yet used, least significant first
+    int m_reservoirBits = 0;
+};
 
 /// Sun/NeXT audio reader: linear 8 to 32 bits, float, double, G.711 and G.721/G.723 ADPCM, in
 /// either byte order. A damaged encoding field is searched for; out-of-range rates and channel
 /// counts are replaced. Always delivers 16-bit mono or stereo.
-class AuSource final : public AudioSource {
+class AuSource final : public AudioSource, private AuState {
 public:
-    AuSource();
     ~AuSource() override { Close(); }
     void Close() override;
     int Open(const char* path, int renderRate) override;  // renderRate is ignored
     int ReadBlock(void* left, void* right) override;      // <= 1152 frames; < 1 ends the stream
 
 private:
-    using SampleReader = std::int16_t (*)(const std::uint8_t*);
-
     /// The fields of the file's header, wherever a damaged header put them.
     struct Header {
         std::uint32_t dataOffset = 0, dataSize = 0, encoding = 0, rate = 0, channels = 0;
@@ -33,15 +49,4 @@ private:
     bool PlaceData(const Header& header);     // stream figures and the start of the sound data
     int ReadLinear(std::int16_t* left, std::int16_t* right, std::size_t bytes);
     int ReadAdpcm(std::int16_t* left, std::int16_t* right, std::size_t bytes);
-
-    UniqueFile m_file;
-    std::vector<std::uint8_t> m_raw;
-    bool m_bigEndian = true;
-    int m_encoding = 0;
-    int m_storedBits = 0;
-    std::int64_t m_dataOffset = 0;
-    SampleReader m_sampleAt = nullptr;   // linear, float and G.711 encodings
-    std::optional<G72xDecoder> m_adpcm;  // ADPCM encodings; one state for both channels
-    std::uint32_t m_reservoir = 0;       // ADPCM codes not yet used, least significant first
-    int m_reservoirBits = 0;
 };

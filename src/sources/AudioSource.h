@@ -6,13 +6,31 @@
 /// Most frames one ReadBlock call delivers.
 inline constexpr int kBlockFrames = 1152;
 
+/// What a source tells about its open stream; the default values describe none (channel mode 4:
+/// not known). A base of AudioSource, so that one assignment resets every field.
+struct StreamDescription {
+    std::int64_t m_totalLength = 0;
+    std::int64_t m_position = 0;
+    int m_duration = 0;
+    int m_sampleRate = 0;
+    int m_channels = 0;
+    int m_outputChannels = 0;
+    int m_bitsPerSample = 0;
+    int m_bytesPerSample = 0;
+    int m_bitrate = 0;
+    int m_channelMode = 4;
+    int m_videoWidth = 0;
+    int m_videoHeight = 0;
+    double m_videoFrameRate = 0.0;
+};
+
 /// The decoder interface: opens one file, describes the stream and delivers planar PCM blocks.
 ///
 /// Block convention: ReadBlock fills at most kBlockFrames frames into caller-owned planar
 /// buffers (right only when GetOutputChannels() is 2, else null and untouched); 16-bit samples
 /// are signed native-endian, 8-bit samples unsigned with 128 as silence. A result below 1 ends
 /// the stream. Open begins with Close, so an object can be reopened; the destructor closes.
-class AudioSource {
+class AudioSource : protected StreamDescription {
 public:
     AudioSource() = default;
     AudioSource(const AudioSource&) = delete;
@@ -50,20 +68,6 @@ public:
     virtual ~AudioSource() = default;
 
 protected:
-    /// Zeroes the stream description; the channel mode becomes 4 (not known).
-    void ResetCommon();
-
-    std::int64_t m_totalLength = 0;
-    std::int64_t m_position = 0;
-    int m_duration = 0;
-    int m_sampleRate = 0;
-    int m_channels = 0;
-    int m_outputChannels = 0;
-    int m_bitsPerSample = 0;
-    int m_bytesPerSample = 0;
-    int m_bitrate = 0;
-    int m_channelMode = 4;
-    int m_videoWidth = 0;
-    int m_videoHeight = 0;
-    double m_videoFrameRate = 0.0;
+    /// Back to the description of no stream.
+    void ResetCommon() { static_cast<StreamDescription&>(*this) = StreamDescription{}; }
 };

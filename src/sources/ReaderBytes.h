@@ -92,4 +92,42 @@ inline int ClampToInt(std::int64_t v) {
     return static_cast<int>(std::clamp<std::int64_t>(v, INT_MIN, INT_MAX));
 }
 
+/// Where the two delivered samples of a stored frame sit: left at its start, right `rightAt`
+/// bytes in.
+struct FrameLayout {
+    std::size_t frameBytes = 0;
+    std::size_t rightAt = 0;
+};
+
+/// Converts the whole frames among `bytes` interleaved bytes into the planar buffers (right may be
+/// null); returns the frames.
+template <typename Out, typename Convert>
+int Deinterleave(const std::uint8_t* raw, std::size_t bytes, FrameLayout layout, void* left, void* right,
+                 Convert convert) {
+    auto* l = static_cast<Out*>(left);
+    auto* r = static_cast<Out*>(right);
+    const int frames = static_cast<int>(bytes / layout.frameBytes);
+    const std::uint8_t* p = raw;
+    for (int k = 0; k < frames; ++k, p += layout.frameBytes) {
+        l[k] = convert(p);
+        if (r) r[k] = convert(p + layout.rightAt);
+    }
+    return frames;
+}
+
+/// Duration in whole seconds and bit rate in kbit/s.
+struct LengthFigures {
+    int duration = 0;
+    int bitrate = 0;
+};
+
+/// The figures of `frames` frames at `rate` held in `bytes` bytes. A stream shorter than a second
+/// (or without a rate) gets the nominal bit rate of `channels` samples of `bits` bits.
+inline LengthFigures FiguresOf(std::int64_t frames, std::int64_t bytes, int rate, int channels, int bits) {
+    const std::int64_t duration = rate > 0 ? frames / rate : 0;
+    return {ClampToInt(duration),
+            ClampToInt(duration != 0 ? bytes / (duration * 125)
+                                     : static_cast<std::int64_t>(bits) * channels * rate / 1000)};
+}
+
 }  // namespace readerbytes

@@ -50,26 +50,8 @@ bool SkipToLetter(std::FILE* f) {
 
 }  // namespace
 
-WavFileSource::WavFileSource() {
-    ResetCommon();
-}
-
 void WavFileSource::Close() {
-    m_file.reset();
-    m_formatTag = 0;
-    m_fileBits = 0;
-    m_subFormat = 0;
-    m_convert = nullptr;
-    m_expand = nullptr;
-    m_read = {};
-    m_decoded = {};
-    m_readSize = 0;
-    m_decodedCount = 0;
-    m_decodedIndex = 0;
-    m_adpcmFormat = {};
-    m_msAdpcm.reset();
-    m_imaAdpcm.reset();
-    m_gsm.reset();
+    static_cast<WavFileState&>(*this) = WavFileState{};
     ResetCommon();
 }
 
@@ -121,6 +103,7 @@ bool WavFileSource::DescribeData(std::uint32_t size) {
     if (offset < 0) return false;
     m_totalLength = size != 0 ? size : std::max<std::int64_t>(0, st.st_size - offset);
     m_position = 0;
+    m_data = SoundData(m_totalLength);
     const std::int64_t total = m_totalLength;
     std::int64_t frames = 0;
     if (m_formatTag == kTagMsAdpcm || m_formatTag == kTagImaAdpcm) {
@@ -131,11 +114,9 @@ bool WavFileSource::DescribeData(std::uint32_t size) {
     } else if (m_fileBits != 0) {
         frames = total * 8 / m_fileBits / m_channels;
     }
-    const std::int64_t duration = m_sampleRate > 0 ? frames / m_sampleRate : 0;
-    m_duration = ClampToInt(duration);
-    m_bitrate =
-        ClampToInt(duration != 0 ? total / (duration * 125)
-                                 : static_cast<std::int64_t>(m_fileBits) * m_channels * m_sampleRate / 1000);
+    const LengthFigures figures = FiguresOf(frames, total, m_sampleRate, m_channels, m_fileBits);
+    m_duration = figures.duration;
+    m_bitrate = figures.bitrate;
     return true;
 }
 
@@ -313,70 +294,50 @@ bool WavFileSource::ChooseConverter() {
 }
 
 std::size_t WavFileSource::ReadClamped(std::uint8_t* dst, std::size_t want) {
-    if (m_position >= m_totalLength) return 0;
-    std::int64_t n = static_cast<std::int64_t>(want);
-    if (n > m_totalLength - m_position) n = m_totalLength - m_position;
-    m_position += n;
-    return std::fread(dst, 1, static_cast<std::size_t>(n), m_file.get());
+    const std::size_t got = m_data.Read(m_file.get(), dst, want);
+    m_position = m_data.Used();
+    return got;
 }
 
-int WavFileSource::ReadFrames() {
-    const std::size_t bytes = ReadClamped(m_read.data(), m_readSize);
-    const std::size_t frameBytes = m_readSize / kBlockFrames;
-    return static_cast<int>(bytes / frameBytes);
-}
-
-namespace {
-
-// Splits interleaved frames of `sampleBytes`-wide samples into the planar buffers.
+// Converts the next stretch of interleaved frames, whose samples are `sampleBytes` wide.
 template <typename Out, typename Convert>
-int Deinterleave(const std::uint8_t* raw, int frames, int channels, int sampleBytes, void* left, void* right,
-                 Convert convert) {
-    auto* l = static_cast<Out*>(left);
-    auto* r = static_cast<Out*>(right);
-    const std::size_t frameBytes = static_cast<std::size_t>(channels) * static_cast<std::size_t>(sampleBytes);
-    for (int k = 0; k < frames; ++k) {
-        const std::uint8_t* p = raw + static_cast<std::size_t>(k) * frameBytes;
-        l[k] = convert(p);
-        if (r) r[k] = convert(p + sampleBytes);
-    }
-    return frames;
+int WavFileSource::ReadInterleaved(std::size_t sampleBytes, void* left, void* right, Convert convert) {
+    const FrameLayout layout{sampleBytes * static_cast<std::size_t>(m_channels), sampleBytes};
+    return Deinterleave<Out>(m_read.data(), ReadClamped(m_read.data(), m_readSize), layout, left, right,
+                             convert);
 }
-
-}  // namespace
 
 int WavFileSource::ReadPcm8(void* left, void* right) {
     if (m_channels == 1) return static_cast<int>(ReadClamped(static_cast<std::uint8_t*>(left), kBlockFrames));
-    return Deinterleave<std::uint8_t>(m_read.data(), ReadFrames(), m_channels, 1, left, right,
-                                      [](const std::uint8_t* p) { return *p; });
+    return ReadInterleaved<std::uint8_t>(1, left, right, [](const std::uint8_t* p) { return *p; });
 }
 
 int WavFileSource::ReadPcm16(void* left, void* right) {
     if (m_channels == 1)
         return static_cast<int>(ReadClamped(static_cast<std::uint8_t*>(left), kBlockFrames * 2) / 2);
-    return Deinterleave<std::int16_t>(m_read.data(), ReadFrames(), m_channels, 2, left, right, Le16At);
+    return ReadInterleaved<std::int16_t>(2, left, right, Le16At);
 }
 
 int WavFileSource::ReadPcm24(void* left, void* right) {
-    return Deinterleave<std::int16_t>(m_read.data(), ReadFrames(), m_channels, 3, left, right, Le24At);
+    return ReadInterleaved<std::int16_t>(3, left, right, Le24At);
 }
 
 int WavFileSource::ReadPcm32(void* left, void* right) {
-    return Deinterleave<std::int16_t>(m_read.data(), ReadFrames(), m_channels, 4, left, right, Le32At);
+    return ReadInterleaved<std::int16_t>(4, left, right, Le32At);
 }
 
 int WavFileSource::ReadFloat32(void* left, void* right) {
-    return Deinterleave<std::int16_t>(m_read.data(), ReadFrames(), m_channels, 4, left, right, LeFloatAt);
+    return ReadInterleaved<std::int16_t>(4, left, right, LeFloatAt);
 }
 
 int WavFileSource::ReadFloat64(void* left, void* right) {
-    return Deinterleave<std::int16_t>(m_read.data(), ReadFrames(), m_channels, 8, left, right, LeDoubleAt);
+    return ReadInterleaved<std::int16_t>(8, left, right, LeDoubleAt);
 }
 
 int WavFileSource::ReadG711(void* left, void* right) {
     const Expander expand = m_expand;
-    return Deinterleave<std::int16_t>(m_read.data(), ReadFrames(), m_channels, 1, left, right,
-                                      [expand](const std::uint8_t* p) { return expand(*p); });
+    return ReadInterleaved<std::int16_t>(1, left, right,
+                                         [expand](const std::uint8_t* p) { return expand(*p); });
 }
 
 bool WavFileSource::DecodeBlock() {
