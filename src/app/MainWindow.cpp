@@ -16,7 +16,6 @@
 #include <QTreeView>
 #include <QUrl>
 #include <QWindow>
-#include <cstdio>
 
 #include "app/AppTexts.h"
 #include "app/DesktopActions.h"
@@ -29,6 +28,7 @@
 #include "engine/EngineTexts.h"
 #include "engine/FileGathering.h"
 #include "platform/Paths.h"
+#include "platform/StringPrintf.h"
 #include "platform/UserStore.h"
 #include "settings/ConversionSettings.h"
 
@@ -40,16 +40,6 @@ constexpr int kColumnWidths[] = {152, 65, 65, 65, 60, 145};
 constexpr int kMaxListedFailures = 30;
 constexpr int kPumpIntervalMs = 40;
 constexpr char kFirstRun[] = "FirstRun";
-
-template <typename... Args>
-std::string Printf(const char* pattern, Args... args) {
-    const int n = std::snprintf(nullptr, 0, pattern, args...);
-    if (n <= 0) return {};
-    std::string text(static_cast<std::size_t>(n) + 1, '\0');
-    std::snprintf(text.data(), text.size(), pattern, args...);
-    text.resize(static_cast<std::size_t>(n));
-    return text;
-}
 
 /// The report-style list; the context menu opens at the pointer, or mid-list from the keyboard.
 class FileListView final : public QTreeView {
@@ -125,7 +115,7 @@ void MainWindow::BuildControls() {
 
     auto* link = new ImageButton(ImageButton::Look::Link, kHomepageLinkText, this);
     link->setGeometry(9, 507, 113, 20);
-    link->setToolTip(QString::fromStdString(Printf(kHomepageTooltip, kWindowTitle)));
+    link->setToolTip(QString::fromStdString(StringPrintf(kHomepageTooltip, kWindowTitle)));
     link->setAccessibleName(link->toolTip());
     connect(link, &QAbstractButton::clicked, this, &MainWindow::OnHomepage);
 
@@ -332,7 +322,7 @@ void MainWindow::AddFiles(const std::vector<std::string>& list,
             lastAdded = rowsBefore;
         }
         if (i + 1 == count || sincePump.elapsed() >= kPumpIntervalMs) {
-            window->SetText(Printf(kAddingFile, i + 1, count));
+            window->SetText(StringPrintf(kAddingFile, i + 1, count));
             window->SetPosition(i + 1);
             if (lastAdded >= 0) m_list->scrollTo(m_model->index(lastAdded, 0));
             PumpEvents();
@@ -343,7 +333,7 @@ void MainWindow::AddFiles(const std::vector<std::string>& list,
     window.reset();
     EnableMainWindow(true);
     if (failures.empty()) return;
-    std::string text = Printf(kLoadFailed, failures.c_str());
+    std::string text = StringPrintf(kLoadFailed, failures.c_str());
     const std::string& detail = m_services.engine.FailureDetail;
     text += detail.empty() ? std::string(kForwardFailures) + "<" + kSupportAddress + ">." : "\n" + detail;
     m_services.dialogs.Message(this, MessageIcon::Warning, text);

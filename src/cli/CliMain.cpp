@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <clocale>
 #include <cstdio>
@@ -73,6 +74,11 @@ std::vector<std::string> WrittenFormats() {
     for (const auto& f : OutputFormatTable())
         if (ConverterSession::RoutineFor(f.code)) names.emplace_back(f.cliName);
     return names;
+}
+
+int OnlineProcessors() {
+    const long n = ::sysconf(_SC_NPROCESSORS_ONLN);
+    return n > 0 ? static_cast<int>(std::min(n, 256L)) : 1;
 }
 
 }  // namespace
@@ -194,6 +200,7 @@ int RunCli(const std::vector<std::string>& args) {
                 view.NoteDocumentsFallback();
                 return DocumentsFolder(true);
             };
+            session.Services().jobs = options.jobs > 0 ? options.jobs : OnlineProcessors();
             session.MakeDriver(view).RunBatch(batch, rows);
             session.Services().documentsFolder = nullptr;
         }

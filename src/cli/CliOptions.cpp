@@ -27,6 +27,8 @@ std::string CliUsage(const std::vector<std::string>& formats) {
            "      --save              store the options given on this command line (with no PATH it only saves)\n"
            "      --reader NAME       force one reader: bass, wav, aiff, au, ogg, ffmpeg, wma\n"
            "      --probe             print each file's properties (File, Duration, Bit Rate, Freq., Channels)\n"
+"  -j, --jobs N            convert N files at once (default: one per online processor; 1: one after\n"
+           "                          another); lines and output names stay as in list order\n"
            "  -y, --yes / -n, --no    answer the program's questions (default: no when input is not a terminal)\n"
            "  -q, --quiet             no progress display\n"
            "      --help, --version   this text; the version\n"
@@ -45,6 +47,9 @@ constexpr std::pair<const char*, ReaderRole> kReaders[] = {
     {"bass", ReaderRole::Bass}, {"wav", ReaderRole::WavFile},   {"aiff", ReaderRole::Aiff},
     {"au", ReaderRole::Au},     {"ogg", ReaderRole::OggVorbis}, {"ffmpeg", ReaderRole::Ffmpeg},
     {"wma", ReaderRole::Wma}};
+
+// More threads than this would only hold more files open and in memory at once.
+constexpr int kMaxJobs = 256;
 
 std::optional<std::int32_t> ParseInt(const std::string& text) {
     if (text.empty()) return std::nullopt;
@@ -204,6 +209,14 @@ std::optional<CliOptions> ParseCommandLine(const std::vector<std::string>& args,
                 error = "unknown reader '" + v + "' (use bass, wav, aiff, au, ogg, ffmpeg, wma)";
                 return std::nullopt;
             }
+        } else if (name == "-j" || name == "--jobs") {
+            if (!value(v)) return std::nullopt;
+            const auto n = ParseInt(v);
+            if (!n || *n < 1 || *n > kMaxJobs) {
+                error = "--jobs needs a number from 1 to " + std::to_string(kMaxJobs) + ", got '" + v + "'";
+                return std::nullopt;
+            }
+            o.jobs = *n;
         } else if (hasInline) {
             error = "option " + name + " takes no value";
             return std::nullopt;

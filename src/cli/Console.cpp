@@ -3,6 +3,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <filesystem>
 #include <iostream>
 
@@ -11,11 +12,12 @@
 
 namespace {
 
-volatile sig_atomic_t g_interrupted = 0;  // written only by the signal handler
+// Written only by the signal handler, which may run on any thread of a batch.
+std::atomic<int> g_interrupted{0};
+static_assert(std::atomic<int>::is_always_lock_free, "the signal handler needs a lock-free flag");
 
 void OnInterrupt(int) {
-    if (g_interrupted) _exit(130);  // the second Ctrl+C ends the program, whatever it is waiting in
-    g_interrupted = 1;
+    if (g_interrupted.exchange(1)) _exit(130);  // the second Ctrl+C ends the program, whatever it is waiting in
 }
 
 }  // namespace
@@ -32,7 +34,7 @@ void InstallInterruptHandler() {
 }
 
 bool InterruptRequested() {
-    return g_interrupted != 0;
+    return g_interrupted.load() != 0;
 }
 
 bool ConsoleUserInteraction::AskYesNo(const std::string& text) {
@@ -123,7 +125,8 @@ void ConsoleBatchView::PrintNotes(int upToRow) {
 void ConsoleBatchView::SetStatus(int row, const std::string& text) {
     if (row < 0 || static_cast<std::size_t>(row) >= m_rows.size()) return;
     if (text == kStatusConverting) {
-        m_documentsFallback = false;
+        m_startedRow = row;
+        m_documentsFallback.erase(row);
         return;
     }
     if (m_showProgress) std::cerr << "\r\033[K" << std::flush;
@@ -143,7 +146,7 @@ void ConsoleBatchView::SetStatus(int row, const std::string& text) {
         std::fprintf(m_out, "%s\n", line.c_str());
         if (std::fflush(m_out) != 0 || std::ferror(m_out)) m_outGone = true;
     }
-    if (!output.empty() && m_documentsFallback) {
+    if (!output.empty() && m_documentsFallback.count(row)) {
         std::fprintf(m_err, "wavelorn-cli: %s: the output folder could not be used; written to %s\n",
                      EscapeField(entry.path).c_str(), output.c_str());
         std::fflush(m_err);

@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -76,8 +77,8 @@ public:
 
     /// A finished line (with its line break) for `stream`, printed just before row `beforeRow`.
     void AddNote(int beforeRow, std::FILE* stream, std::string line);
-    /// Output naming fell back to the documents folder for the file being converted.
-    void NoteDocumentsFallback() { m_documentsFallback = true; }
+    /// Output naming fell back to the documents folder for the file that was started last.
+    void NoteDocumentsFallback() { m_documentsFallback.insert(m_startedRow); }
 
 private:
     struct Note {
@@ -93,6 +94,7 @@ private:
     std::FILE* m_err;
     std::vector<Note> m_notes;  // in the order added
     std::size_t m_printedNotes = 0;
-    bool m_documentsFallback = false;
+    int m_startedRow = -1;               // the row last shown as converting
+    std::set<int> m_documentsFallback;  // rows written to the documents folder
     bool m_outGone = false;  // the reader of standard output went away
 };

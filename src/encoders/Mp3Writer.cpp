@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <mutex>
 
 #include "sources/AudioSource.h"
 
@@ -13,6 +14,17 @@ void Mp3Writer::LameClose::operator()(lame_global_struct* lame) const noexcept {
 
 Mp3Writer::Mp3Writer() : m_buffer(kOutputBytes) {}
 
+namespace {
+
+// LAME (re)computes process-wide quantisation tables while it sets up an encoder: encoders are set
+// up one at a time (the tables always get the same values, so running encoders are not disturbed).
+std::mutex& LameSetUpMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+
+}  // namespace
+
 int Mp3Writer::Open(const std::string& path) {
     Finish();
     m_failed = false;
@@ -21,6 +33,7 @@ int Mp3Writer::Open(const std::string& path) {
     m_out = OpenFile(path.c_str(), "wb");
     if (!m_out) return 0;
     m_path = path;
+    std::lock_guard lock(LameSetUpMutex());
     m_lame.reset(lame_init());
     return m_lame ? 1 : 0;
 }
@@ -75,7 +88,12 @@ int Mp3Writer::Start() {
     }
     lame_set_bWriteVbrTag(m_lame.get(), 0);
     lame_set_VBR(m_lame.get(), vbr_off);
-    if (lame_init_params(m_lame.get()) < 0) {
+    int initialised;
+    {
+        std::lock_guard lock(LameSetUpMutex());
+        initialised = lame_init_params(m_lame.get());
+    }
+    if (initialised < 0) {
         m_failed = true;
         return 0;
     }

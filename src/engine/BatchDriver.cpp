@@ -62,49 +62,90 @@ bool BatchDriver::SoundFontCheck(const std::vector<FileEntry*>& entries) {
     return false;
 }
 
-bool BatchDriver::ConvertOne(FileEntry& entry, int number, int count, const char* formatName,
-                             ProgressDialog& progress, std::string& status) {
+void BatchDriver::ShowStart(const FileEntry& entry, int number, int count, const char* formatName,
+                            ProgressDialog& progress) {
     progress.SetBatchText(StringPrintf(kConvertingBatchText, number, count, formatName));
     progress.StepBatch();
     progress.SetFileText(StringPrintf(kConvertingFileText, FileNamePart(entry.path).c_str()));
     progress.SetFileBarPos(0);
+}
 
+std::unique_ptr<StagedOutput> BatchDriver::PrepareOutput(FileEntry& entry, std::string& status) {
     const bool named = m_services.documentsFolder
                            ? ResolveOutputPath(entry, status, m_settings, m_services.documentsFolder)
                            : ResolveOutputPath(entry, status, m_settings);
-    if (!named) return false;
+    if (!named) return nullptr;
 
     // The routine writes a hidden file; only a complete one takes the output's name.
     const std::string folder = FolderOf(entry.outputPath);
     if (m_cleanedFolders.insert(folder).second) RemoveStaleStagingFiles(folder, std::time(nullptr));
-    StagedOutput staged(entry.outputPath);
-    if (!staged.Ok()) {
+    auto staged = std::make_unique<StagedOutput>(entry.outputPath);
+    if (!staged->Ok()) {
         status = "Failed to create file \"" + entry.outputPath + "\"";
-        return false;
+        return nullptr;
     }
+    return staged;
+}
 
-    m_engine.FailureDetail.clear();
-    int ok = 0;
-    if (ConversionRoutine routine = m_services.routines ? m_services.routines(m_settings.OutputFormat) : nullptr) {
-        ConversionJob job{entry.kind, entry.path, staged.Path(), progress, m_engine,
-                          m_settings, number};
-        ok = routine(job);
-    } else {
-        m_engine.FailureDetail = kFormatUnavailable;
-    }
+bool BatchDriver::Conclude(FileEntry& entry, int ok, StagedOutput& staged, const std::string& failureDetail,
+                           std::string& status) {
     if (ok && IsNonEmptyFile(staged.Path()) && staged.Commit(m_settings.TargetExistsOpt == kOverwrite)) {
         status = FileNamePart(entry.outputPath);
         return true;
     }
     status = kStatusFailure;
-    if (!m_engine.FailureDetail.empty()) {
-        status += " (" + m_engine.FailureDetail + ")";
+    if (!failureDetail.empty()) {
+        status += " (" + failureDetail + ")";
         if (m_engine.StatusColumnWidth < kWideStatusColumn) {
             m_engine.StatusColumnWidth = kWideStatusColumn;
             m_view.SetStatusColumnWidth(kWideStatusColumn);
         }
     }
     return false;
+}
+
+bool BatchDriver::ConvertOne(FileEntry& entry, int number, int count, const char* formatName,
+                             ProgressDialog& progress, std::string& status) {
+    ShowStart(entry, number, count, formatName, progress);
+    std::unique_ptr<StagedOutput> staged = PrepareOutput(entry, status);
+    if (!staged) return false;
+
+    m_engine.FailureDetail.clear();
+    int ok = 0;
+    if (ConversionRoutine routine = m_services.routines ? m_services.routines(m_settings.OutputFormat) : nullptr) {
+        ConversionJob job{entry.kind, entry.path, staged->Path(), progress, m_engine, m_settings, number};
+        ok = routine(job);
+    } else {
+        m_engine.FailureDetail = kFormatUnavailable;
+    }
+    return Conclude(entry, ok, *staged, m_engine.FailureDetail, status);
+}
+
+bool BatchDriver::RunOneByOne(const std::vector<FileEntry*>& entries, const std::vector<int>& rows, int count,
+                              const char* formatName, ProgressDialog& progress, int& reached) {
+    bool cancelled = false;
+    for (int i = 0; i < count && !cancelled; ++i) {
+        FileEntry& entry = *entries[static_cast<std::size_t>(i)];
+        const int row = rows[static_cast<std::size_t>(i)];
+        reached = i + 1;
+        std::string status;
+        if (entry.kind == kKindMidi && !m_engine.SoundFontReady) {
+            status = kStatusNeedsSoundFont;
+        } else {
+            m_view.EnsureRowVisible(row);
+            m_view.SetStatus(row, kStatusConverting);
+            if (ConvertOne(entry, i + 1, count, formatName, progress, status)) {
+                m_view.SetStatus(row, status);
+                progress.PumpMessages();
+                cancelled = progress.CancelRequested();
+                continue;
+            }
+        }
+        entry.outputPath.clear();
+        cancelled = progress.CancelRequested();
+        m_view.SetStatus(row, cancelled ? kStatusCancelled : status);
+    }
+    return cancelled;
 }
 
 void BatchDriver::RunBatch(const std::vector<FileEntry*>& entries, const std::vector<int>& rows) {
@@ -118,29 +159,10 @@ void BatchDriver::RunBatch(const std::vector<FileEntry*>& entries, const std::ve
     progress->PumpMessages();
     const char* formatName = OutputFormatName(m_settings.OutputFormat);
 
-    bool cancelled = false;
     int reached = 0;
-    for (int i = 0; i < count && !cancelled; ++i) {
-        FileEntry& entry = *entries[static_cast<std::size_t>(i)];
-        const int row = rows[static_cast<std::size_t>(i)];
-        reached = i + 1;
-        std::string status;
-        if (entry.kind == kKindMidi && !m_engine.SoundFontReady) {
-            status = kStatusNeedsSoundFont;
-        } else {
-            m_view.EnsureRowVisible(row);
-            m_view.SetStatus(row, kStatusConverting);
-            if (ConvertOne(entry, i + 1, count, formatName, *progress, status)) {
-                m_view.SetStatus(row, status);
-                progress->PumpMessages();
-                cancelled = progress->CancelRequested();
-                continue;
-            }
-        }
-        entry.outputPath.clear();
-        cancelled = progress->CancelRequested();
-        m_view.SetStatus(row, cancelled ? kStatusCancelled : status);
-    }
+    const bool cancelled = m_services.jobs > 1 && count > 1
+                               ? RunSeveral(entries, rows, count, formatName, *progress, reached)
+                               : RunOneByOne(entries, rows, count, formatName, *progress, reached);
 
     progress.reset();
     m_view.EnableMainWindow(true);

@@ -1,5 +1,6 @@
 #pragma once
 #include <functional>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -26,10 +27,16 @@ struct BatchServices {
     };
     /// The documents folder that output naming falls back to; empty: the user's.
     DocumentsFolderLookup documentsFolder;
+    /// How many files convert at once; 1 converts them one after another on the calling thread.
+    int jobs = 1;
 };
 
-/// Converts a list of files, one after another, into the output format of the settings, writing
-/// one status per row and honouring Cancel.
+class StagedOutput;
+
+/// Converts a list of files into the output format of the settings, writing one status per row
+/// and honouring Cancel. With several jobs, files convert on worker threads, each with its own
+/// source, chain and encoder; names, questions, statuses and the view stay on the calling thread,
+/// in list order, so the results are those of converting one file after another.
 class BatchDriver {
 public:
     BatchDriver(EngineContext& engine, const ConversionSettings& settings, BatchView& view,
@@ -40,11 +47,27 @@ public:
     void RunBatch(const std::vector<FileEntry*>& entries, const std::vector<int>& rows);
 
 private:
+    struct Job;
+    struct Slot;
+    class Batch;
+
     bool RuntimeReady();
     bool SoundFontCheck(const std::vector<FileEntry*>& entries);
     /// Converts one entry; true when it converted. status receives the row's text either way.
     bool ConvertOne(FileEntry& entry, int number, int count, const char* formatName, ProgressDialog& progress,
                     std::string& status);
+    /// Shows the file as started in the progress window.
+    void ShowStart(const FileEntry& entry, int number, int count, const char* formatName, ProgressDialog& progress);
+    /// Names the output and makes its hidden file; null with status set when the file cannot be written.
+    std::unique_ptr<StagedOutput> PrepareOutput(FileEntry& entry, std::string& status);
+    /// After the routine: gives a complete output its name; true when converted. status receives the row's text.
+    bool Conclude(FileEntry& entry, int ok, StagedOutput& staged, const std::string& failureDetail,
+                  std::string& status);
+    /// Both return whether the batch was cancelled and set reached to the number of entries started.
+    bool RunOneByOne(const std::vector<FileEntry*>& entries, const std::vector<int>& rows, int count,
+                     const char* formatName, ProgressDialog& progress, int& reached);
+    bool RunSeveral(const std::vector<FileEntry*>& entries, const std::vector<int>& rows, int count,
+                    const char* formatName, ProgressDialog& progress, int& reached);
 
     EngineContext& m_engine;
     const ConversionSettings& m_settings;

@@ -14,6 +14,17 @@
 struct EngineContext {
     EngineContext(WmfRuntime& runtime, UserInteraction& ui)
         : wmfRuntime(runtime), user(ui), readers(DefaultReaders()) {}
+    /// A copy for one file converted beside others: its own failure detail and random draws over
+    /// the given runtime and user; nothing calls back into the front end.
+    EngineContext(const EngineContext& from, WmfRuntime& runtime, UserInteraction& ui)
+        : SoundFontReady(from.SoundFontReady),
+          StatusColumnWidth(from.StatusColumnWidth),
+          wmfRuntime(runtime),
+          user(ui),
+          readers(from.readers),
+          wmaFormats(from.wmaFormats),
+          random(from.random),
+          forcedReader(from.forcedReader) {}
 
     /// Explains the last failure in more words; emptied by the caller before each attempt.
     std::string FailureDetail;

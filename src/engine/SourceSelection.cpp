@@ -89,18 +89,6 @@ ChainRule RuleFor(SourceKind kind) {
     }
 }
 
-/// Loads the runtime when needed; while it stays missing, offers the download. True when loaded.
-bool EnsureWmfRuntime(EngineContext& context) {
-    if (context.wmfRuntime.IsLoaded()) return true;
-    if (context.wmfRuntime.LoadWmfRuntime()) {
-        BuildWmaFormatList(context.wmaFormats, context.wmfRuntime);
-        if (context.onWmfRuntimeLoaded) context.onWmfRuntimeLoaded();
-        return true;
-    }
-    if (context.user.AskYesNo(kWmfRuntimeQuestion)) context.user.OpenInBrowser(kWmfRuntimeDownloadAddress);
-    return context.wmfRuntime.IsLoaded();
-}
-
 /// A reader's Open, with any exception (say, an allocation sized from a damaged header) taken as
 /// a rejection so that it never leaves the engine.
 bool TryOpen(AudioSource& reader, const std::string& path, int renderRate) {
@@ -112,6 +100,17 @@ bool TryOpen(AudioSource& reader, const std::string& path, int renderRate) {
 }
 
 }  // namespace
+
+bool EnsureWmfRuntime(EngineContext& context) {
+    if (context.wmfRuntime.IsLoaded()) return true;
+    if (context.wmfRuntime.LoadWmfRuntime()) {
+        BuildWmaFormatList(context.wmaFormats, context.wmfRuntime);
+        if (context.onWmfRuntimeLoaded) context.onWmfRuntimeLoaded();
+        return true;
+    }
+    if (context.user.AskYesNo(kWmfRuntimeQuestion)) context.user.OpenInBrowser(kWmfRuntimeDownloadAddress);
+    return context.wmfRuntime.IsLoaded();
+}
 
 SourceKind SourceKindFromExtension(const std::string& path) {
     const std::string ext = Extension(path);

@@ -23,6 +23,10 @@ std::vector<ReaderRole> ReaderChain(SourceKind kind, bool forConversion, bool wm
 std::unique_ptr<AudioSource> OpenSource(EngineContext& context, const std::string& path, SourceKind kind,
                                         int renderRate, bool forConversion);
 
+/// Loads the Windows Media runtime when needed; while it stays missing, offers the download.
+/// True when loaded.
+bool EnsureWmfRuntime(EngineContext& context);
+
 /// After a file could not be added: leaves the note for CD tracks and Flash files in
 /// FailureDetail; other files leave it untouched.
 void NoteProbeFailure(EngineContext& context, const std::string& path, SourceKind kind);

@@ -25,6 +25,16 @@ std::string FileName(const char* path) {
     return slash == std::string::npos ? p : p.substr(slash + 1);
 }
 
+// Decoding runs without the library's lock, so files decode side by side on several threads.
+HeldBassChannel Hold(std::uint32_t handle) {
+    std::shared_ptr<HeldBassChannel::Shared> shared;
+    {
+        auto locked = LockBassLibrary();
+        if (locked.library) shared = locked.library->Share(handle);
+    }
+    return shared ? HeldBassChannel(std::move(shared)) : HeldBassChannel();
+}
+
 std::uint32_t RateOrDefault(std::uint32_t freq, const BassLibrary& lib) {
     return freq == 0 ? lib.DefaultRate() : freq;
 }
@@ -149,14 +159,12 @@ std::uint64_t BASS_StreamGetFilePosition(HSTREAM handle, std::uint32_t mode) {
 }
 
 std::uint32_t BASS_ChannelGetData(std::uint32_t handle, void* buffer, std::uint32_t length) {
-    auto locked = LockBassLibrary();
-    BassChannel* ch = locked.library ? locked.library->Find(handle) : nullptr;
+    const HeldBassChannel ch = Hold(handle);
     return ch ? ch->GetData(buffer, length) : BASS_DATA_END;
 }
 
 std::uint64_t BASS_ChannelGetPosition(std::uint32_t handle, std::uint32_t mode) {
-    auto locked = LockBassLibrary();
-    BassChannel* ch = locked.library ? locked.library->Find(handle) : nullptr;
+    const HeldBassChannel ch = Hold(handle);
     if (!ch || mode != BASS_POS_BYTE) return kNone;
     return ch->Position();
 }

@@ -10,18 +10,25 @@ std::uint32_t BassLibrary::Add(std::unique_ptr<BassChannel> channel) {
     if (!channel) return 0;
     while (m_nextHandle == 0 || m_channels.count(m_nextHandle)) ++m_nextHandle;
     const std::uint32_t handle = m_nextHandle++;
-    m_channels.emplace(handle, std::move(channel));
+    auto shared = std::make_shared<HeldBassChannel::Shared>();
+    shared->channel = std::move(channel);
+    m_channels.emplace(handle, std::move(shared));
     return handle;
 }
 
 BassChannel* BassLibrary::Find(std::uint32_t handle) {
     const auto it = m_channels.find(handle);
-    return it == m_channels.end() ? nullptr : it->second.get();
+    return it == m_channels.end() ? nullptr : it->second->channel.get();
+}
+
+std::shared_ptr<HeldBassChannel::Shared> BassLibrary::Share(std::uint32_t handle) {
+    const auto it = m_channels.find(handle);
+    return it == m_channels.end() ? nullptr : it->second;
 }
 
 bool BassLibrary::Remove(std::uint32_t handle, bool music) {
     const auto it = m_channels.find(handle);
-    if (it == m_channels.end() || it->second->Info().music != music) return false;
+    if (it == m_channels.end() || it->second->channel->Info().music != music) return false;
     m_channels.erase(it);
     return true;
 }

@@ -8,6 +8,25 @@
 
 #include "platform/BassChannel.h"
 
+/// A channel taken out of the library for decoding without the library's lock: it stays alive
+/// (even if freed meanwhile) and no other thread uses it until this object goes.
+class HeldBassChannel {
+public:
+    struct Shared {
+        std::mutex use;
+        std::unique_ptr<BassChannel> channel;
+    };
+    HeldBassChannel() = default;
+    explicit HeldBassChannel(std::shared_ptr<Shared> shared)
+        : m_shared(std::move(shared)), m_use(m_shared->use) {}
+    explicit operator bool() const { return m_shared != nullptr; }
+    BassChannel* operator->() const { return m_shared->channel.get(); }
+
+private:
+    std::shared_ptr<Shared> m_shared;
+    std::unique_lock<std::mutex> m_use;
+};
+
 /// The state of the decoding-library stand-in between BASS_Init and BASS_Free: channels by
 /// handle, switched-on plug-ins, SoundFonts and the default font list.
 class BassLibrary {
@@ -16,7 +35,10 @@ public:
 
     std::uint32_t DefaultRate() const { return m_defaultRate; }
     std::uint32_t Add(std::unique_ptr<BassChannel> channel);
+    /// A channel's fixed facts (description, path, tags) may be read while the library is locked.
     BassChannel* Find(std::uint32_t handle);
+    /// A channel to decode from after the library's lock is given up; empty when there is none.
+    std::shared_ptr<HeldBassChannel::Shared> Share(std::uint32_t handle);
     /// Frees a channel of the given sort (music or stream); false when there is none.
     bool Remove(std::uint32_t handle, bool music);
 
@@ -24,12 +46,11 @@ public:
     std::map<std::uint32_t, std::string> fonts;  // SoundFont paths by handle
     std::string defaultFont;                     // empty: no default SoundFont
     std::uint32_t nextFont = 1;
-    std::string tagsText;  // the last TAGS_Read result
 
 private:
     std::uint32_t m_defaultRate;
     std::uint32_t m_nextHandle = 1;
-    std::map<std::uint32_t, std::unique_ptr<BassChannel>> m_channels;
+    std::map<std::uint32_t, std::shared_ptr<HeldBassChannel::Shared>> m_channels;
 };
 
 /// The library instance with its lock held; `library` is null outside BASS_Init..BASS_Free.

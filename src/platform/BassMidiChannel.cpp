@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstring>
 #include <iterator>
+#include <mutex>
 
 #include "platform/Bass.h"
 #include "platform/MidiSongLength.h"
@@ -91,6 +92,10 @@ BassMidiChannel::~BassMidiChannel() {
 bool BassMidiChannel::StartSynth() {
     m_started = true;
     if (m_soundFont.empty()) return false;
+    // FluidSynth fills its shared tables when the first synthesiser of the process is made, and
+    // not every version guards that: synthesisers are set up one at a time, then render freely.
+    static std::mutex setUp;
+    std::lock_guard lock(setUp);
     m_settings = new_fluid_settings();
     if (!m_settings) return false;
     fluid_settings_setnum(m_settings, "synth.sample-rate", m_info.freq);

@@ -114,8 +114,9 @@ const char* TAGS_Read(std::uint32_t handle, const char* format) {
             if (!replaced) text += *p++;
         }
     }
-    auto locked = LockBassLibrary();
-    if (!locked.library) return "";
-    locked.library->tagsText = std::move(text);
-    return locked.library->tagsText.c_str();
+    // Like the library's own buffer, the text stays until the next call, here of the same thread,
+    // so files reading their tags side by side do not overwrite each other's.
+    thread_local std::string tagsText;
+    tagsText = std::move(text);
+    return tagsText.c_str();
 }

@@ -65,6 +65,7 @@ INSTANTIATE_TEST_SUITE_P(
                       UsageCase{"BadIfExists", {"--if-exists", "merge", "A"}, "unknown --if-exists mode"},
                       UsageCase{"UnknownReader", {"--reader", "mpg", "A"}, "unknown reader"},
                       UsageCase{"NoFiles", {"-t", "wav"}, "no files given"},
+                      UsageCase{"NoJobs", {"--jobs", "0", "A"}, "--jobs needs a number from 1"},
                       UsageCase{"UnknownTemplateField", {"--set", "MP3Tag.Titel=x", "A"}, "unknown settings name"}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -250,10 +251,11 @@ TEST(Cli, FolderIsSearchedWithTheFilter) {
 }
 
 TEST(Cli, InterruptCancelsAndDeletesThePartialOutput) {
-    // Ctrl+C must stop like Cancel: exit 130, the current file's partial output removed.
+    // Ctrl+C must stop like Cancel: exit 130, the partial outputs of every file converting removed.
     CliHome home;
     const std::size_t frames = 44100 * 120;
     WriteWav16(home.File("long.wav"), 44100, std::vector<std::int16_t>(frames, 100), std::vector<std::int16_t>(frames, -100));
+    std::filesystem::copy_file(home.File("long.wav"), home.File("long2.wav"));
     const std::string out = home.File("out");
     const pid_t pid = fork();
     ASSERT_GE(pid, 0);
@@ -262,8 +264,8 @@ TEST(Cli, InterruptCancelsAndDeletesThePartialOutput) {
         setenv("HOME", home.File("home").c_str(), 1);
         freopen("/dev/null", "w", stdout);
         execl(CliPath().c_str(), "wavelorn-cli", "-q", "-t", "wav", "-o", out.c_str(), "--set",
-              "AutoDestWAVEncodingParam=0", "--set", "WAVSampleRate=48000", home.File("long.wav").c_str(),
-              static_cast<char*>(nullptr));
+              "AutoDestWAVEncodingParam=0", "--set", "WAVSampleRate=48000", "--jobs", "2",
+              home.File("long.wav").c_str(), home.File("long2.wav").c_str(), static_cast<char*>(nullptr));
         _exit(127);
     }
     // Wait until the conversion has written something, then interrupt it.
