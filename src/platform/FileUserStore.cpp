@@ -91,10 +91,31 @@ std::unique_ptr<StoreKey> FileUserStore::CreateKey(const std::string& path) {
     if (m_path.empty()) return nullptr;
     const std::string key = CurrentUserKey(path);
     return std::make_unique<RegFileKey>(
-        RegFileKey::Commit([this, key](const StoreValues& values) { return Store(key, values); }));
+        RegFileKey::Commit([this, key](const StoreValues& values) {
+            if (!m_batching) return Store({{key, values}});
+            m_batch.emplace_back(key, values);
+            return 1;
+        }));
 }
 
-int FileUserStore::Store(const std::string& key, const StoreValues& values) {
+void FileUserStore::BeginBatch() {
+    m_batching = true;
+    m_batch.clear();
+}
+
+int FileUserStore::CommitBatch() {
+    m_batching = false;
+    KeyValues keys = std::move(m_batch);
+    m_batch.clear();
+    return keys.empty() ? 1 : Store(keys);
+}
+
+void FileUserStore::DiscardBatch() {
+    m_batching = false;
+    m_batch.clear();
+}
+
+int FileUserStore::Store(const KeyValues& keys) {
     namespace fs = std::filesystem;
     const fs::path target(m_path);
     const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
@@ -111,7 +132,7 @@ int FileUserStore::Store(const std::string& key, const StoreValues& values) {
     RemoveLeftoverTemporaries(folder, target.filename().string());
 
     RegFile file = Read();
-    file.Merge(key, values);
+    for (const auto& [key, values] : keys) file.Merge(key, values);
     const std::string text = file.Format();
 
     std::string temp = (folder / (target.filename().string() + ".XXXXXX")).string();

@@ -13,6 +13,9 @@ public:
     explicit FileUserStore(std::string path) : m_path(std::move(path)) {}
     std::unique_ptr<StoreKey> OpenKey(const std::string& path) const override;
     std::unique_ptr<StoreKey> CreateKey(const std::string& path) override;
+    void BeginBatch() override;
+    int CommitBatch() override;
+    void DiscardBatch() override;
     const std::string& Path() const { return m_path; }
 
     /// $XDG_CONFIG_HOME/wavelorn/registry.reg (default ~/.config/...); "" when no folder is known.
@@ -20,6 +23,9 @@ public:
 
 private:
     RegFile Read() const;
-    int Store(const std::string& key, const StoreValues& values);
+    using KeyValues = std::vector<std::pair<std::string, StoreValues>>;
+    int Store(const KeyValues& keys);
     std::string m_path;
+    bool m_batching = false;
+    KeyValues m_batch;
 };

@@ -41,4 +41,30 @@ public:
     virtual std::unique_ptr<StoreKey> OpenKey(const std::string& path) const = 0;
     /// Creates or opens a key for writing; null when the store cannot be written.
     virtual std::unique_ptr<StoreKey> CreateKey(const std::string& path) = 0;
+
+    /// Between these, closing a write key only queues its values, and CommitBatch stores every
+    /// queued key in one write: all of them or none. Stores that cannot fail part-way (memory)
+    /// keep writing each key on Close.
+    virtual void BeginBatch() {}
+    virtual int CommitBatch() { return 1; }  // 0 when the write failed
+    virtual void DiscardBatch() {}
+};
+
+/// Keys written while this lives reach the store together on Commit; without Commit, not at all.
+class StoreBatch {
+public:
+    explicit StoreBatch(UserStore& store) : m_store(store) { m_store.BeginBatch(); }
+    ~StoreBatch() {
+        if (!m_done) m_store.DiscardBatch();
+    }
+    StoreBatch(const StoreBatch&) = delete;
+    StoreBatch& operator=(const StoreBatch&) = delete;
+    int Commit() {
+        m_done = true;
+        return m_store.CommitBatch();
+    }
+
+private:
+    UserStore& m_store;
+    bool m_done = false;
 };

@@ -192,6 +192,8 @@ void ConversionSettings::LoadSettings(const UserStore& store) {
 
 bool ConversionSettings::SaveSettings(UserStore& store, unsigned groups) const {
     if (!(groups & (SaveOnExit | SaveFolder | SaveOptions))) return true;
+    // The options and the templates are one write: a failure leaves the store as it was.
+    StoreBatch batch(store);
     const auto key = store.CreateKey(kOptionsKey);
     if (!key) return false;
     if (groups & SaveOnExit) {
@@ -207,10 +209,10 @@ bool ConversionSettings::SaveSettings(UserStore& store, unsigned groups) const {
         for (const auto& v : kFormatValues) Save(*this, *key, v);
     }
     if (!key->Close()) return false;  // the templates follow only an options key that was stored
-    bool saved = true;
     if (groups & SaveOptions)
-        for (const auto& [name, tmpl] : kTemplates) saved = SaveTagTemplate(store, this->*tmpl, name) && saved;
-    return saved;
+        for (const auto& [name, tmpl] : kTemplates)
+            if (!SaveTagTemplate(store, this->*tmpl, name)) return false;
+    return batch.Commit() != 0;
 }
 
 namespace {

@@ -203,6 +203,36 @@ TEST_F(FileStore, WriteBelowARegularFileFailsAndChangesNothing) {
     EXPECT_EQ(ReadText(dir.File("plain")), "x");
 }
 
+TEST_F(FileStore, BatchStoresItsKeysOnlyOnCommit) {
+    // Keys of a batch abandoned half-way must leave the store untouched; a commit stores them all.
+    FileUserStore store(path);
+    auto write = [&](const std::string& key, std::uint32_t value) {
+        auto w = store.CreateKey(key);
+        w->SetDword("A", value);
+        return w->Close();
+    };
+    {
+        StoreBatch batch(store);
+        EXPECT_EQ(write(kKey, 1), 1);
+    }
+    EXPECT_FALSE(std::filesystem::exists(path));
+    {
+        StoreBatch batch(store);
+        write(kKey, 2);
+        write(kKey + "\\MP3Tag", 3);
+        EXPECT_FALSE(std::filesystem::exists(path));
+        EXPECT_EQ(batch.Commit(), 1);
+    }
+    auto options = store.OpenKey(kKey);
+    auto tag = store.OpenKey(kKey + "\\MP3Tag");
+    ASSERT_TRUE(options && tag);
+    EXPECT_EQ(ReadString(*options, "A"), std::string("\x02\0\0\0", 4));
+    EXPECT_EQ(ReadString(*tag, "A"), std::string("\x03\0\0\0", 4));
+    // Outside a batch each key is stored on Close again.
+    EXPECT_EQ(write(kKey, 4), 1);
+    EXPECT_EQ(ReadString(*FileUserStore(path).OpenKey(kKey), "A"), std::string("\x04\0\0\0", 4));
+}
+
 TEST(FileStorePath, FollowsXdgConfigHome) {
     // The store must live where the user's configuration lives, and a relative XDG path is ignored.
     const char* oldXdg = std::getenv("XDG_CONFIG_HOME");

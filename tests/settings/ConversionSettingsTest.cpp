@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <sys/inotify.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <set>
@@ -469,6 +471,35 @@ TEST(ConversionSettings, FailedSaveLeavesStoreAndRecordAsTheyWere) {
     int entries = 0;
     for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(folder)) ++entries;
     EXPECT_EQ(entries, 1) << "no temporary file left behind";
+}
+
+TEST(ConversionSettings, OptionsAndTemplatesReachTheStoreInOneWrite) {
+    // Written key by key, a save failing after the options would leave templates of another save.
+    testsupport::TempDir dir;
+    const std::string folder = dir.File("wavelorn");
+    std::filesystem::create_directories(folder);
+    const int watch = ::inotify_init1(IN_NONBLOCK);
+    ASSERT_GE(watch, 0);
+    // Identical consecutive events merge into one: the differing temporary names keep them apart.
+    ASSERT_GE(::inotify_add_watch(watch, folder.c_str(), IN_MOVED_FROM | IN_MOVED_TO), 0);
+    FileUserStore store(folder + "/registry.reg");
+    const ConversionSettings saved = EveryFieldChanged();
+    ASSERT_TRUE(saved.SaveSettings(store, SaveOnExit | SaveFolder | SaveOptions));
+
+    int renames = 0;
+    alignas(inotify_event) char events[4096];
+    for (ssize_t n; (n = ::read(watch, events, sizeof events)) > 0;) {
+        for (ssize_t at = 0; at < n;) {
+            const auto* e = reinterpret_cast<const inotify_event*>(events + at);
+            renames += (e->mask & IN_MOVED_TO) != 0;
+            at += static_cast<ssize_t>(sizeof(inotify_event) + e->len);
+        }
+    }
+    ::close(watch);
+    EXPECT_EQ(renames, 1);
+    ConversionSettings loaded(kDocs);
+    loaded.LoadSettings(store);
+    EXPECT_EQ(loaded, saved);
 }
 
 TEST(TagTemplate, TextsUnderTwoBytesAreEmptyAndMissingNumbersKeepTheirValue) {
