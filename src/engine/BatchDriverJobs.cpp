@@ -235,9 +235,8 @@ bool BatchDriver::RunSeveral(const std::vector<FileEntry*>& entries, const std::
             m_view.SetStatus(rows[reported], !slot.converted && slot.cancelled ? kStatusCancelled : slot.status);
         }
         if (running.empty() && reported == next && (next == total || cancel)) break;
-        if (!done.empty()) continue;  // a worker is free, or a waiting name can be decided
 
-        {
+        if (done.empty()) {  // else a worker is free, or a waiting name can be decided, right away
             std::unique_lock lock(mutex);
             finishedOne.wait_for(lock, kCancelPoll, anyFinished);
         }
@@ -252,6 +251,7 @@ bool BatchDriver::RunSeveral(const std::vector<FileEntry*>& entries, const std::
                 shown = &first;
             }
         }
+        // Also between files that finish back to back, so Cancel is never starved.
         progress.PumpMessages();
         if (progress.CancelRequested()) cancel = true;
     }
