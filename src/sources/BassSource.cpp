@@ -208,6 +208,7 @@ const std::uint8_t* BassSource::GetId3v2Tag(int& size) {
             const auto* h = reinterpret_cast<const std::uint8_t*>(tag);
             const int body = (h[6] & 0x7F) << 21 | (h[7] & 0x7F) << 14 | (h[8] & 0x7F) << 7 | (h[9] & 0x7F);
             m_id3v2Size = body + 10;
+            if (h[3] >= 4 && (h[5] & 0x10)) m_id3v2Size += 10;  // a version 4 footer belongs to the tag
             m_id3v2 = std::make_unique<std::uint8_t[]>(static_cast<std::size_t>(m_id3v2Size));
             std::memcpy(m_id3v2.get(), tag, static_cast<std::size_t>(m_id3v2Size));
         }

@@ -298,6 +298,28 @@ TEST_F(BassSourceTest, Id3BlocksAreCopiedOnlyWhenTheMp3HasThem) {
     }
 }
 
+TEST_F(BassSourceTest, Id3v24FooterIsCopiedWithItsTag) {
+    // A copied tag whose header announces a footer must carry it, or the new file's tag is torn.
+    const std::string plain = Encode("plain.mp3", {"lame", "--quiet", "IN", "OUT"});
+    const std::string title = "TIT2\0\0\0\x06\0\0\x03Title";
+    std::vector<std::uint8_t> tag = {'I', 'D', '3', 4, 0, 0x10, 0, 0, 0, static_cast<std::uint8_t>(title.size())};
+    tag.insert(tag.end(), title.begin(), title.end());
+    const std::uint8_t footer[] = {'3', 'D', 'I', 4, 0, 0x10, 0, 0, 0, static_cast<std::uint8_t>(title.size())};
+    tag.insert(tag.end(), std::begin(footer), std::end(footer));
+    auto file = tag;
+    const auto body = testsupport::ReadBytes(plain);
+    file.insert(file.end(), body.begin(), body.end());
+    const std::string path = m_dir.File("footer.mp3");
+    testsupport::WriteBytes(path, file);
+    BassSource src;
+    ASSERT_NE(src.Open(path.c_str(), 0), 0);
+    int size = -1;
+    const std::uint8_t* v2 = src.GetId3v2Tag(size);
+    ASSERT_NE(v2, nullptr);
+    ASSERT_EQ(size, static_cast<int>(tag.size()));
+    EXPECT_EQ(std::memcmp(v2, tag.data(), tag.size()), 0);
+}
+
 TEST_F(BassSourceTest, FlacWithId3BlockIsKindZeroAndGivesNoId3) {
     // Only MP3 inputs hand raw ID3 blocks to the MP3 writer, whatever the file carries.
     const std::string mp3 =
