@@ -36,7 +36,7 @@ int FaacEncoder::Open(int sampleRate, int channels, unsigned outputFormat) {
                                 &m_inputSamples, &m_maxOutputBytes));
     if (!m_encoder) return 0;
     m_config = faacEncGetCurrentConfiguration(m_encoder.get());
-    if (!m_config || m_inputSamples == 0 || m_maxOutputBytes == 0) {
+    if (!m_config || m_inputSamples < static_cast<unsigned long>(channels) || m_maxOutputBytes == 0) {
         Close();
         return 0;
     }
@@ -73,11 +73,26 @@ int FaacEncoder::EncodeBuffered(const Sink& sink) {
 template <typename Sample, typename Widen>
 int FaacEncoder::Append(const Sample* left, const Sample* right, int frames, const Sink& sink, Widen widen) {
     if (!m_started) return 0;
-    const bool stereo = m_channels == 2;
-    for (int i = 0; i < frames; ++i) {
-        m_input[m_buffered++] = widen(left[i]);
-        if (stereo) m_input[m_buffered++] = widen(right[i]);
-        if (m_buffered >= m_inputSamples && EncodeBuffered(sink) < 0) return 0;
+    const auto channels = static_cast<std::size_t>(m_channels);
+    // Interleaves up to the end of the input buffer in one tight loop per channel layout, so the
+    // per-sample work is a copy the compiler can vectorise; the encoder runs once per full buffer.
+    auto remaining = static_cast<std::size_t>(std::max(frames, 0));
+    while (remaining > 0) {
+        const std::size_t take = std::min(remaining, (m_inputSamples - m_buffered) / channels);
+        std::int16_t* out = m_input.data() + m_buffered;
+        if (channels == 2) {
+            for (std::size_t i = 0; i < take; ++i) {
+                out[2 * i] = widen(left[i]);
+                out[2 * i + 1] = widen(right[i]);
+            }
+            right += take;
+        } else {
+            for (std::size_t i = 0; i < take; ++i) out[i] = widen(left[i]);
+        }
+        left += take;
+        remaining -= take;
+        m_buffered += take * channels;
+        if (m_buffered + channels > m_inputSamples && EncodeBuffered(sink) < 0) return 0;
     }
     return 1;
 }

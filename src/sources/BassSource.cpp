@@ -17,6 +17,25 @@ namespace {
 
 constexpr int kKindStream = 0;
 constexpr int kKindMp3 = 1;
+
+// The first two channels of interleaved frames into planar blocks; right may be null. The common
+// stereo layout gets its own loop so the compiler can vectorise it.
+template <typename Sample>
+void Deinterleave(const Sample* in, std::uint32_t channels, std::uint32_t frames, Sample* left, Sample* right) {
+    if (!right) {
+        for (std::uint32_t i = 0; i < frames; ++i) left[i] = in[i * channels];
+    } else if (channels == 2) {
+        for (std::uint32_t i = 0; i < frames; ++i) {
+            left[i] = in[2 * i];
+            right[i] = in[2 * i + 1];
+        }
+    } else {
+        for (std::uint32_t i = 0; i < frames; ++i) {
+            left[i] = in[i * channels];
+            right[i] = in[i * channels + 1];
+        }
+    }
+}
 constexpr int kKindModule = 2;
 constexpr int kKindMidi = 3;
 
@@ -161,23 +180,13 @@ int BassSource::ReadBlock(void* left, void* right) {
     const auto channels = static_cast<std::uint32_t>(m_channels);
     if (m_bytesPerSample == 2) {
         const std::uint32_t frames = got / 2 / channels;
-        const auto* in = reinterpret_cast<const std::int16_t*>(m_readBuffer.data());
-        auto* l = static_cast<std::int16_t*>(left);
-        auto* r = static_cast<std::int16_t*>(right);
-        for (std::uint32_t i = 0; i < frames; ++i) {
-            l[i] = in[i * channels];
-            if (r) r[i] = in[i * channels + 1];
-        }
+        Deinterleave(reinterpret_cast<const std::int16_t*>(m_readBuffer.data()), channels, frames,
+                     static_cast<std::int16_t*>(left), static_cast<std::int16_t*>(right));
         return static_cast<int>(frames);
     }
     const std::uint32_t frames = got / channels;
-    const std::uint8_t* in = m_readBuffer.data();
-    auto* l = static_cast<std::uint8_t*>(left);
-    auto* r = static_cast<std::uint8_t*>(right);
-    for (std::uint32_t i = 0; i < frames; ++i) {
-        l[i] = in[i * channels];
-        if (r) r[i] = in[i * channels + 1];
-    }
+    Deinterleave(m_readBuffer.data(), channels, frames, static_cast<std::uint8_t*>(left),
+                 static_cast<std::uint8_t*>(right));
     return static_cast<int>(frames);
 }
 
