@@ -17,6 +17,7 @@ extern "C" {
 
 #include "platform/Bass.h"
 #include "platform/BassMpegChannel.h"
+#include "platform/BassPcmChannel.h"
 #include "platform/UniqueFile.h"
 
 namespace {
@@ -178,9 +179,12 @@ std::unique_ptr<BassChannel> OpenBassFileStream(const std::string& path,
         case Container::Mpeg:
             return BassMpegChannel::Open(path);
         case Container::Wav:
+            // Plain PCM, the most common input, is read without the general decoder.
+            if (auto native = BassPcmChannel::Open(path)) return native;
             container = av_find_input_format("wav");
             break;
         case Container::Aiff:
+            if (auto native = BassPcmChannel::Open(path)) return native;
             container = av_find_input_format("aiff");
             break;
         case Container::Ogg:
