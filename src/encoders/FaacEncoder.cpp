@@ -74,8 +74,8 @@ template <typename Sample, typename Widen>
 int FaacEncoder::Append(const Sample* left, const Sample* right, int frames, const Sink& sink, Widen widen) {
     if (!m_started) return 0;
     const auto channels = static_cast<std::size_t>(m_channels);
-    // Interleaves up to the end of the input buffer in one tight loop per channel layout, so the
-    // per-sample work is a copy the compiler can vectorise; the encoder runs once per full buffer.
+    // Interleaves up to the end of the input buffer in one plain loop per channel layout, without
+    // a fullness check per frame; the encoder runs once per full buffer.
     auto remaining = static_cast<std::size_t>(std::max(frames, 0));
     while (remaining > 0) {
         const std::size_t take = std::min(remaining, (m_inputSamples - m_buffered) / channels);

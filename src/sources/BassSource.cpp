@@ -18,8 +18,8 @@ namespace {
 constexpr int kKindStream = 0;
 constexpr int kKindMp3 = 1;
 
-// The first two channels of interleaved frames into planar blocks; right may be null. The common
-// stereo layout gets its own loop so the compiler can vectorise it.
+// The first two channels of interleaved frames into planar blocks; right may be null. Each layout
+// gets its own loop, with no per-frame test of which one it is.
 template <typename Sample>
 void Deinterleave(const Sample* in, std::uint32_t channels, std::uint32_t frames, Sample* left, Sample* right) {
     if (!right) {
