@@ -38,6 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (nativeBytes.size() > native->Info().length) std::abort();
     static const bool compare = std::getenv("WAVELORN_FUZZ_COMPARE") != nullptr;
     if (!compare) return 0;
+    av_log_set_level(AV_LOG_QUIET);
     const char* demuxer = size >= 4 && std::memcmp(data, "FORM", 4) == 0 ? "aiff" : "wav";
     auto general = BassAvChannel::Open(file.Path(), {}, av_find_input_format(demuxer));
     if (!general) std::abort();
