@@ -5,7 +5,7 @@ set -euo pipefail
 out=$1
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
-mkdir -p "$out"/{wav_reader,aiff_reader,au_reader,mpeg_id3,settings_parser,mp4_boxes,amr_frames,midi_length}
+mkdir -p "$out"/{wav_reader,aiff_reader,au_reader,mpeg_id3,settings_parser,mp4_boxes,amr_frames,midi_length,pcm_channel}
 
 sox -n -r 8000 -c 1 -b 16 "$tmp/m.wav" synth 0.03 sine 440
 sox -n -r 8000 -c 2 -b 16 "$tmp/s.wav" synth 0.03 sine 440 sine 660
@@ -107,6 +107,9 @@ printf "RIFF\x52\x00\x00\x00RMIDdata\x45\x00\x00\x00${smf}\x00" >"$out/midi_leng
 printf '\xff\xfb\x90\x64' >"$out/mpeg_id3/header.mp3"
 printf 'ID3\x04\x00\x10\x00\x00\x00\x10xxxxxxxxxxxxxxxx3DI\x04\x00\x10\x00\x00\x00\x10\xff\xfb\x90\x64' \
     >"$out/mpeg_id3/footer.mp3"
+
+# The native PCM channel starts from the same WAV and AIFF files as the readers.
+cp "$out"/wav_reader/* "$out"/aiff_reader/* "$out/pcm_channel/"
 
 cat >"$out/settings_parser/store.reg" <<'REG'
 REGEDIT4

@@ -1,9 +1,10 @@
 #pragma once
 // The decoding library's core operations under their original names. A stand-in over
-// libmpg123 (MPEG audio), libopenmpt (tracker modules) and libavformat/libavcodec (the
-// formats of the plug-ins, WAV, AIFF and Ogg Vorbis). All channels are decoding channels:
-// nothing is played. The library state lives from BASS_Init to BASS_Free; every other call
-// fails (0, or all ones where the operation reports an offset or count) outside that span.
+// libmpg123 (MPEG audio), libopenmpt (tracker modules), a reader of its own (plain PCM WAV
+// and AIFF) and libavformat/libavcodec (the formats of the plug-ins, Ogg Vorbis and the other
+// WAV and AIFF codecs). All channels are decoding channels: nothing is played. The library
+// state lives from BASS_Init to BASS_Free; every other call fails (0, or all ones where the
+// operation reports an offset or count) outside that span.
 #include <cstdint>
 
 using HSTREAM = std::uint32_t;

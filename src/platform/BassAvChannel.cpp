@@ -18,6 +18,7 @@ extern "C" {
 #include "platform/AvLibraries.h"
 #include "platform/Bass.h"
 #include "platform/BassMpegChannel.h"
+#include "platform/BassPcmChannel.h"
 #include "platform/UniqueFile.h"
 
 namespace {
@@ -182,9 +183,12 @@ std::unique_ptr<BassChannel> OpenBassFileStream(const std::string& path,
         case Container::Mpeg:
             break;
         case Container::Wav:
+            // Plain PCM, the most common input, is read without the general decoder.
+            if (auto native = BassPcmChannel::Open(path)) return native;
             container = av_find_input_format("wav");
             break;
         case Container::Aiff:
+            if (auto native = BassPcmChannel::Open(path)) return native;
             container = av_find_input_format("aiff");
             break;
         case Container::Ogg:
