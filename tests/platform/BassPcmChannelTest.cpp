@@ -10,6 +10,7 @@ extern "C" {
 #include <functional>
 #include <limits>
 
+#include "platform/AvLibraries.h"
 #include "platform/BassAvChannel.h"
 #include "platform/BassLibrary.h"
 #include "platform/BassPcmChannel.h"
@@ -191,6 +192,7 @@ std::vector<std::uint8_t> ReadAll(BassChannel& ch) {
 
 // Every field and every byte must equal what the general decoder gives for the same file.
 void ExpectSameAsGeneralDecoder(const std::string& path, const std::string& demuxer) {
+    ASSERT_TRUE(LoadAvLibraries());
     auto native = BassPcmChannel::Open(path);
     auto general = BassAvChannel::Open(path, {}, av_find_input_format(demuxer.c_str()));
     ASSERT_TRUE(native);
