@@ -393,6 +393,9 @@ INSTANTIATE_TEST_SUITE_P(
     Cli, CliLibraryLoading,
     ::testing::Values(LoadCase{"Mp3ToWav", {"lame", "--quiet", "IN", "SRC"}, "in.mp3", "wav", false},
                       LoadCase{"Mp3ToMp3", {"lame", "--quiet", "IN", "SRC"}, "in.mp3", "mp3", false},
+                      LoadCase{"WavToMp3", {"cp", "IN", "SRC"}, "in.wav", "mp3", false},
+                      LoadCase{"AiffToWav", {"sox", "IN", "SRC"}, "in.aiff", "wav", false},
+                      LoadCase{"AdpcmWavToWav", {"sox", "IN", "-e", "ms-adpcm", "SRC"}, "in.wav", "wav", true},
                       LoadCase{"FlacToWav", {"sox", "IN", "SRC"}, "in.flac", "wav", true},
                       LoadCase{"Mp3ToWma", {"lame", "--quiet", "IN", "SRC"}, "in.mp3", "wma", true}),
     [](const auto& info) { return std::string(info.param.name); });
