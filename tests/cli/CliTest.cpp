@@ -393,6 +393,8 @@ INSTANTIATE_TEST_SUITE_P(
     Cli, CliLibraryLoading,
     ::testing::Values(LoadCase{"Mp3ToWav", {"lame", "--quiet", "IN", "SRC"}, "in.mp3", "wav", false},
                       LoadCase{"Mp3ToMp3", {"lame", "--quiet", "IN", "SRC"}, "in.mp3", "mp3", false},
+                      LoadCase{"WavToOgg", {"cp", "IN", "SRC"}, "in.wav", "ogg", false},
+                      LoadCase{"AiffToM4a", {"sox", "IN", "SRC"}, "in.aiff", "m4a", false},
                       LoadCase{"FlacToWav", {"sox", "IN", "SRC"}, "in.flac", "wav", true},
                       LoadCase{"Mp3ToWma", {"lame", "--quiet", "IN", "SRC"}, "in.mp3", "wma", true}),
     [](const auto& info) { return std::string(info.param.name); });
