@@ -177,7 +177,7 @@ std::unique_ptr<BassChannel> OpenBassFileStream(const std::string& path,
     // running every demuxer's probe costs more than reading a whole small file.
     const Container sniffed = SniffContainer(path);
     if (sniffed == Container::Mpeg) return BassMpegChannel::Open(path);
-    // Plain PCM, the most common input, is read without loading FFmpeg at all.
+    // Plain PCM, the most common input, is read without the general decoder (or its libraries).
     if (sniffed == Container::Wav || sniffed == Container::Aiff)
         if (auto native = BassPcmChannel::Open(path)) return native;
     if (!LoadAvLibraries()) return nullptr;
