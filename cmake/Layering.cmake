@@ -32,7 +32,7 @@ endfunction()
 
 set(_codecs PkgConfig::MPG123 PkgConfig::FLUIDSYNTH PkgConfig::OPENMPT PkgConfig::AVFORMAT PkgConfig::AVCODEC
   PkgConfig::SWRESAMPLE PkgConfig::LAME PkgConfig::VORBISENC PkgConfig::VORBISFILE Wavelorn::gsm Wavelorn::id3
-  Wavelorn::resample PkgConfig::OPENCORE_AMRNB PkgConfig::VO_AMRWBENC decoding wmfruntime platform_amr)
+  Wavelorn::resample PkgConfig::OPENCORE_AMRNB PkgConfig::VO_AMRWBENC decoding wmfruntime platform_amr avlibraries)
 foreach(_layer settings userstore platform)
   wavelorn_link_closure(${_layer} _closure)
   foreach(_codec ${_codecs})

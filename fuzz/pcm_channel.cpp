@@ -8,6 +8,7 @@ extern "C" {
 }
 
 #include "FuzzInput.h"
+#include "platform/AvLibraries.h"
 #include "platform/BassAvChannel.h"
 #include "platform/BassPcmChannel.h"
 
@@ -37,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto nativeBytes = Drain(*native);
     if (nativeBytes.size() > native->Info().length) std::abort();
     static const bool compare = std::getenv("WAVELORN_FUZZ_COMPARE") != nullptr;
-    if (!compare) return 0;
+    if (!compare || !LoadAvLibraries()) return 0;
     const char* demuxer = size >= 4 && std::memcmp(data, "FORM", 4) == 0 ? "aiff" : "wav";
     auto general = BassAvChannel::Open(file.Path(), {}, av_find_input_format(demuxer));
     if (!general) std::abort();

@@ -3,10 +3,6 @@
 #include <array>
 #include <string>
 
-extern "C" {
-#include <libavutil/log.h>
-}
-
 #include "platform/BassLibrary.h"
 #include "platform/BassMidi.h"
 
@@ -52,9 +48,6 @@ int BASS_SetConfig(std::uint32_t option, std::uint32_t value) {
 
 int BASS_Init(int device, std::uint32_t freq, std::uint32_t, void*, const void*) {
     if (device != 0 || freq == 0 || freq > 384000) return 0;
-    // The decoders report damaged files through their results; their own console chatter would
-    // only clutter the command-line converter's output.
-    av_log_set_level(AV_LOG_QUIET);
     return ResetBassLibrary(freq, true) ? 1 : 0;
 }
 

@@ -15,6 +15,7 @@ extern "C" {
 #include <cstring>
 #include <optional>
 
+#include "platform/AvLibraries.h"
 #include "platform/Bass.h"
 #include "platform/BassMpegChannel.h"
 #include "platform/BassPcmChannel.h"
@@ -174,17 +175,20 @@ std::unique_ptr<BassChannel> OpenBassFileStream(const std::string& path,
     // MPEG audio goes to its own decoder, recognised by content like every other format. The
     // common containers are told by their first bytes; libavformat probes only the rest, since
     // running every demuxer's probe costs more than reading a whole small file.
+    const Container sniffed = SniffContainer(path);
+    if (sniffed == Container::Mpeg) return BassMpegChannel::Open(path);
+    // Plain PCM, the most common input, is read without the general decoder (or its libraries).
+    if (sniffed == Container::Wav || sniffed == Container::Aiff)
+        if (auto native = BassPcmChannel::Open(path)) return native;
+    if (!LoadAvLibraries()) return nullptr;
     const AVInputFormat* container = nullptr;
-    switch (SniffContainer(path)) {
+    switch (sniffed) {
         case Container::Mpeg:
-            return BassMpegChannel::Open(path);
+            break;
         case Container::Wav:
-            // Plain PCM, the most common input, is read without the general decoder.
-            if (auto native = BassPcmChannel::Open(path)) return native;
             container = av_find_input_format("wav");
             break;
         case Container::Aiff:
-            if (auto native = BassPcmChannel::Open(path)) return native;
             container = av_find_input_format("aiff");
             break;
         case Container::Ogg:

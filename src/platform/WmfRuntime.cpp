@@ -7,6 +7,8 @@ extern "C" {
 #include <libavformat/avformat.h>
 }
 
+#include "platform/AvLibraries.h"
+
 WmfRuntime::WmfRuntime() : m_probe(&FfmpegOffersWmaRuntime) {}
 
 WmfRuntime::WmfRuntime(Probe probe) : m_probe(std::move(probe)) {}
@@ -20,7 +22,7 @@ int WmfRuntime::LoadWmfRuntime() {
 bool FfmpegOffersWmaRuntime() {
     // The newer WMA decoders (wmapro, wmavoice, wmalossless) are used when present but are not
     // required: without them only those variants fail, as they would with an old runtime.
-    return avcodec_find_encoder_by_name("wmav2") != nullptr &&
+    return LoadAvLibraries() && avcodec_find_encoder_by_name("wmav2") != nullptr &&
            avcodec_find_decoder_by_name("wmav1") != nullptr &&
            avcodec_find_decoder_by_name("wmav2") != nullptr &&
            av_guess_format("asf", nullptr, nullptr) != nullptr && av_find_input_format("asf") != nullptr;

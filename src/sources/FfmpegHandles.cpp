@@ -1,7 +1,9 @@
 #include "sources/FfmpegHandles.h"
 
+#include "platform/AvLibraries.h"
+
 FormatContextPtr OpenContainer(const char* path) {
-    if (!path) return nullptr;
+    if (!path || !LoadAvLibraries()) return nullptr;
     AVFormatContext* raw = nullptr;
     // avformat_open_input frees the context itself when it fails.
     if (avformat_open_input(&raw, path, nullptr, nullptr) < 0) return nullptr;

@@ -348,6 +348,58 @@ TEST(Cli, ForcedReaderIsTheOnlyOneTried) {
 
 namespace {
 
+struct LoadCase {
+    const char* name;
+    std::vector<std::string> make;  // writes "SRC" from the tone "IN"
+    const char* source;
+    const char* format;
+    bool needsFfmpeg;
+};
+
+void PrintTo(const LoadCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class CliLibraryLoading : public ::testing::TestWithParam<LoadCase> {};
+
+// FFmpeg's libraries cost some 30 MiB to map; they must be opened only by the conversions that
+// use them. The dynamic loader's own log says which objects a run opened.
+TEST_P(CliLibraryLoading, FfmpegIsOpenedOnlyWhenUsed) {
+    const LoadCase& c = GetParam();
+    CliHome home;
+    const std::string tone = home.File("tone.wav"), source = home.File(c.source);
+    ASSERT_EQ(testsupport::Run({"sox", "-n", "-r", "44100", "-c", "2", "-b", "16", tone, "synth", "1", "sine",
+                                "440"}),
+              0);
+    std::vector<std::string> make = c.make;
+    for (auto& a : make) a = a == "IN" ? tone : a == "SRC" ? source : a;
+    ASSERT_EQ(testsupport::Run(make), 0) << c.name;
+
+    const std::string log = home.File("ld");
+    const auto r = home.Run({"-q", "-t", c.format, "-o", home.File("out"), source},
+                            {"env", "LD_DEBUG=files", "LD_DEBUG_OUTPUT=" + log});
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    std::string opened;
+    for (const auto& e : fs::directory_iterator(home.Dir().Path()))
+        if (e.path().filename().string().rfind("ld.", 0) == 0) {
+            const auto bytes = testsupport::ReadBytes(e.path().string());
+            opened.append(bytes.begin(), bytes.end());
+        }
+    ASSERT_NE(opened.find("libmp3lame"), std::string::npos) << "no loader log";
+    EXPECT_EQ(opened.find("libavcodec") != std::string::npos, c.needsFfmpeg);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cli, CliLibraryLoading,
+    ::testing::Values(LoadCase{"Mp3ToWav", {"lame", "--quiet", "IN", "SRC"}, "in.mp3", "wav", false},
+                      LoadCase{"Mp3ToMp3", {"lame", "--quiet", "IN", "SRC"}, "in.mp3", "mp3", false},
+                      LoadCase{"WavToOgg", {"cp", "IN", "SRC"}, "in.wav", "ogg", false},
+                      LoadCase{"AiffToM4a", {"sox", "IN", "SRC"}, "in.aiff", "m4a", false},
+                      LoadCase{"AdpcmWavToWav", {"sox", "IN", "-e", "ms-adpcm", "SRC"}, "in.wav", "wav", true},
+                      LoadCase{"FlacToWav", {"sox", "IN", "SRC"}, "in.flac", "wav", true},
+                      LoadCase{"Mp3ToWma", {"lame", "--quiet", "IN", "SRC"}, "in.mp3", "wma", true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST(Cli, AacFamilyTakesItsOptionsAndExtensions) {
     // Each AAC output must get its own extension and the options given with --set.
     CliHome home;

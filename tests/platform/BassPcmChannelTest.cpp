@@ -10,6 +10,7 @@ extern "C" {
 #include <functional>
 #include <limits>
 
+#include "platform/AvLibraries.h"
 #include "platform/BassAvChannel.h"
 #include "platform/BassLibrary.h"
 #include "platform/BassPcmChannel.h"
@@ -170,6 +171,9 @@ struct FileCase {
     std::function<Bytes()> make;
     bool native;  // false: left to the general decoder
 };
+void PrintTo(const FileCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 std::string Demuxer(const Bytes& file) {
     return file.size() >= 4 && std::memcmp(file.data(), "FORM", 4) == 0 ? "aiff" : "wav";
@@ -188,6 +192,7 @@ std::vector<std::uint8_t> ReadAll(BassChannel& ch) {
 
 // Every field and every byte must equal what the general decoder gives for the same file.
 void ExpectSameAsGeneralDecoder(const std::string& path, const std::string& demuxer) {
+    ASSERT_TRUE(LoadAvLibraries());
     auto native = BassPcmChannel::Open(path);
     auto general = BassAvChannel::Open(path, {}, av_find_input_format(demuxer.c_str()));
     ASSERT_TRUE(native);
@@ -236,6 +241,8 @@ const FileCase kFiles[] = {
     {"F32Stereo", [] { return Wav(3, 2, 32, Floats<float>(2 * 5000, false)); }, true},
     {"F64Mono", [] { return Wav(3, 1, 64, Floats<double>(5000, false)); }, true},
     {"F32RandomBits", [] { return Wav(3, 2, 32, Noise(8 * 3001, 6)); }, true},
+    // Packets of 170 frames, read in several blocks: both of the resampler's ways in turn.
+    {"F32SixChannelsRandomBits", [] { return Wav(3, 6, 32, Noise(24 * 4001, 61)); }, true},
     {"ExtensibleS16SixChannels",
      [] { return Wav(0xFFFE, 6, 16, Noise(12 * 999, 7), Extensible(16, 0x3F, 1)); }, true},
     {"ExtensibleS24Valid20", [] { return Wav(0xFFFE, 2, 24, Noise(6 * 999, 8), Extensible(20, 3, 1)); },
@@ -392,6 +399,9 @@ struct ToolCase {
     std::vector<std::string> argv;  // "OUT" is the file to write
     const char* extension;
 };
+void PrintTo(const ToolCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class ToolFiles : public ::testing::TestWithParam<ToolCase> {
 protected:

@@ -10,6 +10,8 @@ extern "C" {
 #include <libswresample/swresample.h>
 }
 
+#include "platform/AvLibraries.h"
+
 namespace {
 
 struct InputCloser {
@@ -291,6 +293,7 @@ WmResult WmSyncReader::GetAttributeByName(std::uint16_t& stream, const char* nam
 }
 
 WmResult WMCreateSyncReader(std::unique_ptr<WmSyncReader>& reader) {
+    if (!LoadAvLibraries()) return kWmFail;
     reader = std::make_unique<WmSyncReader>();
     return kWmOk;
 }

@@ -10,6 +10,8 @@ extern "C" {
 #include <libswresample/swresample.h>
 }
 
+#include "platform/AvLibraries.h"
+
 namespace {
 
 struct FormatFreer {
@@ -296,6 +298,7 @@ WmResult WmWriter::EndWriting() {
 }
 
 WmResult WMCreateWriter(std::unique_ptr<WmWriter>& writer) {
+    if (!LoadAvLibraries()) return kWmFail;
     writer = std::make_unique<WmWriter>();
     return kWmOk;
 }
