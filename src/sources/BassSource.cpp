@@ -11,31 +11,13 @@
 #include "platform/BassMidi.h"
 #include "platform/BassTags.h"
 #include "platform/UniqueFile.h"
+#include "sources/ReaderBytes.h"
 #include "sources/TextConvert.h"
 
 namespace {
 
 constexpr int kKindStream = 0;
 constexpr int kKindMp3 = 1;
-
-// The first two channels of interleaved frames into planar blocks; right may be null. Each layout
-// gets its own loop, with no per-frame test of which one it is.
-template <typename Sample>
-void Deinterleave(const Sample* in, std::uint32_t channels, std::uint32_t frames, Sample* left, Sample* right) {
-    if (!right) {
-        for (std::uint32_t i = 0; i < frames; ++i) left[i] = in[i * channels];
-    } else if (channels == 2) {
-        for (std::uint32_t i = 0; i < frames; ++i) {
-            left[i] = in[2 * i];
-            right[i] = in[2 * i + 1];
-        }
-    } else {
-        for (std::uint32_t i = 0; i < frames; ++i) {
-            left[i] = in[i * channels];
-            right[i] = in[i * channels + 1];
-        }
-    }
-}
 constexpr int kKindModule = 2;
 constexpr int kKindMidi = 3;
 
@@ -177,17 +159,18 @@ int BassSource::ReadBlock(void* left, void* right) {
     const std::uint32_t got = BASS_ChannelGetData(m_handle, target, m_readBufferSize);
     if (got == BASS_DATA_END) return 0;
     if (m_channels < 2) return static_cast<int>(got / static_cast<std::uint32_t>(m_bytesPerSample));
-    const auto channels = static_cast<std::uint32_t>(m_channels);
-    if (m_bytesPerSample == 2) {
-        const std::uint32_t frames = got / 2 / channels;
-        Deinterleave(reinterpret_cast<const std::int16_t*>(m_readBuffer.data()), channels, frames,
-                     static_cast<std::int16_t*>(left), static_cast<std::int16_t*>(right));
-        return static_cast<int>(frames);
-    }
-    const std::uint32_t frames = got / channels;
-    Deinterleave(m_readBuffer.data(), channels, frames, static_cast<std::uint8_t*>(left),
-                 static_cast<std::uint8_t*>(right));
-    return static_cast<int>(frames);
+    // The channel delivers host-order samples; the first two channels of each frame are kept.
+    const auto sampleBytes = static_cast<std::size_t>(m_bytesPerSample);
+    const readerbytes::FrameLayout layout{sampleBytes * static_cast<std::size_t>(m_channels), sampleBytes};
+    if (m_bytesPerSample == 2)
+        return readerbytes::Deinterleave<std::int16_t>(m_readBuffer.data(), got, layout, left, right,
+                                                       [](const std::uint8_t* p) {
+                                                           std::int16_t v;
+                                                           std::memcpy(&v, p, sizeof v);
+                                                           return v;
+                                                       });
+    return readerbytes::Deinterleave<std::uint8_t>(m_readBuffer.data(), got, layout, left, right,
+                                                   [](const std::uint8_t* p) { return *p; });
 }
 
 std::int64_t BassSource::GetPosition() {

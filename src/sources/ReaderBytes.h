@@ -108,9 +108,14 @@ int Deinterleave(const std::uint8_t* raw, std::size_t bytes, FrameLayout layout,
     auto* r = static_cast<Out*>(right);
     const int frames = static_cast<int>(bytes / layout.frameBytes);
     const std::uint8_t* p = raw;
-    for (int k = 0; k < frames; ++k, p += layout.frameBytes) {
-        l[k] = convert(p);
-        if (r) r[k] = convert(p + layout.rightAt);
+    // One loop per case, with no per-frame test of which one it is.
+    if (r) {
+        for (int k = 0; k < frames; ++k, p += layout.frameBytes) {
+            l[k] = convert(p);
+            r[k] = convert(p + layout.rightAt);
+        }
+    } else {
+        for (int k = 0; k < frames; ++k, p += layout.frameBytes) l[k] = convert(p);
     }
     return frames;
 }
