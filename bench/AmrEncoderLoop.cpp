@@ -42,7 +42,8 @@ int Encode(bool wide, const char* path) {
     const auto start = std::chrono::steady_clock::now();
     if (wide) {
         void* e = E_IF_init();
-        for (std::size_t at = 0; at + n <= pcm.size(); at += n) bytes += E_IF_encode(e, 8, pcm.data() + at, out, 0);
+        for (std::size_t at = 0; at + n <= pcm.size(); at += n)
+            bytes += E_IF_encode(e, 8, pcm.data() + at, out, 0);
         E_IF_exit(e);
     } else {
         void* e = Encoder_Interface_init(0);

@@ -42,7 +42,8 @@ struct GatheredPath {
 
 // The files named on the command line: folders are searched like Add Folder, files are taken as
 // given like Add Files; a file named twice (by any spelling) is listed once.
-std::vector<GatheredPath> GatherPaths(const std::vector<std::string>& paths, const ConversionSettings& settings) {
+std::vector<GatheredPath> GatherPaths(const std::vector<std::string>& paths,
+                                      const ConversionSettings& settings) {
     std::vector<GatheredPath> gathered;
     for (const auto& p : paths) {
         if (IsFolder(p)) {
@@ -110,7 +111,8 @@ int RunCli(const std::vector<std::string>& args) {
         stored.LoadSettings(session.Store());
         ApplyOverrides(stored, options, error);
         if (!stored.SaveSettings(session.Store(), SaveGroupsOf(options))) {
-            std::cerr << "wavelorn-cli: could not save the settings in " << FileUserStore::DefaultPath() << "\n";
+            std::cerr << "wavelorn-cli: could not save the settings in " << FileUserStore::DefaultPath()
+                      << "\n";
             return kExitFailed;
         }
     }
@@ -151,14 +153,16 @@ int RunCli(const std::vector<std::string>& args) {
             const std::string reason = LoadFailureReason(path, engine.FailureDetail);
             if (found) {
                 // Covers and playlists beside the music are no reason to fail the run.
-                notes.push_back({entries.size(), false,
-                                 "wavelorn-cli: skipped " + EscapeField(path) + ": " + EscapeField(reason) + "\n"});
+                notes.push_back(
+                    {entries.size(), false,
+                     "wavelorn-cli: skipped " + EscapeField(path) + ": " + EscapeField(reason) + "\n"});
             } else {
                 std::string status = "Failed to load";
                 if (!engine.FailureDetail.empty()) status += " (" + engine.FailureDetail + ")";
-                notes.push_back({entries.size(), true, EscapeField(path) + "\t" + EscapeField(status) + "\n"});
                 notes.push_back(
-                    {entries.size(), false, "wavelorn-cli: " + EscapeField(path) + ": " + EscapeField(reason) + "\n"});
+                    {entries.size(), true, EscapeField(path) + "\t" + EscapeField(status) + "\n"});
+                notes.push_back({entries.size(), false,
+                                 "wavelorn-cli: " + EscapeField(path) + ": " + EscapeField(reason) + "\n"});
                 anyFailed = true;
             }
             if (options.probe) {
@@ -173,7 +177,8 @@ int RunCli(const std::vector<std::string>& args) {
         if (options.probe) {
             const RowTexts row = FormatRow(*entry);
             std::printf("%s\t%s\t%s\t%s\t%s\t%s\n", EscapeField(path).c_str(), EscapeField(row.file).c_str(),
-                        row.duration.c_str(), row.bitrate.c_str(), row.frequency.c_str(), row.channels.c_str());
+                        row.duration.c_str(), row.bitrate.c_str(), row.frequency.c_str(),
+                        row.channels.c_str());
             std::fflush(stdout);
         } else {
             entries.push_back(std::move(*entry));

@@ -13,7 +13,8 @@ std::string CliUsage(const std::vector<std::string>& formats) {
     std::string names;
     for (const auto& f : formats) names += (names.empty() ? "" : " ") + f;
     return "Usage: wavelorn-cli [options] PATH...\n"
-           "Converts audio files; a folder is searched recursively (with the extension filter when enabled).\n"
+           "Converts audio files; a folder is searched recursively (with the extension filter when "
+           "enabled).\n"
            "\n"
            "  -t, --to FORMAT         " +
            names +
@@ -21,24 +22,32 @@ std::string CliUsage(const std::vector<std::string>& formats) {
            "  -o, --output-dir DIR    write into DIR\n"
            "      --beside-source     write next to each source\n"
            "      --if-exists MODE    rename, overwrite or skip\n"
-           "      --set NAME=VALUE    override an option by its settings name, e.g. MP3BitRate=192, or a tag\n"
+           "      --set NAME=VALUE    override an option by its settings name, e.g. MP3BitRate=192, or a "
+           "tag\n"
            "                          template field, e.g. MP3Tag.Artist=Someone (MP3Tag, OGGTag, WMATag,\n"
            "                          M4ATag; repeatable)\n"
-           "      --save              store the options given on this command line (with no PATH it only saves)\n"
+           "      --save              store the options given on this command line (with no PATH it only "
+           "saves)\n"
            "      --reader NAME       force one reader: bass, wav, aiff, au, ogg, ffmpeg, wma\n"
-           "      --probe             print each file's properties (File, Duration, Bit Rate, Freq., Channels)\n"
-"  -j, --jobs N            convert N files at once (default: one per online processor; 1: one after\n"
+           "      --probe             print each file's properties (File, Duration, Bit Rate, Freq., "
+           "Channels)\n"
+           "  -j, --jobs N            convert N files at once (default: one per online processor; 1: one "
+           "after\n"
            "                          another); lines and output names stay as in list order\n"
-           "  -y, --yes / -n, --no    answer the program's questions (default: no when input is not a terminal)\n"
+           "  -y, --yes / -n, --no    answer the program's questions (default: no when input is not a "
+           "terminal)\n"
            "  -q, --quiet             no progress display\n"
            "      --help, --version   this text; the version\n"
            "  --                      ends the options\n"
            "\n"
            "Each file gives one line on standard output: SOURCE<TAB>STATUS, and for a converted file\n"
-           "SOURCE<TAB>STATUS<TAB>OUTPUT with the output's absolute path. A tab, line break or backslash in a\n"
-           "field is written as \\t, \\n or \\\\. Why a file failed to load is said on standard error; a file\n"
+           "SOURCE<TAB>STATUS<TAB>OUTPUT with the output's absolute path. A tab, line break or backslash in "
+           "a\n"
+           "field is written as \\t, \\n or \\\\. Why a file failed to load is said on standard error; a "
+           "file\n"
            "found in a folder that no reader accepts is only reported there, as skipped.\n"
-           "Exit status: 0 all converted, 1 a named file failed or was skipped, 2 usage error, 130 interrupted.\n";
+           "Exit status: 0 all converted, 1 a named file failed or was skipped, 2 usage error, 130 "
+           "interrupted.\n";
 }
 
 namespace {
@@ -79,8 +88,9 @@ constexpr std::pair<const char*, TagTemplate ConversionSettings::*> kTemplates[]
     {"WMATag", &ConversionSettings::WMATag},
     {"M4ATag", &ConversionSettings::M4ATag}};
 constexpr std::pair<const char*, std::string TagTemplate::*> kTemplateTexts[] = {
-    {"Title", &TagTemplate::Title},     {"Artist", &TagTemplate::Artist},   {"Album", &TagTemplate::Album},
-    {"Year", &TagTemplate::Year},       {"Genre", &TagTemplate::Genre},     {"Comment", &TagTemplate::Comment},
+    {"Title", &TagTemplate::Title},       {"Artist", &TagTemplate::Artist},
+    {"Album", &TagTemplate::Album},       {"Year", &TagTemplate::Year},
+    {"Genre", &TagTemplate::Genre},       {"Comment", &TagTemplate::Comment},
     {"Composer", &TagTemplate::Composer}, {"Copyright", &TagTemplate::Copyright}};
 constexpr std::pair<const char*, std::int32_t TagTemplate::*> kTemplateNumbers[] = {
     {"TitleAsFileName", &TagTemplate::TitleAsFileName},

@@ -17,7 +17,8 @@ std::atomic<int> g_interrupted{0};
 static_assert(std::atomic<int>::is_always_lock_free, "the signal handler needs a lock-free flag");
 
 void OnInterrupt(int) {
-    if (g_interrupted.exchange(1)) _exit(130);  // the second Ctrl+C ends the program, whatever it is waiting in
+    if (g_interrupted.exchange(1))
+        _exit(130);  // the second Ctrl+C ends the program, whatever it is waiting in
 }
 
 }  // namespace
@@ -115,7 +116,8 @@ void ConsoleBatchView::AddNote(int beforeRow, std::FILE* stream, std::string lin
 }
 
 void ConsoleBatchView::PrintNotes(int upToRow) {
-    for (; m_printedNotes < m_notes.size() && m_notes[m_printedNotes].beforeRow <= upToRow; ++m_printedNotes) {
+    for (; m_printedNotes < m_notes.size() && m_notes[m_printedNotes].beforeRow <= upToRow;
+         ++m_printedNotes) {
         const Note& note = m_notes[m_printedNotes];
         std::fputs(note.line.c_str(), note.stream);
         std::fflush(note.stream);

@@ -94,7 +94,7 @@ private:
     std::FILE* m_err;
     std::vector<Note> m_notes;  // in the order added
     std::size_t m_printedNotes = 0;
-    int m_startedRow = -1;               // the row last shown as converting
+    int m_startedRow = -1;              // the row last shown as converting
     std::set<int> m_documentsFallback;  // rows written to the documents folder
-    bool m_outGone = false;  // the reader of standard output went away
+    bool m_outGone = false;             // the reader of standard output went away
 };

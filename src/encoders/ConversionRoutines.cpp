@@ -18,15 +18,9 @@ struct RoutineEntry {
 
 // A new output format plugs in here with one line, beside its row in the engine's format table.
 constexpr RoutineEntry kRoutines[] = {
-    {kFormatMp3, &ConvertToMp3},
-    {kFormatWav, &ConvertToWav},
-    {kFormatOgg, &ConvertToOgg},
-    {kFormatWma, &ConvertToWma},
-    {kFormatAac, &ConvertToAac},
-    {kFormatM4a, &ConvertToMp4},
-    {kFormatMp4, &ConvertToMp4},
-    {kFormatM4b, &ConvertToMp4},
-    {kFormatAmr, &ConvertToAmr},
+    {kFormatMp3, &ConvertToMp3}, {kFormatWav, &ConvertToWav}, {kFormatOgg, &ConvertToOgg},
+    {kFormatWma, &ConvertToWma}, {kFormatAac, &ConvertToAac}, {kFormatM4a, &ConvertToMp4},
+    {kFormatMp4, &ConvertToMp4}, {kFormatM4b, &ConvertToMp4}, {kFormatAmr, &ConvertToAmr},
     {kFormatAwb, &ConvertToAmr},
 };
 

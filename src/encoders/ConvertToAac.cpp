@@ -33,13 +33,15 @@ public:
             return 0;
         ApplyAacOptions(*m_writer.Configuration(), AacOptionsOf(m_job.settings), m_channels);
         const ConversionSettings& s = m_job.settings;
-        if (s.AmplifyAAC && s.AmplifyAACCoef != 100) request.gain = static_cast<float>(s.AmplifyAACCoef) * 0.01f;
+        if (s.AmplifyAAC && s.AmplifyAACCoef != 100)
+            request.gain = static_cast<float>(s.AmplifyAACCoef) * 0.01f;
         return m_writer.Start();
     }
 
     int Encode(void* left, void* right, int frames) override {
         if (m_eightBit)
-            return m_writer.Write8(static_cast<std::uint8_t*>(left), static_cast<std::uint8_t*>(right), frames);
+            return m_writer.Write8(static_cast<std::uint8_t*>(left), static_cast<std::uint8_t*>(right),
+                                   frames);
         return m_writer.Write16(static_cast<std::int16_t*>(left), static_cast<std::int16_t*>(right), frames);
     }
 

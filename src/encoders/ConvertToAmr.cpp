@@ -34,8 +34,11 @@ public:
         request.rate = m_choice.rate;
         request.channels = 1;
         request.bits = 16;
-        request.pick = s.MonoType == 0 ? ChannelPick::Mix : s.MonoType == 2 ? ChannelPick::Right : ChannelPick::Left;
-        if (s.AmplifyAMR && s.AmplifyAMRCoef != 100) request.gain = static_cast<float>(s.AmplifyAMRCoef) * 0.01f;
+        request.pick = s.MonoType == 0   ? ChannelPick::Mix
+                       : s.MonoType == 2 ? ChannelPick::Right
+                                         : ChannelPick::Left;
+        if (s.AmplifyAMR && s.AmplifyAMRCoef != 100)
+            request.gain = static_cast<float>(s.AmplifyAMRCoef) * 0.01f;
 
         m_writer.Reset(m_choice.narrow);
         m_writer.SetDtx(m_choice.dtx);

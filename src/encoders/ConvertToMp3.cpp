@@ -36,7 +36,8 @@ public:
         request.bits = 16;
         request.pick = params.pick;
         const ConversionSettings& s = m_job.settings;
-        if (s.AmplifyMp3 && s.AmplifyMp3Coeff != 100) request.gain = static_cast<float>(s.AmplifyMp3Coeff) * 0.01f;
+        if (s.AmplifyMp3 && s.AmplifyMp3Coeff != 100)
+            request.gain = static_cast<float>(s.AmplifyMp3Coeff) * 0.01f;
         return m_writer.Start();
     }
 

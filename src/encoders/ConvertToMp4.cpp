@@ -35,8 +35,8 @@ void WriteTags(Mp4Writer& writer, const ConversionJob& job, AudioSource& source)
     const ConversionSettings& s = job.settings;
     const std::optional<TagSet> tags = ChooseTags(job, source, s.M4AID3TagType, s.M4ATag);
     if (!tags) return;
-    writer.SetMetadata(Utf8(tags->title), Utf8(tags->artist), Utf8(tags->album), Utf8(tags->genre), Utf8(tags->year),
-                       Utf8(tags->comment), Utf8(tags->composer), Utf8(tags->copyright),
+    writer.SetMetadata(Utf8(tags->title), Utf8(tags->artist), Utf8(tags->album), Utf8(tags->genre),
+                       Utf8(tags->year), Utf8(tags->comment), Utf8(tags->composer), Utf8(tags->copyright),
                        LeadingTrackNumber(tags->track));
 }
 
@@ -54,13 +54,15 @@ public:
         if (!m_writer.Start()) return 0;
         WriteTags(m_writer, m_job, source);
         const ConversionSettings& s = m_job.settings;
-        if (s.AmplifyM4A && s.AmplifyM4ACoef != 100) request.gain = static_cast<float>(s.AmplifyM4ACoef) * 0.01f;
+        if (s.AmplifyM4A && s.AmplifyM4ACoef != 100)
+            request.gain = static_cast<float>(s.AmplifyM4ACoef) * 0.01f;
         return 1;
     }
 
     int Encode(void* left, void* right, int frames) override {
         if (m_eightBit)
-            return m_writer.Write8(static_cast<std::uint8_t*>(left), static_cast<std::uint8_t*>(right), frames);
+            return m_writer.Write8(static_cast<std::uint8_t*>(left), static_cast<std::uint8_t*>(right),
+                                   frames);
         return m_writer.Write16(static_cast<std::int16_t*>(left), static_cast<std::int16_t*>(right), frames);
     }
 

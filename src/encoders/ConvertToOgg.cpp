@@ -24,11 +24,13 @@ public:
         request.channels = params.channels;
         request.bits = 16;
         request.pick = params.pick;
-        if (s.AmplifyOGG && s.AmplifyOGGCoeff != 100) request.gain = static_cast<float>(s.AmplifyOGGCoeff) * 0.01f;
+        if (s.AmplifyOGG && s.AmplifyOGGCoeff != 100)
+            request.gain = static_cast<float>(s.AmplifyOGGCoeff) * 0.01f;
         m_channels = params.channels;
 
         if (!m_writer.Setup(params.rate, params.channels, params.bitrate * 1000)) return 0;
-        if (const auto tags = ChooseTags(m_job, source, s.OGGID3TagType, s.OGGTag)) m_writer.AddComments(*tags);
+        if (const auto tags = ChooseTags(m_job, source, s.OGGID3TagType, s.OGGTag))
+            m_writer.AddComments(*tags);
         // The serial number is drawn only for a stream that is really written, as files are reached.
         return m_writer.WriteHeaders(m_job.engine.random.Next());
     }

@@ -36,7 +36,8 @@ public:
 
     int Encode(void* left, void* right, int frames) override {
         if (m_bits == 16)
-            return m_writer.Write16(static_cast<std::int16_t*>(left), static_cast<std::int16_t*>(right), frames);
+            return m_writer.Write16(static_cast<std::int16_t*>(left), static_cast<std::int16_t*>(right),
+                                    frames);
         return m_writer.Write8(static_cast<std::uint8_t*>(left), static_cast<std::uint8_t*>(right), frames);
     }
 

@@ -26,7 +26,8 @@ public:
             request.channels = 1;
             request.pick = t.feed == 1 ? ChannelPick::Left : ChannelPick::Right;
         }
-        if (s.AmplifyWMA && s.AmplifyWMACoeff != 100) request.gain = static_cast<float>(s.AmplifyWMACoeff) * 0.01f;
+        if (s.AmplifyWMA && s.AmplifyWMACoeff != 100)
+            request.gain = static_cast<float>(s.AmplifyWMACoeff) * 0.01f;
         m_bits = source.GetBitsPerSample();
         m_writer.SetInputFormat(source.GetSampleRate(), m_bits, inputChannels);
 
@@ -43,11 +44,11 @@ public:
 
     int Encode(void* left, void* right, int frames) override {
         if (m_bits == 8) {
-            return m_writer.Write8(static_cast<const std::uint8_t*>(left), static_cast<const std::uint8_t*>(right),
-                                   frames);
+            return m_writer.Write8(static_cast<const std::uint8_t*>(left),
+                                   static_cast<const std::uint8_t*>(right), frames);
         }
-        return m_writer.Write16(static_cast<const std::int16_t*>(left), static_cast<const std::int16_t*>(right),
-                                frames);
+        return m_writer.Write16(static_cast<const std::int16_t*>(left),
+                                static_cast<const std::int16_t*>(right), frames);
     }
 
     int Finish() override { return m_writer.Finish(); }

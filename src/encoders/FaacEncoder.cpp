@@ -102,8 +102,9 @@ int FaacEncoder::Write16(const std::int16_t* left, const std::int16_t* right, in
 }
 
 int FaacEncoder::Write8(const std::uint8_t* left, const std::uint8_t* right, int frames, const Sink& sink) {
-    return Append(left, right, frames, sink,
-                  [](std::uint8_t s) { return static_cast<std::int16_t>((static_cast<int>(s) - 128) * 256); });
+    return Append(left, right, frames, sink, [](std::uint8_t s) {
+        return static_cast<std::int16_t>((static_cast<int>(s) - 128) * 256);
+    });
 }
 
 int FaacEncoder::Drain(const Sink& sink) {

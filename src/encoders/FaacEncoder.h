@@ -1,10 +1,10 @@
 #pragma once
+#include <faac.h>
+
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <vector>
-
-#include <faac.h>
 
 /// The AAC options of one output family, as the settings hold them.
 struct AacOptions {

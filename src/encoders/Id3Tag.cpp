@@ -66,7 +66,8 @@ FrameText ToFrameText(const std::string& text, bool id3v1) {
         }
         out.latin1 += '?';
         // A surrogate pair is one character: one "?".
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < utf16.size() && utf16[i + 1] >= 0xDC00 && utf16[i + 1] < 0xE000)
+        if (c >= 0xD800 && c < 0xDC00 && i + 1 < utf16.size() && utf16[i + 1] >= 0xDC00 &&
+            utf16[i + 1] < 0xE000)
             ++i;
     }
     return out;
@@ -122,21 +123,25 @@ void MarkEmptyUtf16Descriptions(std::vector<std::uint8_t>& block) {
         const std::size_t size = Be32(&block[at + 4]);
         if (at + kHeader + size > block.size()) return;
         const std::size_t data = at + kHeader;
-        const bool emptyWideDescription = std::equal(block.begin() + static_cast<std::ptrdiff_t>(at),
-                                                     block.begin() + static_cast<std::ptrdiff_t>(at + 4), "COMM") &&
-                                          size >= 6 && block[data] == ID3TE_UTF16 && block[data + 4] == 0 &&
-                                          block[data + 5] == 0;
+        const bool emptyWideDescription =
+            std::equal(block.begin() + static_cast<std::ptrdiff_t>(at),
+                       block.begin() + static_cast<std::ptrdiff_t>(at + 4), "COMM") &&
+            size >= 6 && block[data] == ID3TE_UTF16 && block[data + 4] == 0 && block[data + 5] == 0;
         if (emptyWideDescription) {
             const std::uint16_t bom = 0xFEFF;  // machine order, as id3lib marks the texts
             std::uint8_t mark[2];
             std::memcpy(mark, &bom, 2);
             block.insert(block.begin() + static_cast<std::ptrdiff_t>(data + 4), mark, mark + 2);
             const std::uint32_t grown = static_cast<std::uint32_t>(size + 2);
-            for (int i = 0; i < 4; ++i) block[at + 4 + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(grown >> (24 - 8 * i));
+            for (int i = 0; i < 4; ++i)
+                block[at + 4 + static_cast<std::size_t>(i)] =
+                    static_cast<std::uint8_t>(grown >> (24 - 8 * i));
             std::uint32_t tagSize = 0;
-            for (int i = 6; i < 10; ++i) tagSize = (tagSize << 7) | (block[static_cast<std::size_t>(i)] & 0x7Fu);
+            for (int i = 6; i < 10; ++i)
+                tagSize = (tagSize << 7) | (block[static_cast<std::size_t>(i)] & 0x7Fu);
             tagSize += 2;
-            for (int i = 9; i >= 6; --i, tagSize >>= 7) block[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(tagSize & 0x7F);
+            for (int i = 9; i >= 6; --i, tagSize >>= 7)
+                block[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(tagSize & 0x7F);
             return;
         }
         at = data + size;

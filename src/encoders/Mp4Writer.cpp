@@ -27,11 +27,12 @@ int Mp4Writer::Open(const std::string& path, int sampleRate, int channels, int /
 int Mp4Writer::Start() {
     if (!m_file || !m_encoder.Start()) return 0;
     MP4SetTimeScaleExx(m_file.get(), kMovieTimeScale);
-    m_track = MP4AddAudioTrackExx(m_file.get(), static_cast<std::uint32_t>(m_sampleRate), MP4_INVALID_DURATION,
-                                  MP4_MPEG4_AUDIO_TYPE);
+    m_track = MP4AddAudioTrackExx(m_file.get(), static_cast<std::uint32_t>(m_sampleRate),
+                                  MP4_INVALID_DURATION, MP4_MPEG4_AUDIO_TYPE);
     MP4SetAudioProfileLevelExx(m_file.get(), kAacProfileLevel);
     const std::vector<std::uint8_t> config = m_encoder.DecoderSpecificInfo();
-    MP4SetTrackESConfigurationExx(m_file.get(), m_track, config.data(), static_cast<std::uint32_t>(config.size()));
+    MP4SetTrackESConfigurationExx(m_file.get(), m_track, config.data(),
+                                  static_cast<std::uint32_t>(config.size()));
     m_inputTime = m_outputTime = 0;
     m_started = true;
     return 1;

@@ -8,7 +8,7 @@
 namespace {
 
 constexpr int kOggRates[] = {8000, 11025, 12000, 16000, 22050, 24000, 32000, 44100, 48000, -1};
-constexpr int kOggBitrates[] = {8,   16,  24,  32,  40,  48,  56,  64,  80,  96,  112,
+constexpr int kOggBitrates[] = {8,   16,  24,  32,  40,  48,  56,  64,  80,  96, 112,
                                 128, 144, 160, 192, 224, 256, 320, 400, 480, -1};
 
 }  // namespace
@@ -28,7 +28,8 @@ OggParameters ChooseOggParameters(const ConversionSettings& settings, const OggS
         return p;
     }
 
-    p.rate = NearestInTable(settings.OGGSampleRate != 0 ? settings.OGGSampleRate : source.sampleRate, kOggRates);
+    p.rate =
+        NearestInTable(settings.OGGSampleRate != 0 ? settings.OGGSampleRate : source.sampleRate, kOggRates);
     p.channels = settings.OGGChannels != 0 ? std::clamp(settings.OGGChannels, 1, 2) : delivered;
 
     int bitrate = settings.OGGBitRate;

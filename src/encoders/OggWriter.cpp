@@ -71,8 +71,8 @@ int OggWriter::Setup(int rate, int channels, int nominalBitrate) {
 void OggWriter::AddComments(const TagSet& tags) {
     if (!m_state) return;
     const std::pair<const char*, const std::string*> fields[] = {
-        {"TITLE", &tags.title},     {"ARTIST", &tags.artist},   {"ALBUM", &tags.album},
-        {"DATE", &tags.year},       {"GENRE", &tags.genre},     {"COMMENT", &tags.comment},
+        {"TITLE", &tags.title},       {"ARTIST", &tags.artist},       {"ALBUM", &tags.album},
+        {"DATE", &tags.year},         {"GENRE", &tags.genre},         {"COMMENT", &tags.comment},
         {"COMPOSER", &tags.composer}, {"COPYRIGHT", &tags.copyright}, {"TRACKNUMBER", &tags.track},
     };
     for (const auto& [field, text] : fields) {

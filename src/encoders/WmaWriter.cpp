@@ -70,9 +70,9 @@ void WmaWriter::AddAttributes() {
     text("Description", m_comment, false);
     text("WM/AlbumTitle", m_album, false);
     text("WM/Genre", m_genre, false);
-    const std::uint8_t track[4] = {static_cast<std::uint8_t>(m_track), static_cast<std::uint8_t>(m_track >> 8),
-                                   static_cast<std::uint8_t>(m_track >> 16),
-                                   static_cast<std::uint8_t>(m_track >> 24)};
+    const std::uint8_t track[4] = {
+        static_cast<std::uint8_t>(m_track), static_cast<std::uint8_t>(m_track >> 8),
+        static_cast<std::uint8_t>(m_track >> 16), static_cast<std::uint8_t>(m_track >> 24)};
     m_writer->AddAttribute(0, "WM/TrackNumber", WmAttrType::Dword, 0, track, sizeof track);
     text("WM/Year", m_year, false);
     text("WM/Composer", m_composer, false);
@@ -90,10 +90,12 @@ int WmaWriter::Start() {
     std::unique_ptr<WmProfileManager> manager;
     std::unique_ptr<WmProfile> profile;
     std::unique_ptr<WmStreamConfig> stream;
-    if (WmFailed(WMCreateProfileManager(manager)) || WmFailed(manager->CreateEmptyProfile(0x00090000, profile)) ||
-        WmFailed(profile->CreateNewStream(kMediaTypeAudio, stream)) || WmFailed(stream->SetMediaType(m_codec)) ||
-        WmFailed(stream->SetStreamName("audio stream")) || WmFailed(stream->SetConnectionName("audio")) ||
-        WmFailed(stream->SetStreamNumber(1)) || WmFailed(stream->SetBitrate(static_cast<std::uint32_t>(m_bitrate))) ||
+    if (WmFailed(WMCreateProfileManager(manager)) ||
+        WmFailed(manager->CreateEmptyProfile(0x00090000, profile)) ||
+        WmFailed(profile->CreateNewStream(kMediaTypeAudio, stream)) ||
+        WmFailed(stream->SetMediaType(m_codec)) || WmFailed(stream->SetStreamName("audio stream")) ||
+        WmFailed(stream->SetConnectionName("audio")) || WmFailed(stream->SetStreamNumber(1)) ||
+        WmFailed(stream->SetBitrate(static_cast<std::uint32_t>(m_bitrate))) ||
         WmFailed(stream->SetBufferWindow(3000)) || WmFailed(profile->AddStream(*stream)) ||
         WmFailed(m_writer->SetProfile(*profile))) {
         return fail();
@@ -113,19 +115,21 @@ int WmaWriter::Start() {
     }
     if (!found) return fail();
     const auto blockAlign = static_cast<std::uint16_t>(m_bits * m_channels / 8);
-    const WaveFormatEx pcm{1,
-                           static_cast<std::uint16_t>(m_channels),
-                           static_cast<std::uint32_t>(m_rate),
-                           static_cast<std::uint32_t>(static_cast<std::int64_t>(m_bits) * m_channels * m_rate / 8),
-                           blockAlign,
-                           static_cast<std::uint16_t>(m_bits),
-                           0};
+    const WaveFormatEx pcm{
+        1,
+        static_cast<std::uint16_t>(m_channels),
+        static_cast<std::uint32_t>(m_rate),
+        static_cast<std::uint32_t>(static_cast<std::int64_t>(m_bits) * m_channels * m_rate / 8),
+        blockAlign,
+        static_cast<std::uint16_t>(m_bits),
+        0};
     WmMediaProps input;
     input.SetMediaType(WmMediaType::Audio(kMediaSubtypePcm, pcm));
     if (WmFailed(m_writer->SetInputProps(m_input, input))) return fail();
 
     AddAttributes();
-    if (WmFailed(m_writer->SetOutputFilename(m_path.c_str())) || WmFailed(m_writer->BeginWriting())) return fail();
+    if (WmFailed(m_writer->SetOutputFilename(m_path.c_str())) || WmFailed(m_writer->BeginWriting()))
+        return fail();
     m_sampleTime = 0;
     return 1;
 }
@@ -138,7 +142,8 @@ template <typename T>
 int WmaWriter::Write(const T* left, const T* right, int frames) {
     if (!m_writer || frames < 0 || !left || (m_channels == 2 && !right)) return 0;
     if (frames == 0) return 1;
-    const auto bytes = static_cast<std::uint32_t>(frames) * static_cast<std::uint32_t>(m_channels) * sizeof(T);
+    const auto bytes =
+        static_cast<std::uint32_t>(frames) * static_cast<std::uint32_t>(m_channels) * sizeof(T);
     std::unique_ptr<WmBuffer> sample;
     if (WmFailed(m_writer->AllocateSample(bytes, sample))) return 0;
     auto* out = reinterpret_cast<T*>(sample->GetBuffer());

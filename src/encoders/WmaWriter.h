@@ -47,7 +47,8 @@ private:
     int m_channels = 2;
     WmMediaType m_codec;
     int m_bitrate = 0;
-    std::optional<std::u16string> m_title, m_album, m_artist, m_genre, m_year, m_comment, m_composer, m_copyright;
+    std::optional<std::u16string> m_title, m_album, m_artist, m_genre, m_year, m_comment, m_composer,
+        m_copyright;
     std::uint32_t m_track = 0;
     std::unique_ptr<WmWriter> m_writer;
     std::uint32_t m_input = 0;

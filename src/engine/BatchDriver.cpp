@@ -9,8 +9,8 @@
 #include "engine/OutputStaging.h"
 #include "engine/SourceKind.h"
 #include "platform/Paths.h"
-#include "settings/ConversionSettings.h"
 #include "platform/StringPrintf.h"
+#include "settings/ConversionSettings.h"
 
 namespace {
 
@@ -54,9 +54,11 @@ bool BatchDriver::SoundFontCheck(const std::vector<FileEntry*>& entries) {
     bool hasMidi = false;
     for (const FileEntry* e : entries) hasMidi = hasMidi || e->kind == kKindMidi;
     if (!hasMidi || m_engine.SoundFontReady) return true;
-    m_engine.SoundFontReady = m_services.loadSoundFont ? m_services.loadSoundFont(m_services.programFolder) : 0;
+    m_engine.SoundFontReady =
+        m_services.loadSoundFont ? m_services.loadSoundFont(m_services.programFolder) : 0;
     if (m_engine.SoundFontReady) return true;
-    if (!m_engine.user.AskYesNo(StringPrintf(kSoundFontQuestion, m_services.programFolder.c_str()))) return true;
+    if (!m_engine.user.AskYesNo(StringPrintf(kSoundFontQuestion, m_services.programFolder.c_str())))
+        return true;
     m_engine.user.OpenPath(m_services.programFolder);
     m_engine.user.OpenInBrowser(kSoundFontDownloadAddress);
     return false;
@@ -112,7 +114,8 @@ bool BatchDriver::ConvertOne(FileEntry& entry, int number, int count, const char
 
     m_engine.FailureDetail.clear();
     int ok = 0;
-    if (ConversionRoutine routine = m_services.routines ? m_services.routines(m_settings.OutputFormat) : nullptr) {
+    if (ConversionRoutine routine =
+            m_services.routines ? m_services.routines(m_settings.OutputFormat) : nullptr) {
         ConversionJob job{entry.kind, entry.path, staged->Path(), progress, m_engine, m_settings, number};
         ok = routine(job);
     } else {

@@ -57,10 +57,12 @@ private:
     bool ConvertOne(FileEntry& entry, int number, int count, const char* formatName, ProgressDialog& progress,
                     std::string& status);
     /// Shows the file as started in the progress window.
-    void ShowStart(const FileEntry& entry, int number, int count, const char* formatName, ProgressDialog& progress);
+    void ShowStart(const FileEntry& entry, int number, int count, const char* formatName,
+                   ProgressDialog& progress);
     /// Names the output and makes its hidden file; null with status set when the file cannot be written.
     std::unique_ptr<StagedOutput> PrepareOutput(FileEntry& entry, std::string& status);
-    /// After the routine: gives a complete output its name; true when converted. status receives the row's text.
+    /// After the routine: gives a complete output its name; true when converted. status receives the row's
+    /// text.
     bool Conclude(FileEntry& entry, int ok, StagedOutput& staged, const std::string& failureDetail,
                   std::string& status);
     /// Both return whether the batch was cancelled and set reached to the number of entries started.

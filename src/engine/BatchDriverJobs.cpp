@@ -48,10 +48,16 @@ public:
         : m_barWidth(barWidth), m_cancel(cancel) {
         m_shown.text = std::move(text);
     }
-    void SetFileText(const std::string& text) override { Change([&](Snapshot& s) { s.text = text; }); }
+    void SetFileText(const std::string& text) override {
+        Change([&](Snapshot& s) { s.text = text; });
+    }
     int FileBarWidth() override { return m_barWidth; }
-    void SetFileBarRange(int max) override { Change([&](Snapshot& s) { s.range = max; }); }
-    void SetFileBarPos(int pos) override { Change([&](Snapshot& s) { s.pos = pos; }); }
+    void SetFileBarRange(int max) override {
+        Change([&](Snapshot& s) { s.range = max; });
+    }
+    void SetFileBarPos(int pos) override {
+        Change([&](Snapshot& s) { s.pos = pos; });
+    }
     void SetBatchText(const std::string&) override {}
     void SetBatchRange(int) override {}
     void StepBatch() override {}
@@ -118,7 +124,8 @@ struct BatchDriver::Slot {
 
 bool BatchDriver::RunSeveral(const std::vector<FileEntry*>& entries, const std::vector<int>& rows, int count,
                              const char* formatName, ProgressDialog& progress, int& reached) {
-    const ConversionRoutine routine = m_services.routines ? m_services.routines(m_settings.OutputFormat) : nullptr;
+    const ConversionRoutine routine =
+        m_services.routines ? m_services.routines(m_settings.OutputFormat) : nullptr;
     const int barWidth = progress.FileBarWidth();
     const std::size_t workers = static_cast<std::size_t>(std::min(m_services.jobs, count));
     std::mutex mutex;
@@ -137,7 +144,8 @@ bool BatchDriver::RunSeveral(const std::vector<FileEntry*>& entries, const std::
         slot.cancelled = cancelled;
     };
     const auto anyFinished = [&] {
-        return std::any_of(running.begin(), running.end(), [&](std::size_t i) { return slots[i].job->finished; });
+        return std::any_of(running.begin(), running.end(),
+                           [&](std::size_t i) { return slots[i].job->finished; });
     };
 
     for (;;) {
@@ -177,8 +185,9 @@ bool BatchDriver::RunSeveral(const std::vector<FileEntry*>& entries, const std::
                 break;  // the hidden file goes with `staged`; naming is tried again later
 
             if (entry.kind == kKindWindowsMedia && !m_engine.forcedReader) EnsureWmfRuntime(m_engine);
-            slot.job = std::make_unique<Job>(m_engine, m_engine.wmfRuntime.IsLoaded(), barWidth, cancel,
-                                             StringPrintf(kConvertingFileText, FileNamePart(entry.path).c_str()));
+            slot.job =
+                std::make_unique<Job>(m_engine, m_engine.wmfRuntime.IsLoaded(), barWidth, cancel,
+                                      StringPrintf(kConvertingFileText, FileNamePart(entry.path).c_str()));
             // Every file started takes one draw, so numbers follow the list as when files convert in turn.
             m_engine.random.Next();
             Job& job = *slot.job;
@@ -188,8 +197,9 @@ bool BatchDriver::RunSeveral(const std::vector<FileEntry*>& entries, const std::
                                number = static_cast<int>(next) + 1] {
                 int ok = 0;
                 if (routine) {
-                    ConversionJob conversion{entry.kind, entry.path,  job.staged->Path(), job.progress,
-                                             job.engine, m_settings, number};
+                    ConversionJob conversion{entry.kind,   entry.path, job.staged->Path(),
+                                             job.progress, job.engine, m_settings,
+                                             number};
                     ok = routine(conversion);
                 } else {
                     job.engine.FailureDetail = kFormatUnavailable;
@@ -221,7 +231,8 @@ bool BatchDriver::RunSeveral(const std::vector<FileEntry*>& entries, const std::
             Job& job = *slot.job;
             if (job.thread.joinable()) job.thread.join();
             std::string status;
-            const bool converted = Conclude(*entries[i], job.ok, *job.staged, job.engine.FailureDetail, status);
+            const bool converted =
+                Conclude(*entries[i], job.ok, *job.staged, job.engine.FailureDetail, status);
             settle(slot, converted, std::move(status), job.cancelled);
             if (shown == &job) shown = nullptr;
             slot.job.reset();
@@ -232,7 +243,8 @@ bool BatchDriver::RunSeveral(const std::vector<FileEntry*>& entries, const std::
         for (; reported < next && slots[reported].settled; ++reported) {
             const Slot& slot = slots[reported];
             if (!slot.converted) entries[reported]->outputPath.clear();
-            m_view.SetStatus(rows[reported], !slot.converted && slot.cancelled ? kStatusCancelled : slot.status);
+            m_view.SetStatus(rows[reported],
+                             !slot.converted && slot.cancelled ? kStatusCancelled : slot.status);
         }
         if (running.empty() && reported == next && (next == total || cancel)) break;
 

@@ -72,11 +72,11 @@ private:
         if (frames <= 0) return 1;  // the resampler may hold back a whole first block
         if (m_gain != 0.0f) {
             if (m_bits == 16)
-                Amplify16(static_cast<std::int16_t*>(left), static_cast<std::int16_t*>(right), frames, m_channels,
-                          m_gain);
+                Amplify16(static_cast<std::int16_t*>(left), static_cast<std::int16_t*>(right), frames,
+                          m_channels, m_gain);
             else
-                Amplify8(static_cast<std::uint8_t*>(left), static_cast<std::uint8_t*>(right), frames, m_channels,
-                         m_gain);
+                Amplify8(static_cast<std::uint8_t*>(left), static_cast<std::uint8_t*>(right), frames,
+                         m_channels, m_gain);
         }
         return format.Encode(left, right, frames);
     }
@@ -144,7 +144,8 @@ int RunConversionFrame(ConversionJob& job, int renderRate, ConversionFormat& for
 
         result = 1;
         for (;;) {
-            const int frames = std::min(source->ReadBlock(left.data(), stereo ? right.data() : nullptr), kBlockFrames);
+            const int frames =
+                std::min(source->ReadBlock(left.data(), stereo ? right.data() : nullptr), kBlockFrames);
             if (frames <= 0) break;
             delivered += frames;
             const std::int64_t position = source->GetPosition();

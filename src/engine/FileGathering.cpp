@@ -48,7 +48,8 @@ struct LocaleFreer {
 /// text so that the order is total.
 class NameOrder {
 public:
-    NameOrder() : m_locale(::newlocale(LC_COLLATE_MASK | LC_CTYPE_MASK, "", static_cast<locale_t>(nullptr))) {}
+    NameOrder()
+        : m_locale(::newlocale(LC_COLLATE_MASK | LC_CTYPE_MASK, "", static_cast<locale_t>(nullptr))) {}
 
     bool operator()(const std::string& a, const std::string& b) const {
         if (const int c = CompareRuns(a, b)) return c < 0;
@@ -81,7 +82,8 @@ private:
     }
 
     int Collate(const std::string& a, const std::string& b) const {
-        const int c = m_locale ? ::strcoll_l(a.c_str(), b.c_str(), m_locale.get()) : std::strcmp(a.c_str(), b.c_str());
+        const int c =
+            m_locale ? ::strcoll_l(a.c_str(), b.c_str(), m_locale.get()) : std::strcmp(a.c_str(), b.c_str());
         return (c > 0) - (c < 0);
     }
 
@@ -161,7 +163,8 @@ std::optional<std::string> AcceptFile(const std::string& path, const ConversionS
     return std::nullopt;
 }
 
-void CollectFiles(std::vector<std::string>& list, const std::string& folder, const ConversionSettings& settings) {
+void CollectFiles(std::vector<std::string>& list, const std::string& folder,
+                  const ConversionSettings& settings) {
     std::vector<std::string> folders;
     std::set<std::pair<dev_t, ino_t>> seen;
     std::string start = folder;

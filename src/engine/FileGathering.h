@@ -15,4 +15,5 @@ std::optional<std::string> AcceptFile(const std::string& path, const ConversionS
 
 /// Appends every accepted file below `folder`: the folder's own files first, then each subfolder's
 /// in depth-first pre-order. A folder reached twice through links is searched once.
-void CollectFiles(std::vector<std::string>& list, const std::string& folder, const ConversionSettings& settings);
+void CollectFiles(std::vector<std::string>& list, const std::string& folder,
+                  const ConversionSettings& settings);

@@ -9,8 +9,8 @@
 
 #include "engine/OutputFormats.h"
 #include "engine/OutputStaging.h"
-#include "platform/Paths.h"
 #include "platform/FileIdentity.h"
+#include "platform/Paths.h"
 #include "platform/UserFolders.h"
 #include "settings/ConversionSettings.h"
 
@@ -117,7 +117,8 @@ PassResult RunPass(const std::string& source, const Pass& pass, const Conversion
             // The existing target stays until a finished conversion is renamed onto it (which
             // replaces a link itself, never what it points to); here only the folder is tried.
             struct stat st {};
-            if ((::lstat(candidate.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) || !StagedOutput(candidate).Ok()) {
+            if ((::lstat(candidate.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) ||
+                !StagedOutput(candidate).Ok()) {
                 message = FileMessage(candidate);
                 return PassResult::Failed;
             }

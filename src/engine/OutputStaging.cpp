@@ -37,7 +37,8 @@ std::string ExtensionOf(const std::string& path) {
 }  // namespace
 
 bool IsStagingName(const std::string& name) {
-    if (name.size() < kPrefixLength + kRandomLength || name.compare(0, kPrefixLength, kPrefix) != 0) return false;
+    if (name.size() < kPrefixLength + kRandomLength || name.compare(0, kPrefixLength, kPrefix) != 0)
+        return false;
     for (std::size_t i = kPrefixLength; i < kPrefixLength + kRandomLength; ++i)
         if (std::string_view(kAlphabet).find(name[i]) == std::string_view::npos) return false;
     return name.size() == kPrefixLength + kRandomLength || name[kPrefixLength + kRandomLength] == '.';
@@ -83,7 +84,8 @@ bool StagedOutput::Commit(bool replace) {
             m_committed = true;
         } else if (errno == EPERM || errno == EOPNOTSUPP) {  // and no hard links either
             struct stat st {};
-            m_committed = ::lstat(m_final.c_str(), &st) != 0 && ::rename(m_path.c_str(), m_final.c_str()) == 0;
+            m_committed =
+                ::lstat(m_final.c_str(), &st) != 0 && ::rename(m_path.c_str(), m_final.c_str()) == 0;
         }
     }
     return m_committed;

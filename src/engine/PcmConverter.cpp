@@ -143,8 +143,8 @@ int PcmConverter::RunResampler(int channel, float* floatIn, int total, int capac
     int produced = 0;
     while (used < total || (last && produced < capacity)) {
         int usedNow = 0;
-        const int got = resample_process(handle, m_factor, floatIn + used, total - used, last ? 1 : 0, &usedNow,
-                                         floatOut + produced, capacity - produced);
+        const int got = resample_process(handle, m_factor, floatIn + used, total - used, last ? 1 : 0,
+                                         &usedNow, floatOut + produced, capacity - produced);
         if (got < 0) return -1;
         used += usedNow;
         produced += got;

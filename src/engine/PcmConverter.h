@@ -7,8 +7,8 @@
 /// channel counts (1 <-> 2) and bit depths (8-bit unsigned, 16-bit signed).
 ///
 /// One converter per file: the resamplers keep filter state from block to block; `Flush` drains
-/// what they still hold once the source has ended. Work buffers grow when a block needs more and never shrink, so after the first
-/// block of the largest size no allocation happens.
+/// what they still hold once the source has ended. Work buffers grow when a block needs more and never
+/// shrink, so after the first block of the largest size no allocation happens.
 class PcmConverter {
 public:
     PcmConverter();

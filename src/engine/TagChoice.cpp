@@ -50,8 +50,8 @@ std::optional<TagSet> FromSource(SourceKind kind, const std::string& sourcePath,
 
 }  // namespace
 
-std::optional<TagSet> ChooseTags(int tagType, const TagTemplate& tmpl, SourceKind kind, const std::string& sourcePath,
-                                 int batchNumber, AudioSource& source) {
+std::optional<TagSet> ChooseTags(int tagType, const TagTemplate& tmpl, SourceKind kind,
+                                 const std::string& sourcePath, int batchNumber, AudioSource& source) {
     switch (tagType) {
         case kTagsFromTemplate:
             return FromTemplate(tmpl, sourcePath, batchNumber);

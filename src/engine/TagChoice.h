@@ -21,8 +21,8 @@ inline constexpr int kTagsFromSource = 1;
 ///   the source has none;
 /// - anything else: none.
 /// batchNumber is the file's 1-based number in the batch.
-std::optional<TagSet> ChooseTags(int tagType, const TagTemplate& tmpl, SourceKind kind, const std::string& sourcePath,
-                                 int batchNumber, AudioSource& source);
+std::optional<TagSet> ChooseTags(int tagType, const TagTemplate& tmpl, SourceKind kind,
+                                 const std::string& sourcePath, int batchNumber, AudioSource& source);
 
 /// The same for the file of a conversion job.
 std::optional<TagSet> ChooseTags(const ConversionJob& job, AudioSource& source, int tagType,

@@ -4,9 +4,7 @@
 
 ConverterSession::ConverterSession(std::unique_ptr<UserStore> store, UserInteraction& user,
                                    std::unique_ptr<WmfRuntime> runtime)
-    : m_store(std::move(store)),
-      m_runtime(std::move(runtime)),
-      m_engine(*m_runtime, user) {
+    : m_store(std::move(store)), m_runtime(std::move(runtime)), m_engine(*m_runtime, user) {
     m_settings.LoadSettings(*m_store);
     m_services.routines = &RoutineForFormat;
 }

@@ -46,7 +46,8 @@ AacControls::AacControls(bool mpegVersion, QWidget* parent) : QWidget(parent) {
     m_mode[0] = Named(new QRadioButton(QString::fromUtf8(kAbr)), "abr", kAbr);
     m_mode[1] = Named(new QRadioButton(QString::fromUtf8(kVbr)), "vbr", kVbr);
     m_bitRate = Named(new QComboBox, "bitRate", kAacBitRateLabel);
-    FillValues(m_bitRate, {16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 192, 224, 256, 320}, kKbpsEntry);
+    FillValues(m_bitRate, {16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 192, 224, 256, 320},
+               kKbpsEntry);
     m_quality = Named(new NumberSpin(kLowestQuality, kHighestQuality, 10), "quality", kQualityLabel);
     m_tns = Named(new QCheckBox(QString::fromUtf8(kTnsCheck)), "tns", kTnsCheck);
     m_midSide = Named(new QCheckBox(QString::fromUtf8(kMidSideCheck)), "midSide", kMidSideCheck);
@@ -133,7 +134,9 @@ bool AacControls::QualityValid() const {
     return q && *q >= kLowestQuality && *q <= kHighestQuality;
 }
 
-QWidget* AacControls::QualityEdit() const { return m_quality; }
+QWidget* AacControls::QualityEdit() const {
+    return m_quality;
+}
 
 void AacControls::UpdateEnabled() {
     const bool manual = !m_auto->isChecked();

@@ -49,6 +49,10 @@ bool AmplifyGroup::IsValid() const {
     return n && *n >= kLowest && *n <= kHighest;
 }
 
-QWidget* AmplifyGroup::CoefficientEdit() const { return m_coefficient; }
+QWidget* AmplifyGroup::CoefficientEdit() const {
+    return m_coefficient;
+}
 
-void AmplifyGroup::UpdateEnabled() { m_coefficient->setEnabled(m_on->isChecked()); }
+void AmplifyGroup::UpdateEnabled() {
+    m_coefficient->setEnabled(m_on->isChecked());
+}

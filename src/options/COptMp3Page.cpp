@@ -15,23 +15,25 @@
 
 namespace {
 QLabel* Link(const char* text, const char* name) {
-    auto* label = Named(new QLabel(QStringLiteral("<a href=\"#\">%1</a>").arg(QString::fromUtf8(text))), name, text);
+    auto* label =
+        Named(new QLabel(QStringLiteral("<a href=\"#\">%1</a>").arg(QString::fromUtf8(text))), name, text);
     label->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
     return label;
 }
 }  // namespace
 
 COptMp3Page::COptMp3Page(OptionsDialogs& dialogs, QWidget* parent) : OptionsPage(dialogs, parent) {
-    m_encoding = new PresetControls({kMp3Presets,
-                                     {{11025, 16, 3}, {22050, 32, 1}, {32000, 96, 1}, {44100, 128, 1}},
-                                     {8000, 11025, 12000, 16000, 22050, 24000, 32000, 44100, 48000},
-                                     {8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 192, 224, 256, 320},
-                                     kBitRateLabel,
-                                     kKbpsEntry,
-                                     {{kJointStereo, "jointStereo", 1},
-                                      {kStereo, "stereo", 0},
-                                      {kMono, "mono", 3},
-                                      {kSameChannels, "sameChannels", 4}}});
+    m_encoding =
+        new PresetControls({kMp3Presets,
+                            {{11025, 16, 3}, {22050, 32, 1}, {32000, 96, 1}, {44100, 128, 1}},
+                            {8000, 11025, 12000, 16000, 22050, 24000, 32000, 44100, 48000},
+                            {8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 192, 224, 256, 320},
+                            kBitRateLabel,
+                            kKbpsEntry,
+                            {{kJointStereo, "jointStereo", 1},
+                             {kStereo, "stereo", 0},
+                             {kMono, "mono", 3},
+                             {kSameChannels, "sameChannels", 4}}});
     auto* links = new QHBoxLayout;
     auto* jointStereo = Link(kJointStereoLink, "jointStereoLink");
     auto* lame = Link(kLameLink, "lameLink");
@@ -47,7 +49,8 @@ COptMp3Page::COptMp3Page(OptionsDialogs& dialogs, QWidget* parent) : OptionsPage
     const char* versionTexts[3] = {kId3v1, kId3v2, kId3Both};
     const char* versionNames[3] = {"id3v1", "id3v2", "id3Both"};
     for (int i = 0; i < 3; ++i) {
-        m_version[i] = Named(new QRadioButton(QString::fromUtf8(versionTexts[i])), versionNames[i], versionTexts[i]);
+        m_version[i] =
+            Named(new QRadioButton(QString::fromUtf8(versionTexts[i])), versionNames[i], versionTexts[i]);
         versionRow->addWidget(m_version[i]);
     }
     versionRow->addStretch();
@@ -65,7 +68,8 @@ COptMp3Page::COptMp3Page(OptionsDialogs& dialogs, QWidget* parent) : OptionsPage
     connect(m_encoding, &PresetControls::RateChosen, this, &COptMp3Page::OnSampleRate);
     connect(m_encoding, &PresetControls::ChannelChosen, m_encoding, &PresetControls::SwitchToCustom);
     connect(m_tags, &TagGroup::ChoiceChanged, this, &COptMp3Page::UpdateVersionButtons);
-    connect(jointStereo, &QLabel::linkActivated, this, [this] { Dialogs().OpenInBrowser(kJointStereoAddress); });
+    connect(jointStereo, &QLabel::linkActivated, this,
+            [this] { Dialogs().OpenInBrowser(kJointStereoAddress); });
     connect(lame, &QLabel::linkActivated, this, [this] { Dialogs().OpenInBrowser(kLameAddress); });
 }
 
@@ -94,9 +98,12 @@ bool COptMp3Page::Validate() {
 void COptMp3Page::OnBitRate(int kbps) {
     int rate = m_encoding->Rate();
     if (kbps == m_encoding->recordedBits || kbps == 0 || rate == 0) return;
-    if (kbps <= 24 && rate > 24000) rate = 24000;
-    else if (kbps >= 80 && kbps <= 160 && rate < 16000) rate = 16000;
-    else if (kbps >= 192 && rate < 32000) rate = 32000;
+    if (kbps <= 24 && rate > 24000)
+        rate = 24000;
+    else if (kbps >= 80 && kbps <= 160 && rate < 16000)
+        rate = 16000;
+    else if (kbps >= 192 && rate < 32000)
+        rate = 32000;
     m_encoding->ShowRate(rate);
     m_encoding->SwitchToCustom();
     m_encoding->Record();
@@ -105,9 +112,12 @@ void COptMp3Page::OnBitRate(int kbps) {
 void COptMp3Page::OnSampleRate(int rate) {
     int kbps = m_encoding->Bits();
     if (rate == m_encoding->recordedRate || rate == 0 || kbps == 0) return;
-    if (rate <= 12000 && kbps > 64) kbps = 64;
-    else if (rate >= 16000 && rate <= 24000 && kbps > 160) kbps = 160;
-    else if (rate >= 32000 && kbps < 32) kbps = 32;
+    if (rate <= 12000 && kbps > 64)
+        kbps = 64;
+    else if (rate >= 16000 && rate <= 24000 && kbps > 160)
+        kbps = 160;
+    else if (rate >= 32000 && kbps < 32)
+        kbps = 32;
     m_encoding->ShowBits(kbps);
     m_encoding->SwitchToCustom();
     m_encoding->Record();

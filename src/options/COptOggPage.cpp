@@ -11,13 +11,13 @@
 
 namespace {
 struct VorbisBounds {
-    int upToRate;  // Hz
+    int upToRate;                                  // Hz
     int stereoLow, stereoHigh, monoLow, monoHigh;  // kbit/s
 };
 // What the Vorbis encoder accepts at each sample rate of the list.
 constexpr VorbisBounds kBounds[] = {
-    {8000, 16, 80, 8, 40},     {12000, 16, 96, 16, 48},   {16000, 24, 160, 16, 80},
-    {24000, 32, 160, 16, 80},  {32000, 40, 320, 32, 160}, {48000, 48, 480, 32, 224},
+    {8000, 16, 80, 8, 40},    {12000, 16, 96, 16, 48},   {16000, 24, 160, 16, 80},
+    {24000, 32, 160, 16, 80}, {32000, 40, 320, 32, 160}, {48000, 48, 480, 32, 224},
 };
 constexpr int kStereoChannels = 2;
 }  // namespace
@@ -56,7 +56,8 @@ void COptOggPage::ApplyBounds() {
                                  [rate](const VorbisBounds& v) { return rate <= v.upToRate; });
     if (b == std::end(kBounds)) return;
     const bool stereo = channel == kStereoChannels;
-    m_encoding->ShowBits(std::clamp(kbps, stereo ? b->stereoLow : b->monoLow, stereo ? b->stereoHigh : b->monoHigh));
+    m_encoding->ShowBits(
+        std::clamp(kbps, stereo ? b->stereoLow : b->monoLow, stereo ? b->stereoHigh : b->monoHigh));
     m_encoding->SwitchToCustom();
     m_encoding->Record();
 }

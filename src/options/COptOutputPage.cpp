@@ -58,7 +58,8 @@ COptOutputPage::COptOutputPage(OptionsDialogs& dialogs, QWidget* parent) : Optio
     m_target->addItem(QString::fromUtf8(kTargetRename), kRename);
     m_target->addItem(QString::fromUtf8(kTargetOverwrite), 22);
     m_target->addItem(QString::fromUtf8(kTargetSkip), 33);
-    m_myDocuments = Named(new QCheckBox(QString::fromUtf8(kMyDocumentsCheck)), "myDocuments", kMyDocumentsCheck);
+    m_myDocuments =
+        Named(new QCheckBox(QString::fromUtf8(kMyDocumentsCheck)), "myDocuments", kMyDocumentsCheck);
     m_browseOutput =
         Named(new QCheckBox(QString::fromUtf8(kBrowseOutputCheck)), "browseOutput", kBrowseOutputCheck);
 
@@ -137,8 +138,9 @@ bool COptOutputPage::Validate() {
 
 void COptOutputPage::UpdateFolderGroup() {
     const bool custom = SelectedValue(m_folderChoice) == kIntoCustomFolder;
-    for (QWidget* w : {static_cast<QWidget*>(m_folder), static_cast<QWidget*>(m_browse),
-                       static_cast<QWidget*>(m_open), static_cast<QWidget*>(m_createDirs), m_createDirsExample})
+    for (QWidget* w :
+         {static_cast<QWidget*>(m_folder), static_cast<QWidget*>(m_browse), static_cast<QWidget*>(m_open),
+          static_cast<QWidget*>(m_createDirs), m_createDirsExample})
         w->setEnabled(custom);
 }
 

@@ -21,9 +21,9 @@ COptSheet::COptSheet(OptionsDialogs& dialogs, WmaFormatProvider& wma, QWidget* p
     font.setPixelSize(kDialogFontPixels);
     setFont(font);
 
-    m_pages = {new COptOutputPage(dialogs), new COptMp3Page(dialogs),     new COptWavPage(dialogs),
+    m_pages = {new COptOutputPage(dialogs),       new COptMp3Page(dialogs), new COptWavPage(dialogs),
                new CPageWMAOptions(dialogs, wma), new COptOggPage(dialogs), new CAmrOptPage(dialogs),
-               new COptAacPage(dialogs),    new COptM4aPage(dialogs)};
+               new COptAacPage(dialogs),          new COptM4aPage(dialogs)};
     m_shown.assign(m_pages.size(), false);
     m_tabs = new QTabWidget;
     m_tabs->setObjectName(QStringLiteral("pages"));

@@ -45,7 +45,8 @@ void CPageWMAOptions::Activate() {
     m_filled = true;
     auto formats = m_wma.LoadFormats();
     if (!formats) {
-        if (Dialogs().AskYesNo(this, kWmfRuntimeQuestion)) Dialogs().OpenInBrowser(kWmfRuntimeDownloadAddress);
+        if (Dialogs().AskYesNo(this, kWmfRuntimeQuestion))
+            Dialogs().OpenInBrowser(kWmfRuntimeDownloadAddress);
         formats.emplace();
     }
     m_format->addItem(QString::fromUtf8(kAuto));

@@ -33,7 +33,8 @@ QLineEdit* TextEdit(const std::string& text, const char* name, const char* label
 }
 }  // namespace
 
-CEditTagDialog::CEditTagDialog(const TagTemplate& tmpl, bool showCopyright, OptionsDialogs& dialogs, QWidget* parent)
+CEditTagDialog::CEditTagDialog(const TagTemplate& tmpl, bool showCopyright, OptionsDialogs& dialogs,
+                               QWidget* parent)
     : QDialog(parent), m_dialogs(dialogs), m_template(tmpl) {
     setWindowTitle(QString::fromUtf8(kTagDialogCaption));
     QFont font(QString::fromUtf8(kDialogFont));
@@ -74,7 +75,7 @@ CEditTagDialog::CEditTagDialog(const TagTemplate& tmpl, bool showCopyright, Opti
     grid->addWidget(m_titleAsFileName, row++, 1);
     grid->addWidget(m_title, row++, 1);
     const std::pair<const char*, QWidget*> rows[] = {
-        {kArtistLabel, m_artist}, {kAlbumLabel, m_album},       {kYearLabel, m_year},
+        {kArtistLabel, m_artist}, {kAlbumLabel, m_album},     {kYearLabel, m_year},
         {kGenreLabel, m_genre},   {kCommentLabel, m_comment}, {kComposerLabel, m_composer},
     };
     for (const auto& [label, edit] : rows) {

@@ -14,7 +14,8 @@ class QRadioButton;
 class CEditTagDialog final : public QDialog {
     Q_OBJECT
 public:
-    CEditTagDialog(const TagTemplate& tmpl, bool showCopyright, OptionsDialogs& dialogs, QWidget* parent = nullptr);
+    CEditTagDialog(const TagTemplate& tmpl, bool showCopyright, OptionsDialogs& dialogs,
+                   QWidget* parent = nullptr);
     /// The edited template; meaningful after the dialog was accepted.
     const TagTemplate& Result() const { return m_template; }
     /// Reads and checks the controls; stays open with a message when the track number is no integer

@@ -22,7 +22,9 @@ std::optional<int> NumberSpin::Number() const {
     return ok ? std::optional<int>(n) : std::nullopt;
 }
 
-void NumberSpin::SetNumber(int value) { setValue(std::clamp(value, 0, maximum())); }
+void NumberSpin::SetNumber(int value) {
+    setValue(std::clamp(value, 0, maximum()));
+}
 
 void NumberSpin::stepBy(int steps) {
     const int current = Number().value_or(m_low);
@@ -43,7 +45,9 @@ int NumberSpin::valueFromText(const QString& text) const {
     return ok ? n : kEmpty;
 }
 
-QString NumberSpin::textFromValue(int value) const { return value == kEmpty ? QString() : QString::number(value); }
+QString NumberSpin::textFromValue(int value) const {
+    return value == kEmpty ? QString() : QString::number(value);
+}
 
 QAbstractSpinBox::StepEnabled NumberSpin::stepEnabled() const {
     if (!isEnabled()) return StepNone;

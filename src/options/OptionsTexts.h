@@ -5,7 +5,7 @@
 // The sheet
 inline constexpr char kSheetCaption[] = "Options";
 inline constexpr const char* kPageCaptions[] = {
-    "General",     "MP3 Options", "WAV Options",     "WMA Options",
+    "General",     "MP3 Options",     "WAV Options", "WMA Options",
     "OGG Options", "AMR/AWB Options", "AAC Options", "MP4/M4A/M4B Options",
 };
 inline constexpr char kDialogFont[] = "Tahoma";
@@ -14,7 +14,8 @@ inline constexpr int kDialogFontPixels = 11;
 // General page
 inline constexpr char kGeneralHeading[] = "General";
 inline constexpr char kMonoIntro[] =
-    "When converting to audio format, e.g. MP3, WAV, WMA, etc., if output channel is mono and original file is "
+    "When converting to audio format, e.g. MP3, WAV, WMA, etc., if output channel is mono and original file "
+    "is "
     "stereo, output sound equals to:";
 inline constexpr char kMonoMix[] = "(L+R) / &2";
 inline constexpr char kMonoLeft[] = "&L channel";
@@ -25,7 +26,8 @@ inline constexpr char kMonoHelp[] =
     "channel\" means the program outputs left channel of original stereo file. And \"R channel\" means right "
     "channel. It's very useful when you want to convert a stereo file into two files that contains left and "
     "right channels distinguishingly.";
-inline constexpr char kFilterCheck[] = "O&nly add the following file extensions for \"Add Folder\" and Drag/Drop";
+inline constexpr char kFilterCheck[] =
+    "O&nly add the following file extensions for \"Add Folder\" and Drag/Drop";
 inline constexpr char kFilterNote[] =
     "Note: use comma (,) to separate multiple extensions. For example: wav,mp3,m4a,aac";
 inline constexpr char kOutputHeading[] = "Output";
@@ -129,10 +131,11 @@ inline constexpr char kStereoName[] = "Stereo";
 // AMR/AWB page
 inline constexpr char kAmrNb[] = "NB (Narrow Band, 8000 Hz)";
 inline constexpr char kAmrWb[] = "WB (Wide Band, 16000 Hz)";
-inline constexpr const char* kAmrNbModes[] = {"4.75 kbps", "5.15kbps", "5.9 kbps",  "6.7 kbps",
+inline constexpr const char* kAmrNbModes[] = {"4.75 kbps", "5.15kbps",  "5.9 kbps",  "6.7 kbps",
                                               "7.4 kbps",  "7.95 kbps", "10.2 kbps", "12.2 kbps"};
-inline constexpr const char* kAmrWbModes[] = {"6.60 kbps",  "8.85 kbps",  "12.65 kbps", "14.25 kbps", "15.85 kbps",
-                                              "18.25 kbps", "19.85 kbps", "23.05 kbps", "23.85 kbps"};
+inline constexpr const char* kAmrWbModes[] = {"6.60 kbps",  "8.85 kbps",  "12.65 kbps",
+                                              "14.25 kbps", "15.85 kbps", "18.25 kbps",
+                                              "19.85 kbps", "23.05 kbps", "23.85 kbps"};
 inline constexpr char kDtxCheck[] = "&Enable DTX (Discontinuous Transmission)";
 inline constexpr char kAwbHeading[] = "AWB Encoding Parameters";
 inline constexpr char kAwbRate[] = "Sample Frequency: 16000 Hz";

@@ -29,4 +29,3 @@ int SelectedValue(const QComboBox* list) {
     const QVariant v = list->currentData();
     return v.isValid() ? v.toInt() : 0;
 }
-

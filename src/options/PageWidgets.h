@@ -18,7 +18,8 @@ QLabel* NoteLabel(const char* text);
 
 /// A plain list of entries "format" (with %1 the value) carrying their values, ending with
 /// "Same as original file" (value 0) when sameEntry is set.
-void FillValues(QComboBox* list, std::initializer_list<int> values, const char* format, bool sameEntry = true);
+void FillValues(QComboBox* list, std::initializer_list<int> values, const char* format,
+                bool sameEntry = true);
 
 /// Selects the entry carrying `value`; the first entry when none does.
 void SelectValue(QComboBox* list, int value);

@@ -76,8 +76,12 @@ void PresetControls::Store(std::int32_t& autoFlag, std::int32_t& rate, std::int3
     channel = Channel();
 }
 
-int PresetControls::Rate() const { return SelectedValue(m_rate); }
-int PresetControls::Bits() const { return SelectedValue(m_bits); }
+int PresetControls::Rate() const {
+    return SelectedValue(m_rate);
+}
+int PresetControls::Bits() const {
+    return SelectedValue(m_bits);
+}
 
 int PresetControls::Channel() const {
     for (std::size_t i = 0; i < m_channels.size(); ++i)
@@ -85,9 +89,15 @@ int PresetControls::Channel() const {
     return m_loadedChannel;
 }
 
-void PresetControls::ShowRate(int rate) { SelectValue(m_rate, rate); }
-void PresetControls::ShowBits(int bits) { SelectValue(m_bits, bits); }
-void PresetControls::SwitchToCustom() { m_preset->setCurrentIndex(CustomIndex()); }
+void PresetControls::ShowRate(int rate) {
+    SelectValue(m_rate, rate);
+}
+void PresetControls::ShowBits(int bits) {
+    SelectValue(m_bits, bits);
+}
+void PresetControls::SwitchToCustom() {
+    m_preset->setCurrentIndex(CustomIndex());
+}
 
 void PresetControls::Record() {
     recordedRate = Rate();
@@ -112,4 +122,6 @@ void PresetControls::SetListsEnabled(bool on) {
     for (auto* b : m_channels) b->setEnabled(on);
 }
 
-int PresetControls::CustomIndex() const { return int(m_presets.size()) + 1; }
+int PresetControls::CustomIndex() const {
+    return int(m_presets.size()) + 1;
+}

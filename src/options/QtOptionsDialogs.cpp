@@ -31,6 +31,10 @@ std::optional<std::string> QtOptionsDialogs::BrowseForFolder(QWidget* parent, co
     return folder;
 }
 
-int QtOptionsDialogs::OpenFolder(const std::string& folder) { return ShellOpen(folder); }
+int QtOptionsDialogs::OpenFolder(const std::string& folder) {
+    return ShellOpen(folder);
+}
 
-int QtOptionsDialogs::OpenInBrowser(const std::string& address) { return ::OpenInBrowser(address); }
+int QtOptionsDialogs::OpenInBrowser(const std::string& address) {
+    return ::OpenInBrowser(address);
+}

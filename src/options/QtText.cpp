@@ -4,7 +4,8 @@
 
 QString FromSystemText(const std::string& text) {
     auto utf16 = SystemCodePageToUtf16(text);
-    return utf16 ? QString::fromStdU16String(*utf16) : QString::fromLatin1(text.data(), qsizetype(text.size()));
+    return utf16 ? QString::fromStdU16String(*utf16)
+                 : QString::fromLatin1(text.data(), qsizetype(text.size()));
 }
 
 std::string ToSystemText(const QString& text) {

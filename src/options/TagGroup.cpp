@@ -11,7 +11,8 @@
 
 TagGroup::TagGroup(bool mp4Labels, OptionsDialogs& dialogs, QWidget* parent)
     : QGroupBox(QString::fromUtf8(kTagHeading), parent), m_dialogs(dialogs), m_mp4(mp4Labels) {
-    const char* texts[3] = {kTagAdd, mp4Labels ? kMp4TagTransfer : kTagTransfer, mp4Labels ? kMp4TagNone : kTagNone};
+    const char* texts[3] = {kTagAdd, mp4Labels ? kMp4TagTransfer : kTagTransfer,
+                            mp4Labels ? kMp4TagNone : kTagNone};
     const char* names[3] = {"tagAdd", "tagTransfer", "tagNone"};
     const char* editText = mp4Labels ? kMp4TagEdit : kTagEdit;
     auto* column = new QVBoxLayout(this);
@@ -32,7 +33,8 @@ TagGroup::TagGroup(bool mp4Labels, OptionsDialogs& dialogs, QWidget* parent)
     column->addLayout(row);
     m_extra = new QVBoxLayout;
     column->addLayout(m_extra);
-    connect(m_edit, &QPushButton::clicked, this, [this] { EditTagTemplate(this, m_template, !m_mp4, m_dialogs); });
+    connect(m_edit, &QPushButton::clicked, this,
+            [this] { EditTagTemplate(this, m_template, !m_mp4, m_dialogs); });
 }
 
 void TagGroup::Load(std::int32_t choice, const TagTemplate& tmpl) {
@@ -52,4 +54,6 @@ int TagGroup::Choice() const {
     return checked >= 0 ? checked : m_loadedChoice;
 }
 
-void TagGroup::UpdateEnabled() { m_edit->setEnabled(Choice() == 0); }
+void TagGroup::UpdateEnabled() {
+    m_edit->setEnabled(Choice() == 0);
+}

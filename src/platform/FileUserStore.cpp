@@ -61,8 +61,8 @@ void RemoveLeftoverTemporaries(const std::filesystem::path& folder, const std::s
     std::error_code ec;
     for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
         const std::string name = it->path().filename().string();
-        if (name.size() == storeName.size() + 7 && name.compare(0, storeName.size() + 1, storeName + ".") == 0 &&
-            it->is_regular_file(ec))
+        if (name.size() == storeName.size() + 7 &&
+            name.compare(0, storeName.size() + 1, storeName + ".") == 0 && it->is_regular_file(ec))
             ::unlink(it->path().c_str());
     }
 }
@@ -90,12 +90,11 @@ std::unique_ptr<StoreKey> FileUserStore::OpenKey(const std::string& path) const 
 std::unique_ptr<StoreKey> FileUserStore::CreateKey(const std::string& path) {
     if (m_path.empty()) return nullptr;
     const std::string key = CurrentUserKey(path);
-    return std::make_unique<RegFileKey>(
-        RegFileKey::Commit([this, key](const StoreValues& values) {
-            if (!m_batching) return Store({{key, values}});
-            m_batch.emplace_back(key, values);
-            return 1;
-        }));
+    return std::make_unique<RegFileKey>(RegFileKey::Commit([this, key](const StoreValues& values) {
+        if (!m_batching) return Store({{key, values}});
+        m_batch.emplace_back(key, values);
+        return 1;
+    }));
 }
 
 void FileUserStore::BeginBatch() {

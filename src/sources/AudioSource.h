@@ -41,13 +41,13 @@ public:
     virtual int ReadBlock(void* left, void* right) = 0;      // frames; < 1 ends the stream
     virtual std::int64_t GetTotalLength() { return m_totalLength; }
     virtual std::int64_t GetPosition() { return m_position; }
-    virtual int GetDuration() { return m_duration; }          // whole seconds
+    virtual int GetDuration() { return m_duration; }  // whole seconds
     virtual int GetChannels() { return m_channels; }
     virtual int GetOutputChannels() { return m_outputChannels; }
     virtual int GetSampleRate() { return m_sampleRate; }
     virtual int GetBitsPerSample() { return m_bitsPerSample; }
-    virtual int GetChannelMode() { return m_channelMode; }    // 0 stereo .. 3 mono, 4 unknown
-    virtual int GetBitrate() { return m_bitrate; }            // kbit/s
+    virtual int GetChannelMode() { return m_channelMode; }  // 0 stereo .. 3 mono, 4 unknown
+    virtual int GetBitrate() { return m_bitrate; }          // kbit/s
     /// 128-byte ID3v1 block owned by the source until Close, or null.
     virtual const std::uint8_t* GetId3v1Tag() { return nullptr; }
     /// Whole ID3v2 block owned by the source until Close, or null with size 0.

@@ -188,7 +188,8 @@ int WmaSource::ReadBlock(void* left, void* right) {
         std::uint64_t time = 0, duration = 0;
         std::uint32_t flags = 0, output = 0;
         std::uint16_t stream = 0;
-        if (WmFailed(m_reader->GetNextSample(m_audioStream, sample, time, duration, flags, output, stream))) break;
+        if (WmFailed(m_reader->GetNextSample(m_audioStream, sample, time, duration, flags, output, stream)))
+            break;
         m_position = static_cast<std::int64_t>(std::min<std::uint64_t>(time, INT64_MAX));
         std::uint8_t* data = nullptr;
         std::size_t length = 0;

@@ -25,13 +25,20 @@ TEST(CliAmr, OptionsReachTheFileThroughSet) {
     // Every AMR option must be settable by name: band, both modes and DTX of "amr" and of "awb".
     CliHome home;
     WriteWav16(home.File("a.wav"), 16000, Tone(16000, 0.5));
-    struct Row { std::vector<std::string> args; const char* output; bool wide; int mode; };
+    struct Row {
+        std::vector<std::string> args;
+        const char* output;
+        bool wide;
+        int mode;
+    };
     const Row rows[] = {
         {{"-t", "amr", "--set", "AMRType=0", "--set", "AMRMode=3"}, "a.amr", false, 3},
         {{"-t", "amr", "--set", "AMRType=1", "--set", "AMRWBMode=1", "--set", "AMRDTX=1"}, "a.amr", true, 1},
         {{"-t", "awb", "--set", "AWBMode=4", "--set", "AWBDTX=1", "--set", "AmplifyAMR=1", "--set",
           "AmplifyAMRCoef=120"},
-         "a.awb", true, 4},
+         "a.awb",
+         true,
+         4},
     };
     for (const Row& row : rows) {
         std::vector<std::string> args{"-q", "-o", home.File("out"), "--if-exists", "overwrite"};
@@ -39,7 +46,8 @@ TEST(CliAmr, OptionsReachTheFileThroughSet) {
         args.push_back(home.File("a.wav"));
         const auto r = home.Run(args);
         ASSERT_EQ(r.status, 0) << r.out;
-        const auto file = testsupport::ParseAmrFile(testsupport::ReadBytes(home.File(std::string("out/") + row.output)));
+        const auto file =
+            testsupport::ParseAmrFile(testsupport::ReadBytes(home.File(std::string("out/") + row.output)));
         ASSERT_TRUE(file);
         EXPECT_EQ(file->wide, row.wide);
         EXPECT_EQ(file->CountType(row.mode), 25);
@@ -53,17 +61,20 @@ TEST(CliAmr, SynthesisedSourcesRenderForBothBands) {
     testsupport::WriteBytes(home.File("tune.mod"), testsupport::TinyModFile());
     for (const char* format : {"amr", "awb"}) {
         SCOPED_TRACE(format);
-        const auto r = home.Run({"-q", "-t", format, "-o", home.File(format), home.File("tune.mid"), home.File("tune.mod")});
+        const auto r = home.Run(
+            {"-q", "-t", format, "-o", home.File(format), home.File("tune.mid"), home.File("tune.mod")});
         ASSERT_EQ(r.status, 0) << r.out;
         const std::string ext = std::string(".") + format;
         const std::pair<std::string, double> outputs[] = {{"tune" + ext, testsupport::kTinyMidiSeconds},
                                                           {"tune_1" + ext, testsupport::kTinyModSeconds}};
         for (const auto& [name, seconds] : outputs) {
-            const auto file = testsupport::ParseAmrFile(testsupport::ReadBytes(home.File(std::string(format) + "/" + name)));
+            const auto file = testsupport::ParseAmrFile(
+                testsupport::ReadBytes(home.File(std::string(format) + "/" + name)));
             ASSERT_TRUE(file) << name;
             EXPECT_EQ(file->wide, std::string(format) == "awb");
             EXPECT_GE(static_cast<double>(file->frames.size()), seconds * 50 - 1) << name;
-            EXPECT_LT(static_cast<double>(file->frames.size()), seconds * 50 + 60) << name << " ran past its length";
+            EXPECT_LT(static_cast<double>(file->frames.size()), seconds * 50 + 60)
+                << name << " ran past its length";
         }
     }
 }
@@ -75,8 +86,9 @@ TEST(CliAmr, FullDiskIsAConversionFailureWithNoFileLeft) {
     std::filesystem::create_directories(home.File("out"));
     const std::string script =
         "mount -t tmpfs -o size=4k tmpfs \"$1\" || exit 99; shift; \"$@\"; rc=$?; ls -A \"$OUT\"; exit $rc";
-    const auto r = home.Run({"-q", "-t", "awb", "--set", "AWBMode=8", "-o", home.File("out"), home.File("long.wav")},
-                            {"env", "OUT=" + home.File("out"), "unshare", "-m", "sh", "-c", script, "sh", home.File("out")});
+    const auto r = home.Run(
+        {"-q", "-t", "awb", "--set", "AWBMode=8", "-o", home.File("out"), home.File("long.wav")},
+        {"env", "OUT=" + home.File("out"), "unshare", "-m", "sh", "-c", script, "sh", home.File("out")});
     if (r.status == 99) GTEST_SKIP() << "no mount namespace here";
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.lines, std::vector<std::string>{home.File("long.wav") + "\tConversion Failure"});

@@ -1,6 +1,5 @@
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -62,7 +61,8 @@ bool WaitForOutput(pid_t pid, const std::string& folder, std::uintmax_t bytes) {
 
 void WriteLongWav(const CliHome& home, const std::string& name) {
     const std::size_t frames = 44100 * 120;
-    WriteWav16(home.File(name), 44100, std::vector<std::int16_t>(frames, 100), std::vector<std::int16_t>(frames, -100));
+    WriteWav16(home.File(name), 44100, std::vector<std::int16_t>(frames, 100),
+               std::vector<std::int16_t>(frames, -100));
 }
 
 TEST(CliHardening, KilledConversionLeavesNothingUnderTheOutputNameAndKeepsTheOldOutput) {
@@ -72,8 +72,9 @@ TEST(CliHardening, KilledConversionLeavesNothingUnderTheOutputNameAndKeepsTheOld
     const std::string out = home.File("out");
     fs::create_directories(out);
     testsupport::WriteBytes(out + "/long.wav", {'o', 'l', 'd'});
-    const pid_t pid = Spawn(home, {"-q", "-t", "wav", "-o", out, "--if-exists", "overwrite", "--set",
-                                   "AutoDestWAVEncodingParam=0", "--set", "WAVSampleRate=48000", home.File("long.wav")});
+    const pid_t pid =
+        Spawn(home, {"-q", "-t", "wav", "-o", out, "--if-exists", "overwrite", "--set",
+                     "AutoDestWAVEncodingParam=0", "--set", "WAVSampleRate=48000", home.File("long.wav")});
     ASSERT_GT(pid, 0);
     const bool writing = WaitForOutput(pid, out, 1000000);
     kill(pid, SIGKILL);
@@ -92,7 +93,8 @@ TEST(CliHardening, KilledConversionLeavesNothingUnderTheOutputNameAndKeepsTheOld
     const std::string fresh = out + "/.wavelorn-abcdefghijkl.wav";
     testsupport::WriteBytes(fresh, {'x'});
     WriteWav16(home.File("short.wav"), 8000, std::vector<std::int16_t>(800, 1));
-    const auto r = home.Run({"-q", "-t", "wav", "-o", out, "--if-exists", "overwrite", home.File("short.wav")});
+    const auto r =
+        home.Run({"-q", "-t", "wav", "-o", out, "--if-exists", "overwrite", home.File("short.wav")});
     EXPECT_EQ(r.status, 0) << r.out;
     EXPECT_EQ(Names(out), (std::vector<std::string>{".wavelorn-abcdefghijkl.wav", "long.wav", "short.wav"}));
 }
@@ -103,16 +105,18 @@ TEST(CliHardening, FailedOverwriteKeepsTheOldOutput) {
     const std::string out = home.File("out");
     fs::create_directories(out);
     testsupport::WriteBytes(home.File("old.wav"), {'o', 'l', 'd'});
-    WriteWav16(home.File("a.wav"), 44100, std::vector<std::int16_t>(44100 * 3, 9), std::vector<std::int16_t>(44100 * 3, 9));
+    WriteWav16(home.File("a.wav"), 44100, std::vector<std::int16_t>(44100 * 3, 9),
+               std::vector<std::int16_t>(44100 * 3, 9));
     const std::string script =
         "mount -t tmpfs -o size=64k tmpfs \"$1\" || exit 99; cp \"$OLD\" \"$1\"/a.wav; shift; \"$@\"; rc=$?; "
         "ls -A \"$OUT\"; cat \"$OUT\"/a.wav; echo; exit $rc";
-    const auto r = home.Run({"-q", "-t", "wav", "-o", out, "--if-exists", "overwrite", home.File("a.wav")},
-                            {"env", "OUT=" + out, "OLD=" + home.File("old.wav"), "unshare", "-m", "sh", "-c", script,
-                             "sh", out});
+    const auto r = home.Run(
+        {"-q", "-t", "wav", "-o", out, "--if-exists", "overwrite", home.File("a.wav")},
+        {"env", "OUT=" + out, "OLD=" + home.File("old.wav"), "unshare", "-m", "sh", "-c", script, "sh", out});
     if (r.status == 99) GTEST_SKIP() << "no mount namespace here";
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.lines, (std::vector<std::string>{home.File("a.wav") + "\tConversion Failure", "a.wav", "old"}));
+    EXPECT_EQ(r.lines,
+              (std::vector<std::string>{home.File("a.wav") + "\tConversion Failure", "a.wav", "old"}));
 }
 
 TEST(CliHardening, SaveOnAFullDiskFailsAndLeavesTheStoreAsItWas) {
@@ -120,12 +124,14 @@ TEST(CliHardening, SaveOnAFullDiskFailsAndLeavesTheStoreAsItWas) {
     ASSERT_EQ(home.Run({"--save", "--set", "MP3BitRate=192"}).status, 0);
     const std::string before = home.StoreText();
     const std::string script =
-        "d=\"$1\"/wavelorn; cp \"$d\"/registry.reg \"$SAVED\" && mount -t tmpfs -o size=8k tmpfs \"$d\" || exit 99; "
-        "cp \"$SAVED\" \"$d\"/registry.reg; head -c 1M /dev/zero > \"$d\"/filler 2>/dev/null; shift; \"$@\"; rc=$?; "
+        "d=\"$1\"/wavelorn; cp \"$d\"/registry.reg \"$SAVED\" && mount -t tmpfs -o size=8k tmpfs \"$d\" || "
+        "exit 99; "
+        "cp \"$SAVED\" \"$d\"/registry.reg; head -c 1M /dev/zero > \"$d\"/filler 2>/dev/null; shift; \"$@\"; "
+        "rc=$?; "
         "cmp -s \"$SAVED\" \"$d\"/registry.reg && echo unchanged; ls -A \"$d\"; exit $rc";
-    const auto r = home.Run({"--save", "--set", "MP3BitRate=320"},
-                            {"env", "SAVED=" + home.File("saved.reg"), "unshare", "-m", "sh", "-c", script, "sh",
-                             home.File("cfg")});
+    const auto r =
+        home.Run({"--save", "--set", "MP3BitRate=320"}, {"env", "SAVED=" + home.File("saved.reg"), "unshare",
+                                                         "-m", "sh", "-c", script, "sh", home.File("cfg")});
     if (r.status == 99) GTEST_SKIP() << "no mount namespace here";
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err.rfind("wavelorn-cli: could not save the settings in ", 0), 0u) << r.err;
@@ -145,11 +151,13 @@ TEST(CliHardening, FifosAndOtherNonFilesAreSkippedWithoutBlocking) {
     WriteWav16(home.File("in/a.wav"), 8000, std::vector<std::int16_t>(800, 1));
     ASSERT_EQ(::mkfifo(home.File("in/pipe.wav").c_str(), 0600), 0);
     ASSERT_EQ(::mkfifo(home.File("named.wav").c_str(), 0600), 0);
-    const auto r = home.Run({"-q", "-t", "wav", "-o", home.File("out"), home.File("in"), home.File("named.wav")},
-                            {"timeout", "-s", "KILL", "60"});
+    const auto r =
+        home.Run({"-q", "-t", "wav", "-o", home.File("out"), home.File("in"), home.File("named.wav")},
+                 {"timeout", "-s", "KILL", "60"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.lines, (std::vector<std::string>{home.File("in/a.wav") + "\ta.wav\t" + home.File("out/a.wav"),
-                                                  home.File("named.wav") + "\tFailed to load (not a regular file)"}));
+    EXPECT_EQ(r.lines,
+              (std::vector<std::string>{home.File("in/a.wav") + "\ta.wav\t" + home.File("out/a.wav"),
+                                        home.File("named.wav") + "\tFailed to load (not a regular file)"}));
 }
 
 TEST(CliHardening, ClosedStandardOutputDoesNotStopTheBatch) {
@@ -160,8 +168,9 @@ TEST(CliHardening, ClosedStandardOutputDoesNotStopTheBatch) {
     int fds[2];
     ASSERT_EQ(::pipe(fds), 0);
     ::close(fds[0]);
-    const pid_t pid = Spawn(home, {"-q", "-t", "wav", "-o", home.File("out"), home.File("a.wav"), home.File("b.wav"),
-                                   home.File("c.wav")},
+    const pid_t pid = Spawn(home,
+                            {"-q", "-t", "wav", "-o", home.File("out"), home.File("a.wav"),
+                             home.File("b.wav"), home.File("c.wav")},
                             fds[1]);
     ::close(fds[1]);
     int status = 0;

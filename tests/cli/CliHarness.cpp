@@ -26,8 +26,9 @@ CliResult CliHome::Run(const std::vector<std::string>& args, const std::vector<s
     std::vector<std::string> argv = wrapper;
     const std::string errFile = File("stderr.txt");
     argv.insert(argv.end(), {"sh", "-c", mergeStderr ? "\"$@\" 2>&1" : "\"$@\" 2>\"$0\"", errFile});
-    argv.insert(argv.end(), {"env", "XDG_CONFIG_HOME=" + File("cfg"), "HOME=" + File("home"),
-                             "TMPDIR=" + File("tmp"), "LC_ALL=C.UTF-8", m_program.empty() ? CliPath() : m_program});
+    argv.insert(argv.end(),
+                {"env", "XDG_CONFIG_HOME=" + File("cfg"), "HOME=" + File("home"), "TMPDIR=" + File("tmp"),
+                 "LC_ALL=C.UTF-8", m_program.empty() ? CliPath() : m_program});
     argv.insert(argv.end(), args.begin(), args.end());
     CliResult r;
     r.status = testsupport::Run(argv, &r.out);
@@ -54,8 +55,9 @@ void WriteWav16(const std::string& path, int rate, const std::vector<std::int16_
         interleaved.push_back(left[i]);
         if (!right.empty()) interleaved.push_back(right[i]);
     }
-    testsupport::WriteBytes(path, testsupport::SimpleWav(1, right.empty() ? 1 : 2, static_cast<std::uint32_t>(rate),
-                                                         16, testsupport::Le16Bytes(interleaved)));
+    testsupport::WriteBytes(
+        path, testsupport::SimpleWav(1, right.empty() ? 1 : 2, static_cast<std::uint32_t>(rate), 16,
+                                     testsupport::Le16Bytes(interleaved)));
 }
 
 void WriteWav8(const std::string& path, int rate, const std::vector<std::uint8_t>& mono) {
@@ -64,7 +66,8 @@ void WriteWav8(const std::string& path, int rate, const std::vector<std::uint8_t
 
 static std::uint32_t Le(const Bytes& b, std::size_t at, int width) {
     std::uint32_t v = 0;
-    for (int i = 0; i < width; ++i) v |= static_cast<std::uint32_t>(b[at + static_cast<std::size_t>(i)]) << (8 * i);
+    for (int i = 0; i < width; ++i)
+        v |= static_cast<std::uint32_t>(b[at + static_cast<std::size_t>(i)]) << (8 * i);
     return v;
 }
 
@@ -82,7 +85,8 @@ WavContent ReadWav(const std::string& path) {
 }
 
 std::int16_t WavContent::Sample16(std::size_t frame, int channel) const {
-    const std::size_t at = (frame * static_cast<std::size_t>(channels) + static_cast<std::size_t>(channel)) * 2;
+    const std::size_t at =
+        (frame * static_cast<std::size_t>(channels) + static_cast<std::size_t>(channel)) * 2;
     return static_cast<std::int16_t>(data[at] | (data[at + 1] << 8));
 }
 

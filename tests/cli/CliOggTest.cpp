@@ -85,25 +85,78 @@ INSTANTIATE_TEST_SUITE_P(
         OggCase{"AutoStereo44100", {}, 44100, 2, 16, 44100, 2, 128, {1000, 440}, {kFull, kFull}},
         OggCase{"AutoMono8Bit22050", {}, 22050, 1, 8, 22050, 1, 48, {1000}, {kFull}},
         OggCase{"MonoBitrateLimited",
-                {"AutoDestOGGEncodingParam=0", "OGGSampleRate=44100", "OGGChannels=1", "OGGBitRate=320", "MonoType=1"},
-                44100, 2, 16, 44100, 1, 224, {1000}, {kFull}},
+                {"AutoDestOGGEncodingParam=0", "OGGSampleRate=44100", "OGGChannels=1", "OGGBitRate=320",
+                 "MonoType=1"},
+                44100,
+                2,
+                16,
+                44100,
+                1,
+                224,
+                {1000},
+                {kFull}},
         OggCase{"BitrateFromTheOutputRate",
                 {"AutoDestOGGEncodingParam=0", "OGGSampleRate=0", "OGGChannels=0", "OGGBitRate=0"},
-                48000, 2, 16, 48000, 2, 192, {1000, 440}, {kFull, kFull}},
-        OggCase{"RightChannelAlone",
-                {"AutoDestOGGEncodingParam=0", "OGGSampleRate=0", "OGGChannels=1", "OGGBitRate=64", "MonoType=2"},
-                44100, 2, 16, 44100, 1, 64, {440}, {kFull}},
-        OggCase{"MixedToMono",
-                {"AutoDestOGGEncodingParam=0", "OGGSampleRate=0", "OGGChannels=1", "OGGBitRate=64", "MonoType=0"},
-                44100, 2, 16, 44100, 1, 64, {0}, {kMixed}},
+                48000,
+                2,
+                16,
+                48000,
+                2,
+                192,
+                {1000, 440},
+                {kFull, kFull}},
+        OggCase{
+            "RightChannelAlone",
+            {"AutoDestOGGEncodingParam=0", "OGGSampleRate=0", "OGGChannels=1", "OGGBitRate=64", "MonoType=2"},
+            44100,
+            2,
+            16,
+            44100,
+            1,
+            64,
+            {440},
+            {kFull}},
+        OggCase{
+            "MixedToMono",
+            {"AutoDestOGGEncodingParam=0", "OGGSampleRate=0", "OGGChannels=1", "OGGBitRate=64", "MonoType=0"},
+            44100,
+            2,
+            16,
+            44100,
+            1,
+            64,
+            {0},
+            {kMixed}},
         OggCase{"MonoCopiedToStereo",
                 {"AutoDestOGGEncodingParam=0", "OGGSampleRate=22050", "OGGChannels=2", "OGGBitRate=64"},
-                22050, 1, 16, 22050, 2, 64, {1000, 1000}, {kFull, kFull}},
+                22050,
+                1,
+                16,
+                22050,
+                2,
+                64,
+                {1000, 1000},
+                {kFull, kFull}},
         OggCase{"Resampled",
                 {"AutoDestOGGEncodingParam=0", "OGGSampleRate=22050", "OGGChannels=2", "OGGBitRate=96"},
-                44100, 2, 16, 22050, 2, 96, {1000, 440}, {kFull, kFull}},
-        OggCase{"AmplifiedByHalf", {"AmplifyOGG=1", "AmplifyOGGCoeff=50"}, 44100, 2, 16, 44100, 2, 128,
-                {1000, 440}, {kFull / 2, kFull / 2}}),
+                44100,
+                2,
+                16,
+                22050,
+                2,
+                96,
+                {1000, 440},
+                {kFull, kFull}},
+        OggCase{"AmplifiedByHalf",
+                {"AmplifyOGG=1", "AmplifyOGGCoeff=50"},
+                44100,
+                2,
+                16,
+                44100,
+                2,
+                128,
+                {1000, 440},
+                {kFull / 2, kFull / 2}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 /// Stores the Ogg tag template the way the window would.
@@ -130,8 +183,8 @@ TEST(CliOggTags, TemplateNumbersFilesInBatchOrderWithSerialsFromTheGenerator) {
                             "\"Artist\"=\"Caf\xc3\xa9 Band\"", "\"Year\"=\"2001\""});
     const std::vector<std::int16_t> tone = mp3checks::Tone(8000, 8000, 1000);
     for (const char* name : {"b.wav", "a.wav", "c d.wav"}) WriteWav16(home.File(name), 8000, tone);
-    const auto r = home.Run({"-q", "-t", "ogg", "-o", home.File("out"), "--set", "OGGID3TagType=0", home.File("b.wav"),
-                             home.File("a.wav"), home.File("c d.wav")});
+    const auto r = home.Run({"-q", "-t", "ogg", "-o", home.File("out"), "--set", "OGGID3TagType=0",
+                             home.File("b.wav"), home.File("a.wav"), home.File("c d.wav")});
     ASSERT_EQ(r.status, 0) << r.out;
     const std::pair<const char*, const char*> expected[] = {{"b", "1"}, {"a", "2"}, {"c d", "3"}};
     const std::uint32_t serials[] = {41, 18467, 6334};
@@ -153,14 +206,19 @@ TEST(CliOggTags, SourceTagsCarriedOver) {
     if (!testsupport::HaveTools({"ffmpeg", "ffprobe"})) GTEST_SKIP();
     CliHome home;
     WriteWav16(home.File("in.wav"), 22050, mp3checks::Tone(11025, 22050, 1000));
-    ASSERT_EQ(testsupport::Run({"ffmpeg", "-v", "error", "-y", "-i", home.File("in.wav"), "-metadata",
-                                "title=Flac \xc3\x9c" "ber", "-metadata", "artist=Someone", "-metadata", "track=7/12",
-                                home.File("src.flac")}),
-              0);
-    const auto r = home.Run({"-q", "-t", "ogg", "-o", home.File("out"), "--set", "OGGID3TagType=1", home.File("src.flac")});
+    ASSERT_EQ(
+        testsupport::Run({"ffmpeg", "-v", "error", "-y", "-i", home.File("in.wav"), "-metadata",
+                          "title=Flac \xc3\x9c"
+                          "ber",
+                          "-metadata", "artist=Someone", "-metadata", "track=7/12", home.File("src.flac")}),
+        0);
+    const auto r = home.Run(
+        {"-q", "-t", "ogg", "-o", home.File("out"), "--set", "OGGID3TagType=1", home.File("src.flac")});
     ASSERT_EQ(r.status, 0) << r.out;
     const auto tags = oggchecks::FfprobeTags(home.File("out/src.ogg"));
-    EXPECT_EQ(tags.count("TITLE") ? tags.at("TITLE") : "", "Flac \xc3\x9c" "ber");
+    EXPECT_EQ(tags.count("TITLE") ? tags.at("TITLE") : "",
+              "Flac \xc3\x9c"
+              "ber");
     EXPECT_EQ(tags.count("ARTIST") ? tags.at("ARTIST") : "", "Someone");
     EXPECT_EQ(tags.count("TRACK") ? tags.at("TRACK") : "", "7/12");
 }
@@ -169,13 +227,15 @@ TEST(CliOgg, FullDiskIsAConversionFailureWithNoFileLeft) {
     // Pages that cannot be written must fail the file and remove what was written.
     CliHome home;
     const int frames = 44100 * 3;
-    WriteWav16(home.File("big.wav"), 44100, mp3checks::Tone(frames, 44100, 1000), mp3checks::Tone(frames, 44100, 440));
+    WriteWav16(home.File("big.wav"), 44100, mp3checks::Tone(frames, 44100, 1000),
+               mp3checks::Tone(frames, 44100, 440));
     fs::create_directories(home.File("out"));
     const std::string script =
         "mount -t tmpfs -o size=16k tmpfs \"$1\" || exit 99; shift; \"$@\"; rc=$?; ls -A \"$OUT\"; exit $rc";
-    const auto r = home.Run({"-q", "-t", "ogg", "-o", home.File("out"), "--set", "AutoDestOGGEncodingParam=0", "--set",
-                             "OGGBitRate=480", home.File("big.wav")},
-                            {"env", "OUT=" + home.File("out"), "unshare", "-m", "sh", "-c", script, "sh", home.File("out")});
+    const auto r = home.Run(
+        {"-q", "-t", "ogg", "-o", home.File("out"), "--set", "AutoDestOGGEncodingParam=0", "--set",
+         "OGGBitRate=480", home.File("big.wav")},
+        {"env", "OUT=" + home.File("out"), "unshare", "-m", "sh", "-c", script, "sh", home.File("out")});
     if (r.status == 99) GTEST_SKIP() << "no mount namespace here";
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.lines, std::vector<std::string>{home.File("big.wav") + "\tConversion Failure"});

@@ -40,7 +40,8 @@ TEST(CliOutput, TabsLineBreaksAndBackslashesInNamesAreEscaped) {
     const auto r = home.Run({"-q", "-t", "wav", "-o", home.File("out"), home.File(name)});
     EXPECT_EQ(r.status, 0);
     const std::string escaped = "t\\tn\\nb\\\\.wav";
-    EXPECT_EQ(r.lines, std::vector<std::string>{home.File(escaped) + "\t" + escaped + "\t" + home.File("out/" + escaped)});
+    EXPECT_EQ(r.lines, std::vector<std::string>{home.File(escaped) + "\t" + escaped + "\t" +
+                                                home.File("out/" + escaped)});
     const auto probed = home.Run({"--probe", home.File(name)});
     ASSERT_EQ(probed.lines.size(), 1u);
     EXPECT_EQ(probed.lines[0].rfind(home.File(escaped) + "\t" + escaped + "\t", 0), 0u);
@@ -62,8 +63,8 @@ TEST(CliOutput, TagTemplatesAreSetAndSaved) {
     if (!testsupport::HaveTool("ffprobe")) GTEST_SKIP();
     CliHome home;
     Tiny(home.File("a.wav"));
-    const auto r = home.Run({"-q", "-t", "mp3", "-o", home.File("out"), "--save", "--set", "MP3ID3TagType=0", "--set",
-                             "MP3Tag.TitleAsFileName=0", "--set", "MP3Tag.Title=Set Title", "--set",
+    const auto r = home.Run({"-q", "-t", "mp3", "-o", home.File("out"), "--save", "--set", "MP3ID3TagType=0",
+                             "--set", "MP3Tag.TitleAsFileName=0", "--set", "MP3Tag.Title=Set Title", "--set",
                              "M4ATag.TrackNumType=2", "--set", "OGGTag.Artist=Someone", home.File("a.wav")});
     ASSERT_EQ(r.status, 0) << r.err;
     std::string tags;
@@ -81,10 +82,11 @@ TEST(CliOutput, LoadFailuresSayWhy) {
     // A missing file, a file no reader takes and a damaged one all said only "Failed to load".
     CliHome home;
     testsupport::WriteBytes(home.File("notes.txt"), {'h', 'i'});
-    const auto r = home.Run({"-q", "-t", "wav", "-o", home.File("out"), home.File("gone.wav"), home.File("notes.txt")});
+    const auto r =
+        home.Run({"-q", "-t", "wav", "-o", home.File("out"), home.File("gone.wav"), home.File("notes.txt")});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.lines, (std::vector<std::string>{home.File("gone.wav") + "\tFailed to load",
-                                                  home.File("notes.txt") + "\tFailed to load"}));
+                                                 home.File("notes.txt") + "\tFailed to load"}));
     EXPECT_TRUE(Has(r.err, home.File("gone.wav") + ": no such file")) << r.err;
     EXPECT_TRUE(Has(r.err, home.File("notes.txt") + ": no reader accepts it")) << r.err;
 }
@@ -94,7 +96,8 @@ TEST(CliOutput, UnreadableFilesFoundInAFolderAreSkippedInWalkOrder) {
     CliHome home;
     fs::create_directories(home.File("in"));
     Tiny(home.File("in/1.wav"));
-    testsupport::WriteBytes(home.File("in/2 cover.jpg"), {'n', 'o', 't', ' ', 'a', 'n', ' ', 'i', 'm', 'a', 'g', 'e'});
+    testsupport::WriteBytes(home.File("in/2 cover.jpg"),
+                            {'n', 'o', 't', ' ', 'a', 'n', ' ', 'i', 'm', 'a', 'g', 'e'});
     Tiny(home.File("in/3.wav"));
     testsupport::WriteBytes(home.File("in/4.m3u"), {'1', '.', 'w', 'a', 'v', '\n'});
     const auto r = home.Run({"-q", "-t", "wav", "-o", home.File("out"), home.File("in")}, {}, true);

@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -46,8 +45,14 @@ TEST_P(CliUsage, RejectedWithStatusTwoAndNothingConverted) {
     for (auto& a : args)
         if (a == "A") a = home.File("a.wav");
     std::string err;
-    std::vector<std::string> argv = {"sh", "-c", "\"$@\" 2>&1 >/dev/null", "sh", "env",
-                                     "XDG_CONFIG_HOME=" + home.File("cfg"), "HOME=" + home.File("home"), CliPath()};
+    std::vector<std::string> argv = {"sh",
+                                     "-c",
+                                     "\"$@\" 2>&1 >/dev/null",
+                                     "sh",
+                                     "env",
+                                     "XDG_CONFIG_HOME=" + home.File("cfg"),
+                                     "HOME=" + home.File("home"),
+                                     CliPath()};
     argv.insert(argv.end(), args.begin(), args.end());
     EXPECT_EQ(testsupport::Run(argv, &err), 2);
     EXPECT_NE(err.find(GetParam().message), std::string::npos) << err;
@@ -66,7 +71,8 @@ INSTANTIATE_TEST_SUITE_P(
                       UsageCase{"UnknownReader", {"--reader", "mpg", "A"}, "unknown reader"},
                       UsageCase{"NoFiles", {"-t", "wav"}, "no files given"},
                       UsageCase{"NoJobs", {"--jobs", "0", "A"}, "--jobs needs a number from 1"},
-                      UsageCase{"UnknownTemplateField", {"--set", "MP3Tag.Titel=x", "A"}, "unknown settings name"}),
+                      UsageCase{
+                          "UnknownTemplateField", {"--set", "MP3Tag.Titel=x", "A"}, "unknown settings name"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Cli, DoubleDashLetsAFileStartWithADash) {
@@ -75,16 +81,19 @@ TEST(Cli, DoubleDashLetsAFileStartWithADash) {
     WriteWav16(home.File("-x.wav"), 8000, std::vector<std::int16_t>(800, 7));
     const auto r = home.Run({"-t", "wav", "-o", home.File("out"), "--", home.File("-x.wav")});
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.lines, std::vector<std::string>{home.File("-x.wav") + "\t-x.wav\t" + home.File("out/-x.wav")});
+    EXPECT_EQ(r.lines,
+              std::vector<std::string>{home.File("-x.wav") + "\t-x.wav\t" + home.File("out/-x.wav")});
 }
 
 TEST(Cli, ProbePrintsTheListCells) {
     // --probe shows what the file list would show and converts nothing.
     CliHome home;
-    WriteWav16(home.File("p.wav"), 22050, std::vector<std::int16_t>(22050 * 61, 1), std::vector<std::int16_t>(22050 * 61, 2));
+    WriteWav16(home.File("p.wav"), 22050, std::vector<std::int16_t>(22050 * 61, 1),
+               std::vector<std::int16_t>(22050 * 61, 2));
     const auto r = home.Run({"--probe", home.File("p.wav")});
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.lines, std::vector<std::string>{home.File("p.wav") + "\tp.wav\t01:01\t706 kbps\t22050 Hz\tStereo"});
+    EXPECT_EQ(r.lines,
+              std::vector<std::string>{home.File("p.wav") + "\tp.wav\t01:01\t706 kbps\t22050 Hz\tStereo"});
     EXPECT_EQ(Files(home.File("home/Documents")), std::vector<std::string>{});
 }
 
@@ -97,7 +106,8 @@ TEST(Cli, ProbeReadsWindowsMediaThroughTheRuntime) {
               0);
     const auto r = home.Run({"--probe", "--reader", "wma", home.File("p.asf")});
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.lines, std::vector<std::string>{home.File("p.asf") + "\tp.asf\t01:15\t48 kbps\t32000 Hz\tMono"});
+    EXPECT_EQ(r.lines,
+              std::vector<std::string>{home.File("p.asf") + "\tp.asf\t01:15\t48 kbps\t32000 Hz\tMono"});
 }
 
 struct WavCase {
@@ -105,8 +115,8 @@ struct WavCase {
     std::vector<std::string> sets;  // NAME=VALUE
     int sourceRate, sourceChannels, sourceBits;
     int expectRate, expectChannels, expectBits;
-    int left, right;                       // constant source samples (16-bit) or bytes (8-bit)
-    int expectLeft, expectRight;           // first output frame; expectRight ignored for mono
+    int left, right;              // constant source samples (16-bit) or bytes (8-bit)
+    int expectLeft, expectRight;  // first output frame; expectRight ignored for mono
 };
 
 void PrintTo(const WavCase& c, std::ostream* os) {
@@ -122,11 +132,14 @@ TEST_P(CliWav, ParametersAndSamples) {
     const std::string src = home.File("src.wav");
     const int frames = c.sourceRate;  // one second
     if (c.sourceBits == 8) {
-        WriteWav8(src, c.sourceRate, std::vector<std::uint8_t>(static_cast<std::size_t>(frames), static_cast<std::uint8_t>(c.left)));
+        WriteWav8(
+            src, c.sourceRate,
+            std::vector<std::uint8_t>(static_cast<std::size_t>(frames), static_cast<std::uint8_t>(c.left)));
     } else {
         std::vector<std::int16_t> l(static_cast<std::size_t>(frames), static_cast<std::int16_t>(c.left));
         std::vector<std::int16_t> r;
-        if (c.sourceChannels == 2) r.assign(static_cast<std::size_t>(frames), static_cast<std::int16_t>(c.right));
+        if (c.sourceChannels == 2)
+            r.assign(static_cast<std::size_t>(frames), static_cast<std::int16_t>(c.right));
         WriteWav16(src, c.sourceRate, l, r);
     }
     const auto before = testsupport::ReadBytes(src);
@@ -161,21 +174,102 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         WavCase{"AutoKeeps8BitMono", {}, 11025, 1, 8, 11025, 1, 8, 200, 0, 200, 0},
         WavCase{"AutoKeepsStereo", {}, 44100, 2, 16, 44100, 2, 16, 1000, -1000, 1000, -1000},
-        WavCase{"MonoToStereoCopies", {"AutoDestWAVEncodingParam=0", "WAVSampleRate=0", "WAVChannelNum=2"},
-                16000, 1, 16, 16000, 2, 16, 1234, 0, 1234, 1234},
-        WavCase{"StereoToMonoMixes", {"AutoDestWAVEncodingParam=0", "WAVSampleRate=0", "WAVChannelNum=1", "MonoType=0"},
-                8000, 2, 16, 8000, 1, 16, 1000, -1001, -1, 0},
-        WavCase{"StereoToMonoLeft", {"AutoDestWAVEncodingParam=0", "WAVSampleRate=0", "WAVChannelNum=1", "MonoType=1"},
-                8000, 2, 16, 8000, 1, 16, 1000, -3000, 1000, 0},
-        WavCase{"StereoToMonoRight", {"AutoDestWAVEncodingParam=0", "WAVSampleRate=0", "WAVChannelNum=1", "MonoType=2"},
-                8000, 2, 16, 8000, 1, 16, 1000, -3000, -3000, 0},
-        WavCase{"SixteenTo8Bit", {"AutoDestWAVEncodingParam=0", "WAVSampleRate=0", "WAVBitsPerSample=8", "WAVChannelNum=0"},
-                8000, 1, 16, 8000, 1, 8, 256 * 20, 0, 148, 0},
-        WavCase{"Upsample22050To44100", {"AutoDestWAVEncodingParam=0", "WAVSampleRate=44100", "WAVChannelNum=2"},
-                22050, 2, 16, 44100, 2, 16, 8000, -8000, 8000, -8000},
-        WavCase{"AmplifyClipsAt32767", {"AmplifyWav=1", "AmplifyWavCoeff=200"}, 8000, 2, 16, 8000, 2, 16, 20000,
-                -20000, 32767, -32767},
-        WavCase{"AmplifyHalves8Bit", {"AmplifyWav=1", "AmplifyWavCoeff=50"}, 8000, 1, 8, 8000, 1, 8, 228, 0, 178, 0}),
+        WavCase{"MonoToStereoCopies",
+                {"AutoDestWAVEncodingParam=0", "WAVSampleRate=0", "WAVChannelNum=2"},
+                16000,
+                1,
+                16,
+                16000,
+                2,
+                16,
+                1234,
+                0,
+                1234,
+                1234},
+        WavCase{"StereoToMonoMixes",
+                {"AutoDestWAVEncodingParam=0", "WAVSampleRate=0", "WAVChannelNum=1", "MonoType=0"},
+                8000,
+                2,
+                16,
+                8000,
+                1,
+                16,
+                1000,
+                -1001,
+                -1,
+                0},
+        WavCase{"StereoToMonoLeft",
+                {"AutoDestWAVEncodingParam=0", "WAVSampleRate=0", "WAVChannelNum=1", "MonoType=1"},
+                8000,
+                2,
+                16,
+                8000,
+                1,
+                16,
+                1000,
+                -3000,
+                1000,
+                0},
+        WavCase{"StereoToMonoRight",
+                {"AutoDestWAVEncodingParam=0", "WAVSampleRate=0", "WAVChannelNum=1", "MonoType=2"},
+                8000,
+                2,
+                16,
+                8000,
+                1,
+                16,
+                1000,
+                -3000,
+                -3000,
+                0},
+        WavCase{"SixteenTo8Bit",
+                {"AutoDestWAVEncodingParam=0", "WAVSampleRate=0", "WAVBitsPerSample=8", "WAVChannelNum=0"},
+                8000,
+                1,
+                16,
+                8000,
+                1,
+                8,
+                256 * 20,
+                0,
+                148,
+                0},
+        WavCase{"Upsample22050To44100",
+                {"AutoDestWAVEncodingParam=0", "WAVSampleRate=44100", "WAVChannelNum=2"},
+                22050,
+                2,
+                16,
+                44100,
+                2,
+                16,
+                8000,
+                -8000,
+                8000,
+                -8000},
+        WavCase{"AmplifyClipsAt32767",
+                {"AmplifyWav=1", "AmplifyWavCoeff=200"},
+                8000,
+                2,
+                16,
+                8000,
+                2,
+                16,
+                20000,
+                -20000,
+                32767,
+                -32767},
+        WavCase{"AmplifyHalves8Bit",
+                {"AmplifyWav=1", "AmplifyWavCoeff=50"},
+                8000,
+                1,
+                8,
+                8000,
+                1,
+                8,
+                228,
+                0,
+                178,
+                0}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Cli, EmptySourceGivesA44ByteFile) {
@@ -194,16 +288,18 @@ TEST(Cli, MixedBatchReportsEachFileAndLeavesNoPartialOutput) {
     // One bad file must not stop the batch, and every row must say what happened to it.
     CliHome home;
     WriteWav16(home.File("good.wav"), 8000, std::vector<std::int16_t>(8000, 3));
-    testsupport::WriteBytes(home.File("damaged.wav"), {'R', 'I', 'F', 'F', 1, 2, 3, 4, 'W', 'A', 'V', 'E', 'x'});
+    testsupport::WriteBytes(home.File("damaged.wav"),
+                            {'R', 'I', 'F', 'F', 1, 2, 3, 4, 'W', 'A', 'V', 'E', 'x'});
     WriteWav16(home.File("kept.wav"), 8000, std::vector<std::int16_t>(8000, 4));
     fs::create_directories(home.File("out"));
     testsupport::WriteBytes(home.File("out/kept.wav"), {'o', 'l', 'd'});
-    const auto r = home.Run({"-q", "-t", "wav", "-o", home.File("out"), "--if-exists", "skip", home.File("good.wav"),
-                             home.File("damaged.wav"), home.File("kept.wav")});
+    const auto r = home.Run({"-q", "-t", "wav", "-o", home.File("out"), "--if-exists", "skip",
+                             home.File("good.wav"), home.File("damaged.wav"), home.File("kept.wav")});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.lines, (std::vector<std::string>{home.File("good.wav") + "\tgood.wav\t" + home.File("out/good.wav"),
-                                                  home.File("damaged.wav") + "\tFailed to load",
-                                                  home.File("kept.wav") + "\tTarget exists and skipped"}));
+    EXPECT_EQ(r.lines,
+              (std::vector<std::string>{home.File("good.wav") + "\tgood.wav\t" + home.File("out/good.wav"),
+                                        home.File("damaged.wav") + "\tFailed to load",
+                                        home.File("kept.wav") + "\tTarget exists and skipped"}));
     EXPECT_EQ(Files(home.File("out")), (std::vector<std::string>{"good.wav", "kept.wav"}));
     EXPECT_EQ(testsupport::ReadBytes(home.File("out/kept.wav")), (std::vector<std::uint8_t>{'o', 'l', 'd'}));
 }
@@ -211,12 +307,14 @@ TEST(Cli, MixedBatchReportsEachFileAndLeavesNoPartialOutput) {
 TEST(Cli, FullDiskIsAConversionFailureWithNoFileLeft) {
     // A write that fails must fail the file and remove what was written, not report success.
     CliHome home;
-    WriteWav16(home.File("big.wav"), 44100, std::vector<std::int16_t>(44100 * 3, 9), std::vector<std::int16_t>(44100 * 3, 9));
+    WriteWav16(home.File("big.wav"), 44100, std::vector<std::int16_t>(44100 * 3, 9),
+               std::vector<std::int16_t>(44100 * 3, 9));
     fs::create_directories(home.File("out"));
     const std::string script =
         "mount -t tmpfs -o size=64k tmpfs \"$1\" || exit 99; shift; \"$@\"; rc=$?; ls -A \"$OUT\"; exit $rc";
-    const auto r = home.Run({"-q", "-t", "wav", "-o", home.File("out"), home.File("big.wav")},
-                            {"env", "OUT=" + home.File("out"), "unshare", "-m", "sh", "-c", script, "sh", home.File("out")});
+    const auto r = home.Run(
+        {"-q", "-t", "wav", "-o", home.File("out"), home.File("big.wav")},
+        {"env", "OUT=" + home.File("out"), "unshare", "-m", "sh", "-c", script, "sh", home.File("out")});
     if (r.status == 99) GTEST_SKIP() << "no mount namespace here";
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.lines, std::vector<std::string>{home.File("big.wav") + "\tConversion Failure"});
@@ -246,15 +344,17 @@ TEST(Cli, FolderIsSearchedWithTheFilter) {
     const auto r = home.Run({"-q", "-t", "wav", "-o", home.File("out"), "--set", "EnableExtFilter=1", "--set",
                              "FilterExts=WAV", home.File("in")});
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.lines, (std::vector<std::string>{home.File("in/a.wav") + "\ta.wav\t" + home.File("out/a.wav"),
-                                                  home.File("in/sub/b.wav") + "\tb.wav\t" + home.File("out/b.wav")}));
+    EXPECT_EQ(r.lines,
+              (std::vector<std::string>{home.File("in/a.wav") + "\ta.wav\t" + home.File("out/a.wav"),
+                                        home.File("in/sub/b.wav") + "\tb.wav\t" + home.File("out/b.wav")}));
 }
 
 TEST(Cli, InterruptCancelsAndDeletesThePartialOutput) {
     // Ctrl+C must stop like Cancel: exit 130, the partial outputs of every file converting removed.
     CliHome home;
     const std::size_t frames = 44100 * 120;
-    WriteWav16(home.File("long.wav"), 44100, std::vector<std::int16_t>(frames, 100), std::vector<std::int16_t>(frames, -100));
+    WriteWav16(home.File("long.wav"), 44100, std::vector<std::int16_t>(frames, 100),
+               std::vector<std::int16_t>(frames, -100));
     std::filesystem::copy_file(home.File("long.wav"), home.File("long2.wav"));
     const std::string out = home.File("out");
     const pid_t pid = fork();
@@ -300,9 +400,9 @@ TEST(Cli, SynthesisedSourcesRenderAtTheOutputRate) {
         CliHome home;
         testsupport::WriteBytes(home.File("tune.mid"), testsupport::TinyMidiFile());
         testsupport::WriteBytes(home.File("tune.mod"), testsupport::TinyModFile());
-        const auto r = home.Run({"-q", "-t", "wav", "-o", home.File("out"), "--set", "AutoDestWAVEncodingParam=0",
-                                 "--set", "WAVSampleRate=" + std::to_string(rate), home.File("tune.mid"),
-                                 home.File("tune.mod")});
+        const auto r = home.Run(
+            {"-q", "-t", "wav", "-o", home.File("out"), "--set", "AutoDestWAVEncodingParam=0", "--set",
+             "WAVSampleRate=" + std::to_string(rate), home.File("tune.mid"), home.File("tune.mod")});
         EXPECT_EQ(r.status, 0) << r.out;
         for (const auto& [name, seconds] : {std::pair{"out/tune.wav", testsupport::kTinyMidiSeconds},
                                             std::pair{"out/tune_1.wav", testsupport::kTinyModSeconds}}) {
@@ -327,10 +427,12 @@ TEST(Cli, MidiWithoutTheSoundFontIsListedAndMarked) {
     ASSERT_EQ(probed.lines.size(), 1u);
     EXPECT_EQ(probed.lines[0].rfind(home.File("tune.mid") + "\ttune.mid\t", 0), 0u) << probed.lines[0];
     EXPECT_NE(probed.lines[0].find("\t44100 Hz\tStereo"), std::string::npos) << probed.lines[0];
-    const auto r = home.Run({"-q", "-n", "-t", "wav", "-o", home.File("out"), home.File("tune.mid"), home.File("a.wav")});
+    const auto r = home.Run(
+        {"-q", "-n", "-t", "wav", "-o", home.File("out"), home.File("tune.mid"), home.File("a.wav")});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.lines, (std::vector<std::string>{home.File("tune.mid") + "\tFailure. Requires file \"ct4mgm.sf2\".",
-                                                  home.File("a.wav") + "\ta.wav\t" + home.File("out/a.wav")}));
+    EXPECT_EQ(r.lines,
+              (std::vector<std::string>{home.File("tune.mid") + "\tFailure. Requires file \"ct4mgm.sf2\".",
+                                        home.File("a.wav") + "\ta.wav\t" + home.File("out/a.wav")}));
     EXPECT_EQ(Files(home.File("out")), std::vector<std::string>{"a.wav"});
 }
 
@@ -368,8 +470,8 @@ TEST_P(CliLibraryLoading, FfmpegIsOpenedOnlyWhenUsed) {
     const LoadCase& c = GetParam();
     CliHome home;
     const std::string tone = home.File("tone.wav"), source = home.File(c.source);
-    ASSERT_EQ(testsupport::Run({"sox", "-n", "-r", "44100", "-c", "2", "-b", "16", tone, "synth", "1", "sine",
-                                "440"}),
+    ASSERT_EQ(testsupport::Run(
+                  {"sox", "-n", "-r", "44100", "-c", "2", "-b", "16", tone, "synth", "1", "sine", "440"}),
               0);
     std::vector<std::string> make = c.make;
     for (auto& a : make) a = a == "IN" ? tone : a == "SRC" ? source : a;
@@ -395,7 +497,8 @@ INSTANTIATE_TEST_SUITE_P(
                       LoadCase{"Mp3ToMp3", {"lame", "--quiet", "IN", "SRC"}, "in.mp3", "mp3", false},
                       LoadCase{"WavToOgg", {"cp", "IN", "SRC"}, "in.wav", "ogg", false},
                       LoadCase{"AiffToM4a", {"sox", "IN", "SRC"}, "in.aiff", "m4a", false},
-                      LoadCase{"AdpcmWavToWav", {"sox", "IN", "-e", "ms-adpcm", "SRC"}, "in.wav", "wav", true},
+                      LoadCase{
+                          "AdpcmWavToWav", {"sox", "IN", "-e", "ms-adpcm", "SRC"}, "in.wav", "wav", true},
                       LoadCase{"FlacToWav", {"sox", "IN", "SRC"}, "in.flac", "wav", true},
                       LoadCase{"Mp3ToWma", {"lame", "--quiet", "IN", "SRC"}, "in.mp3", "wma", true}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -404,20 +507,22 @@ TEST(Cli, AacFamilyTakesItsOptionsAndExtensions) {
     // Each AAC output must get its own extension and the options given with --set.
     CliHome home;
     std::vector<std::int16_t> tone(22050);
-    for (std::size_t i = 0; i < tone.size(); ++i) tone[i] = static_cast<std::int16_t>(8000 * std::sin(0.07 * static_cast<double>(i)));
+    for (std::size_t i = 0; i < tone.size(); ++i)
+        tone[i] = static_cast<std::int16_t>(8000 * std::sin(0.07 * static_cast<double>(i)));
     WriteWav16(home.File("t.wav"), 22050, tone, tone);
-    const auto adts = home.Run({"-q", "-t", "aac", "-o", home.File("out"), "--set", "AutoDestAACEncodingParam=0",
-                                "--set", "AACMpegVersion=1", home.File("t.wav")});
+    const auto adts =
+        home.Run({"-q", "-t", "aac", "-o", home.File("out"), "--set", "AutoDestAACEncodingParam=0", "--set",
+                  "AACMpegVersion=1", home.File("t.wav")});
     ASSERT_EQ(adts.status, 0) << adts.out;
     const auto bytes = testsupport::ReadBytes(home.File("out/t.aac"));
     ASSERT_GE(bytes.size(), 2u);
     EXPECT_EQ((bytes[1] >> 3) & 1, 1) << "MPEG-2 ID bit";
     for (const char* format : {"m4a", "mp4", "m4b"}) {
-        const auto r = home.Run({"-q", "-t", format, "-o", home.File("out"), "--set", "M4AID3TagType=2",
-                                 home.File("t.wav")});
+        const auto r = home.Run(
+            {"-q", "-t", format, "-o", home.File("out"), "--set", "M4AID3TagType=2", home.File("t.wav")});
         ASSERT_EQ(r.status, 0) << r.out;
         EXPECT_EQ(r.lines, std::vector<std::string>{home.File("t.wav") + "\tt." + format + "\t" +
-                                                  home.File(std::string("out/t.") + format)});
+                                                    home.File(std::string("out/t.") + format)});
         EXPECT_TRUE(fs::exists(home.File(std::string("out/t.") + format)));
     }
 }

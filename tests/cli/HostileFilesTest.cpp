@@ -14,8 +14,8 @@ using testsupport::Bytes;
 namespace fs = std::filesystem;
 
 Bytes Be32(std::uint32_t v) {
-    return {static_cast<std::uint8_t>(v >> 24), static_cast<std::uint8_t>(v >> 16), static_cast<std::uint8_t>(v >> 8),
-            static_cast<std::uint8_t>(v)};
+    return {static_cast<std::uint8_t>(v >> 24), static_cast<std::uint8_t>(v >> 16),
+            static_cast<std::uint8_t>(v >> 8), static_cast<std::uint8_t>(v)};
 }
 Bytes Be16(unsigned v) {
     return {static_cast<std::uint8_t>(v >> 8), static_cast<std::uint8_t>(v)};
@@ -29,10 +29,12 @@ Bytes Text(const std::string& s) {
     return Bytes(s.begin(), s.end());
 }
 void PutLe32(Bytes& b, std::size_t at, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) b.at(at + static_cast<std::size_t>(i)) = static_cast<std::uint8_t>(v >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+        b.at(at + static_cast<std::size_t>(i)) = static_cast<std::uint8_t>(v >> (8 * i));
 }
 void PutBe32(Bytes& b, std::size_t at, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) b.at(at + static_cast<std::size_t>(i)) = static_cast<std::uint8_t>(v >> (24 - 8 * i));
+    for (int i = 0; i < 4; ++i)
+        b.at(at + static_cast<std::size_t>(i)) = static_cast<std::uint8_t>(v >> (24 - 8 * i));
 }
 Bytes Cut(Bytes b, std::size_t size) {
     b.resize(std::min(size, b.size()));
@@ -45,15 +47,18 @@ Bytes GoodWav() {
 // fmt at 12 (size at 16, channels at 22, rate at 24, blockAlign at 32, bits at 34), data size at 40.
 Bytes WavWith(std::size_t at, std::uint32_t value, int width) {
     Bytes b = GoodWav();
-    if (width == 4) PutLe32(b, at, value);
-    else b.at(at) = static_cast<std::uint8_t>(value), b.at(at + 1) = static_cast<std::uint8_t>(value >> 8);
+    if (width == 4)
+        PutLe32(b, at, value);
+    else
+        b.at(at) = static_cast<std::uint8_t>(value), b.at(at + 1) = static_cast<std::uint8_t>(value >> 8);
     return b;
 }
 
 // COMM: channels, frames, bits, 80-bit extended rate (8000 Hz); SSND: offset, block size, samples.
 Bytes Aiff(unsigned channels, std::uint32_t frames, unsigned bits, unsigned exponent, std::uint32_t offset,
            std::size_t dataBytes) {
-    const Bytes comm = Cat({Be16(channels), Be32(frames), Be16(bits), Be16(exponent), Be32(0xFA000000u), Be32(0)});
+    const Bytes comm =
+        Cat({Be16(channels), Be32(frames), Be16(bits), Be16(exponent), Be32(0xFA000000u), Be32(0)});
     const Bytes ssnd = Cat({Be32(offset), Be32(0), Bytes(dataBytes, 0x22)});
     const Bytes body = Cat({Text("AIFF"), Text("COMM"), Be32(18), comm, Text("SSND"),
                             Be32(static_cast<std::uint32_t>(ssnd.size())), ssnd});
@@ -64,8 +69,8 @@ Bytes GoodAiff() {
 }
 
 // .snd: header offset, data size, encoding, rate, channels.
-Bytes Au(std::uint32_t offset, std::uint32_t size, std::uint32_t encoding, std::uint32_t rate, std::uint32_t channels,
-         std::size_t dataBytes) {
+Bytes Au(std::uint32_t offset, std::uint32_t size, std::uint32_t encoding, std::uint32_t rate,
+         std::uint32_t channels, std::size_t dataBytes) {
     return Cat({Text(".snd"), Be32(offset), Be32(size), Be32(encoding), Be32(rate), Be32(channels), Be32(0),
                 Bytes(dataBytes, 0x33)});
 }
@@ -83,7 +88,8 @@ Bytes Mp3Frames() {
 Bytes PeerFile(const std::string& name, const std::vector<std::string>& command) {
     static testsupport::TempDir dir;
     const std::string wav = dir.File("peer.wav");
-    if (!fs::exists(wav)) WriteWav16(wav, 8000, std::vector<std::int16_t>(8000, 1000), std::vector<std::int16_t>(8000, -1000));
+    if (!fs::exists(wav))
+        WriteWav16(wav, 8000, std::vector<std::int16_t>(8000, 1000), std::vector<std::int16_t>(8000, -1000));
     std::vector<std::string> argv = command;
     for (auto& a : argv) {
         if (a == "IN") a = wav;
@@ -96,7 +102,8 @@ Bytes Ogg() {
     return PeerFile("p.ogg", {"oggenc", "-Q", "-o", "OUT", "IN"});
 }
 Bytes M4a() {
-    return PeerFile("p.m4a", {"ffmpeg", "-v", "quiet", "-y", "-i", "IN", "-c:a", "aac", "-b:a", "32k", "OUT"});
+    return PeerFile("p.m4a",
+                    {"ffmpeg", "-v", "quiet", "-y", "-i", "IN", "-c:a", "aac", "-b:a", "32k", "OUT"});
 }
 Bytes FlipAt(Bytes b, std::size_t at) {
     if (at < b.size()) b[at] ^= 0x5A;
@@ -130,8 +137,8 @@ std::vector<Hostile> Cases() {
     for (std::size_t cut : {4u, 12u, 20u, 26u, 38u, 46u, 54u})
         cases.push_back({"AiffCutAt" + std::to_string(cut), "aiff", [cut] { return Cut(GoodAiff(), cut); }});
     for (std::size_t cut : {4u, 8u, 16u, 24u, 28u})
-        cases.push_back(
-            {"AuCutAt" + std::to_string(cut), "au", [cut] { return Cut(Au(28, 4000, 3, 8000, 2, 4000), cut); }});
+        cases.push_back({"AuCutAt" + std::to_string(cut), "au",
+                         [cut] { return Cut(Au(28, 4000, 3, 8000, 2, 4000), cut); }});
 
     const std::vector<Hostile> shaped = {
         {"WavDataSizeHuge", "wav", [] { return WavWith(40, 0xFFFFFFFFu, 4); }},
@@ -142,24 +149,50 @@ std::vector<Hostile> Cases() {
         {"WavZeroBlockAlign", "wav", [] { return WavWith(32, 0, 2); }},
         {"WavZeroBits", "wav", [] { return WavWith(34, 0, 2); }},
         {"WavFmtSizeWraps", "wav", [] { return WavWith(16, 0xFFFFFFF0u, 4); }},
-        {"WavImaAdpcmZeroBlock", "wav", [] { return testsupport::SimpleWav(0x11, 2, 8000, 4, Bytes(512, 7), {2, 0, 0, 0}); }},
-        {"WavMsAdpcmNoCoefficients", "wav", [] { return testsupport::SimpleWav(2, 1, 8000, 4, Bytes(512, 7), {2, 0, 0xF4, 1}); }},
-        {"WavGsmTinyData", "wav", [] { return testsupport::SimpleWav(0x31, 1, 8000, 0, Bytes(13, 7), {2, 0, 0x40, 1}); }},
+        {"WavImaAdpcmZeroBlock", "wav",
+         [] {
+             return testsupport::SimpleWav(0x11, 2, 8000, 4, Bytes(512, 7), {2, 0, 0, 0});
+         }},
+        {"WavMsAdpcmNoCoefficients", "wav",
+         [] {
+             return testsupport::SimpleWav(2, 1, 8000, 4, Bytes(512, 7), {2, 0, 0xF4, 1});
+         }},
+        {"WavGsmTinyData", "wav",
+         [] {
+             return testsupport::SimpleWav(0x31, 1, 8000, 0, Bytes(13, 7), {2, 0, 0x40, 1});
+         }},
         {"AiffZeroChannels", "aiff", [] { return Aiff(0, 1000, 16, 0x400B, 0, 4000); }},
         {"AiffFramesHuge", "aiff", [] { return Aiff(2, 0xFFFFFFFFu, 16, 0x400B, 0, 4000); }},
         {"AiffZeroBits", "aiff", [] { return Aiff(2, 1000, 0, 0x400B, 0, 4000); }},
         {"AiffRateExponentHuge", "aiff", [] { return Aiff(2, 1000, 16, 0x7FFF, 0, 4000); }},
         {"AiffSoundOffsetHuge", "aiff", [] { return Aiff(2, 1000, 16, 0x400B, 0xFFFFFFF0u, 4000); }},
-        {"AiffChunkSizeWraps", "aiff", [] { Bytes b = GoodAiff(); PutBe32(b, 16, 0xFFFFFFF8u); return b; }},
+        {"AiffChunkSizeWraps", "aiff",
+         [] {
+             Bytes b = GoodAiff();
+             PutBe32(b, 16, 0xFFFFFFF8u);
+             return b;
+         }},
         {"AuOffsetHuge", "au", [] { return Au(0xFFFFFFF0u, 4000, 3, 8000, 2, 4000); }},
         {"AuOffsetInsideHeader", "au", [] { return Au(4, 4000, 3, 8000, 2, 4000); }},
         {"AuZeroChannels", "au", [] { return Au(28, 4000, 3, 8000, 0, 4000); }},
         {"AuZeroRate", "au", [] { return Au(28, 4000, 3, 0, 1, 4000); }},
         {"AuG721Tiny", "au", [] { return Au(28, 3, 23, 8000, 1, 3); }},
-        {"Id3SizeOverflow", "mp3", [] { return Id3Then({0x7F, 0x7F, 0x7F, 0x7F}, Mp3Frames()); }},
-        {"Id3SizeNotSynchsafe", "mp3", [] { return Id3Then({0xFF, 0xFF, 0xFF, 0xFF}, Mp3Frames()); }},
-        {"Id3FooterPastTheEnd", "mp3", [] { return Id3Then({0, 0, 0, 8}, Bytes(8, 0), 0x10); }},
-        {"Mp3HeaderOnly", "mp3", [] { return Bytes{0xFF, 0xFB, 0x90, 0x64}; }},
+        {"Id3SizeOverflow", "mp3",
+         [] {
+             return Id3Then({0x7F, 0x7F, 0x7F, 0x7F}, Mp3Frames());
+         }},
+        {"Id3SizeNotSynchsafe", "mp3",
+         [] {
+             return Id3Then({0xFF, 0xFF, 0xFF, 0xFF}, Mp3Frames());
+         }},
+        {"Id3FooterPastTheEnd", "mp3",
+         [] {
+             return Id3Then({0, 0, 0, 8}, Bytes(8, 0), 0x10);
+         }},
+        {"Mp3HeaderOnly", "mp3",
+         [] {
+             return Bytes{0xFF, 0xFB, 0x90, 0x64};
+         }},
         {"OggBadCrc", "ogg", [] { return FlipAt(Ogg(), Ogg().size() / 2); }},
         {"OggHalf", "ogg", [] { return Cut(Ogg(), Ogg().size() / 2); }},
         {"Mp4MoovLargerThanTheFile", "m4a", [] { return HugeMoov(M4a()); }},

@@ -77,7 +77,8 @@ Outcome RunBatch(const BatchSetup& setup) {
     for (std::size_t i = 0; i < entries.size(); ++i) {
         const auto it = view.status.find(static_cast<int>(i));
         out.statuses.push_back(it == view.status.end() ? "" : it->second);
-        out.outputs.push_back(entries[i].outputPath.empty() ? "" : fs::path(entries[i].outputPath).filename().string());
+        out.outputs.push_back(
+            entries[i].outputPath.empty() ? "" : fs::path(entries[i].outputPath).filename().string());
     }
     return out;
 }
@@ -109,7 +110,8 @@ private:
         if (!testsupport::MakeToneWav(tone, 44100, 2, 3.0)) return;
         const std::string mono = m_dir.File("mono22k.wav");
         if (!testsupport::MakeToneWav(mono, 22050, 1, 2.0)) return;
-        const std::string flac = m_dir.File("tone.flac"), mp3 = m_dir.File("tone.mp3"), ogg = m_dir.File("tone.ogg");
+        const std::string flac = m_dir.File("tone.flac"), mp3 = m_dir.File("tone.mp3"),
+                          ogg = m_dir.File("tone.ogg");
         const std::string ff[] = {"ffmpeg", "-nostdin", "-loglevel", "error", "-y", "-i", tone};
         auto ffmpeg = [&](const std::vector<std::string>& tail) {
             std::vector<std::string> argv(std::begin(ff), std::end(ff));
@@ -183,7 +185,8 @@ TEST(ConcurrentBatch, SameOutputNameResolvedInListOrder) {
         const Outcome b = RunBatch({sources, kFormatWav, 4, several.Path().string(), mode});
         EXPECT_EQ(a.statuses, b.statuses) << "mode " << mode;
         EXPECT_EQ(a.outputs, b.outputs) << "mode " << mode;
-        EXPECT_TRUE(FolderContent(one.Path().string()) == FolderContent(several.Path().string())) << "mode " << mode;
+        EXPECT_TRUE(FolderContent(one.Path().string()) == FolderContent(several.Path().string()))
+            << "mode " << mode;
     }
 }
 

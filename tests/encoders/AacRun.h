@@ -28,8 +28,8 @@ struct AacRun {
     testsupport::ProgressLog log;
     testsupport::RecordingProgress progress{log};
 
-    int Convert(ConversionRoutine routine, SourceKind kind, const std::string& source, const std::string& output,
-                int sequence = 1) {
+    int Convert(ConversionRoutine routine, SourceKind kind, const std::string& source,
+                const std::string& output, int sequence = 1) {
         ConversionJob job{kind, source, output, progress, engine, settings, sequence};
         return routine(job);
     }
@@ -85,13 +85,15 @@ inline double Rms(const std::vector<std::int16_t>& pcm) {
     return pcm.empty() ? 0 : std::sqrt(sum / static_cast<double>(pcm.size()));
 }
 
-inline double Db(double ratio) { return 20 * std::log10(ratio); }
+inline double Db(double ratio) {
+    return 20 * std::log10(ratio);
+}
 
 /// One `-show_entries stream=...` value of ffprobe for the first audio stream.
 inline std::string ProbeValue(const std::string& path, const std::string& key) {
     std::string out;
-    testsupport::Run({"ffprobe", "-v", "error", "-select_streams", "a:0", "-show_entries", "stream=" + key, "-of",
-                      "default=nw=1:nk=1", path},
+    testsupport::Run({"ffprobe", "-v", "error", "-select_streams", "a:0", "-show_entries", "stream=" + key,
+                      "-of", "default=nw=1:nk=1", path},
                      &out);
     while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) out.pop_back();
     return out;

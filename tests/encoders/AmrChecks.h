@@ -44,7 +44,9 @@ inline double Rms(const std::vector<std::int16_t>& s, std::size_t from = 0, std:
     return end > from ? std::sqrt(sum / static_cast<double>(end - from)) : 0;
 }
 
-inline double Db(double ratio) { return 20 * std::log10(ratio); }
+inline double Db(double ratio) {
+    return 20 * std::log10(ratio);
+}
 
 /// ffprobe's "codec,rate,channels" of the first audio stream; empty when ffprobe fails.
 inline std::string ProbeStream(const std::string& path) {

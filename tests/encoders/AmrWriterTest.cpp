@@ -21,8 +21,8 @@ std::vector<std::int16_t> Tone(std::size_t samples, int rate) {
 }
 
 // Writes the samples in pieces of `chunk` (all at once when 0); the file's bytes, empty on failure.
-std::vector<std::uint8_t> WriteInChunks(const std::string& path, bool narrow, const std::vector<std::int16_t>& s,
-                                        int chunk) {
+std::vector<std::uint8_t> WriteInChunks(const std::string& path, bool narrow,
+                                        const std::vector<std::int16_t>& s, int chunk) {
     AmrWriter w;
     w.Reset(narrow);
     w.SetNarrowMode(7);

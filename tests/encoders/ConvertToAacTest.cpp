@@ -26,7 +26,9 @@ struct AdtsCase {
     bool vbr;
 };
 
-void PrintTo(const AdtsCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const AdtsCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class AdtsOutput : public ::testing::TestWithParam<AdtsCase> {};
 
@@ -58,13 +60,12 @@ TEST_P(AdtsOutput, PeersDecodeTheSourceUnchangedInRateChannelsLengthAndLevel) {
     EXPECT_NEAR(aacchecks::Db(aacchecks::Rms(decoded) / aacchecks::Rms(source)), 0.0, 1.0);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, AdtsOutput,
-    ::testing::Values(AdtsCase{"Mono22050Auto", {22050, 1, 16, 1.3}, true, false},
-                      AdtsCase{"Stereo44100Abr", {44100, 2, 16, 1.0}, false, false},
-                      AdtsCase{"Stereo48000Vbr", {48000, 2, 16, 1.0}, false, true},
-                      AdtsCase{"EightBitStereo", {32000, 2, 8, 1.0}, true, false}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Cases, AdtsOutput,
+                         ::testing::Values(AdtsCase{"Mono22050Auto", {22050, 1, 16, 1.3}, true, false},
+                                           AdtsCase{"Stereo44100Abr", {44100, 2, 16, 1.0}, false, false},
+                                           AdtsCase{"Stereo48000Vbr", {48000, 2, 16, 1.0}, false, true},
+                                           AdtsCase{"EightBitStereo", {32000, 2, 8, 1.0}, true, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 class AdtsAgainstFaac : public ::testing::TestWithParam<AdtsCase> {};
 
@@ -74,14 +75,17 @@ TEST_P(AdtsAgainstFaac, StreamEqualsTheFaacCommandGivenTheSameConfiguration) {
     const auto& p = GetParam();
     if (!testsupport::HaveTool("faac")) GTEST_SKIP();
     AacRun run;
-    const std::string in = run.dir.File("in.wav"), out = run.dir.File("out.aac"), peer = run.dir.File("peer.aac");
+    const std::string in = run.dir.File("in.wav"), out = run.dir.File("out.aac"),
+                      peer = run.dir.File("peer.aac");
     aacchecks::WriteMusicWav(in, p.source);
     run.settings.AutoDestAACEncodingParam = 0;
     run.settings.AACVBR = 0;
     run.settings.AACABRBitRate = 128;
     ASSERT_EQ(run.Convert(&ConvertToAac, kKindWav, in, out), 1);
     // Mid/side, MPEG-4, ABR: what the options above give; faac's own default joint mode differs.
-    ASSERT_EQ(testsupport::Run({"faac", "-v0", "-b", "128", "--joint", "1", "--mpeg-vers", "4", "-o", peer, in}), 0);
+    ASSERT_EQ(
+        testsupport::Run({"faac", "-v0", "-b", "128", "--joint", "1", "--mpeg-vers", "4", "-o", peer, in}),
+        0);
     const auto ours = testsupport::ReadBytes(out);
     EXPECT_FALSE(ours.empty());
     EXPECT_TRUE(ours == testsupport::ReadBytes(peer));
@@ -102,7 +106,9 @@ struct ConfigCase {
     unsigned mpegVersion;
 };
 
-void PrintTo(const ConfigCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const ConfigCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class AacConfiguration : public ::testing::TestWithParam<ConfigCase> {};
 
@@ -129,19 +135,19 @@ AacOptions Explicit(bool vbr, int quality, int kbps) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, AacConfiguration,
-    ::testing::Values(ConfigCase{"AbrStereoSplitsTheRate", 2, Explicit(false, 100, 128), 64000, 0, 0},
-                      ConfigCase{"AbrMonoKeepsTheRate", 1, Explicit(false, 100, 128), 128000, 0, 0},
-                      ConfigCase{"VbrQualityGoverns", 2, Explicit(true, 250, 128), 0, 250, 0},
-                      ConfigCase{"VbrQualityTooLowKeepsDefault", 2, Explicit(true, 5, 128), 0, 0, 0},
-                      ConfigCase{"VbrQualityTooHighKeepsDefault", 2, Explicit(true, 600, 128), 0, 0, 0},
-                      ConfigCase{"ExplicitMpeg2", 2, {.automatic = false, .vbr = false, .mpegVersion = 1}, 64000,
-                                 0, 1},
-                      ConfigCase{"AutoIgnoresEverything",
-                                 2,
-                                 {.automatic = true, .vbr = true, .vbrQuality = 300, .mpegVersion = 1},
-                                 64000,
-                                 0,
-                                 0}),
+    ::testing::Values(
+        ConfigCase{"AbrStereoSplitsTheRate", 2, Explicit(false, 100, 128), 64000, 0, 0},
+        ConfigCase{"AbrMonoKeepsTheRate", 1, Explicit(false, 100, 128), 128000, 0, 0},
+        ConfigCase{"VbrQualityGoverns", 2, Explicit(true, 250, 128), 0, 250, 0},
+        ConfigCase{"VbrQualityTooLowKeepsDefault", 2, Explicit(true, 5, 128), 0, 0, 0},
+        ConfigCase{"VbrQualityTooHighKeepsDefault", 2, Explicit(true, 600, 128), 0, 0, 0},
+        ConfigCase{"ExplicitMpeg2", 2, {.automatic = false, .vbr = false, .mpegVersion = 1}, 64000, 0, 1},
+        ConfigCase{"AutoIgnoresEverything",
+                   2,
+                   {.automatic = true, .vbr = true, .vbrQuality = 300, .mpegVersion = 1},
+                   64000,
+                   0,
+                   0}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(AacEncoder, EightBitSamplesEnterAsTheirSixteenBitEquals) {
@@ -163,7 +169,9 @@ TEST(AacEncoder, EightBitSamplesEnterAsTheirSixteenBitEquals) {
         EXPECT_EQ(e.Open(22050, 1, ADTS_STREAM), 1);
         EXPECT_EQ(e.Start(), 1);
         const int frames = static_cast<int>(eight.size());
-        EXPECT_EQ(eightBit ? e.Write8(eight.data(), nullptr, frames, keep) : e.Write16(sixteen.data(), nullptr, frames, keep), 1);
+        EXPECT_EQ(eightBit ? e.Write8(eight.data(), nullptr, frames, keep)
+                           : e.Write16(sixteen.data(), nullptr, frames, keep),
+                  1);
         EXPECT_EQ(e.Drain(keep), 1);
         return stream;
     };
@@ -212,7 +220,9 @@ struct RoutineCase {
     const char* extension;
 };
 
-void PrintTo(const RoutineCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const RoutineCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class AacFailures : public ::testing::TestWithParam<RoutineCase> {};
 

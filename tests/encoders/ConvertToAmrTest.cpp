@@ -76,13 +76,15 @@ struct ToneCase {
     double seconds;
     AmrOptions options;
     bool wide;
-    int mode;          // of every frame
-    int frames;        // expected count
-    int frameSlack;    // resampling may add or drop a frame's worth at the ends
-    double level;      // expected RMS as a share of the left channel's
+    int mode;        // of every frame
+    int frames;      // expected count
+    int frameSlack;  // resampling may add or drop a frame's worth at the ends
+    double level;    // expected RMS as a share of the left channel's
 };
 
-void PrintTo(const ToneCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const ToneCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class ConvertToAmrTones : public ::testing::TestWithParam<ToneCase> {};
 
@@ -117,12 +119,30 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, ConvertToAmrTones,
     ::testing::Values(
         ToneCase{"Stereo44100MixedToNarrowBand", 44100, 2, 10, {}, false, 7, 500, 1, 0.625},
-        ToneCase{"Mono16000ToAwbUnconverted", 16000, 1, 10, {.format = 5600, .awbMode = 5}, true, 5, 500, 0, 1},
+        ToneCase{
+            "Mono16000ToAwbUnconverted", 16000, 1, 10, {.format = 5600, .awbMode = 5}, true, 5, 500, 0, 1},
         ToneCase{"Stereo8000RightChannel", 8000, 2, 1.01, {.mode = 4, .monoType = 2}, false, 4, 51, 0, 0.25},
         ToneCase{"Stereo8000LeftChannel", 8000, 2, 1.01, {.mode = 5, .monoType = 1}, false, 5, 51, 0, 1},
-        ToneCase{"AmrTypeWideTakesTheAmrOptions", 22050, 1, 1, {.type = 1, .wbMode = 2, .awbMode = 8}, true, 2, 50, 1, 1},
-        ToneCase{"AwbIgnoresAmrType", 16000, 2, 1, {.format = 5600, .type = 0, .mode = 0, .wbMode = 0, .awbMode = 7},
-                 true, 7, 50, 0, 0.625}),
+        ToneCase{"AmrTypeWideTakesTheAmrOptions",
+                 22050,
+                 1,
+                 1,
+                 {.type = 1, .wbMode = 2, .awbMode = 8},
+                 true,
+                 2,
+                 50,
+                 1,
+                 1},
+        ToneCase{"AwbIgnoresAmrType",
+                 16000,
+                 2,
+                 1,
+                 {.format = 5600, .type = 0, .mode = 0, .wbMode = 0, .awbMode = 7},
+                 true,
+                 7,
+                 50,
+                 0,
+                 0.625}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Speech with a second of silence between words, at espeak-ng's 22050 Hz.
@@ -141,7 +161,9 @@ struct SpeechCase {
     bool dtx;  // expect SID and NO_DATA frames
 };
 
-void PrintTo(const SpeechCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const SpeechCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class ConvertToAmrSpeech : public ::testing::TestWithParam<SpeechCase> {};
 
@@ -204,8 +226,8 @@ TEST(ConvertToAmr, AmplificationScalesTheSignal) {
     const auto plain = testsupport::ReadBytes(run.dir.File("plain.amr"));
     EXPECT_EQ(testsupport::ReadBytes(run.dir.File("off.amr")), plain);
     EXPECT_EQ(testsupport::ReadBytes(run.dir.File("same.amr")), plain);
-    const double ratio =
-        amrchecks::Rms(amrchecks::Decode(run.dir.File("half.amr")), 2000) / amrchecks::Rms(amrchecks::Decode(run.dir.File("plain.amr")), 2000);
+    const double ratio = amrchecks::Rms(amrchecks::Decode(run.dir.File("half.amr")), 2000) /
+                         amrchecks::Rms(amrchecks::Decode(run.dir.File("plain.amr")), 2000);
     EXPECT_NEAR(amrchecks::Db(ratio), amrchecks::Db(0.5), 1.0);
 }
 

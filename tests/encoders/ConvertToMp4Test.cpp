@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-
 #include <taglib/mp4file.h>
 #include <taglib/mp4tag.h>
 
@@ -22,7 +21,9 @@ constexpr std::uint32_t kFrame = 1024;
 
 class ScopedCodePage {
 public:
-    explicit ScopedCodePage(const std::string& codeset) : m_old(SystemCodePage()) { SetSystemCodePage(codeset); }
+    explicit ScopedCodePage(const std::string& codeset) : m_old(SystemCodePage()) {
+        SetSystemCodePage(codeset);
+    }
     ~ScopedCodePage() { SetSystemCodePage(m_old); }
 
 private:
@@ -42,7 +43,9 @@ struct TrackCase {
     const char* extension;
 };
 
-void PrintTo(const TrackCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const TrackCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class Mp4Track : public ::testing::TestWithParam<TrackCase> {};
 
@@ -90,10 +93,12 @@ TEST_P(Mp4Track, TablesTimingAndConfigurationHoldAndPeersAgree) {
     }
     if (testsupport::HaveTool("mediainfo")) {
         std::string info;
-        testsupport::Run({"mediainfo", "--Inform=Audio;%Format%|%Format_AdditionalFeatures%|%SamplingRate%|%Channel(s)%",
-                          out},
-                         &info);
-        EXPECT_EQ(info, "AAC|LC|" + std::to_string(p.source.rate) + "|" + std::to_string(p.source.channels) + "\n");
+        testsupport::Run(
+            {"mediainfo", "--Inform=Audio;%Format%|%Format_AdditionalFeatures%|%SamplingRate%|%Channel(s)%",
+             out},
+            &info);
+        EXPECT_EQ(info,
+                  "AAC|LC|" + std::to_string(p.source.rate) + "|" + std::to_string(p.source.channels) + "\n");
         std::string ms;
         testsupport::Run({"mediainfo", "--Inform=General;%Duration%", out}, &ms);
         EXPECT_NEAR(std::stod("0" + ms), p.source.seconds * 1000, 1000.0 * kFrame / p.source.rate + 1);
@@ -101,7 +106,8 @@ TEST_P(Mp4Track, TablesTimingAndConfigurationHoldAndPeersAgree) {
     if (testsupport::HaveTool("AtomicParsley")) {
         std::string tree;
         EXPECT_EQ(testsupport::Run({"AtomicParsley", out, "-T"}, &tree), 0);
-        for (const char* box : {"ftyp", "moov", "mvhd", "trak", "stsd", "mp4a", "esds", "stts", "ctts", "stsz", "mdat"})
+        for (const char* box :
+             {"ftyp", "moov", "mvhd", "trak", "stsd", "mp4a", "esds", "stts", "ctts", "stsz", "mdat"})
             EXPECT_NE(tree.find(std::string("Atom ") + box), std::string::npos) << box << "\n" << tree;
     }
     if (testsupport::HaveTool("ffmpeg")) {
@@ -125,7 +131,8 @@ std::map<std::string, std::string> TagLibItems(const std::string& path) {
     if (!file.isValid() || !file.tag()) return items;
     for (const auto& [key, item] : file.tag()->itemMap()) {
         if (key == "trkn")
-            items["trkn"] = std::to_string(item.toIntPair().first) + "/" + std::to_string(item.toIntPair().second);
+            items["trkn"] =
+                std::to_string(item.toIntPair().first) + "/" + std::to_string(item.toIntPair().second);
         else
             items[key.to8Bit(true)] = item.toStringList().toString().to8Bit(true);
     }
@@ -139,15 +146,35 @@ TEST(ConvertToMp4, TemplateItemsInUtf8WithoutCopyright) {
     const std::string in = run.dir.File("Caf\xe9 Song.wav"), out = run.dir.File("out.m4a");
     aacchecks::WriteMusicWav(in, {44100, 1, 16, 0.3});
     TagTemplate& t = run.settings.M4ATag;
-    t = {.TitleAsFileName = 1, .Title = "ignored", .Artist = "Art\xe9", .Album = "Alb", .Year = "1999",
-         .Genre = "Jazz", .Comment = "Com", .Composer = "Wri", .Copyright = "Owner", .TrackNumType = 1};
+    t = {.TitleAsFileName = 1,
+         .Title = "ignored",
+         .Artist = "Art\xe9",
+         .Album = "Alb",
+         .Year = "1999",
+         .Genre = "Jazz",
+         .Comment = "Com",
+         .Composer = "Wri",
+         .Copyright = "Owner",
+         .TrackNumType = 1};
     run.settings.M4AID3TagType = 0;
     ASSERT_EQ(run.Convert(&ConvertToMp4, kKindWav, in, out, 3), 1);
 
-    const std::map<std::string, std::string> expected = {
-        {"\xC2\xA9nam", "Caf\xC3\xA9 Song"}, {"\xC2\xA9" "ART", "Art\xC3\xA9"}, {"\xC2\xA9" "alb", "Alb"},
-        {"\xC2\xA9" "day", "1999"}, {"\xC2\xA9gen", "Jazz"}, {"\xC2\xA9" "cmt", "Com"}, {"\xC2\xA9wrt", "Wri"},
-        {"trkn", "3/0"}};
+    const std::map<std::string, std::string> expected = {{"\xC2\xA9nam", "Caf\xC3\xA9 Song"},
+                                                         {"\xC2\xA9"
+                                                          "ART",
+                                                          "Art\xC3\xA9"},
+                                                         {"\xC2\xA9"
+                                                          "alb",
+                                                          "Alb"},
+                                                         {"\xC2\xA9"
+                                                          "day",
+                                                          "1999"},
+                                                         {"\xC2\xA9gen", "Jazz"},
+                                                         {"\xC2\xA9"
+                                                          "cmt",
+                                                          "Com"},
+                                                         {"\xC2\xA9wrt", "Wri"},
+                                                         {"trkn", "3/0"}};
     EXPECT_EQ(TagLibItems(out), expected);
     if (testsupport::HaveTool("AtomicParsley")) {
         std::string listed;
@@ -165,7 +192,9 @@ struct TrackNumberCase {
     const char* expected;     // trkn as TagLib reads it; "" for none
 };
 
-void PrintTo(const TrackNumberCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const TrackNumberCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class Mp4TrackNumber : public ::testing::TestWithParam<TrackNumberCase> {};
 
@@ -204,8 +233,8 @@ TEST(ConvertToMp4, NoMetadataWhenAsked) {
     AacRun run;
     aacchecks::WriteMusicWav(run.dir.File("in.wav"), {44100, 1, 16, 0.2});
     const std::string src = run.dir.File("src.flac"), out = run.dir.File("out.m4a");
-    ASSERT_EQ(testsupport::Run({"ffmpeg", "-v", "error", "-y", "-i", run.dir.File("in.wav"), "-metadata",
-                                "title=T", src}),
+    ASSERT_EQ(testsupport::Run(
+                  {"ffmpeg", "-v", "error", "-y", "-i", run.dir.File("in.wav"), "-metadata", "title=T", src}),
               0);
     run.settings.M4AID3TagType = 2;
     ASSERT_EQ(run.Convert(&ConvertToMp4, kKindFlac, src, out), 1);

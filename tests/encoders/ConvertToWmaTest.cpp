@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-
 #include <taglib/asffile.h>
 #include <taglib/asftag.h>
 
@@ -61,7 +60,8 @@ void WriteSource(const std::string& path, const Source& s) {
     const int frames = static_cast<int>(s.rate * s.seconds);
     std::vector<std::int16_t> l(static_cast<std::size_t>(frames)), r(l.size());
     for (int i = 0; i < frames; ++i) {
-        l[static_cast<std::size_t>(i)] = static_cast<std::int16_t>(8000 * std::sin(2 * M_PI * 440 * i / s.rate));
+        l[static_cast<std::size_t>(i)] =
+            static_cast<std::int16_t>(8000 * std::sin(2 * M_PI * 440 * i / s.rate));
         r[static_cast<std::size_t>(i)] = s.rightSilent ? 0 : l[static_cast<std::size_t>(i)];
     }
     const int click = static_cast<int>(kClickAt * s.rate);
@@ -87,8 +87,8 @@ void WriteSource(const std::string& path, const Source& s) {
 
 std::string Probe(const std::string& path, const std::string& entry) {
     std::string out;
-    testsupport::Run({"ffprobe", "-v", "error", "-select_streams", "a:0", "-show_entries", "stream=" + entry, "-of",
-                      "csv=p=0", path},
+    testsupport::Run({"ffprobe", "-v", "error", "-select_streams", "a:0", "-show_entries", "stream=" + entry,
+                      "-of", "csv=p=0", path},
                      &out);
     while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) out.pop_back();
     return out;
@@ -106,10 +106,10 @@ TEST(WmaParameters, AutoAlwaysFindsAFormatAtItsRate) {
         int sourceRate, channels, rate, bitrate, found;
     };
     const Row rows[] = {
-        {8000, 1, 22050, 20000, 24000},    {8000, 2, 22050, 32000, 32000},    {16000, 1, 44100, 32000, 32000},
-        {16000, 2, 44100, 48000, 48000},   {22050, 1, 44100, 48000, 48000},   {22050, 2, 44100, 64000, 64000},
-        {32000, 1, 44100, 48000, 48000},   {32000, 2, 44100, 96000, 96000},   {44100, 1, 44100, 48000, 48000},
-        {44100, 2, 44100, 128000, 128000}, {96000, 1, 44100, 48000, 48000},   {48000, 2, 48000, 192000, 192000},
+        {8000, 1, 22050, 20000, 24000},    {8000, 2, 22050, 32000, 32000},  {16000, 1, 44100, 32000, 32000},
+        {16000, 2, 44100, 48000, 48000},   {22050, 1, 44100, 48000, 48000}, {22050, 2, 44100, 64000, 64000},
+        {32000, 1, 44100, 48000, 48000},   {32000, 2, 44100, 96000, 96000}, {44100, 1, 44100, 48000, 48000},
+        {44100, 2, 44100, 128000, 128000}, {96000, 1, 44100, 48000, 48000}, {48000, 2, 48000, 192000, 192000},
     };
     for (const Row& row : rows) {
         const WmaTargets t = ChooseWmaTargets(s, row.sourceRate, row.channels);
@@ -264,7 +264,8 @@ AsfTags ReadAsf(const std::string& path) {
         t.trackIsDword = a.type() == TagLib::ASF::Attribute::DWordType;
         t.track = a.toUInt();
     }
-    t.any = !(t.title + t.author + t.description + t.copyright + t.album + t.genre + t.year + t.composer).empty();
+    t.any =
+        !(t.title + t.author + t.description + t.copyright + t.album + t.genre + t.year + t.composer).empty();
     return t;
 }
 
@@ -300,11 +301,13 @@ TEST(ConvertToWma, TransferredTagsAndNone) {
     if (!testsupport::HaveTool("ffmpeg")) GTEST_SKIP();
     WmaRun run;
     const std::string in = run.dir.File("in.ogg"), out = run.dir.File("out.wma");
-    ASSERT_EQ(testsupport::Run({"ffmpeg", "-v", "error", "-nostdin", "-y", "-f", "lavfi", "-i", "sine=d=0.4",
-                                "-c:a", "libvorbis", "-metadata", "title=Song", "-metadata", "artist=Band",
-                                "-metadata", "album=Record", "-metadata", "tracknumber=5/9", "-metadata",
-                                "composer=Writer", in}),
-              0);
+    ASSERT_EQ(
+        testsupport::Run(
+            {"ffmpeg",          "-v",        "error",           "-nostdin",  "-y",           "-f",
+             "lavfi",           "-i",        "sine=d=0.4",      "-c:a",      "libvorbis",    "-metadata",
+             "title=Song",      "-metadata", "artist=Band",     "-metadata", "album=Record", "-metadata",
+             "tracknumber=5/9", "-metadata", "composer=Writer", in}),
+        0);
     run.settings.WMAID3TagType = 1;
     ASSERT_EQ(run.Convert(kKindOgg, in, out), 1);
     AsfTags tags = ReadAsf(out);

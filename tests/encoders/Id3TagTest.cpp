@@ -155,7 +155,8 @@ INSTANTIATE_TEST_SUITE_P(Cases, Id3v2Frames,
 /// A UTF-16 frame text as written: encoding byte, little-endian byte-order mark, little-endian units.
 Bytes Wide(const std::u16string& s) {
     Bytes b{1, 0xFF, 0xFE};
-    for (const char16_t c : s) b.insert(b.end(), {static_cast<std::uint8_t>(c & 0xFF), static_cast<std::uint8_t>(c >> 8)});
+    for (const char16_t c : s)
+        b.insert(b.end(), {static_cast<std::uint8_t>(c & 0xFF), static_cast<std::uint8_t>(c >> 8)});
     return b;
 }
 
@@ -193,13 +194,23 @@ TEST_P(Id3TextEncoding, Latin1WhenEveryCharacterFitsElseUtf16) {
 
 INSTANTIATE_TEST_SUITE_P(
     CodePages, Id3TextEncoding,
-    ::testing::Values(
-        EncodingCase{"Utf8Latin1Letters", "UTF-8", "Caf\xc3\xa9 \xc3\x9cn\xc3\xaf" "code", Text("Caf\xe9 \xdcn\xef" "code"),
-                     "Caf\xe9 \xdcn\xef" "code"},
-        EncodingCase{"Latin1CodePage", "ISO-8859-1", "Caf\xe9", Text("Caf\xe9"), "Caf\xe9"},
-        EncodingCase{"Utf8BeyondLatin1", "UTF-8", "\xc5\x81\xc3\xb3" "d\xc5\xba", Wide(u"\u0141\u00f3d\u017a"), "?\xf3" "d?"},
-        EncodingCase{"Cp1252Euro", "CP1252", "\x80 5", Wide(u"\u20ac 5"), "? 5"},
-        EncodingCase{"OutsideTheBasicPlane", "UTF-8", "\xf0\x9f\x8e\xb5!", Wide(u"\U0001F3B5!"), "?!"}),
+    ::testing::Values(EncodingCase{"Utf8Latin1Letters", "UTF-8",
+                                   "Caf\xc3\xa9 \xc3\x9cn\xc3\xaf"
+                                   "code",
+                                   Text("Caf\xe9 \xdcn\xef"
+                                        "code"),
+                                   "Caf\xe9 \xdcn\xef"
+                                   "code"},
+                      EncodingCase{"Latin1CodePage", "ISO-8859-1", "Caf\xe9", Text("Caf\xe9"), "Caf\xe9"},
+                      EncodingCase{"Utf8BeyondLatin1", "UTF-8",
+                                   "\xc5\x81\xc3\xb3"
+                                   "d\xc5\xba",
+                                   Wide(u"\u0141\u00f3d\u017a"),
+                                   "?\xf3"
+                                   "d?"},
+                      EncodingCase{"Cp1252Euro", "CP1252", "\x80 5", Wide(u"\u20ac 5"), "? 5"},
+                      EncodingCase{"OutsideTheBasicPlane", "UTF-8", "\xf0\x9f\x8e\xb5!", Wide(u"\U0001F3B5!"),
+                                   "?!"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct PeerTextCase {
@@ -231,8 +242,8 @@ TEST_P(Id3TextPeers, ReadBackByTagLibFfprobeAndId3v2) {
     EXPECT_EQ(f.ID3v2Tag()->comment().to8Bit(true), c.utf8);
 
     std::string probed;
-    testsupport::Run({"ffprobe", "-v", "error", "-show_entries", "format_tags=title,artist,comment,composer", "-of",
-                      "default=nw=1", path},
+    testsupport::Run({"ffprobe", "-v", "error", "-show_entries", "format_tags=title,artist,comment,composer",
+                      "-of", "default=nw=1", path},
                      &probed);
     for (const char* key : {"title", "artist", "comment", "composer"})
         EXPECT_NE(probed.find("TAG:" + std::string(key) + "=" + c.utf8 + "\n"), std::string::npos) << probed;
@@ -243,13 +254,18 @@ TEST_P(Id3TextPeers, ReadBackByTagLibFfprobeAndId3v2) {
     EXPECT_NE(listed.find("[XXX]: " + c.utf8 + "\n"), std::string::npos) << listed;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    CodePages, Id3TextPeers,
-    ::testing::Values(PeerTextCase{"Utf8", "UTF-8", "Caf\xc3\xa9 \xc5\x81\xc3\xb3" "d\xc5\xba",
-                                   "Caf\xc3\xa9 \xc5\x81\xc3\xb3" "d\xc5\xba"},
-                      PeerTextCase{"Latin1", "ISO-8859-1", "Caf\xe9 \xdcn\xef" "code",
-                                   "Caf\xc3\xa9 \xc3\x9cn\xc3\xaf" "code"}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(CodePages, Id3TextPeers,
+                         ::testing::Values(PeerTextCase{"Utf8", "UTF-8",
+                                                        "Caf\xc3\xa9 \xc5\x81\xc3\xb3"
+                                                        "d\xc5\xba",
+                                                        "Caf\xc3\xa9 \xc5\x81\xc3\xb3"
+                                                        "d\xc5\xba"},
+                                           PeerTextCase{"Latin1", "ISO-8859-1",
+                                                        "Caf\xe9 \xdcn\xef"
+                                                        "code",
+                                                        "Caf\xc3\xa9 \xc3\x9cn\xc3\xaf"
+                                                        "code"}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Id3v1GenreText, NumbersByTheGenreListIgnoringCase) {
     // ID3v1 holds a genre number only: a name must map to its list position, anything else to Other.

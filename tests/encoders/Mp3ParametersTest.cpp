@@ -10,7 +10,8 @@
 // Found by the test framework next to Mp3Parameters, so failures print the fields.
 void PrintTo(const Mp3Parameters& p, std::ostream* os) {
     *os << "{in " << p.inputRate << ", ch " << p.channels << ", mode " << (p.mode ? *p.mode : -1) << ", out "
-        << p.outputRate << ", kbps " << (p.bitrate ? *p.bitrate : -1) << ", pick " << static_cast<int>(p.pick) << "}";
+        << p.outputRate << ", kbps " << (p.bitrate ? *p.bitrate : -1) << ", pick " << static_cast<int>(p.pick)
+        << "}";
 }
 
 namespace {
@@ -75,11 +76,16 @@ INSTANTIATE_TEST_SUITE_P(
         ParamCase{"Rate46000SnapsTo44100", {0, 46000, 128}, kWavStereo44, {44100, 2, 1, 44100, 128, kMix}},
         ParamCase{
             "MonoOfStereoMixedByLame", {0, 44100, 128, 3, 0}, kWavStereo44, {44100, 2, 3, 44100, 128, kMix}},
-        ParamCase{"MonoOfStereoLeftOnly", {0, 44100, 128, 3, 1}, kWavStereo44, {44100, 1, 3, 44100, 128, kLeft}},
-        ParamCase{"MonoOfStereoRightOnly", {0, 44100, 128, 3, 2}, kWavStereo44, {44100, 1, 3, 44100, 128, kRight}},
-        ParamCase{"MonoSourceIsFedAsItIs", {0, 44100, 128, 3, 2}, kWavMono44, {44100, 1, 3, 44100, 128, kMix}},
         ParamCase{
-            "StereoModeKeepsMonoTypeOut", {0, 44100, 128, 0, 2}, kWavStereo44, {44100, 2, 0, 44100, 128, kMix}},
+            "MonoOfStereoLeftOnly", {0, 44100, 128, 3, 1}, kWavStereo44, {44100, 1, 3, 44100, 128, kLeft}},
+        ParamCase{
+            "MonoOfStereoRightOnly", {0, 44100, 128, 3, 2}, kWavStereo44, {44100, 1, 3, 44100, 128, kRight}},
+        ParamCase{
+            "MonoSourceIsFedAsItIs", {0, 44100, 128, 3, 2}, kWavMono44, {44100, 1, 3, 44100, 128, kMix}},
+        ParamCase{"StereoModeKeepsMonoTypeOut",
+                  {0, 44100, 128, 0, 2},
+                  kWavStereo44,
+                  {44100, 2, 0, 44100, 128, kMix}},
         ParamCase{"SourceModeOfAnMp3",
                   {0, 44100, 128, 4},
                   {kKindMp3, 44100, 2, 0, 192},
@@ -98,9 +104,12 @@ INSTANTIATE_TEST_SUITE_P(
                   {0, 44100, 0},
                   {kKindOgg, 44100, 2, 4, 0},
                   {44100, 2, 1, 44100, kNone, kMix}},
-        ParamCase{"DerivedBitrateOfAMonoOutput", {0, 0, 0, 3, 1}, kWavStereo44, {44100, 1, 3, 44100, 96, kLeft}},
         ParamCase{
-            "DerivedBitrateFollowsTheOutputRate", {0, 16000, 0}, kWavStereo44, {44100, 2, 1, 16000, 56, kMix}}),
+            "DerivedBitrateOfAMonoOutput", {0, 0, 0, 3, 1}, kWavStereo44, {44100, 1, 3, 44100, 96, kLeft}},
+        ParamCase{"DerivedBitrateFollowsTheOutputRate",
+                  {0, 16000, 0},
+                  kWavStereo44,
+                  {44100, 2, 1, 16000, 56, kMix}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Mp3RenderRate, ExplicitRateOnlyWithoutAuto) {

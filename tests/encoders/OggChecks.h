@@ -75,8 +75,8 @@ inline Comments ReadComments(const std::string& path) {
 /// ffprobe's stream tags of the first audio stream: upper-cased key -> value.
 inline std::map<std::string, std::string> FfprobeTags(const std::string& path) {
     std::string out;
-    testsupport::Run({"ffprobe", "-v", "error", "-select_streams", "a:0", "-show_entries", "stream_tags", "-of",
-                      "default=nw=1", path},
+    testsupport::Run({"ffprobe", "-v", "error", "-select_streams", "a:0", "-show_entries", "stream_tags",
+                      "-of", "default=nw=1", path},
                      &out);
     std::map<std::string, std::string> tags;
     std::istringstream lines(out);

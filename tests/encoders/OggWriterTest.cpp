@@ -26,7 +26,8 @@ std::vector<std::int16_t> MusicLike(int frames, int rate, unsigned seed) {
     for (int i = 0; i < frames; ++i) {
         const double t = static_cast<double>(i) / rate;
         const double chord = std::sin(2 * M_PI * 220 * t) + 0.6 * std::sin(2 * M_PI * 277.2 * t) +
-                             0.5 * std::sin(2 * M_PI * 329.6 * t) + 0.3 * std::sin(2 * M_PI * 1760 * t * (1 + t));
+                             0.5 * std::sin(2 * M_PI * 329.6 * t) +
+                             0.3 * std::sin(2 * M_PI * 1760 * t * (1 + t));
         seed = seed * 1103515245u + 12345u;
         const double noise = static_cast<double>((seed >> 16) & 0x7FFF) / 16384.0 - 1.0;
         const double envelope = 0.55 + 0.45 * std::sin(2 * M_PI * 2.5 * t);
@@ -36,8 +37,9 @@ std::vector<std::int16_t> MusicLike(int frames, int rate, unsigned seed) {
 }
 
 /// Encodes planar PCM in blocks of at most 1152 frames and ends the stream; Close's result.
-int EncodeFile(const std::string& path, int rate, int channels, int kbps, const std::vector<std::int16_t>& left,
-               const std::vector<std::int16_t>& right, const TagSet& tags = {}, int serial = 1) {
+int EncodeFile(const std::string& path, int rate, int channels, int kbps,
+               const std::vector<std::int16_t>& left, const std::vector<std::int16_t>& right,
+               const TagSet& tags = {}, int serial = 1) {
     OggWriter w;
     if (!w.Open(path) || !w.Setup(rate, channels, kbps * 1000)) return 0;
     w.AddComments(tags);
@@ -70,7 +72,8 @@ TEST_P(OggWriterPeers, PeersDecodeTheSourceBack) {
     TempDir dir;
     const int frames = p.rate * 3 / 2 + 77;  // not a whole number of blocks
     const auto left = p.music ? MusicLike(frames, p.rate, 1) : mp3checks::Tone(frames, p.rate, 1000.0);
-    const auto right = p.music ? MusicLike(frames, p.rate, 2) : mp3checks::Tone(frames, p.rate, 440.0, 6000.0);
+    const auto right =
+        p.music ? MusicLike(frames, p.rate, 2) : mp3checks::Tone(frames, p.rate, 440.0, 6000.0);
     const std::string out = dir.File("o.ogg");
     ASSERT_EQ(EncodeFile(out, p.rate, p.channels, p.kbps, left, right), 1);
 
@@ -147,7 +150,7 @@ TEST(OggWriter, CommentsReadBackWithTagLibAndFfprobe) {
     testsupport::ScopedCodePage latin1("ISO-8859-1");
     const TagSet base{"Caf\xe9", "Art\xefste", "Album", "1999", "Jazz", "Line", "", "Comp\xf6ser", "(c) me"};
     const TrackCase tracks[] = {{"7/12", "7/12"}, {"0", nullptr}, {"", nullptr}, {"-3", nullptr},
-                                {"x1", nullptr},  {" 12", " 12"},  {"256", "256"}};
+                                {"x1", nullptr},  {" 12", " 12"}, {"256", "256"}};
     for (const auto& t : tracks) {
         SCOPED_TRACE(t.track);
         TempDir dir;
@@ -158,10 +161,14 @@ TEST(OggWriter, CommentsReadBackWithTagLibAndFfprobe) {
         const auto c = oggchecks::ReadComments(dir.File("t.ogg"));
         ASSERT_TRUE(c.valid);
         using V = std::vector<std::string>;
-        std::map<std::string, V> expected = {
-            {"TITLE", V{"Caf\xc3\xa9"}}, {"ARTIST", V{"Art\xc3\xafste"}}, {"ALBUM", V{"Album"}},
-            {"DATE", V{"1999"}},         {"GENRE", V{"Jazz"}},            {"COMMENT", V{"Line"}},
-            {"COMPOSER", V{"Comp\xc3\xb6ser"}}, {"COPYRIGHT", V{"(c) me"}}};
+        std::map<std::string, V> expected = {{"TITLE", V{"Caf\xc3\xa9"}},
+                                             {"ARTIST", V{"Art\xc3\xafste"}},
+                                             {"ALBUM", V{"Album"}},
+                                             {"DATE", V{"1999"}},
+                                             {"GENRE", V{"Jazz"}},
+                                             {"COMMENT", V{"Line"}},
+                                             {"COMPOSER", V{"Comp\xc3\xb6ser"}},
+                                             {"COPYRIGHT", V{"(c) me"}}};
         if (t.expected) expected["TRACKNUMBER"] = V{t.expected};
         EXPECT_EQ(c.fields, expected);
         EXPECT_EQ(c.vendor.rfind("Xiph.Org libVorbis", 0), 0u) << c.vendor;
@@ -229,7 +236,8 @@ TEST(OggWriter, MisuseFailsInsteadOfWritingABrokenFile) {
         EXPECT_EQ(w.Encode(nullptr, nullptr, 0), 0);
         EXPECT_EQ(w.Close(), 0);
     }
-    for (const auto& [rate, channels, bps] : {std::tuple{8000, 1, 480000}, {44100, 3, 128000}, {0, 1, 64000}}) {
+    for (const auto& [rate, channels, bps] :
+         {std::tuple{8000, 1, 480000}, {44100, 3, 128000}, {0, 1, 64000}}) {
         OggWriter w;
         ASSERT_EQ(w.Open(dir.File("rejected.ogg")), 1);
         EXPECT_EQ(w.Setup(rate, channels, bps), 0) << rate << " " << channels << " " << bps;
@@ -242,7 +250,8 @@ TEST(OggWriter, EveryReachableParameterSetIsAccepted) {
     // Rate, channel and bit rate choices the options can produce must all be ones libvorbis encodes;
     // a gap between the bit-rate limits and the library's ranges would fail those conversions.
     const int rates[] = {8000, 11025, 12000, 16000, 22050, 24000, 32000, 44100, 48000, 96000};
-    const int bitrates[] = {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 192, 224, 256, 320, 400, 480, 999};
+    const int bitrates[] = {0,   8,   16,  24,  32,  40,  48,  56,  64,  80,  96,
+                            112, 128, 144, 160, 192, 224, 256, 320, 400, 480, 999};
     TempDir dir;
     std::vector<std::string> rejected;
     auto tryPoint = [&](const OggParameters& p) {

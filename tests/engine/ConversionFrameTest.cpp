@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <cmath>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 
@@ -52,7 +52,9 @@ struct Frame {
     RecordingProgress progress{log};
 
     explicit Frame(SyntheticSource::Shape shape)
-        : Frame([shape]() -> std::unique_ptr<AudioSource> { return std::make_unique<SyntheticSource>(shape); }) {}
+        : Frame([shape]() -> std::unique_ptr<AudioSource> {
+              return std::make_unique<SyntheticSource>(shape);
+          }) {}
     explicit Frame(std::function<std::unique_ptr<AudioSource>()> reader) {
         std::ofstream(dir.File("song.mp3")) << "source";
         engine.readers = ReaderSet();
@@ -104,15 +106,26 @@ INSTANTIATE_TEST_SUITE_P(
     Paths, FrameOutcome,
     ::testing::Values(
         Outcome{"ReadsToTheEnd", kKindMp3, {10, kTen, 2, 44100, false}, -1, -1, 1, 1, 1, 10},
-        Outcome{"CancelStopsBeforeTheBlockIsWritten", kKindMp3, {10, kTen, 2, 44100, false}, 3, -1, 1, 1, 0, 2},
+        Outcome{
+            "CancelStopsBeforeTheBlockIsWritten", kKindMp3, {10, kTen, 2, 44100, false}, 3, -1, 1, 1, 0, 2},
         Outcome{"EncoderFailure", kKindMp3, {10, kTen, 2, 44100, false}, -1, 4, 1, 1, 0, 4},
         Outcome{"FailedFinishIsAFailure", kKindMp3, {10, kTen, 2, 44100, false}, -1, -1, 1, 0, 0, 10},
-        Outcome{"StartFailureDeletesWhatItCreated", kKindMp3, {10, kTen, 2, 44100, false}, -1, -1, 0, 1, 0, 0},
+        Outcome{
+            "StartFailureDeletesWhatItCreated", kKindMp3, {10, kTen, 2, 44100, false}, -1, -1, 0, 1, 0, 0},
         Outcome{"ModuleStopsAtItsLength", kKindModule, {5, kTen, 2, 44100, true}, -1, -1, 1, 1, 1, 5},
         Outcome{"MidiWithoutLengthStopsAfterOneBlock", kKindMidi, {0, 0, 1, 22050, true}, -1, -1, 1, 1, 1, 1},
         Outcome{"OtherKindsIgnoreTheLength", kKindMp3, {10, 1152, 1, 8000, false}, -1, -1, 1, 1, 1, 10},
-        Outcome{"AnnouncedDurationButNoAudioFails", kKindMp3, {0, kTen, 2, 44100, false, 3}, -1, -1, 1, 1, 0, 0},
-        Outcome{"NoDurationAndNoAudioIsAnEmptyResult", kKindWav, {0, kTen, 2, 44100, false, 0}, -1, -1, 1, 1, 1, 0}),
+        Outcome{
+            "AnnouncedDurationButNoAudioFails", kKindMp3, {0, kTen, 2, 44100, false, 3}, -1, -1, 1, 1, 0, 0},
+        Outcome{"NoDurationAndNoAudioIsAnEmptyResult",
+                kKindWav,
+                {0, kTen, 2, 44100, false, 0},
+                -1,
+                -1,
+                1,
+                1,
+                1,
+                0}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ConversionFrame, ProgressTextGrowsToOneHundredPercentOnce) {
@@ -146,8 +159,13 @@ TEST(ConversionFrame, FailureNeverDeletesTheSource) {
     // Writing into the source would destroy it, so the format writes elsewhere and the frame is
     // told the output is the source spelled differently.
     format.path = f.dir.File("elsewhere.bin");
-    ConversionJob job{kKindMp3, f.dir.File("song.mp3"), f.dir.Path().string() + "/./song.mp3", f.progress,
-                      f.engine, f.settings, 1};
+    ConversionJob job{kKindMp3,
+                      f.dir.File("song.mp3"),
+                      f.dir.Path().string() + "/./song.mp3",
+                      f.progress,
+                      f.engine,
+                      f.settings,
+                      1};
     EXPECT_EQ(RunConversionFrame(job, 44100, format), 0);
     EXPECT_TRUE(fs::exists(f.dir.File("song.mp3")));
 }
@@ -177,7 +195,8 @@ public:
     int ReadBlock(void* left, void* right) override {
         const int n = static_cast<int>(std::min<std::int64_t>(kBlockFrames, m_frames - m_position));
         for (int i = 0; i < n; ++i) {
-            const double v = 0.5 * std::sin(2 * M_PI * 440.0 * static_cast<double>(m_position + i) / m_sampleRate);
+            const double v =
+                0.5 * std::sin(2 * M_PI * 440.0 * static_cast<double>(m_position + i) / m_sampleRate);
             Put(left, i, v);
             if (right) Put(right, i, -v);
         }
@@ -190,7 +209,8 @@ private:
         if (m_bitsPerSample == 16)
             static_cast<std::int16_t*>(buffer)[i] = static_cast<std::int16_t>(v * 32767);
         else
-            static_cast<std::uint8_t*>(buffer)[i] = static_cast<std::uint8_t>(128 + static_cast<int>(v * 127));
+            static_cast<std::uint8_t*>(buffer)[i] =
+                static_cast<std::uint8_t>(128 + static_cast<int>(v * 127));
     }
     std::int64_t m_frames;
 };

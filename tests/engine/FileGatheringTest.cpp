@@ -49,9 +49,8 @@ TEST(CollectFiles, NamesInReadingOrderWithinEachFolder) {
     for (const char* name : {"b/x.wav", "track10.wav", "a10/x.wav", "Track2.wav", "track01.wav", "a9/y.wav",
                              "track9.wav", "a9/x.wav"})
         t.File(name);
-    EXPECT_EQ(t.Collect(), (std::vector<std::string>{"track01.wav", "Track2.wav", "track9.wav",
-                                                      "track10.wav", "a9/x.wav", "a9/y.wav", "a10/x.wav",
-                                                      "b/x.wav"}));
+    EXPECT_EQ(t.Collect(), (std::vector<std::string>{"track01.wav", "Track2.wav", "track9.wav", "track10.wav",
+                                                     "a9/x.wav", "a9/y.wav", "a10/x.wav", "b/x.wav"}));
 }
 
 TEST(CollectFiles, FilterAndShortcuts) {

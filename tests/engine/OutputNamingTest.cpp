@@ -47,7 +47,8 @@ protected:
     // The first-choice output name in a chosen folder ("" otherwise).
     static std::string OutputGuess(const std::string& source, const ConversionSettings& s) {
         if (s.DestSpecifiedFolder.empty()) return "";
-        return s.DestSpecifiedFolder + "/" + fs::path(source).stem().string() + (s.OutputFormat == kMp3 ? ".mp3" : ".wav");
+        return s.DestSpecifiedFolder + "/" + fs::path(source).stem().string() +
+               (s.OutputFormat == kMp3 ? ".mp3" : ".wav");
     }
     // Returns the output path, or "!" followed by the message.
     std::string Resolve(const std::string& source, const ConversionSettings& s) {
@@ -62,7 +63,8 @@ protected:
         const bool existed = fs::exists(fs::symlink_status(OutputGuess(source, s)));
         if (!ResolveOutputPath(e, message, s, lookup)) return "!" + message;
         if (!existed) {
-            EXPECT_FALSE(fs::exists(fs::symlink_status(e.outputPath))) << "creation test left " << e.outputPath;
+            EXPECT_FALSE(fs::exists(fs::symlink_status(e.outputPath)))
+                << "creation test left " << e.outputPath;
         }
         for (const auto& f : fs::directory_iterator(fs::path(e.outputPath).parent_path()))
             EXPECT_NE(f.path().filename().string().rfind(".wavelorn-", 0), 0u) << "left " << f.path();

@@ -7,8 +7,13 @@
 namespace {
 
 WmaFormatEntry Entry(int rate, int bitrate, int channels) {
-    WaveFormatEx wave{0x161, static_cast<std::uint16_t>(channels), static_cast<std::uint32_t>(rate),
-                      static_cast<std::uint32_t>(bitrate / 8), 1, 16, 0};
+    WaveFormatEx wave{0x161,
+                      static_cast<std::uint16_t>(channels),
+                      static_cast<std::uint32_t>(rate),
+                      static_cast<std::uint32_t>(bitrate / 8),
+                      1,
+                      16,
+                      0};
     return {WmMediaType::Audio(kMediaSubtypeWmAudioV8, wave), bitrate};
 }
 
@@ -55,8 +60,12 @@ struct FindCase {
 
 TEST(WmaFormatList, FindTakesTheNearestFormat) {
     WmaFormatList list;
-    for (auto [rate, bitrate] : {std::pair{22050, 32000}, {22050, 48000}, {44100, 64000}, {44100, 96000},
-                                 {44100, 128000}, {44100, 192000}}) {
+    for (auto [rate, bitrate] : {std::pair{22050, 32000},
+                                 {22050, 48000},
+                                 {44100, 64000},
+                                 {44100, 96000},
+                                 {44100, 128000},
+                                 {44100, 192000}}) {
         list.Insert(Entry(rate, bitrate, 2));
     }
     const FindCase cases[] = {

@@ -15,7 +15,9 @@ struct GeneralCase {
     const char* message;  // warning shown, or null
     std::function<void(const ConversionSettings&)> expect;
 };
-void PrintTo(const GeneralCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const GeneralCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class GeneralPage : public ::testing::TestWithParam<GeneralCase> {};
 
@@ -43,60 +45,61 @@ void FilterOn(QWidget* page, const char* text) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, GeneralPage,
-    ::testing::Values(
-        GeneralCase{"BlanksTabsAndSemicolonsAreCleaned", nullptr, [](QWidget* p) { FilterOn(p, " mp3 ;\twav"); },
-                    true, nullptr, [](const ConversionSettings& s) {
-                        EXPECT_EQ(s.FilterExts, "mp3,wav");
-                        EXPECT_EQ(s.EnableExtFilter, 1);
-                    }},
-        GeneralCase{"FilterOnWithOnlyBlanksNeedsExtensions", nullptr, [](QWidget* p) { FilterOn(p, "  "); }, false,
-                    kNeedExtensions, nullptr},
-        GeneralCase{"FilterOffKeepsItsTextUnchecked", nullptr,
-                    [](QWidget* p) { Find<QLineEdit>(p, "filter")->setText(""); }, true, nullptr,
-                    [](const ConversionSettings& s) { EXPECT_EQ(s.EnableExtFilter, 0); }},
-        GeneralCase{"CustomFolderMustBeNamed", nullptr,
-                    [](QWidget* p) {
-                        Choose(Find<QComboBox>(p, "folderChoice"), kCustomFolder);
-                        Find<QLineEdit>(p, "folder")->clear();
-                    },
-                    false, kNeedFolder, nullptr},
-        GeneralCase{"SameFolderKeepsTheDisabledCustomFolder",
-                    [](ConversionSettings& s) { s.DestSpecifiedFolder = "/music/out"; },
-                    [](QWidget* p) {
-                        Choose(Find<QComboBox>(p, "folderChoice"), kSameFolder);
-                        EXPECT_FALSE(Find<QLineEdit>(p, "folder")->isEnabled());
-                    },
-                    true, nullptr,
-                    [](const ConversionSettings& s) {
-                        EXPECT_EQ(s.DestOutputFolderOpt, 199);
-                        EXPECT_EQ(s.DestSpecifiedFolder, "/music/out");
-                    }},
-        GeneralCase{"UnknownCodesCommitTheFirstEntries",
-                    [](ConversionSettings& s) {
-                        s.DestOutputFolderOpt = 5;
-                        s.TargetExistsOpt = 99;
-                    },
-                    [](QWidget*) {}, true, nullptr,
-                    [](const ConversionSettings& s) {
-                        EXPECT_EQ(s.DestOutputFolderOpt, 199);
-                        EXPECT_EQ(s.TargetExistsOpt, 11);
-                    }},
-        GeneralCase{"ChoicesAreCommitted", nullptr,
-                    [](QWidget* p) {
-                        Click(p, "monoRight");
-                        Choose(Find<QComboBox>(p, "target"), kTargetSkip);
-                        Click(p, "createDirs");
-                        Click(p, "myDocuments");
-                        Click(p, "browseOutput");
-                    },
-                    true, nullptr,
-                    [](const ConversionSettings& s) {
-                        EXPECT_EQ(s.MonoType, 2);
-                        EXPECT_EQ(s.TargetExistsOpt, 33);
-                        EXPECT_EQ(s.CreateDirs, 1);
-                        EXPECT_EQ(s.OutputFiles2MyDocuments, 0);
-                        EXPECT_EQ(s.BrowseOutputFolder, 0);
-                    }}),
+    ::testing::Values(GeneralCase{"BlanksTabsAndSemicolonsAreCleaned", nullptr,
+                                  [](QWidget* p) { FilterOn(p, " mp3 ;\twav"); }, true, nullptr,
+                                  [](const ConversionSettings& s) {
+                                      EXPECT_EQ(s.FilterExts, "mp3,wav");
+                                      EXPECT_EQ(s.EnableExtFilter, 1);
+                                  }},
+                      GeneralCase{"FilterOnWithOnlyBlanksNeedsExtensions", nullptr,
+                                  [](QWidget* p) { FilterOn(p, "  "); }, false, kNeedExtensions, nullptr},
+                      GeneralCase{"FilterOffKeepsItsTextUnchecked", nullptr,
+                                  [](QWidget* p) { Find<QLineEdit>(p, "filter")->setText(""); }, true,
+                                  nullptr,
+                                  [](const ConversionSettings& s) { EXPECT_EQ(s.EnableExtFilter, 0); }},
+                      GeneralCase{"CustomFolderMustBeNamed", nullptr,
+                                  [](QWidget* p) {
+                                      Choose(Find<QComboBox>(p, "folderChoice"), kCustomFolder);
+                                      Find<QLineEdit>(p, "folder")->clear();
+                                  },
+                                  false, kNeedFolder, nullptr},
+                      GeneralCase{"SameFolderKeepsTheDisabledCustomFolder",
+                                  [](ConversionSettings& s) { s.DestSpecifiedFolder = "/music/out"; },
+                                  [](QWidget* p) {
+                                      Choose(Find<QComboBox>(p, "folderChoice"), kSameFolder);
+                                      EXPECT_FALSE(Find<QLineEdit>(p, "folder")->isEnabled());
+                                  },
+                                  true, nullptr,
+                                  [](const ConversionSettings& s) {
+                                      EXPECT_EQ(s.DestOutputFolderOpt, 199);
+                                      EXPECT_EQ(s.DestSpecifiedFolder, "/music/out");
+                                  }},
+                      GeneralCase{"UnknownCodesCommitTheFirstEntries",
+                                  [](ConversionSettings& s) {
+                                      s.DestOutputFolderOpt = 5;
+                                      s.TargetExistsOpt = 99;
+                                  },
+                                  [](QWidget*) {}, true, nullptr,
+                                  [](const ConversionSettings& s) {
+                                      EXPECT_EQ(s.DestOutputFolderOpt, 199);
+                                      EXPECT_EQ(s.TargetExistsOpt, 11);
+                                  }},
+                      GeneralCase{"ChoicesAreCommitted", nullptr,
+                                  [](QWidget* p) {
+                                      Click(p, "monoRight");
+                                      Choose(Find<QComboBox>(p, "target"), kTargetSkip);
+                                      Click(p, "createDirs");
+                                      Click(p, "myDocuments");
+                                      Click(p, "browseOutput");
+                                  },
+                                  true, nullptr,
+                                  [](const ConversionSettings& s) {
+                                      EXPECT_EQ(s.MonoType, 2);
+                                      EXPECT_EQ(s.TargetExistsOpt, 33);
+                                      EXPECT_EQ(s.CreateDirs, 1);
+                                      EXPECT_EQ(s.OutputFiles2MyDocuments, 0);
+                                      EXPECT_EQ(s.BrowseOutputFolder, 0);
+                                  }}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(GeneralPageButtons, BrowsePutsTheChosenFolderIntoTheEdit) {
@@ -128,7 +131,8 @@ TEST(GeneralPageButtons, OpenReportsAFolderThatDoesNotExistYet) {
     Find<QLineEdit>(&page, "folder")->setText(QString::fromStdString(missing));
     Click(&page, "open");
     ASSERT_EQ(dialogs.warnings.size(), 1u);
-    EXPECT_EQ(dialogs.warnings[0], QString::fromUtf8(kFolderMissing).arg(QString::fromStdString(missing)).toStdString());
+    EXPECT_EQ(dialogs.warnings[0],
+              QString::fromUtf8(kFolderMissing).arg(QString::fromStdString(missing)).toStdString());
     Click(&page, "monoHelp");
     EXPECT_EQ(dialogs.informations, std::vector<std::string>{kMonoHelp});
 }

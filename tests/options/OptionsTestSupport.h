@@ -28,7 +28,8 @@ struct FakeDialogs final : OptionsDialogs {
         questions.push_back(text);
         return answerYes;
     }
-    std::optional<std::string> BrowseForFolder(QWidget*, const std::string& title, const std::string& initial) override {
+    std::optional<std::string> BrowseForFolder(QWidget*, const std::string& title,
+                                               const std::string& initial) override {
         browseTitle = title;
         browseInitial = initial;
         return folderAnswer;
@@ -54,7 +55,9 @@ struct FakeWmaFormats final : WmaFormatProvider {
 };
 
 /// Settings with no documents folder lookup, so tests do not depend on the machine.
-inline ConversionSettings TestSettings() { return ConversionSettings("/tmp/docs"); }
+inline ConversionSettings TestSettings() {
+    return ConversionSettings("/tmp/docs");
+}
 
 template <class W>
 W* Find(QWidget* root, const char* name) {
@@ -71,7 +74,9 @@ inline void Choose(QComboBox* list, const QString& text) {
     emit list->activated(index);
 }
 
-inline void Click(QWidget* root, const char* name) { Find<QAbstractButton>(root, name)->click(); }
+inline void Click(QWidget* root, const char* name) {
+    Find<QAbstractButton>(root, name)->click();
+}
 
 /// Replaces the text of a number edit as typing does.
 inline void Type(QWidget* root, const char* name, const QString& text) {

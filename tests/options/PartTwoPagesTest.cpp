@@ -17,7 +17,9 @@ struct WmaCase {
     int wantAuto;
     WmaFormatChoice want;
 };
-void PrintTo(const WmaCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const WmaCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class WmaPage : public ::testing::TestWithParam<WmaCase> {};
 TEST_P(WmaPage, ShowsAndCommitsTheStoredFormat) {
@@ -49,10 +51,21 @@ const std::vector<WmaFormatChoice> kFormats = {
 INSTANTIATE_TEST_SUITE_P(
     Cases, WmaPage,
     ::testing::Values(
-        WmaCase{"LaterEqualKbpsWins", kFormats, 0, {44100, 128000, 2}, "44100 Hz, 128 kbps, Stereo", 0,
+        WmaCase{"LaterEqualKbpsWins",
+                kFormats,
+                0,
+                {44100, 128000, 2},
+                "44100 Hz, 128 kbps, Stereo",
+                0,
                 {44100, 128500, 2}},
         WmaCase{"MonoEntry", kFormats, 0, {22050, 20000, 1}, "22050 Hz, 20 kbps, Mono", 0, {22050, 20000, 1}},
-        WmaCase{"AutoStaysAutoWhenAFormatMatches", kFormats, 1, {44100, 128000, 2}, "Auto", 1, {44100, 128000, 2}},
+        WmaCase{"AutoStaysAutoWhenAFormatMatches",
+                kFormats,
+                1,
+                {44100, 128000, 2},
+                "Auto",
+                1,
+                {44100, 128000, 2}},
         WmaCase{"UnofferedFormatCommitsAuto", kFormats, 0, {8000, 5000, 1}, "", 1, {8000, 5000, 1}},
         WmaCase{"BelowOneKbpsIsNotListed", kFormats, 0, {48000, 500, 2}, "", 1, {48000, 500, 2}},
         WmaCase{"NoRuntimeOnlyAuto", std::nullopt, 0, {44100, 128000, 2}, "", 1, {44100, 128000, 2}}),
@@ -79,7 +92,9 @@ struct AmrCase {
     const char* click;
     int wantType, wantNb, wantWb, wantAwb;
 };
-void PrintTo(const AmrCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const AmrCase& c, std::ostream* os) {
+    *os << c.name;
+}
 class AmrPage : public ::testing::TestWithParam<AmrCase> {};
 TEST_P(AmrPage, CommitsEveryModeList) {
     // Every list is committed, also the one of the band not chosen; unknown modes become 7.4/15.85.
@@ -113,7 +128,9 @@ struct AacCase {
     const char* message;
     int wantAuto = 0, wantVbr = 0, wantQuality = 0, wantBitRate = 0;
 };
-void PrintTo(const AacCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const AacCase& c, std::ostream* os) {
+    *os << c.name;
+}
 class AacPages : public ::testing::TestWithParam<AacCase> {};
 
 template <class Page>
@@ -139,17 +156,20 @@ void RunAacCase(const AacCase& c, int ConversionSettings::*autoFlag, int Convers
 
 TEST_P(AacPages, AacPage) {
     // Auto keeps the explicit parameters; a quality the encoder refuses keeps the page open.
-    RunAacCase<COptAacPage>(GetParam(), &ConversionSettings::AutoDestAACEncodingParam, &ConversionSettings::AACVBR,
-                            &ConversionSettings::AACVBRQuality, &ConversionSettings::AACABRBitRate);
+    RunAacCase<COptAacPage>(GetParam(), &ConversionSettings::AutoDestAACEncodingParam,
+                            &ConversionSettings::AACVBR, &ConversionSettings::AACVBRQuality,
+                            &ConversionSettings::AACABRBitRate);
 }
 TEST_P(AacPages, Mp4Page) {
-    RunAacCase<COptM4aPage>(GetParam(), &ConversionSettings::AutoDestM4AEncodingParam, &ConversionSettings::M4AVBR,
-                            &ConversionSettings::M4AVBRQuality, &ConversionSettings::M4AABRBitRate);
+    RunAacCase<COptM4aPage>(GetParam(), &ConversionSettings::AutoDestM4AEncodingParam,
+                            &ConversionSettings::M4AVBR, &ConversionSettings::M4AVBRQuality,
+                            &ConversionSettings::M4AABRBitRate);
 }
 INSTANTIATE_TEST_SUITE_P(
     Cases, AacPages,
     ::testing::Values(
-        AacCase{"AutoIgnoresQuality", 1, 1, [](QWidget* p) { Type(p, "quality", "5"); }, nullptr, 1, 1, 150, 64},
+        AacCase{"AutoIgnoresQuality", 1, 1, [](QWidget* p) { Type(p, "quality", "5"); }, nullptr, 1, 1, 150,
+                64},
         AacCase{"VbrQualityTooHigh", 0, 1, [](QWidget* p) { Type(p, "quality", "600"); }, kBadQuality},
         AacCase{"VbrQualityEmpty", 0, 1, [](QWidget* p) { Type(p, "quality", ""); }, kBadQuality},
         AacCase{"AbrDoesNotCheckQuality", 0, 1,

@@ -6,8 +6,12 @@
 
 namespace {
 
-QString Hz(int rate) { return rate ? QString::fromUtf8(kHzEntry).arg(rate) : QString::fromUtf8(kSameAsSource); }
-QString Kbps(int kbps) { return kbps ? QString::fromUtf8(kKbpsEntry).arg(kbps) : QString::fromUtf8(kSameAsSource); }
+QString Hz(int rate) {
+    return rate ? QString::fromUtf8(kHzEntry).arg(rate) : QString::fromUtf8(kSameAsSource);
+}
+QString Kbps(int kbps) {
+    return kbps ? QString::fromUtf8(kKbpsEntry).arg(kbps) : QString::fromUtf8(kSameAsSource);
+}
 
 // One user step on a preset page: choose a list entry or click a channel button.
 struct Step {
@@ -15,10 +19,18 @@ struct Step {
     int value = 0;
     const char* button = nullptr;
 };
-Step ChooseRate(int rate) { return {Step::Rate, rate}; }
-Step ChooseBits(int bits) { return {Step::Bits, bits}; }
-Step ClickButton(const char* name) { return {Step::Button, 0, name}; }
-Step ChoosePreset(int index) { return {Step::Preset, index}; }
+Step ChooseRate(int rate) {
+    return {Step::Rate, rate};
+}
+Step ChooseBits(int bits) {
+    return {Step::Bits, bits};
+}
+Step ClickButton(const char* name) {
+    return {Step::Button, 0, name};
+}
+Step ChoosePreset(int index) {
+    return {Step::Preset, index};
+}
 
 struct PresetCase {
     const char* name;
@@ -27,7 +39,9 @@ struct PresetCase {
     int wantRate, wantBits;
     bool wantCustom;
 };
-void PrintTo(const PresetCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const PresetCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 template <class Page>
 struct PresetPageHarness {
@@ -45,9 +59,15 @@ struct PresetPageHarness {
         page.LoadFrom(s);
         for (const Step& step : c.steps) {
             switch (step.kind) {
-                case Step::Rate: Choose(Find<QComboBox>(&page, "sampleRate"), Hz(step.value)); break;
-                case Step::Bits: Choose(Find<QComboBox>(&page, "bitRate"), bitsText(step.value)); break;
-                case Step::Button: Click(&page, step.button); break;
+                case Step::Rate:
+                    Choose(Find<QComboBox>(&page, "sampleRate"), Hz(step.value));
+                    break;
+                case Step::Bits:
+                    Choose(Find<QComboBox>(&page, "bitRate"), bitsText(step.value));
+                    break;
+                case Step::Button:
+                    Click(&page, step.button);
+                    break;
                 case Step::Preset: {
                     auto* list = Find<QComboBox>(&page, "preset");
                     Choose(list, list->itemText(step.value));
@@ -74,19 +94,20 @@ TEST_P(Mp3Page, KeepsRateAndBitRateWithinOneMpegVersion) {
 }
 INSTANTIATE_TEST_SUITE_P(
     Cases, Mp3Page,
-    ::testing::Values(PresetCase{"LowBitRateLowersTheRate", 44100, 128, 1, {ChooseBits(16)}, 24000, 16, true},
-                      PresetCase{"HighBitRateRaisesTheRate", 11025, 32, 1, {ChooseBits(192)}, 32000, 192, true},
-                      PresetCase{"MiddleBitRateRaisesLowRates", 8000, 32, 1, {ChooseBits(96)}, 16000, 96, true},
-                      PresetCase{"RateInRangeStays", 22050, 32, 1, {ChooseBits(16)}, 22050, 16, true},
-                      PresetCase{"LowRateCapsTheBitRate", 44100, 128, 1, {ChooseRate(8000)}, 8000, 64, true},
-                      PresetCase{"MiddleRateCapsTheBitRate", 44100, 320, 1, {ChooseRate(22050)}, 22050, 160, true},
-                      PresetCase{"HighRateRaisesTheBitRate", 11025, 16, 3, {ChooseRate(48000)}, 48000, 32, true},
-                      PresetCase{"SameBitRateTouchesNothing", 44100, 128, 1, {ChooseBits(0)}, 44100, 0, false},
-                      PresetCase{"SameBitRateSuspendsTheRules", 44100, 128, 1, {ChooseBits(0), ChooseRate(8000)}, 8000, 0,
-                                 false},
-                      PresetCase{"UnlistedBitRateCommitsTheFirst", 44100, 100, 1, {}, 44100, 8, true},
-                      PresetCase{"PresetSetsAllThree", 8000, 8, 0, {ChoosePreset(1)}, 11025, 16, false},
-                      PresetCase{"ChannelButtonMeansCustom", 44100, 128, 1, {ClickButton("mono")}, 44100, 128, true}),
+    ::testing::Values(
+        PresetCase{"LowBitRateLowersTheRate", 44100, 128, 1, {ChooseBits(16)}, 24000, 16, true},
+        PresetCase{"HighBitRateRaisesTheRate", 11025, 32, 1, {ChooseBits(192)}, 32000, 192, true},
+        PresetCase{"MiddleBitRateRaisesLowRates", 8000, 32, 1, {ChooseBits(96)}, 16000, 96, true},
+        PresetCase{"RateInRangeStays", 22050, 32, 1, {ChooseBits(16)}, 22050, 16, true},
+        PresetCase{"LowRateCapsTheBitRate", 44100, 128, 1, {ChooseRate(8000)}, 8000, 64, true},
+        PresetCase{"MiddleRateCapsTheBitRate", 44100, 320, 1, {ChooseRate(22050)}, 22050, 160, true},
+        PresetCase{"HighRateRaisesTheBitRate", 11025, 16, 3, {ChooseRate(48000)}, 48000, 32, true},
+        PresetCase{"SameBitRateTouchesNothing", 44100, 128, 1, {ChooseBits(0)}, 44100, 0, false},
+        PresetCase{
+            "SameBitRateSuspendsTheRules", 44100, 128, 1, {ChooseBits(0), ChooseRate(8000)}, 8000, 0, false},
+        PresetCase{"UnlistedBitRateCommitsTheFirst", 44100, 100, 1, {}, 44100, 8, true},
+        PresetCase{"PresetSetsAllThree", 8000, 8, 0, {ChoosePreset(1)}, 11025, 16, false},
+        PresetCase{"ChannelButtonMeansCustom", 44100, 128, 1, {ClickButton("mono")}, 44100, 128, true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 class OggPage : public ::testing::TestWithParam<PresetCase> {};
@@ -102,12 +123,20 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(PresetCase{"StereoLowest", 44100, 128, 2, {ChooseBits(8)}, 44100, 48, true},
                       PresetCase{"MonoHighest", 44100, 480, 2, {ClickButton("mono")}, 44100, 224, true},
                       PresetCase{"RateChangeClamps", 44100, 480, 2, {ChooseRate(8000)}, 8000, 80, true},
-                      PresetCase{"SameChannelsNoBounds", 44100, 128, 2, {ClickButton("sameChannels"), ChooseBits(8)}, 44100,
-                                 8, true},
+                      PresetCase{"SameChannelsNoBounds",
+                                 44100,
+                                 128,
+                                 2,
+                                 {ClickButton("sameChannels"), ChooseBits(8)},
+                                 44100,
+                                 8,
+                                 true},
                       PresetCase{"SameRateNoBounds", 0, 128, 2, {ChooseBits(480)}, 0, 480, true}),
     [](const auto& info) { return std::string(info.param.name); });
 
-QString Bits(int bits) { return bits ? QString::fromUtf8(kBitsEntry).arg(bits) : QString::fromUtf8(kSameAsSource); }
+QString Bits(int bits) {
+    return bits ? QString::fromUtf8(kBitsEntry).arg(bits) : QString::fromUtf8(kSameAsSource);
+}
 
 class WavPage : public ::testing::TestWithParam<PresetCase> {};
 TEST_P(WavPage, AnyOtherValueLeavesThePreset) {
@@ -119,10 +148,11 @@ TEST_P(WavPage, AnyOtherValueLeavesThePreset) {
 }
 INSTANTIATE_TEST_SUITE_P(
     Cases, WavPage,
-    ::testing::Values(PresetCase{"PresetThenBits", 44100, 16, 2, {ChoosePreset(1), ChooseBits(16)}, 11025, 16, true},
-                      PresetCase{"RechosenValueKeepsPreset", 22050, 16, 2, {ChooseRate(22050)}, 22050, 16, false},
-                      PresetCase{"SameAsSourceIsAChange", 22050, 16, 2, {ChooseBits(0)}, 22050, 0, true},
-                      PresetCase{"NoBounds", 6000, 8, 1, {ChooseRate(96000)}, 96000, 8, true}),
+    ::testing::Values(
+        PresetCase{"PresetThenBits", 44100, 16, 2, {ChoosePreset(1), ChooseBits(16)}, 11025, 16, true},
+        PresetCase{"RechosenValueKeepsPreset", 22050, 16, 2, {ChooseRate(22050)}, 22050, 16, false},
+        PresetCase{"SameAsSourceIsAChange", 22050, 16, 2, {ChooseBits(0)}, 22050, 0, true},
+        PresetCase{"NoBounds", 6000, 8, 1, {ChooseRate(96000)}, 96000, 8, true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(PresetPages, AutoKeepsTheExplicitParameters) {
@@ -168,7 +198,9 @@ struct AmplifyCase {
     bool valid;
     int stored;
 };
-void PrintTo(const AmplifyCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const AmplifyCase& c, std::ostream* os) {
+    *os << c.name;
+}
 class Amplification : public ::testing::TestWithParam<AmplifyCase> {};
 TEST_P(Amplification, CoefficientIsCheckedOnlyWhenInUse) {
     // A coefficient outside 10..3000 must not reach the encoder, but an unused one is kept as typed.
@@ -178,7 +210,8 @@ TEST_P(Amplification, CoefficientIsCheckedOnlyWhenInUse) {
     ConversionSettings s = TestSettings();
     s.AmplifyWav = c.on;
     page.LoadFrom(s);
-    if (c.on) Type(&page, "coefficient", c.typed);
+    if (c.on)
+        Type(&page, "coefficient", c.typed);
     else {
         Click(&page, "amplify");  // on, type, off again
         Type(&page, "coefficient", c.typed);

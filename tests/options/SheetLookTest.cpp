@@ -25,9 +25,12 @@ std::vector<std::string> CutOff(QWidget* root) {
     for (QWidget* w : root->findChildren<QWidget*>()) {
         if (!w->isVisible()) continue;
         QString text;
-        if (auto* l = qobject_cast<QLabel*>(w)) text = l->text();
-        else if (auto* b = qobject_cast<QAbstractButton*>(w)) text = b->text();
-        else if (!qobject_cast<QComboBox*>(w)) continue;
+        if (auto* l = qobject_cast<QLabel*>(w))
+            text = l->text();
+        else if (auto* b = qobject_cast<QAbstractButton*>(w))
+            text = b->text();
+        else if (!qobject_cast<QComboBox*>(w))
+            continue;
         const QSize need = w->minimumSizeHint();
         auto* label = qobject_cast<QLabel*>(w);
         const int needHeight = label && label->wordWrap() ? label->heightForWidth(w->width()) : need.height();

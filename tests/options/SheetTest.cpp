@@ -12,8 +12,12 @@
 
 namespace {
 
-QTabWidget* Tabs(QWidget* sheet) { return Find<QTabWidget>(sheet, "pages"); }
-QWidget* PageOf(QWidget* sheet, int index) { return Tabs(sheet)->widget(index); }
+QTabWidget* Tabs(QWidget* sheet) {
+    return Find<QTabWidget>(sheet, "pages");
+}
+QWidget* PageOf(QWidget* sheet, int index) {
+    return Tabs(sheet)->widget(index);
+}
 void Press(QWidget* sheet, QDialogButtonBox::StandardButton which) {
     sheet->findChild<QDialogButtonBox*>()->button(which)->click();
 }
@@ -108,7 +112,9 @@ struct StartCase {
     int stored;
     int opened;
 };
-void PrintTo(const StartCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const StartCase& c, std::ostream* os) {
+    *os << c.name;
+}
 class SheetStartPage : public ::testing::TestWithParam<StartCase> {};
 TEST_P(SheetStartPage, OpensOnTheRememberedPage) {
     // The sheet reopens where it was closed, also after a restart; a stale index opens page 0.

@@ -10,12 +10,14 @@ namespace {
 struct TrackCase {
     const char* name;
     int storedType;
-    const char* click;   // a track button, or null
-    const char* typed;   // the number edit's new text, or null
+    const char* click;    // a track button, or null
+    const char* typed;    // the number edit's new text, or null
     const char* message;  // the warning OK shows, or null
     int wantType = 0, wantNumber = 0;
 };
-void PrintTo(const TrackCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const TrackCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class TagDialogTrack : public ::testing::TestWithParam<TrackCase> {};
 TEST_P(TagDialogTrack, OkChecksTheNumberEvenWhenItIsDisabled) {

@@ -39,7 +39,11 @@ int EncodeTone(bool wide, const std::string& path, int dtx, int mode, int frames
 
 TEST(AmrEncoders, EveryModeWritesItsFrameSize) {
     // Each mode must reach the codec: a wrong mode or TOC byte gives frames of another size.
-    struct Row { bool wide; int mode; std::size_t bytes; };
+    struct Row {
+        bool wide;
+        int mode;
+        std::size_t bytes;
+    };
     const Row rows[] = {{false, 0, 13}, {false, 1, 14}, {false, 2, 16}, {false, 3, 18}, {false, 4, 20},
                         {false, 5, 21}, {false, 6, 27}, {false, 7, 32}, {true, 0, 18},  {true, 1, 24},
                         {true, 2, 33},  {true, 3, 37},  {true, 4, 41},  {true, 5, 47},  {true, 6, 51},

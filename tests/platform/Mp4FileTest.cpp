@@ -41,12 +41,14 @@ bool WriteTrack(const std::string& path, const std::vector<Sample>& samples) {
     MP4SetTimeScaleExx(file, 90000);
     const MP4TrackId track = MP4AddAudioTrackExx(file, 48000, MP4_INVALID_DURATION, MP4_MPEG4_AUDIO_TYPE);
     MP4SetAudioProfileLevelExx(file, 0x0F);
-    MP4SetTrackESConfigurationExx(file, track, kStereo48k.data(), static_cast<std::uint32_t>(kStereo48k.size()));
+    MP4SetTrackESConfigurationExx(file, track, kStereo48k.data(),
+                                  static_cast<std::uint32_t>(kStereo48k.size()));
     bool ok = true;
     for (std::size_t i = 0; i < samples.size(); ++i) {
         const std::vector<std::uint8_t> bytes(samples[i].size, static_cast<std::uint8_t>(i));
-        ok = MP4WriteSampleExx(file, track, bytes.data(), samples[i].size, samples[i].duration, samples[i].offset,
-                               true) && ok;
+        ok = MP4WriteSampleExx(file, track, bytes.data(), samples[i].size, samples[i].duration,
+                               samples[i].offset, true) &&
+             ok;
     }
     return MP4CloseExx(file) && ok;
 }
@@ -109,11 +111,12 @@ TEST(Mp4File, MetadataItemsInOrderWithTrackNumberBytes) {
     const auto s = InspectMp4(ReadBytes(path));
     ASSERT_EQ(s.error, "");
     auto text = [](const std::string& t) { return std::vector<std::uint8_t>(t.begin(), t.end()); };
-    const std::map<std::string, std::vector<std::uint8_t>> expected = {
-        {"\xA9nam", text("Ti\xC3\xA9")},
-        {"\xA9" "ART", text("Ar")},
-        {"trkn", {0, 0, 0, 3, 0, 0, 0, 0}},
-        {"\xA9wrt", text("Wr")}};
+    const std::map<std::string, std::vector<std::uint8_t>> expected = {{"\xA9nam", text("Ti\xC3\xA9")},
+                                                                       {"\xA9"
+                                                                        "ART",
+                                                                        text("Ar")},
+                                                                       {"trkn", {0, 0, 0, 3, 0, 0, 0, 0}},
+                                                                       {"\xA9wrt", text("Wr")}};
     EXPECT_EQ(s.items, expected);
 }
 
@@ -134,7 +137,8 @@ TEST_P(Mp4Damage, IsReportedWithinTheBuffer) {
     MP4FileHandle file = MP4CreateExx(path.c_str());
     ASSERT_NE(file, MP4_INVALID_FILE_HANDLE);
     const MP4TrackId track = MP4AddAudioTrackExx(file, 48000, MP4_INVALID_DURATION, MP4_MPEG4_AUDIO_TYPE);
-    MP4SetTrackESConfigurationExx(file, track, kStereo48k.data(), static_cast<std::uint32_t>(kStereo48k.size()));
+    MP4SetTrackESConfigurationExx(file, track, kStereo48k.data(),
+                                  static_cast<std::uint32_t>(kStereo48k.size()));
     const std::uint8_t frame[3] = {1, 2, 3};
     MP4WriteSampleExx(file, track, frame, 3, 1024, 0, true);
     MP4SetMetadataArtistExx(file, "Artist");
@@ -217,7 +221,8 @@ TEST(Mp4File, MediaDataPast4GiBUsesWideSizesAndOffsets) {
     EXPECT_EQ(t.find("stco"), std::string::npos);
     const std::uint64_t chunks = be(&tail[co64 + 8], 4);
     EXPECT_EQ(chunks, (samples + 63) / 64);
-    EXPECT_EQ(be(&tail[co64 + 12 + 8 * (chunks - 1)], 8), mdat + 16 + (chunks - 1) * 64 * std::uint64_t{sampleSize});
+    EXPECT_EQ(be(&tail[co64 + 12 + 8 * (chunks - 1)], 8),
+              mdat + 16 + (chunks - 1) * 64 * std::uint64_t{sampleSize});
 }
 
 }  // namespace

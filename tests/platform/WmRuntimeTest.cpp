@@ -28,7 +28,8 @@ Pcm ClickSignal(int rate, int channels, int frames, int clickAt) {
         s = static_cast<std::int16_t>(static_cast<int>(seed >> 24) - 128);
     }
     for (int i = 0; i < 4; ++i) {
-        for (int c = 0; c < channels; ++c) pcm.samples[static_cast<std::size_t>((clickAt + i) * channels + c)] = 24000;
+        for (int c = 0; c < channels; ++c)
+            pcm.samples[static_cast<std::size_t>((clickAt + i) * channels + c)] = 24000;
     }
     return pcm;
 }
@@ -46,14 +47,19 @@ WmResult WriteWma(const std::string& path, const Pcm& pcm, const WmMediaType& co
     stream->SetBitrate(bitrate);
     profile.AddStream(*stream);
     if (WmResult r = writer->SetProfile(profile); WmFailed(r)) return r;
-    WaveFormatEx wave{1, static_cast<std::uint16_t>(pcm.channels), static_cast<std::uint32_t>(pcm.rate),
+    WaveFormatEx wave{1,
+                      static_cast<std::uint16_t>(pcm.channels),
+                      static_cast<std::uint32_t>(pcm.rate),
                       static_cast<std::uint32_t>(pcm.rate * pcm.channels * 2),
-                      static_cast<std::uint16_t>(pcm.channels * 2), 16, 0};
+                      static_cast<std::uint16_t>(pcm.channels * 2),
+                      16,
+                      0};
     WmMediaProps input;
     input.SetMediaType(WmMediaType::Audio(kMediaSubtypePcm, wave));
     if (WmResult r = writer->SetInputProps(0, input); WmFailed(r)) return r;
     for (const auto& a : attributes) {
-        writer->AddAttribute(0, a.name, a.type, 0, a.value.data(), static_cast<std::uint32_t>(a.value.size()));
+        writer->AddAttribute(0, a.name, a.type, 0, a.value.data(),
+                             static_cast<std::uint32_t>(a.value.size()));
     }
     writer->SetOutputFilename(path.c_str());
     if (WmResult r = writer->BeginWriting(); WmFailed(r)) return r;
@@ -167,11 +173,11 @@ TEST_P(WmRoundTrip, LosesNoAudioAtEitherEnd) {
     EXPECT_GE(static_cast<int>(peer.size()) / c.codecChannels, expectedFrames - 2);
 }
 
-INSTANTIATE_TEST_SUITE_P(Formats, WmRoundTrip,
-                         ::testing::Values(LossCase{44100, 2, 44100, 2, 128000}, LossCase{8000, 1, 8000, 1, 24000},
-                                           LossCase{22050, 1, 22050, 1, 32000},
-                                           LossCase{22050, 2, 44100, 2, 64000},
-                                           LossCase{48000, 2, 44100, 1, 48000}, LossCase{11025, 1, 44100, 2, 96000}));
+INSTANTIATE_TEST_SUITE_P(
+    Formats, WmRoundTrip,
+    ::testing::Values(LossCase{44100, 2, 44100, 2, 128000}, LossCase{8000, 1, 8000, 1, 24000},
+                      LossCase{22050, 1, 22050, 1, 32000}, LossCase{22050, 2, 44100, 2, 64000},
+                      LossCase{48000, 2, 44100, 1, 48000}, LossCase{11025, 1, 44100, 2, 96000}));
 
 TEST(WmRuntime, AttributesComeBackByNameWithTheirTypes) {
     TempDir dir;
@@ -208,7 +214,8 @@ TEST(WmRuntime, AttributesComeBackByNameWithTheirTypes) {
         ASSERT_EQ(r, kWmOk);
         EXPECT_EQ(type, a.type);
         std::vector<std::uint8_t> expected = a.value;
-        const bool terminated = expected.size() >= 2 && expected.back() == 0 && expected[expected.size() - 2] == 0;
+        const bool terminated =
+            expected.size() >= 2 && expected.back() == 0 && expected[expected.size() - 2] == 0;
         if (a.type == WmAttrType::String && !terminated) expected.insert(expected.end(), {0, 0});
         EXPECT_EQ(value, expected);
     }
@@ -232,7 +239,8 @@ TEST(WmRuntime, ReaderRejectsWhatIsNotAsfAndDamagedHeadersHaveNoDuration) {
     EXPECT_TRUE(WmFailed(reader.GetOutputCount(count)));
 
     const std::string good = dir.File("good.wma");
-    ASSERT_EQ(WriteWma(good, ClickSignal(8000, 1, 8000, 10), *WmaCodecMediaType(8000, 1, 24000), 24000), kWmOk);
+    ASSERT_EQ(WriteWma(good, ClickSignal(8000, 1, 8000, 10), *WmaCodecMediaType(8000, 1, 24000), 24000),
+              kWmOk);
     auto bytes = testsupport::ReadBytes(good);
     ASSERT_TRUE(AsfPlayDuration(good));
     // A header that claims more bytes than the file has, and one cut inside the file properties.

@@ -42,7 +42,8 @@ TEST_P(AiffAuPeer, DecodesLikeThePeer) {
     // A converter, byte order, channel step or decoder that differs from a trusted decoder
     // corrupts audio.
     const PeerCase& c = GetParam();
-    if (!testsupport::HaveTools({"ffmpeg", c.argv[0], "sndfile-convert"})) GTEST_SKIP() << "peer tool missing";
+    if (!testsupport::HaveTools({"ffmpeg", c.argv[0], "sndfile-convert"}))
+        GTEST_SKIP() << "peer tool missing";
     const std::string in = s_dir->File(std::string(c.input) + ".wav");
     const std::string out = s_dir->File(std::string(c.name) + "." + c.ext);
     std::vector<std::string> argv = c.argv;
@@ -66,8 +67,8 @@ TEST_P(AiffAuPeer, DecodesLikeThePeer) {
         ASSERT_EQ(testsupport::Run({"sndfile-convert", "-pcm16", out, peerFile}), 0);
     }
     // Six AIFF channels are L, Lc, C, R, Rc, S: the reader delivers L and R.
-    const std::vector<std::int16_t> ref =
-        testsupport::PickTwo(testsupport::FfmpegDecodeS16(peerFile, channels), channels, channels == 6 ? 3 : 1);
+    const std::vector<std::int16_t> ref = testsupport::PickTwo(
+        testsupport::FfmpegDecodeS16(peerFile, channels), channels, channels == 6 ? 3 : 1);
     ASSERT_FALSE(ref.empty());
     testsupport::ExpectSamplesNear(ours.samples, ref, c.tolerance);
     const std::int64_t frames = static_cast<std::int64_t>(ref.size()) / std::min(channels, 2);

@@ -382,7 +382,8 @@ TEST_P(DwvwTail, EveryFrameOfTheCountIsDecoded) {
     if (width != 12 && testsupport::HaveTool("sndfile-convert")) {
         // The fixture's bits must be those libsndfile writes, which only adds flushing values after
         // them (its 12-bit writer stores no data at all).
-        testsupport::WriteBytes(dir.File("in.wav"), testsupport::SimpleWav(1, 1, 8000, 16, testsupport::Le16Bytes(pcm16)));
+        testsupport::WriteBytes(dir.File("in.wav"),
+                                testsupport::SimpleWav(1, 1, 8000, 16, testsupport::Le16Bytes(pcm16)));
         ASSERT_EQ(testsupport::Run({"sndfile-convert", "-dwvw" + std::to_string(width), dir.File("in.wav"),
                                     dir.File("peer.aifc")}),
                   0);
@@ -409,7 +410,8 @@ TEST_P(DwvwTail, EveryFrameOfTheCountIsDecoded) {
 INSTANTIATE_TEST_SUITE_P(Widths, DwvwTail, ::testing::ValuesIn([] {
                              std::vector<DwvwTailCase> cases;
                              for (const int width : {12, 16, 24})
-                                 for (int repeats = 1; repeats <= 8; ++repeats) cases.push_back({width, repeats});
+                                 for (int repeats = 1; repeats <= 8; ++repeats)
+                                     cases.push_back({width, repeats});
                              return cases;
                          }()),
                          [](const auto& info) {

@@ -302,9 +302,11 @@ TEST_F(BassSourceTest, Id3v24FooterIsCopiedWithItsTag) {
     // A copied tag whose header announces a footer must carry it, or the new file's tag is torn.
     const std::string plain = Encode("plain.mp3", {"lame", "--quiet", "IN", "OUT"});
     const std::string title = "TIT2\0\0\0\x06\0\0\x03Title";
-    std::vector<std::uint8_t> tag = {'I', 'D', '3', 4, 0, 0x10, 0, 0, 0, static_cast<std::uint8_t>(title.size())};
+    std::vector<std::uint8_t> tag = {'I',  'D', '3', 4, 0,
+                                     0x10, 0,   0,   0, static_cast<std::uint8_t>(title.size())};
     tag.insert(tag.end(), title.begin(), title.end());
-    const std::uint8_t footer[] = {'3', 'D', 'I', 4, 0, 0x10, 0, 0, 0, static_cast<std::uint8_t>(title.size())};
+    const std::uint8_t footer[] = {'3',  'D', 'I', 4, 0,
+                                   0x10, 0,   0,   0, static_cast<std::uint8_t>(title.size())};
     tag.insert(tag.end(), std::begin(footer), std::end(footer));
     auto file = tag;
     const auto body = testsupport::ReadBytes(plain);

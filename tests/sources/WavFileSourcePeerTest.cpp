@@ -36,7 +36,8 @@ class WavPeer : public testsupport::PeerSignalSuite<PeerCase> {};
 TEST_P(WavPeer, DecodesLikeThePeer) {
     // A converter, block decoder or drain that differs from a trusted decoder corrupts audio.
     const PeerCase& c = GetParam();
-    if (!testsupport::HaveTools({"ffmpeg", c.argv[0], "sndfile-convert"})) GTEST_SKIP() << "peer tool missing";
+    if (!testsupport::HaveTools({"ffmpeg", c.argv[0], "sndfile-convert"}))
+        GTEST_SKIP() << "peer tool missing";
     const std::string in = s_dir->File(std::string(c.input) + ".wav");
     const std::string out = s_dir->File(std::string(c.name) + ".wav");
     std::vector<std::string> argv = c.argv;

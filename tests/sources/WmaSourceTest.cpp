@@ -58,7 +58,8 @@ TEST_F(WmaSourceTest, DecodesAsFfmpegDoesBitForBit) {
     const std::string tone = "aevalsrc=0.6*sin(2*PI*440*t)+0.1*random(0)|0.5*sin(2*PI*660*t):s=44100:d=1.7";
     std::vector<std::pair<std::string, int>> files = {
         {Ffmpeg({"-f", "lavfi", "-i", tone, "-c:a", "wmav2", "-b:a", "128k"}, "ff.wma"), 2},
-        {Ffmpeg({"-f", "lavfi", "-i", "sine=f=300:r=22050:d=1.1", "-c:a", "wmav1", "-b:a", "32k"}, "v1.asf"), 1},
+        {Ffmpeg({"-f", "lavfi", "-i", "sine=f=300:r=22050:d=1.1", "-c:a", "wmav1", "-b:a", "32k"}, "v1.asf"),
+         1},
     };
     const auto pcm = testsupport::ReadBytes(Ffmpeg({"-f", "lavfi", "-i", tone, "-f", "s16le"}, "src.raw"));
     {
@@ -102,8 +103,8 @@ TEST_F(WmaSourceTest, DecodesAsFfmpegDoesBitForBit) {
         }
         // Duration in 100-ns units, as the file's header gives it.
         std::string seconds;
-        testsupport::Run({"ffprobe", "-v", "error", "-show_entries", "format=duration", "-of", "csv=p=0", path},
-                         &seconds);
+        testsupport::Run(
+            {"ffprobe", "-v", "error", "-show_entries", "format=duration", "-of", "csv=p=0", path}, &seconds);
         EXPECT_NEAR(static_cast<double>(src.GetTotalLength()) / 1e7, std::stod(seconds), 0.01);
         EXPECT_EQ(src.GetDuration(), static_cast<int>(src.GetTotalLength() / 10000000));
     }
@@ -111,11 +112,12 @@ TEST_F(WmaSourceTest, DecodesAsFfmpegDoesBitForBit) {
 
 TEST_F(WmaSourceTest, MoreThanTwoChannelsAreMixedToTwo) {
     // Values of six channels dealt out as one would garble the audio and misplace every frame.
-    const std::string six = Ffmpeg({"-f", "lavfi", "-i",
-                                    "aevalsrc=0.5*sin(2*PI*440*t)|0.3*sin(2*PI*220*t)|0.2|0|0.1*random(0)|0:s=22050:"
-                                    "d=0.7:c=5.1",
-                                    "-c:a", "pcm_s16le"},
-                                   "six.asf");
+    const std::string six =
+        Ffmpeg({"-f", "lavfi", "-i",
+                "aevalsrc=0.5*sin(2*PI*440*t)|0.3*sin(2*PI*220*t)|0.2|0|0.1*random(0)|0:s=22050:"
+                "d=0.7:c=5.1",
+                "-c:a", "pcm_s16le"},
+               "six.asf");
     WmaSource src;
     ASSERT_EQ(src.Open(six.c_str(), 0), 1);
     EXPECT_EQ(src.GetChannels(), 2);
@@ -133,11 +135,12 @@ TEST_F(WmaSourceTest, MoreThanTwoChannelsAreMixedToTwo) {
 TEST_F(WmaSourceTest, HeaderAttributesBecomeTags) {
     const std::string oldCodePage = SystemCodePage();
     SetSystemCodePage("ISO-8859-1");
-    const std::string tagged = Ffmpeg({"-f", "lavfi", "-i", "sine=d=0.5", "-c:a", "wmav2", "-metadata",
-                                       "title=Caf\xC3\xA9", "-metadata", "artist=Artist", "-metadata",
-                                       "album=Album", "-metadata", "track=7", "-metadata", "genre=Jazz",
-                                       "-metadata", "WM/Year=2001", "-metadata", "composer=Comp", "-metadata",
-                                       "copyright=Copy"},
+    const std::string tagged = Ffmpeg({"-f",        "lavfi",         "-i",        "sine=d=0.5",
+                                       "-c:a",      "wmav2",         "-metadata", "title=Caf\xC3\xA9",
+                                       "-metadata", "artist=Artist", "-metadata", "album=Album",
+                                       "-metadata", "track=7",       "-metadata", "genre=Jazz",
+                                       "-metadata", "WM/Year=2001",  "-metadata", "composer=Comp",
+                                       "-metadata", "copyright=Copy"},
                                       "tagged.wma");
     const std::string bare =
         Ffmpeg({"-f", "lavfi", "-i", "sine=d=0.5", "-c:a", "wmav2", "-fflags", "+bitexact"}, "bare.wma");

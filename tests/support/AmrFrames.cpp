@@ -23,7 +23,8 @@ bool StartsWith(const std::uint8_t* data, std::size_t size, const char* magic) {
 }  // namespace
 
 int AmrFile::CountType(int type) const {
-    return static_cast<int>(std::count_if(frames.begin(), frames.end(), [type](const AmrFrame& f) { return f.type == type; }));
+    return static_cast<int>(
+        std::count_if(frames.begin(), frames.end(), [type](const AmrFrame& f) { return f.type == type; }));
 }
 
 std::size_t AmrFrameBytes(bool wide, int type) {

@@ -8,10 +8,10 @@ namespace testsupport {
 
 /// One frame of an AMR storage file.
 struct AmrFrame {
-    int type = 0;             // frame type of the TOC byte: a mode, SID, or 15 for NO_DATA
-    bool quality = false;     // the Q bit
-    std::size_t offset = 0;   // of the TOC byte in the file
-    std::size_t size = 0;     // TOC byte included
+    int type = 0;            // frame type of the TOC byte: a mode, SID, or 15 for NO_DATA
+    bool quality = false;    // the Q bit
+    std::size_t offset = 0;  // of the TOC byte in the file
+    std::size_t size = 0;    // TOC byte included
 };
 
 /// A parsed single-channel AMR or AMR-WB storage file.

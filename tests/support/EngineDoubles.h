@@ -34,7 +34,9 @@ public:
     void SetBatchRange(int) override {}
     void StepBatch() override { ++m_log.batchSteps; }
     void PumpMessages() override { ++m_log.pumps; }
-    bool CancelRequested() override { return m_log.cancelAfterPumps >= 0 && m_log.pumps >= m_log.cancelAfterPumps; }
+    bool CancelRequested() override {
+        return m_log.cancelAfterPumps >= 0 && m_log.pumps >= m_log.cancelAfterPumps;
+    }
 
 private:
     ProgressLog& m_log;

@@ -26,13 +26,15 @@ std::uint64_t Be(const Bytes& b, std::uint64_t at, int width) {
 
 // Bytes to skip before the children of a container box.
 const std::map<std::string, int> kContainers = {
-    {"moov", 0}, {"trak", 0}, {"mdia", 0}, {"minf", 0}, {"dinf", 0}, {"stbl", 0}, {"udta", 0},
+    {"moov", 0}, {"trak", 0}, {"mdia", 0}, {"minf", 0}, {"dinf", 0},  {"stbl", 0}, {"udta", 0},
     {"ilst", 0}, {"edts", 0}, {"meta", 4}, {"stsd", 8}, {"mp4a", 28}, {"dref", 8}};
 
-bool IsItem(const std::string& parent) { return parent == "ilst"; }
+bool IsItem(const std::string& parent) {
+    return parent == "ilst";
+}
 
-std::optional<std::string> Parse(const Bytes& b, std::uint64_t from, std::uint64_t to, const std::string& parent,
-                                 std::vector<Box>& out) {
+std::optional<std::string> Parse(const Bytes& b, std::uint64_t from, std::uint64_t to,
+                                 const std::string& parent, std::vector<Box>& out) {
     std::uint64_t at = from;
     while (at < to) {
         if (to - at < 8) return "box header cut short at " + std::to_string(at);
@@ -139,7 +141,8 @@ std::string CheckTables(const Bytes& b, const Box& stbl, const Box& mdat, Mp4Sum
     const std::uint64_t count = Be(b, stsz->body + 8, 4);
     // Samples of one fixed size are not listed, so only mdat bounds their count.
     if (fixed && count > (mdat.end - mdat.body) / fixed)
-        return "stsz counts " + std::to_string(count) + " samples of " + std::to_string(fixed) + " bytes, more than mdat holds";
+        return "stsz counts " + std::to_string(count) + " samples of " + std::to_string(fixed) +
+               " bytes, more than mdat holds";
     for (std::uint64_t i = 0; i < count; ++i)
         s.sizes.push_back(fixed ? fixed : static_cast<std::uint32_t>(Be(b, stsz->body + 12 + 4 * i, 4)));
     const std::uint64_t timed = Runs(b, Child(&stbl, "stts"), count, s.durations);
@@ -148,8 +151,10 @@ std::string CheckTables(const Bytes& b, const Box& stbl, const Box& mdat, Mp4Sum
         s.offsets.assign(s.sizes.size(), 0);
         shifted = count;
     }
-    if (timed != count) return "stts counts " + std::to_string(timed) + " samples, stsz " + std::to_string(count);
-    if (shifted != count) return "ctts counts " + std::to_string(shifted) + " samples, stsz " + std::to_string(count);
+    if (timed != count)
+        return "stts counts " + std::to_string(timed) + " samples, stsz " + std::to_string(count);
+    if (shifted != count)
+        return "ctts counts " + std::to_string(shifted) + " samples, stsz " + std::to_string(count);
 
     s.wideOffsets = co64 != nullptr;
     const Box* offsets = co64 ? co64 : stco;
@@ -166,7 +171,8 @@ std::string CheckTables(const Bytes& b, const Box& stbl, const Box& mdat, Mp4Sum
         const std::uint64_t firstChunk = Be(b, stsc->body + 8 + 12 * e, 4);
         const std::uint64_t perChunk = Be(b, stsc->body + 12 + 12 * e, 4);
         const std::uint64_t nextFirst = e + 1 < entries ? Be(b, stsc->body + 20 + 12 * e, 4) : chunks + 1;
-        if (firstChunk < 1 || nextFirst <= firstChunk || nextFirst > chunks + 1) return "stsc entries out of order";
+        if (firstChunk < 1 || nextFirst <= firstChunk || nextFirst > chunks + 1)
+            return "stsc entries out of order";
         for (std::uint64_t c = firstChunk; c < nextFirst; ++c) {
             std::uint64_t at = s.chunkOffsets[c - 1];
             if (at != expected) return "chunk " + std::to_string(c) + " is not where the previous one ends";
@@ -179,8 +185,11 @@ std::string CheckTables(const Bytes& b, const Box& stbl, const Box& mdat, Mp4Sum
             expected = at;
         }
     }
-    if (sample != count) return "stsc places " + std::to_string(sample) + " of " + std::to_string(count) + " samples";
-    if (payload != mdat.end - mdat.body) return "sample sizes add up to " + std::to_string(payload) + ", mdat holds " + std::to_string(mdat.end - mdat.body);
+    if (sample != count)
+        return "stsc places " + std::to_string(sample) + " of " + std::to_string(count) + " samples";
+    if (payload != mdat.end - mdat.body)
+        return "sample sizes add up to " + std::to_string(payload) + ", mdat holds " +
+               std::to_string(mdat.end - mdat.body);
     return {};
 }
 

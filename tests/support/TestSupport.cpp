@@ -59,7 +59,8 @@ int Run(const std::vector<std::string>& argv, std::string* out, bool keepStderr)
         if (rc == 0) {
             char buf[65536];
             ssize_t n;
-            while ((n = ::read(pipefd[0], buf, sizeof buf)) > 0) out->append(buf, static_cast<std::size_t>(n));
+            while ((n = ::read(pipefd[0], buf, sizeof buf)) > 0)
+                out->append(buf, static_cast<std::size_t>(n));
         }
         ::close(pipefd[0]);
     }
@@ -84,8 +85,10 @@ void WriteBytes(const std::string& path, const std::vector<std::uint8_t>& bytes)
 }
 
 void PutLe(std::vector<std::uint8_t>& bytes, std::size_t offset, int width, std::uint64_t value) {
-    if (bytes.size() < offset + static_cast<std::size_t>(width)) bytes.resize(offset + static_cast<std::size_t>(width));
-    for (int i = 0; i < width; ++i) bytes[offset + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value >> (8 * i));
+    if (bytes.size() < offset + static_cast<std::size_t>(width))
+        bytes.resize(offset + static_cast<std::size_t>(width));
+    for (int i = 0; i < width; ++i)
+        bytes[offset + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value >> (8 * i));
 }
 
 std::vector<std::int16_t> FfmpegDecodeS16(const std::string& path, int channels) {

@@ -28,7 +28,8 @@ public:
             m_failed = true;
             return 0;
         }
-        if (std::fwrite(bytes, 1, static_cast<std::size_t>(count), m_file.get()) != static_cast<std::size_t>(count))
+        if (std::fwrite(bytes, 1, static_cast<std::size_t>(count), m_file.get()) !=
+            static_cast<std::size_t>(count))
             m_failed = true;
         return m_failed ? 0 : count;
     }

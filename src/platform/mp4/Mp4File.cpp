@@ -21,8 +21,17 @@ constexpr std::array<const char*, 3> kCompatibleBrands = {"M4A ", "mp42", "isom"
 
 enum MetaItem { kName, kArtist, kAlbum, kYear, kGenre, kComment, kWriter, kMetaItems };
 // Item box types, in the order the items are written (the track number goes after the album).
-constexpr std::array<const char*, kMetaItems> kMetaTypes = {"\xA9nam", "\xA9" "ART", "\xA9" "alb", "\xA9" "day",
-                                                            "\xA9gen", "\xA9" "cmt", "\xA9wrt"};
+constexpr std::array<const char*, kMetaItems> kMetaTypes = {"\xA9nam",
+                                                            "\xA9"
+                                                            "ART",
+                                                            "\xA9"
+                                                            "alb",
+                                                            "\xA9"
+                                                            "day",
+                                                            "\xA9gen",
+                                                            "\xA9"
+                                                            "cmt",
+                                                            "\xA9wrt"};
 
 struct Run {
     std::uint32_t count;
@@ -258,13 +267,27 @@ bool MP4WriteSampleExx(MP4FileHandle file, MP4TrackId track, const std::uint8_t*
     return true;
 }
 
-bool MP4SetMetadataNameExx(MP4FileHandle file, const char* value) { return SetText(file, kName, value); }
-bool MP4SetMetadataArtistExx(MP4FileHandle file, const char* value) { return SetText(file, kArtist, value); }
-bool MP4SetMetadataAlbumExx(MP4FileHandle file, const char* value) { return SetText(file, kAlbum, value); }
-bool MP4SetMetadataYearExx(MP4FileHandle file, const char* value) { return SetText(file, kYear, value); }
-bool MP4SetMetadataGenreExx(MP4FileHandle file, const char* value) { return SetText(file, kGenre, value); }
-bool MP4SetMetadataCommentExx(MP4FileHandle file, const char* value) { return SetText(file, kComment, value); }
-bool MP4SetMetadataWriterExx(MP4FileHandle file, const char* value) { return SetText(file, kWriter, value); }
+bool MP4SetMetadataNameExx(MP4FileHandle file, const char* value) {
+    return SetText(file, kName, value);
+}
+bool MP4SetMetadataArtistExx(MP4FileHandle file, const char* value) {
+    return SetText(file, kArtist, value);
+}
+bool MP4SetMetadataAlbumExx(MP4FileHandle file, const char* value) {
+    return SetText(file, kAlbum, value);
+}
+bool MP4SetMetadataYearExx(MP4FileHandle file, const char* value) {
+    return SetText(file, kYear, value);
+}
+bool MP4SetMetadataGenreExx(MP4FileHandle file, const char* value) {
+    return SetText(file, kGenre, value);
+}
+bool MP4SetMetadataCommentExx(MP4FileHandle file, const char* value) {
+    return SetText(file, kComment, value);
+}
+bool MP4SetMetadataWriterExx(MP4FileHandle file, const char* value) {
+    return SetText(file, kWriter, value);
+}
 
 bool MP4SetMetadataTrackExx(MP4FileHandle file, std::uint16_t track, std::uint16_t total) {
     if (!file) return false;
@@ -291,7 +314,7 @@ void Mp4File::SampleTable(BoxBuilder& b) const {
     const std::size_t decoderSpecific = esConfig.empty() ? 0 : 2 + esConfig.size();
     const std::size_t decoderConfig = 13 + decoderSpecific;
     b.Descriptor(0x03, 3 + 2 + decoderConfig + 3);  // ES descriptor
-    b.U16(1);                                        // ES id: the track
+    b.U16(1);                                       // ES id: the track
     b.U8(0);
     b.Descriptor(0x04, decoderConfig);  // decoder configuration
     b.U8(audioType);
@@ -422,7 +445,8 @@ void Mp4File::Metadata(BoxBuilder& b) const {
 std::vector<std::uint8_t> Mp4File::Movie() const {
     const std::uint64_t mediaDuration = trackDuration;
     const std::uint64_t movieDuration = Rescale(trackDuration, trackTimeScale, movieTimeScale);
-    const std::uint8_t version = (movieDuration > kMax32 || mediaDuration > kMax32 || created > kMax32) ? 1 : 0;
+    const std::uint8_t version =
+        (movieDuration > kMax32 || mediaDuration > kMax32 || created > kMax32) ? 1 : 0;
     auto times = [&](BoxBuilder& b) {  // creation and modification
         for (int i = 0; i < 2; ++i) version ? b.U64(created) : b.U32(static_cast<std::uint32_t>(created));
     };

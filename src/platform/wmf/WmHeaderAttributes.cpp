@@ -1,11 +1,11 @@
 #include "platform/wmf/WmHeaderAttributes.h"
 
+#include <taglib/asffile.h>
+#include <taglib/asftag.h>
+
 #include <array>
 #include <cstring>
 #include <fstream>
-
-#include <taglib/asffile.h>
-#include <taglib/asftag.h>
 
 namespace {
 
@@ -34,8 +34,9 @@ TagLib::String FromUtf16(const std::vector<std::uint8_t>& bytes) {
     std::size_t n = bytes.size() & ~std::size_t{1};
     while (n >= 2 && bytes[n - 1] == 0 && bytes[n - 2] == 0) n -= 2;  // terminators
     if (n == 0) return {};
-    return TagLib::String(TagLib::ByteVector(reinterpret_cast<const char*>(bytes.data()), static_cast<unsigned>(n)),
-                          TagLib::String::UTF16LE);
+    return TagLib::String(
+        TagLib::ByteVector(reinterpret_cast<const char*>(bytes.data()), static_cast<unsigned>(n)),
+        TagLib::String::UTF16LE);
 }
 
 std::vector<std::uint8_t> StringValue(const TagLib::String& text) {
@@ -79,8 +80,8 @@ WmAttribute FromTagLib(const std::string& name, const TagLib::ASF::Attribute& a)
 
 constexpr std::array<std::uint8_t, 16> kHeaderObject = {0x30, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11,
                                                         0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE, 0x6C};
-constexpr std::array<std::uint8_t, 16> kFilePropertiesObject = {0xA1, 0xDC, 0xAB, 0x8C, 0x47, 0xA9, 0xCF, 0x11,
-                                                                0x8E, 0xE4, 0x00, 0xC0, 0x0C, 0x20, 0x53, 0x65};
+constexpr std::array<std::uint8_t, 16> kFilePropertiesObject = {
+    0xA1, 0xDC, 0xAB, 0x8C, 0x47, 0xA9, 0xCF, 0x11, 0x8E, 0xE4, 0x00, 0xC0, 0x0C, 0x20, 0x53, 0x65};
 
 }  // namespace
 
@@ -101,20 +102,31 @@ bool StoreAsfAttributes(const std::string& path, const std::vector<WmAttribute>&
             const TagLib::String text = FromUtf16(a.value);
             if (text.isEmpty()) continue;
             switch (ContentField(a.name)) {
-                case Field::Title: tag.setTitle(text); break;
-                case Field::Author: tag.setArtist(text); break;
-                case Field::Copyright: tag.setCopyright(text); break;
-                case Field::Description: tag.setComment(text); break;
-                case Field::None: tag.setAttribute(a.name, TagLib::ASF::Attribute(text)); break;
+                case Field::Title:
+                    tag.setTitle(text);
+                    break;
+                case Field::Author:
+                    tag.setArtist(text);
+                    break;
+                case Field::Copyright:
+                    tag.setCopyright(text);
+                    break;
+                case Field::Description:
+                    tag.setComment(text);
+                    break;
+                case Field::None:
+                    tag.setAttribute(a.name, TagLib::ASF::Attribute(text));
+                    break;
             }
         } else if (a.type == WmAttrType::Dword && a.value.size() == 4) {
             tag.setAttribute(a.name, TagLib::ASF::Attribute(static_cast<unsigned>(Le(a.value.data(), 4))));
         } else if (a.type == WmAttrType::Qword && a.value.size() == 8) {
-            tag.setAttribute(a.name, TagLib::ASF::Attribute(static_cast<unsigned long long>(Le(a.value.data(), 8))));
+            tag.setAttribute(a.name,
+                             TagLib::ASF::Attribute(static_cast<unsigned long long>(Le(a.value.data(), 8))));
         } else if (a.type == WmAttrType::Binary) {
-            tag.setAttribute(a.name, TagLib::ASF::Attribute(TagLib::ByteVector(
-                                         reinterpret_cast<const char*>(a.value.data()),
-                                         static_cast<unsigned>(a.value.size()))));
+            tag.setAttribute(a.name, TagLib::ASF::Attribute(
+                                         TagLib::ByteVector(reinterpret_cast<const char*>(a.value.data()),
+                                                            static_cast<unsigned>(a.value.size()))));
         }
     }
     return file.save();
@@ -170,7 +182,8 @@ std::optional<std::uint64_t> AsfPlayDuration(const std::string& path) {
             // File id (16), file size, creation time, packet count, play duration, send
             // duration, preroll (8 each).
             std::uint8_t body[64];
-            if (size < 24 + sizeof body || !in.read(reinterpret_cast<char*>(body), sizeof body)) return std::nullopt;
+            if (size < 24 + sizeof body || !in.read(reinterpret_cast<char*>(body), sizeof body))
+                return std::nullopt;
             const std::uint64_t play = Le(body + 40, 8);
             const std::uint64_t prerollMs = Le(body + 56, 8);
             if (prerollMs > play / 10000) return 0;

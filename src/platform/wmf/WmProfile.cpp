@@ -91,7 +91,8 @@ WmResult WmProfile::GetStream(std::uint32_t index, std::unique_ptr<WmStreamConfi
     return kWmOk;
 }
 
-WmResult WmProfileManager::CreateEmptyProfile(std::uint32_t version, std::unique_ptr<WmProfile>& profile) const {
+WmResult WmProfileManager::CreateEmptyProfile(std::uint32_t version,
+                                              std::unique_ptr<WmProfile>& profile) const {
     profile = std::make_unique<WmProfile>(version);
     return kWmOk;
 }
@@ -108,8 +109,8 @@ WmResult WmProfileManager::GetCodecFormatCount(const WmGuid& mediaType, std::uin
     return kWmOk;
 }
 
-WmResult WmProfileManager::GetCodecFormatDesc(const WmGuid& mediaType, std::uint32_t codec, std::uint32_t format,
-                                              std::unique_ptr<WmStreamConfig>& config,
+WmResult WmProfileManager::GetCodecFormatDesc(const WmGuid& mediaType, std::uint32_t codec,
+                                              std::uint32_t format, std::unique_ptr<WmStreamConfig>& config,
                                               std::string& description) const {
     const auto formats = WmaCodecFormats();
     if (!(mediaType == kMediaTypeAudio) || codec != 0 || format >= formats.size()) return kWmInvalidArg;

@@ -72,7 +72,8 @@ struct WmSyncReader::Demuxer {
     bool Convert(std::unique_ptr<WmBuffer>& sample) {
         AVChannelLayout inLayout{};
         if (frame->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC || frame->ch_layout.nb_channels < 1) {
-            av_channel_layout_default(&inLayout, std::max(frame->ch_layout.nb_channels, codec->ch_layout.nb_channels));
+            av_channel_layout_default(&inLayout,
+                                      std::max(frame->ch_layout.nb_channels, codec->ch_layout.nb_channels));
         } else if (av_channel_layout_copy(&inLayout, &frame->ch_layout) < 0) {
             return false;
         }
@@ -85,9 +86,9 @@ struct WmSyncReader::Demuxer {
         av_channel_layout_default(&outLayout, outChannels);
         if (!swr) {
             SwrContext* raw = nullptr;
-            const int r = swr_alloc_set_opts2(&raw, &outLayout, AV_SAMPLE_FMT_S16, frame->sample_rate, &inLayout,
-                                              static_cast<AVSampleFormat>(frame->format), frame->sample_rate, 0,
-                                              nullptr);
+            const int r = swr_alloc_set_opts2(&raw, &outLayout, AV_SAMPLE_FMT_S16, frame->sample_rate,
+                                              &inLayout, static_cast<AVSampleFormat>(frame->format),
+                                              frame->sample_rate, 0, nullptr);
             swr.reset(raw);
             if (r < 0 || swr_init(raw) < 0) {
                 av_channel_layout_uninit(&inLayout);
@@ -98,8 +99,8 @@ struct WmSyncReader::Demuxer {
         const int frames = frame->nb_samples;
         sample = std::make_unique<WmBuffer>(static_cast<std::size_t>(frames) * outChannels * 2);
         std::uint8_t* out[1] = {sample->GetBuffer()};
-        const int got = swr_convert(swr.get(), out, frames, const_cast<const std::uint8_t**>(frame->extended_data),
-                                    frames);
+        const int got = swr_convert(swr.get(), out, frames,
+                                    const_cast<const std::uint8_t**>(frame->extended_data), frames);
         if (got < 0) return false;
         sample->SetLength(static_cast<std::size_t>(got) * outChannels * 2);
         return true;
@@ -154,7 +155,8 @@ WmResult WmSyncReader::GetProfile(std::unique_ptr<WmProfile>& profile) const {
         WmStreamConfig config(s.type);
         config.SetStreamNumber(s.number);
         const AVStream* st = m_demuxer->format->streams[s.index];
-        config.SetBitrate(static_cast<std::uint32_t>(std::clamp<std::int64_t>(st->codecpar->bit_rate, 0, 0xFFFFFFFF)));
+        config.SetBitrate(
+            static_cast<std::uint32_t>(std::clamp<std::int64_t>(st->codecpar->bit_rate, 0, 0xFFFFFFFF)));
         profile->AddStream(config);  // a repeated stream number keeps the first
     }
     return kWmOk;
@@ -206,8 +208,13 @@ WmResult WmSyncReader::GetOutputProps(std::uint32_t output, std::unique_ptr<WmMe
     const int channels = Demuxer::OutputChannels(par.ch_layout.nb_channels);
     if (channels < 1 || par.sample_rate < 1) return kWmFail;
     const auto rate = static_cast<std::uint32_t>(par.sample_rate);
-    WaveFormatEx pcm{1, static_cast<std::uint16_t>(channels), rate, rate * channels * 2u,
-                     static_cast<std::uint16_t>(channels * 2), 16, 0};
+    WaveFormatEx pcm{1,
+                     static_cast<std::uint16_t>(channels),
+                     rate,
+                     rate * channels * 2u,
+                     static_cast<std::uint16_t>(channels * 2),
+                     16,
+                     0};
     props->SetMediaType(WmMediaType::Audio(kMediaSubtypePcm, pcm));
     return kWmOk;
 }

@@ -26,7 +26,8 @@ public:
     WmResult Close();
     /// The file's streams, numbered as in the file.
     WmResult GetProfile(std::unique_ptr<WmProfile>& profile) const;
-    WmResult SetStreamsSelected(std::uint16_t count, const std::uint16_t* streams, const WmStreamSelection* selections);
+    WmResult SetStreamsSelected(std::uint16_t count, const std::uint16_t* streams,
+                                const WmStreamSelection* selections);
     /// Only uncompressed reading (compressed false) is offered.
     WmResult SetReadStreamSamples(std::uint16_t stream, bool compressed);
     WmResult GetOutputCount(std::uint32_t& count) const;
@@ -38,8 +39,8 @@ public:
                            std::uint16_t& streamNumber);
     /// A header attribute by name (stream 0: the file's). With value null, learns type and
     /// length; kWmAttributeNotFound when the file does not have it.
-    WmResult GetAttributeByName(std::uint16_t& stream, const char* name, WmAttrType& type, std::uint8_t* value,
-                                std::uint16_t& length) const;
+    WmResult GetAttributeByName(std::uint16_t& stream, const char* name, WmAttrType& type,
+                                std::uint8_t* value, std::uint16_t& length) const;
 
 private:
     struct Demuxer;

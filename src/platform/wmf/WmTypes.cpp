@@ -38,7 +38,8 @@ std::vector<std::uint8_t> WmMediaType::ExtraBytes() const {
     WaveFormatEx wave;
     if (!GetWaveFormat(wave) || format.size() <= kWaveFormatExSize) return {};
     const std::size_t n = std::min<std::size_t>(wave.extraSize, format.size() - kWaveFormatExSize);
-    return {format.begin() + kWaveFormatExSize, format.begin() + static_cast<std::ptrdiff_t>(kWaveFormatExSize + n)};
+    return {format.begin() + kWaveFormatExSize,
+            format.begin() + static_cast<std::ptrdiff_t>(kWaveFormatExSize + n)};
 }
 
 WmMediaType WmMediaType::Audio(const WmGuid& subtype, const WaveFormatEx& wave,

@@ -69,7 +69,15 @@ struct WmMediaType {
 };
 
 /// Types of header attribute values.
-enum class WmAttrType : std::uint16_t { Dword = 0, String = 1, Binary = 2, Bool = 3, Qword = 4, Word = 5, Guid = 6 };
+enum class WmAttrType : std::uint16_t {
+    Dword = 0,
+    String = 1,
+    Binary = 2,
+    Bool = 3,
+    Qword = 4,
+    Word = 5,
+    Guid = 6
+};
 
 /// An owned byte buffer as the runtime hands samples around.
 class WmBuffer {

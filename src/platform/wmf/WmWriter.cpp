@@ -111,8 +111,7 @@ struct WmWriter::Encoder {
         const std::uint8_t* input[1] = {in};
         const int out = swr_convert(swr.get(), planes.data(), room, in ? input : nullptr, frames);
         if (out < 0) return false;
-        if (out > 0 &&
-            av_audio_fifo_write(fifo.get(), reinterpret_cast<void**>(planes.data()), out) != out) {
+        if (out > 0 && av_audio_fifo_write(fifo.get(), reinterpret_cast<void**>(planes.data()), out) != out) {
             return false;
         }
         return EncodeFrames(false);
@@ -142,8 +141,13 @@ WmResult WmWriter::SetProfile(const WmProfile& profile) {
         stream->GetBitrate(m_bitrate);
         if (m_bitrate == 0) m_bitrate = wave.avgBytesPerSec * 8;
         // Until told otherwise the input is 16-bit PCM in the codec's rate and channels.
-        WaveFormatEx pcm{1, wave.channels, wave.samplesPerSec, wave.samplesPerSec * wave.channels * 2u,
-                         static_cast<std::uint16_t>(wave.channels * 2), 16, 0};
+        WaveFormatEx pcm{1,
+                         wave.channels,
+                         wave.samplesPerSec,
+                         wave.samplesPerSec * wave.channels * 2u,
+                         static_cast<std::uint16_t>(wave.channels * 2),
+                         16,
+                         0};
         m_input.SetMediaType(WmMediaType::Audio(kMediaSubtypePcm, pcm));
         m_haveProfile = true;
         return kWmOk;
@@ -167,9 +171,9 @@ WmResult WmWriter::SetInputProps(std::uint32_t input, const WmMediaProps& props)
     WmMediaType type;
     props.GetMediaType(type);
     WaveFormatEx wave;
-    if (!(type.majorType == kMediaTypeAudio) || !(type.subtype == kMediaSubtypePcm) || !type.GetWaveFormat(wave) ||
-        (wave.bitsPerSample != 8 && wave.bitsPerSample != 16) || wave.channels < 1 || wave.channels > 2 ||
-        wave.samplesPerSec < 1000 || wave.samplesPerSec > 384000 ||
+    if (!(type.majorType == kMediaTypeAudio) || !(type.subtype == kMediaSubtypePcm) ||
+        !type.GetWaveFormat(wave) || (wave.bitsPerSample != 8 && wave.bitsPerSample != 16) ||
+        wave.channels < 1 || wave.channels > 2 || wave.samplesPerSec < 1000 || wave.samplesPerSec > 384000 ||
         wave.blockAlign != wave.channels * wave.bitsPerSample / 8) {
         return kWmInvalidArg;
     }

@@ -28,13 +28,14 @@ public:
     /// Accepts PCM of 8 or 16 bits, one or two channels.
     WmResult SetInputProps(std::uint32_t input, const WmMediaProps& props);
     /// File-level attributes only (stream 0); strings are UTF-16LE, with or without a terminator.
-    WmResult AddAttribute(std::uint16_t stream, const std::string& name, WmAttrType type, std::uint16_t language,
-                          const std::uint8_t* value, std::uint32_t length);
+    WmResult AddAttribute(std::uint16_t stream, const std::string& name, WmAttrType type,
+                          std::uint16_t language, const std::uint8_t* value, std::uint32_t length);
     WmResult SetOutputFilename(const char* path);
     WmResult BeginWriting();
     WmResult AllocateSample(std::uint32_t size, std::unique_ptr<WmBuffer>& sample) const;
     /// sampleTime is in 100-ns units; samples are encoded in the order written.
-    WmResult WriteSample(std::uint32_t input, std::uint64_t sampleTime, std::uint32_t flags, WmBuffer& sample);
+    WmResult WriteSample(std::uint32_t input, std::uint64_t sampleTime, std::uint32_t flags,
+                         WmBuffer& sample);
     /// Encodes what is buffered, completes the file and stores the attributes.
     WmResult EndWriting();
 
