@@ -8,6 +8,7 @@
 
 #include "engine/OutputFormats.h"
 #include "settings/ConversionSettings.h"
+#include "settings/OptionRanges.h"
 
 std::string CliUsage(const std::vector<std::string>& formats) {
     std::string names;
@@ -119,6 +120,15 @@ std::pair<std::string*, std::int32_t*> FindOption(ConversionSettings& settings, 
         return {nullptr, nullptr};
     }
     return {settings.TextOption(name), settings.IntOption(name)};
+}
+
+// A value the option cannot hold, even after the correction loading would make, is a usage error.
+bool InRange(const std::string& name, std::int32_t number, const std::string& given, std::string& error) {
+    const auto dot = name.find('.');  // a template's number is checked by its value name
+    const std::string valueName = dot == std::string::npos ? name : name.substr(dot + 1);
+    if (OptionInRange(valueName, number)) return true;
+    error = "the value of " + name + " must be " + OptionRangeText(valueName) + ", got '" + given + "'";
+    return false;
 }
 
 bool KnownOption(const std::string& name) {
@@ -269,6 +279,7 @@ bool ApplyOverrides(ConversionSettings& settings, const CliOptions& options, std
             return false;
         }
         settings.CheckOption(name);
+        if (number && !InRange(name, *number, value, error)) return false;
     }
     return true;
 }

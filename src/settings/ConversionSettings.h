@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -28,8 +29,9 @@ public:
 
     /// Fills the record from the store; without an options key everything keeps its default.
     void LoadSettings(const UserStore& store);
-    /// Writes the given groups; changes nothing in memory. false when the store could not be
-    /// written (each failed write leaves the store as it was).
+    /// Writes the values of the given groups that changed since the record was loaded or last saved
+    /// (every value of the groups when it was never loaded); changes no option in memory. false when
+    /// the store could not be written (each failed write leaves the store as it was).
     bool SaveSettings(UserStore& store, unsigned groups) const;
     /// Recomputes FilterExtList from EnableExtFilter and FilterExts.
     void RebuildFilterList();
@@ -136,4 +138,14 @@ public:
 
     /// Lower-cased extensions a folder search accepts; empty when the filter is off. Never stored.
     std::vector<std::string> FilterExtList;
+
+private:
+    /// The record as the store held it when last loaded or saved; null before the first load.
+    /// Not part of the record's value.
+    struct StoredCopy {
+        std::shared_ptr<const ConversionSettings> record;
+        bool operator==(const StoredCopy&) const { return true; }
+    };
+    void RememberStored(ConversionSettings stored) const;
+    mutable StoredCopy m_stored;
 };

@@ -61,18 +61,24 @@ TEST_P(CliUsage, RejectedWithStatusTwoAndNothingConverted) {
 
 INSTANTIATE_TEST_SUITE_P(
     Mistakes, CliUsage,
-    ::testing::Values(UsageCase{"UnknownOption", {"--frobnicate", "A"}, "unknown option '--frobnicate'"},
-                      UsageCase{"UnknownFormat", {"-t", "flac", "A"}, "unknown output format 'flac'"},
-                      UsageCase{"UnknownSetting", {"--set", "MP3Bitrate=192", "A"}, "unknown settings name"},
-                      UsageCase{"SetWithoutValue", {"--set", "MP3BitRate", "A"}, "NAME=VALUE"},
-                      UsageCase{"NotANumber", {"--set", "MP3BitRate=fast", "A"}, "whole number"},
-                      UsageCase{"MissingValue", {"A", "-o"}, "needs a value"},
-                      UsageCase{"BadIfExists", {"--if-exists", "merge", "A"}, "unknown --if-exists mode"},
-                      UsageCase{"UnknownReader", {"--reader", "mpg", "A"}, "unknown reader"},
-                      UsageCase{"NoFiles", {"-t", "wav"}, "no files given"},
-                      UsageCase{"NoJobs", {"--jobs", "0", "A"}, "--jobs needs a number from 1"},
-                      UsageCase{
-                          "UnknownTemplateField", {"--set", "MP3Tag.Titel=x", "A"}, "unknown settings name"}),
+    ::testing::Values(
+        UsageCase{"UnknownOption", {"--frobnicate", "A"}, "unknown option '--frobnicate'"},
+        UsageCase{"UnknownFormat", {"-t", "flac", "A"}, "unknown output format 'flac'"},
+        UsageCase{"UnknownSetting", {"--set", "MP3Bitrate=192", "A"}, "unknown settings name"},
+        UsageCase{"SetWithoutValue", {"--set", "MP3BitRate", "A"}, "NAME=VALUE"},
+        UsageCase{"NotANumber", {"--set", "MP3BitRate=fast", "A"}, "whole number"},
+        UsageCase{"MissingValue", {"A", "-o"}, "needs a value"},
+        UsageCase{"BadIfExists", {"--if-exists", "merge", "A"}, "unknown --if-exists mode"},
+        UsageCase{"UnknownReader", {"--reader", "mpg", "A"}, "unknown reader"},
+        UsageCase{"NoFiles", {"-t", "wav"}, "no files given"},
+        UsageCase{"NoJobs", {"--jobs", "0", "A"}, "--jobs needs a number from 1"},
+        UsageCase{"UnknownTemplateField", {"--set", "MP3Tag.Titel=x", "A"}, "unknown settings name"},
+        UsageCase{"TrackAboveAByte",
+                  {"--set", "OGGTag.CustomTrackNum=300", "A"},
+                  "OGGTag.CustomTrackNum must be from 0 to 255, got '300'"},
+        UsageCase{
+            "NegativeRate", {"--set", "WAVSampleRate=-1", "A"}, "WAVSampleRate must be one of 0, 6000, 8000"},
+        UsageCase{"RateAsDword", {"--set", "WAVSampleRate=4294967295", "A"}, "WAVSampleRate must be one of"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Cli, DoubleDashLetsAFileStartWithADash) {
