@@ -310,6 +310,26 @@ TEST(Cli, MixedBatchReportsEachFileAndLeavesNoPartialOutput) {
     EXPECT_EQ(testsupport::ReadBytes(home.File("out/kept.wav")), (std::vector<std::uint8_t>{'o', 'l', 'd'}));
 }
 
+TEST(Cli, EmptyOrRandomFilesAreRefusedAtListingInEveryFormat) {
+    // A file no reader can convert must not become a row with blank cells that only fails later.
+    CliHome home;
+    std::vector<std::string> args = {"--probe"}, expected;
+    std::vector<std::uint8_t> noise(5000);
+    std::uint32_t x = 12345;
+    for (auto& b : noise) b = static_cast<std::uint8_t>((x = x * 1103515245u + 12345u) >> 24);
+    for (const char* ext : {"flac", "wav", "mp3", "ogg", "m4a", "wma", "aac"}) {
+        for (const char* kind : {"empty", "noise"}) {
+            const std::string path = home.File(std::string(kind) + "." + ext);
+            testsupport::WriteBytes(path, std::string(kind) == "empty" ? std::vector<std::uint8_t>{} : noise);
+            args.push_back(path);
+            expected.push_back(path + "\tFailed to load");
+        }
+    }
+    const auto r = home.Run(args);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.lines, expected);
+}
+
 TEST(Cli, FullDiskIsAConversionFailureWithNoFileLeft) {
     // A write that fails must fail the file and remove what was written, not report success.
     CliHome home;
