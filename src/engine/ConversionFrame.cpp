@@ -158,9 +158,13 @@ int RunConversionFrame(ConversionJob& job, int renderRate, ConversionFormat& for
             }
             if (stopAtLength && position >= total) break;
         }
-        // A source that announced a playing time and gave no audio is a decoder that could not read
-        // it, not an empty recording. (The total above counts progress units, often file bytes.)
-        if (source->GetDuration() > 0 && delivered == 0) result = 0;
+        // A source that announced a playing time, or audio past the end of its file, and gave none is
+        // a file without its sound, not an empty recording. (The total above counts progress units,
+        // often file bytes.)
+        if ((source->GetDuration() > 0 || source->SoundMissing()) && delivered == 0) {
+            result = 0;
+            if (job.engine.FailureDetail.empty()) job.engine.FailureDetail = kNoSoundHeld;
+        }
         if (result && !feed.Drain(format)) result = 0;
         if (result) progress.Complete();
         source->Close();

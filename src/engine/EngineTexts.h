@@ -47,5 +47,8 @@ inline constexpr char kSoundFontQuestion[] =
     "again. Thank you.";
 inline constexpr char kSoundFontDownloadAddress[] = "https://wavelorn.org/download/ct4mgm.sf2";
 
+/// FailureDetail for a source whose header announces audio that the file does not hold.
+inline constexpr char kNoSoundHeld[] = "the file holds none of the audio its header announces";
+
 /// FailureDetail for an output format whose routine this build does not have.
 inline constexpr char kFormatUnavailable[] = "this output format is not available in this version";

@@ -22,6 +22,7 @@ struct StreamDescription {
     int m_videoWidth = 0;
     int m_videoHeight = 0;
     double m_videoFrameRate = 0.0;
+    bool m_soundMissing = false;  // the header places audio where the file holds none
 };
 
 /// The decoder interface: opens one file, describes the stream and delivers planar PCM blocks.
@@ -65,6 +66,9 @@ public:
         height = m_videoHeight;
     }
     virtual double GetFrameRate() { return m_videoFrameRate; }
+    /// The header announces audio the file does not hold (it would lie past the end): converting
+    /// it fails instead of writing an output without sound.
+    bool SoundMissing() const { return m_soundMissing; }
     virtual ~AudioSource() = default;
 
 protected:

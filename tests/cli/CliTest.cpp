@@ -330,6 +330,34 @@ TEST(Cli, EmptyOrRandomFilesAreRefusedAtListingInEveryFormat) {
     EXPECT_EQ(r.lines, expected);
 }
 
+TEST(Cli, AuWhoseSoundLiesPastTheEndIsAConversionFailure) {
+    // A header placing the audio beyond the file gave a "converted" output without sound.
+    struct Case {
+        const char* name;
+        std::uint32_t offset, size;
+    };
+    const Case cases[] = {{"unknown.au", 100000, 0xFFFFFFFFu},  // the length runs to the end of the file
+                          {"short.au", 100000, 4000},           // half a second: no whole second announced
+                          {"atend.au", 224, 4000}};             // data would start right at the end
+    CliHome home;
+    std::vector<std::string> args = {"-q", "-t", "wav", "-o", home.File("out")}, expected;
+    for (const auto& c : cases) {
+        std::vector<std::uint8_t> bytes = {'.', 's', 'n', 'd'};
+        for (std::uint32_t v : {c.offset, c.size, 3u, 8000u, 1u})
+            for (int shift = 24; shift >= 0; shift -= 8)
+                bytes.push_back(static_cast<std::uint8_t>(v >> shift));
+        bytes.resize(224, 0);
+        testsupport::WriteBytes(home.File(c.name), bytes);
+        args.push_back(home.File(c.name));
+        expected.push_back(home.File(c.name) +
+                           "\tConversion Failure (the file holds none of the audio its header announces)");
+    }
+    const auto r = home.Run(args);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.lines, expected);
+    EXPECT_EQ(Files(home.File("out")), std::vector<std::string>{});
+}
+
 TEST(Cli, FullDiskIsAConversionFailureWithNoFileLeft) {
     // A write that fails must fail the file and remove what was written, not report success.
     CliHome home;
