@@ -84,18 +84,20 @@ int OnlineProcessors() {
 
 }  // namespace
 
-int RunCli(const std::vector<std::string>& args) {
+namespace {
+
+int RunWithOutput(const std::vector<std::string>& args, OutputLines& out) {
     std::setlocale(LC_ALL, "");
     std::string error;
     const std::optional<CliOptions> parsed = ParseCommandLine(args, error);
     if (!parsed) return UsageError(error);
     const CliOptions& options = *parsed;
     if (options.help) {
-        std::cout << CliUsage(WrittenFormats());
+        out.Write(CliUsage(WrittenFormats()));
         return kExitOk;
     }
     if (options.version) {
-        std::cout << kVersion << "\n";
+        out.Write(std::string(kVersion) + "\n");
         return kExitOk;
     }
 
@@ -167,8 +169,12 @@ int RunCli(const std::vector<std::string>& args) {
             }
             if (options.probe) {
                 for (const auto& n : notes) {
-                    std::fputs(n.line.c_str(), n.toStdout ? stdout : stderr);
-                    std::fflush(n.toStdout ? stdout : stderr);
+                    if (n.toStdout) {
+                        out.Write(n.line);
+                    } else {
+                        std::fputs(n.line.c_str(), stderr);
+                        std::fflush(stderr);
+                    }
                 }
                 notes.clear();
             }
@@ -176,10 +182,8 @@ int RunCli(const std::vector<std::string>& args) {
         }
         if (options.probe) {
             const RowTexts row = FormatRow(*entry);
-            std::printf("%s\t%s\t%s\t%s\t%s\t%s\n", EscapeField(path).c_str(), EscapeField(row.file).c_str(),
-                        row.duration.c_str(), row.bitrate.c_str(), row.frequency.c_str(),
-                        row.channels.c_str());
-            std::fflush(stdout);
+            out.Write(EscapeField(path) + "\t" + EscapeField(row.file) + "\t" + row.duration + "\t" +
+                      row.bitrate + "\t" + row.frequency + "\t" + row.channels + "\n");
         } else {
             entries.push_back(std::move(*entry));
         }
@@ -196,9 +200,8 @@ int RunCli(const std::vector<std::string>& args) {
     }
     const bool showProgress = !options.quiet && ::isatty(STDERR_FILENO);
     {
-        ConsoleBatchView view(viewRows, showProgress, stdout, stderr);
-        for (auto& n : notes)
-            view.AddNote(static_cast<int>(n.beforeEntry), n.toStdout ? stdout : stderr, std::move(n.line));
+        ConsoleBatchView view(viewRows, showProgress, out, stderr);
+        for (auto& n : notes) view.AddNote(static_cast<int>(n.beforeEntry), n.toStdout, std::move(n.line));
         if (!batch.empty()) {
             // Output naming asks for the documents folder only when it falls back to it.
             session.Services().documentsFolder = [&view] {
@@ -209,9 +212,24 @@ int RunCli(const std::vector<std::string>& args) {
             session.MakeDriver(view).RunBatch(batch, rows);
             session.Services().documentsFolder = nullptr;
         }
+        // A file skipped because its output exists was asked for (--if-exists skip, a resumed batch).
+        for (std::size_t i = 0; i < batch.size(); ++i)
+            anyFailed = anyFailed || (batch[i]->outputPath.empty() && !view.SkippedAsExisting(rows[i]));
     }  // the view prints the notes that follow the last row
 
     if (InterruptRequested()) return kExitInterrupted;
-    for (const auto* e : batch) anyFailed = anyFailed || e->outputPath.empty();
     return anyFailed ? kExitFailed : kExitOk;
+}
+
+}  // namespace
+
+int RunCli(const std::vector<std::string>& args) {
+    OutputLines out(stdout);
+    int status = RunWithOutput(args, out);
+    // A report lost on a full disk must not pass for a run that went well.
+    if (const int error = out.Error()) {
+        std::cerr << "wavelorn-cli: write error: " << std::strerror(error) << "\n";
+        if (status == kExitOk) status = kExitFailed;
+    }
+    return status;
 }

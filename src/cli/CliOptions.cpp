@@ -47,8 +47,11 @@ std::string CliUsage(const std::vector<std::string>& formats) {
            "field is written as \\t, \\n or \\\\. Why a file failed to load is said on standard error; a "
            "file\n"
            "found in a folder that no reader accepts is only reported there, as skipped.\n"
-           "Exit status: 0 all converted, 1 a named file failed or was skipped, 2 usage error, 130 "
-           "interrupted.\n";
+           "Exit status: 0 every file converted or was skipped because its output exists (--if-exists "
+           "skip),\n"
+           "1 a file failed to convert, a named file could not be loaded or standard output could not be "
+           "written,\n"
+           "2 usage error, 130 interrupted.\n";
 }
 
 namespace {

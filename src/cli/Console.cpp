@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <filesystem>
 #include <iostream>
 
@@ -111,16 +112,29 @@ std::string EscapeField(const std::string& text) {
     return out;
 }
 
-void ConsoleBatchView::AddNote(int beforeRow, std::FILE* stream, std::string line) {
-    m_notes.push_back({beforeRow, stream, std::move(line)});
+void OutputLines::Write(const std::string& text) {
+    if (m_gone) return;
+    errno = 0;
+    if (std::fputs(text.c_str(), m_out) >= 0 && std::fflush(m_out) == 0 && !std::ferror(m_out)) return;
+    // Once nobody reads the lines any more, the batch goes on without them.
+    m_gone = true;
+    if (errno != EPIPE) m_error = errno != 0 ? errno : EIO;
+}
+
+void ConsoleBatchView::AddNote(int beforeRow, bool toOut, std::string line) {
+    m_notes.push_back({beforeRow, toOut, std::move(line)});
 }
 
 void ConsoleBatchView::PrintNotes(int upToRow) {
     for (; m_printedNotes < m_notes.size() && m_notes[m_printedNotes].beforeRow <= upToRow;
          ++m_printedNotes) {
         const Note& note = m_notes[m_printedNotes];
-        std::fputs(note.line.c_str(), note.stream);
-        std::fflush(note.stream);
+        if (note.toOut) {
+            m_out.Write(note.line);
+        } else {
+            std::fputs(note.line.c_str(), m_err);
+            std::fflush(m_err);
+        }
     }
 }
 
@@ -133,6 +147,7 @@ void ConsoleBatchView::SetStatus(int row, const std::string& text) {
     }
     if (m_showProgress) std::cerr << "\r\033[K" << std::flush;
     PrintNotes(row);
+    if (text == kStatusTargetSkipped) m_skipped.insert(row);
     const FileEntry& entry = *m_rows[static_cast<std::size_t>(row)];
     std::string line = EscapeField(entry.path) + "\t" + EscapeField(text);
     // The driver empties the output path of every file that did not convert.
@@ -143,11 +158,7 @@ void ConsoleBatchView::SetStatus(int row, const std::string& text) {
         output = EscapeField(ec ? entry.outputPath : absolute.lexically_normal().string());
         line += "\t" + output;
     }
-    // Once nobody reads the lines any more, the batch goes on without them.
-    if (!m_outGone) {
-        std::fprintf(m_out, "%s\n", line.c_str());
-        if (std::fflush(m_out) != 0 || std::ferror(m_out)) m_outGone = true;
-    }
+    m_out.Write(line + "\n");
     if (!output.empty() && m_documentsFallback.count(row)) {
         std::fprintf(m_err, "wavelorn-cli: %s: the output folder could not be used; written to %s\n",
                      EscapeField(entry.path).c_str(), output.c_str());

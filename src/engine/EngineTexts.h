@@ -38,6 +38,7 @@ inline constexpr char kStatusConverting[] = "Converting...";
 inline constexpr char kStatusFailure[] = "Conversion Failure";
 inline constexpr char kStatusNeedsSoundFont[] = "Failure. Requires file \"ct4mgm.sf2\".";
 inline constexpr char kStatusCancelled[] = "Cancelled";
+inline constexpr char kStatusTargetSkipped[] = "Target exists and skipped";
 
 /// Asked when a batch holds MIDI files and the SoundFont is missing; %s is the program's folder.
 inline constexpr char kSoundFontQuestion[] =

@@ -180,4 +180,21 @@ TEST(CliHardening, ClosedStandardOutputDoesNotStopTheBatch) {
     EXPECT_EQ(Names(home.File("out")), (std::vector<std::string>{"a.wav", "b.wav", "c.wav"}));
 }
 
+TEST(CliHardening, ReportLostOnAFullDeviceFailsTheRun) {
+    // With standard output on a full device every line was lost and the run still said success.
+    CliHome home;
+    WriteWav16(home.File("a.wav"), 8000, std::vector<std::int16_t>(800, 1));
+    const std::vector<std::string> toFull = {"sh", "-c", "exec \"$@\" > /dev/full", "sh"};
+    const std::vector<std::vector<std::string>> runs = {
+        {"-q", "-t", "wav", "-o", home.File("out"), home.File("a.wav")},
+        {"--probe", home.File("a.wav")},
+        {"--help"}};
+    for (const auto& args : runs) {
+        const auto r = home.Run(args, toFull);
+        EXPECT_EQ(r.status, 1) << args.front();
+        EXPECT_EQ(r.err, "wavelorn-cli: write error: No space left on device\n") << args.front();
+    }
+    EXPECT_TRUE(fs::exists(home.File("out/a.wav")));  // the batch itself went on
+}
+
 }  // namespace

@@ -310,6 +310,29 @@ TEST(Cli, MixedBatchReportsEachFileAndLeavesNoPartialOutput) {
     EXPECT_EQ(testsupport::ReadBytes(home.File("out/kept.wav")), (std::vector<std::uint8_t>{'o', 'l', 'd'}));
 }
 
+TEST(Cli, ResumedBatchThatSkipsExistingOutputsSucceeds) {
+    // Files skipped because their output exists were asked for (--if-exists skip): a script that
+    // resumes a batch must not see a failure, named or found in a folder.
+    CliHome home;
+    fs::create_directories(home.File("in"));
+    WriteWav16(home.File("in/a.wav"), 8000, std::vector<std::int16_t>(800, 1));
+    WriteWav16(home.File("b.wav"), 8000, std::vector<std::int16_t>(800, 2));
+    const std::vector<std::string> args = {"-q",
+                                           "-t",
+                                           "wav",
+                                           "-o",
+                                           home.File("out"),
+                                           "--if-exists",
+                                           "skip",
+                                           home.File("in"),
+                                           home.File("b.wav")};
+    EXPECT_EQ(home.Run(args).status, 0);
+    const auto again = home.Run(args);
+    EXPECT_EQ(again.status, 0) << again.out;
+    EXPECT_EQ(again.lines, (std::vector<std::string>{home.File("in/a.wav") + "\tTarget exists and skipped",
+                                                     home.File("b.wav") + "\tTarget exists and skipped"}));
+}
+
 TEST(Cli, EmptyOrRandomFilesAreRefusedAtListingInEveryFormat) {
     // A file no reader can convert must not become a row with blank cells that only fails later.
     CliHome home;
