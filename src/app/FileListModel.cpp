@@ -63,7 +63,7 @@ int FileListModel::AddFile(const std::string& path) {
     if (m_listed.count(identity)) return 0;
     std::optional<FileEntry> probed = m_probe(path);
     if (!probed) return -1;
-    Row row{std::make_unique<FileEntry>(std::move(*probed)), {}, {}, std::move(identity)};
+    Row row{std::make_unique<FileEntry>(std::move(*probed)), {}, {}, std::move(identity), {}};
     row.texts = FormatRow(*row.entry);
     const int index = static_cast<int>(m_rows.size());
     beginInsertRows({}, index, index);
@@ -85,8 +85,16 @@ const std::string& FileListModel::StatusOfRow(int row) const {
 void FileListModel::SetStatus(int row, const std::string& text) {
     if (row < 0 || row >= rowCount()) return;
     m_rows[static_cast<std::size_t>(row)].status = text;
+    m_rows[static_cast<std::size_t>(row)].statusReason.clear();
     const QModelIndex cell = index(row, kStatus);
-    emit dataChanged(cell, cell, {Qt::DisplayRole});
+    emit dataChanged(cell, cell, {Qt::DisplayRole, Qt::ToolTipRole});
+}
+
+void FileListModel::SetStatusReason(int row, const std::string& reason) {
+    if (row < 0 || row >= rowCount()) return;
+    m_rows[static_cast<std::size_t>(row)].statusReason = reason;
+    const QModelIndex cell = index(row, kStatus);
+    emit dataChanged(cell, cell, {Qt::ToolTipRole});
 }
 
 void FileListModel::RemoveRows(std::vector<int> rows) {
@@ -161,7 +169,9 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const {
         case Qt::DisplayRole:
             return Q(Cell(row, index.column()));
         case Qt::ToolTipRole:
-            return index.column() == kFile ? Q(row.entry->path) : QVariant();
+            if (index.column() == kFile) return Q(row.entry->path);
+            if (index.column() == kStatus && !row.statusReason.empty()) return Q(row.statusReason);
+            return {};
         case Qt::TextAlignmentRole: {
             const bool right = index.column() >= kDuration && index.column() <= kFreq;
             return QVariant::fromValue(

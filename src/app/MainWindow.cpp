@@ -457,6 +457,9 @@ void MainWindow::ShowContextMenu(const QPoint& globalPos) {
 void MainWindow::SetStatus(int row, const std::string& text) {
     m_model->SetStatus(row, text);
 }
+void MainWindow::SetStatusReason(int row, const std::string& reason) {
+    m_model->SetStatusReason(row, reason);
+}
 void MainWindow::EnsureRowVisible(int row) {
     m_list->scrollTo(m_model->index(row, 0));
 }

@@ -1,5 +1,6 @@
 #include "cli/CliMain.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -66,6 +67,12 @@ std::string LoadFailureReason(const std::string& path, const std::string& detail
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) return errno == ENOENT ? "no such file" : std::strerror(errno);
     if (!detail.empty()) return detail;
+    // A file the system will not let us read is no file that no reader accepts.
+    if (S_ISREG(st.st_mode)) {
+        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+        if (fd < 0) return std::strerror(errno);
+        ::close(fd);
+    }
     return "no reader accepts it";
 }
 

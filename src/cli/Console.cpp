@@ -165,3 +165,11 @@ void ConsoleBatchView::SetStatus(int row, const std::string& text) {
         std::fflush(m_err);
     }
 }
+
+void ConsoleBatchView::SetStatusReason(int row, const std::string& reason) {
+    if (row < 0 || static_cast<std::size_t>(row) >= m_rows.size() || reason.empty()) return;
+    std::fprintf(m_err, "wavelorn-cli: %s: %s\n",
+                 EscapeField(m_rows[static_cast<std::size_t>(row)]->path).c_str(),
+                 EscapeField(reason).c_str());
+    std::fflush(m_err);
+}

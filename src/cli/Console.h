@@ -85,6 +85,7 @@ public:
         : m_rows(std::move(rows)), m_showProgress(showProgress), m_out(out), m_err(err) {}
     ~ConsoleBatchView() override { PrintNotes(static_cast<int>(m_rows.size())); }
     void SetStatus(int row, const std::string& text) override;
+    void SetStatusReason(int row, const std::string& reason) override;
     void EnsureRowVisible(int) override {}
     void SetStatusColumnWidth(int) override {}
     void EnableMainWindow(bool) override {}

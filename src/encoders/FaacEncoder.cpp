@@ -3,11 +3,16 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "encoders/MemoryHeadroom.h"
+
 namespace {
 
 // libfaac gives back its encoder delay within a few calls; a library that kept producing would
 // otherwise hold the conversion forever.
 constexpr int kMaxDrainCalls = 64;
+
+// libfaac 1.30's open takes about 12 MB and uses its allocations unchecked; twice that must be free.
+constexpr std::size_t kOpenHeadroom = 24u << 20;
 
 }  // namespace
 
@@ -31,7 +36,7 @@ void ApplyAacOptions(faacEncConfiguration& config, const AacOptions& options, in
 
 int FaacEncoder::Open(int sampleRate, int channels, unsigned outputFormat) {
     Close();
-    if (sampleRate <= 0 || channels < 1 || channels > 2) return 0;
+    if (sampleRate <= 0 || channels < 1 || channels > 2 || !HaveMemoryFor(kOpenHeadroom)) return 0;
     m_encoder.reset(faacEncOpen(static_cast<unsigned long>(sampleRate), static_cast<unsigned>(channels),
                                 &m_inputSamples, &m_maxOutputBytes));
     if (!m_encoder) return 0;

@@ -2,12 +2,15 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <ctime>
+#include <new>
 
 #include "engine/EngineTexts.h"
 #include "engine/OutputStaging.h"
 #include "engine/SourceKind.h"
+#include "engine/SystemReason.h"
 #include "platform/Paths.h"
 #include "platform/StringPrintf.h"
 #include "settings/ConversionSettings.h"
@@ -89,11 +92,34 @@ std::unique_ptr<StagedOutput> BatchDriver::PrepareOutput(FileEntry& entry, std::
     return staged;
 }
 
-bool BatchDriver::Conclude(FileEntry& entry, int ok, StagedOutput& staged, const std::string& failureDetail,
-                           std::string& status) {
-    if (ok && IsNonEmptyFile(staged.Path()) && staged.Commit(m_settings.TargetExistsOpt == kOverwrite)) {
-        status = FileNamePart(entry.outputPath);
-        return true;
+int BatchDriver::RunRoutine(ConversionRoutine routine, ConversionJob& job) {
+    if (!routine) {
+        job.engine.FailureDetail = kFormatUnavailable;
+        return 0;
+    }
+    // Whatever a library throws (memory it cannot get) fails this file alone; the staged output
+    // is removed by its owner.
+    try {
+        return routine(job);
+    } catch (const std::bad_alloc&) {
+        job.engine.FailureReason = SystemReason(ENOMEM);
+    } catch (...) {
+    }
+    return 0;
+}
+
+bool BatchDriver::Conclude(FileEntry& entry, int ok, StagedOutput& staged, const EngineContext& outcome,
+                           std::string& status, std::string& reason) {
+    const std::string& failureDetail = outcome.FailureDetail;
+    reason = outcome.FailureReason;
+    if (ok && IsNonEmptyFile(staged.Path())) {
+        errno = 0;
+        if (staged.Commit(m_settings.TargetExistsOpt == kOverwrite)) {
+            status = FileNamePart(entry.outputPath);
+            reason.clear();
+            return true;
+        }
+        reason = SystemReason(errno);
     }
     status = kStatusFailure;
     if (!failureDetail.empty()) {
@@ -107,21 +133,17 @@ bool BatchDriver::Conclude(FileEntry& entry, int ok, StagedOutput& staged, const
 }
 
 bool BatchDriver::ConvertOne(FileEntry& entry, int number, int count, const char* formatName,
-                             ProgressDialog& progress, std::string& status) {
+                             ProgressDialog& progress, std::string& status, std::string& reason) {
     ShowStart(entry, number, count, formatName, progress);
     std::unique_ptr<StagedOutput> staged = PrepareOutput(entry, status);
     if (!staged) return false;
 
     m_engine.FailureDetail.clear();
-    int ok = 0;
-    if (ConversionRoutine routine =
-            m_services.routines ? m_services.routines(m_settings.OutputFormat) : nullptr) {
-        ConversionJob job{entry.kind, entry.path, staged->Path(), progress, m_engine, m_settings, number};
-        ok = routine(job);
-    } else {
-        m_engine.FailureDetail = kFormatUnavailable;
-    }
-    return Conclude(entry, ok, *staged, m_engine.FailureDetail, status);
+    m_engine.FailureReason.clear();
+    ConversionJob job{entry.kind, entry.path, staged->Path(), progress, m_engine, m_settings, number};
+    const int ok =
+        RunRoutine(m_services.routines ? m_services.routines(m_settings.OutputFormat) : nullptr, job);
+    return Conclude(entry, ok, *staged, m_engine, status, reason);
 }
 
 bool BatchDriver::RunOneByOne(const std::vector<FileEntry*>& entries, const std::vector<int>& rows, int count,
@@ -131,13 +153,13 @@ bool BatchDriver::RunOneByOne(const std::vector<FileEntry*>& entries, const std:
         FileEntry& entry = *entries[static_cast<std::size_t>(i)];
         const int row = rows[static_cast<std::size_t>(i)];
         reached = i + 1;
-        std::string status;
+        std::string status, reason;
         if (entry.kind == kKindMidi && !m_engine.SoundFontReady) {
             status = kStatusNeedsSoundFont;
         } else {
             m_view.EnsureRowVisible(row);
             m_view.SetStatus(row, kStatusConverting);
-            if (ConvertOne(entry, i + 1, count, formatName, progress, status)) {
+            if (ConvertOne(entry, i + 1, count, formatName, progress, status, reason)) {
                 m_view.SetStatus(row, status);
                 progress.PumpMessages();
                 cancelled = progress.CancelRequested();
@@ -147,6 +169,7 @@ bool BatchDriver::RunOneByOne(const std::vector<FileEntry*>& entries, const std:
         entry.outputPath.clear();
         cancelled = progress.CancelRequested();
         m_view.SetStatus(row, cancelled ? kStatusCancelled : status);
+        if (!cancelled && !reason.empty()) m_view.SetStatusReason(row, reason);
     }
     return cancelled;
 }

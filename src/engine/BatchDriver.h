@@ -53,9 +53,12 @@ private:
 
     bool RuntimeReady();
     bool SoundFontCheck(const std::vector<FileEntry*>& entries);
-    /// Converts one entry; true when it converted. status receives the row's text either way.
+    /// Converts one entry; true when it converted. status receives the row's text either way, reason
+    /// the system's reason for a failure.
     bool ConvertOne(FileEntry& entry, int number, int count, const char* formatName, ProgressDialog& progress,
-                    std::string& status);
+                    std::string& status, std::string& reason);
+    /// The routine (null: the format is missing) on the job; 0 for a failure or an exception.
+    static int RunRoutine(ConversionRoutine routine, ConversionJob& job);
     /// Shows the file as started in the progress window.
     void ShowStart(const FileEntry& entry, int number, int count, const char* formatName,
                    ProgressDialog& progress);
@@ -63,8 +66,8 @@ private:
     std::unique_ptr<StagedOutput> PrepareOutput(FileEntry& entry, std::string& status);
     /// After the routine: gives a complete output its name; true when converted. status receives the row's
     /// text.
-    bool Conclude(FileEntry& entry, int ok, StagedOutput& staged, const std::string& failureDetail,
-                  std::string& status);
+    bool Conclude(FileEntry& entry, int ok, StagedOutput& staged, const EngineContext& outcome,
+                  std::string& status, std::string& reason);
     /// Both return whether the batch was cancelled and set reached to the number of entries started.
     bool RunOneByOne(const std::vector<FileEntry*>& entries, const std::vector<int>& rows, int count,
                      const char* formatName, ProgressDialog& progress, int& reached);

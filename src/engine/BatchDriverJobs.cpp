@@ -120,6 +120,7 @@ struct BatchDriver::Slot {
     bool converted = false;
     bool cancelled = false;
     std::string status;
+    std::string reason;  // the system's reason for a failure
 };
 
 bool BatchDriver::RunSeveral(const std::vector<FileEntry*>& entries, const std::vector<int>& rows, int count,
@@ -129,6 +130,7 @@ bool BatchDriver::RunSeveral(const std::vector<FileEntry*>& entries, const std::
     const int barWidth = progress.FileBarWidth();
     const std::size_t workers = static_cast<std::size_t>(std::min(m_services.jobs, count));
     std::mutex mutex;
+    std::mutex startGate;  // encoders start one at a time, and never while a worker is being made
     std::condition_variable finishedOne;
     std::atomic<bool> cancel{false};
     std::vector<Slot> slots(static_cast<std::size_t>(count));
@@ -137,11 +139,13 @@ bool BatchDriver::RunSeveral(const std::vector<FileEntry*>& entries, const std::
     const std::size_t total = slots.size();
     Job* shown = nullptr;
 
-    const auto settle = [&](Slot& slot, bool converted, std::string status, bool cancelled) {
+    const auto settle = [&](Slot& slot, bool converted, std::string status, bool cancelled,
+                            std::string reason = {}) {
         slot.settled = true;
         slot.converted = converted;
         slot.status = std::move(status);
         slot.cancelled = cancelled;
+        slot.reason = std::move(reason);
     };
     const auto anyFinished = [&] {
         return std::any_of(running.begin(), running.end(),
@@ -193,28 +197,28 @@ bool BatchDriver::RunSeveral(const std::vector<FileEntry*>& entries, const std::
             Job& job = *slot.job;
             job.staged = std::move(staged);
             job.outputKey = key;
+            job.engine.startGate = &startGate;
             const auto work = [this, routine, &job, &entry, &mutex, &finishedOne, &cancel,
                                number = static_cast<int>(next) + 1] {
-                int ok = 0;
-                if (routine) {
-                    ConversionJob conversion{entry.kind,   entry.path, job.staged->Path(),
-                                             job.progress, job.engine, m_settings,
-                                             number};
-                    ok = routine(conversion);
-                } else {
-                    job.engine.FailureDetail = kFormatUnavailable;
-                }
+                ConversionJob conversion{entry.kind, entry.path, job.staged->Path(), job.progress, job.engine,
+                                         m_settings, number};
+                const int ok = RunRoutine(routine, conversion);
                 std::lock_guard lock(mutex);
                 job.ok = ok;
                 job.cancelled = cancel.load();
                 job.finished = true;
                 finishedOne.notify_one();
             };
-            try {
-                job.thread = std::thread(work);
-            } catch (const std::system_error&) {
-                work();  // no thread to be had: this file converts here
+            bool threaded = false;
+            {
+                std::lock_guard gate(startGate);
+                try {
+                    job.thread = std::thread(work);
+                    threaded = true;
+                } catch (const std::system_error&) {
+                }
             }
+            if (!threaded) work();  // no thread to be had: this file converts here
             running.push_back(next);
             ++next;
         }
@@ -230,10 +234,9 @@ bool BatchDriver::RunSeveral(const std::vector<FileEntry*>& entries, const std::
             Slot& slot = slots[i];
             Job& job = *slot.job;
             if (job.thread.joinable()) job.thread.join();
-            std::string status;
-            const bool converted =
-                Conclude(*entries[i], job.ok, *job.staged, job.engine.FailureDetail, status);
-            settle(slot, converted, std::move(status), job.cancelled);
+            std::string status, reason;
+            const bool converted = Conclude(*entries[i], job.ok, *job.staged, job.engine, status, reason);
+            settle(slot, converted, std::move(status), job.cancelled, std::move(reason));
             if (shown == &job) shown = nullptr;
             slot.job.reset();
             running.erase(std::find(running.begin(), running.end(), i));
@@ -243,8 +246,10 @@ bool BatchDriver::RunSeveral(const std::vector<FileEntry*>& entries, const std::
         for (; reported < next && slots[reported].settled; ++reported) {
             const Slot& slot = slots[reported];
             if (!slot.converted) entries[reported]->outputPath.clear();
-            m_view.SetStatus(rows[reported],
-                             !slot.converted && slot.cancelled ? kStatusCancelled : slot.status);
+            const bool cancelled = !slot.converted && slot.cancelled;
+            m_view.SetStatus(rows[reported], cancelled ? kStatusCancelled : slot.status);
+            if (!cancelled && !slot.converted && !slot.reason.empty())
+                m_view.SetStatusReason(rows[reported], slot.reason);
         }
         if (running.empty() && reported == next && (next == total || cancel)) break;
 

@@ -1,15 +1,21 @@
 #include "engine/ConversionFrame.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstdio>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include "engine/EngineTexts.h"
 #include "engine/PcmAmplify.h"
 #include "engine/PcmConverter.h"
 #include "engine/SourceSelection.h"
+#include "engine/SystemReason.h"
 #include "platform/FileIdentity.h"
 #include "platform/Paths.h"
 #include "platform/StringPrintf.h"
@@ -125,14 +131,44 @@ void FileProgress::Complete() {
     }
 }
 
+namespace {
+
+// Why the source could not be opened, when the system refuses it to every reader (no permission).
+std::string OpenReason(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) return SystemReason(errno);
+    ::close(fd);
+    return {};
+}
+
+// Runs one step of the format and keeps the system's reason when it fails. errno is cleared first,
+// so that only what failed in this step can explain it.
+template <typename Step>
+bool Checked(ConversionJob& job, Step step) {
+    errno = 0;
+    if (step()) return true;
+    if (job.engine.FailureReason.empty()) job.engine.FailureReason = SystemReason(errno);
+    return false;
+}
+
+}  // namespace
+
 int RunConversionFrame(ConversionJob& job, int renderRate, ConversionFormat& format) {
     std::unique_ptr<AudioSource> source = OpenSource(job.engine, job.sourcePath, job.kind, renderRate, true);
-    if (!source) return 0;
+    if (!source) {
+        job.engine.FailureReason = OpenReason(job.sourcePath);
+        return 0;
+    }
 
     int result = 0;
     PcmRequest request;
     PcmFeed feed;
-    if (format.Start(*source, request) && feed.Setup(*source, request)) {
+    std::unique_lock<std::mutex> starting;
+    if (job.engine.startGate) starting = std::unique_lock(*job.engine.startGate);
+    const bool started =
+        Checked(job, [&] { return format.Start(*source, request) && feed.Setup(*source, request); });
+    if (starting) starting.unlock();
+    if (started) {
         const bool stereo = source->GetOutputChannels() == 2;
         std::array<std::int16_t, kBlockFrames> left{}, right{};
         std::int64_t total = source->GetTotalLength();
@@ -151,8 +187,9 @@ int RunConversionFrame(ConversionJob& job, int renderRate, ConversionFormat& for
             const std::int64_t position = source->GetPosition();
             progress.Update(position);
             job.progress.PumpMessages();
-            if (job.progress.CancelRequested() ||
-                !feed.Feed(left.data(), stereo ? right.data() : nullptr, frames, format)) {
+            if (job.progress.CancelRequested() || !Checked(job, [&] {
+                    return feed.Feed(left.data(), stereo ? right.data() : nullptr, frames, format);
+                })) {
                 result = 0;
                 break;
             }
@@ -165,11 +202,11 @@ int RunConversionFrame(ConversionJob& job, int renderRate, ConversionFormat& for
             result = 0;
             if (job.engine.FailureDetail.empty()) job.engine.FailureDetail = kNoSoundHeld;
         }
-        if (result && !feed.Drain(format)) result = 0;
+        if (result && !Checked(job, [&] { return feed.Drain(format); })) result = 0;
         if (result) progress.Complete();
         source->Close();
         source.reset();
-        if (!format.Finish()) result = 0;
+        if (!Checked(job, [&] { return format.Finish() != 0; })) result = 0;
     } else {
         source->Close();
         source.reset();

@@ -1,5 +1,6 @@
 #pragma once
 #include <functional>
+#include <mutex>
 #include <optional>
 #include <string>
 
@@ -28,6 +29,9 @@ struct EngineContext {
 
     /// Explains the last failure in more words; emptied by the caller before each attempt.
     std::string FailureDetail;
+    /// The system's reason for the last failed conversion ("No space left on device"), for standard
+    /// error and the Status cell's tooltip rather than the status text; emptied with FailureDetail.
+    std::string FailureReason;
     /// Nonzero once the MIDI SoundFont is installed; stays set.
     int SoundFontReady = 0;
     /// Width of the file list's Status column as last set; widened once to 500 for long failure texts.
@@ -44,4 +48,8 @@ struct EngineContext {
     PseudoRandom random;
     /// For diagnostics: every file is opened with this reader alone, whatever its kind.
     std::optional<ReaderRole> forcedReader;
+    /// With files converting at once, held while one starts its encoder: libraries that use their
+    /// allocations unchecked are promised memory right before (HaveMemoryFor), which no other start
+    /// and no new worker thread may take meanwhile. Null when files convert one after another.
+    std::mutex* startGate = nullptr;
 };

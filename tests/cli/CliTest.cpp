@@ -395,6 +395,8 @@ TEST(Cli, FullDiskIsAConversionFailureWithNoFileLeft) {
     if (r.status == 99) GTEST_SKIP() << "no mount namespace here";
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.lines, std::vector<std::string>{home.File("big.wav") + "\tConversion Failure"});
+    // The system's reason, which the status alone does not give.
+    EXPECT_NE(r.err.find(home.File("big.wav") + ": No space left on device"), std::string::npos) << r.err;
 }
 
 TEST(Cli, SaveStoresOnlyWhatWasGiven) {
