@@ -8,6 +8,7 @@
 #include <iostream>
 
 #include "engine/EngineTexts.h"
+#include "engine/OutputStaging.h"
 #include "platform/Desktop.h"
 
 namespace {
@@ -17,8 +18,11 @@ std::atomic<int> g_interrupted{0};
 static_assert(std::atomic<int>::is_always_lock_free, "the signal handler needs a lock-free flag");
 
 void OnInterrupt(int) {
-    if (g_interrupted.exchange(1))
-        _exit(130);  // the second Ctrl+C ends the program, whatever it is waiting in
+    if (g_interrupted.exchange(1)) {
+        // The second Ctrl+C ends the program, whatever it is waiting in, without its half-written files.
+        RemoveLiveStagingFiles();
+        _exit(130);
+    }
 }
 
 }  // namespace
