@@ -152,6 +152,11 @@ void ConsoleBatchView::SetStatus(int row, const std::string& text) {
         std::fprintf(m_out, "%s\n", line.c_str());
         if (std::fflush(m_out) != 0 || std::ferror(m_out)) m_outGone = true;
     }
+    if (!output.empty() && !entry.outputNote.empty()) {
+        std::fprintf(m_err, "wavelorn-cli: %s: %s; written to %s\n", EscapeField(entry.path).c_str(),
+                     EscapeField(entry.outputNote).c_str(), output.c_str());
+        std::fflush(m_err);
+    }
     if (!output.empty() && m_documentsFallback.count(row)) {
         std::fprintf(m_err, "wavelorn-cli: %s: the output folder could not be used; written to %s\n",
                      EscapeField(entry.path).c_str(), output.c_str());
