@@ -171,6 +171,9 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const {
         case Qt::ToolTipRole:
             if (index.column() == kFile) return Q(row.entry->path);
             if (index.column() == kStatus && !row.statusReason.empty()) return Q(row.statusReason);
+            // Why a converted file's output has another name than expected.
+            if (index.column() == kStatus && !row.entry->outputPath.empty() && !row.entry->outputNote.empty())
+                return Q(row.entry->outputNote);
             return {};
         case Qt::TextAlignmentRole: {
             const bool right = index.column() >= kDuration && index.column() <= kFreq;
