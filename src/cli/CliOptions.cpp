@@ -28,7 +28,7 @@ std::string CliUsage(const std::vector<std::string>& formats) {
            "                          M4ATag; repeatable)\n"
            "      --save              store the options given on this command line (with no PATH it only "
            "saves)\n"
-           "      --reader NAME       force one reader: bass, wav, aiff, au, ogg, ffmpeg, wma\n"
+           "      --reader NAME       force one reader: bass, wav, aiff, au, ogg, flac, ffmpeg, wma\n"
            "      --probe             print each file's properties (File, Duration, Bit Rate, Freq., "
            "Channels)\n"
            "  -j, --jobs N            convert N files at once (default: one per online processor; 1: one "
@@ -55,7 +55,7 @@ namespace {
 constexpr std::pair<const char*, ReaderRole> kReaders[] = {
     {"bass", ReaderRole::Bass}, {"wav", ReaderRole::WavFile},   {"aiff", ReaderRole::Aiff},
     {"au", ReaderRole::Au},     {"ogg", ReaderRole::OggVorbis}, {"ffmpeg", ReaderRole::Ffmpeg},
-    {"wma", ReaderRole::Wma}};
+    {"wma", ReaderRole::Wma},   {"flac", ReaderRole::Flac}};
 
 // More threads than this would only hold more files open and in memory at once.
 constexpr int kMaxJobs = 256;
@@ -216,7 +216,7 @@ std::optional<CliOptions> ParseCommandLine(const std::vector<std::string>& args,
             for (const auto& [readerName, role] : kReaders)
                 if (v == readerName) o.reader = role;
             if (!o.reader) {
-                error = "unknown reader '" + v + "' (use bass, wav, aiff, au, ogg, ffmpeg, wma)";
+                error = "unknown reader '" + v + "' (use bass, wav, aiff, au, ogg, flac, ffmpeg, wma)";
                 return std::nullopt;
             }
         } else if (name == "-j" || name == "--jobs") {

@@ -68,6 +68,7 @@ void BatchDriver::ShowStart(const FileEntry& entry, int number, int count, const
 
 std::unique_ptr<StagedOutput> BatchDriver::PrepareOutput(FileEntry& entry, std::string& status) {
     entry.outputNote.clear();
+    entry.sourceNote.clear();
     std::string folder;
     const bool named = ResolveOutputPath(entry, status, m_settings, m_naming, &folder);
     // Every folder the batch writes into, or skips in, loses the hidden files of killed runs.
@@ -86,11 +87,12 @@ std::unique_ptr<StagedOutput> BatchDriver::PrepareOutput(FileEntry& entry, std::
 }
 
 bool BatchDriver::Conclude(FileEntry& entry, int ok, StagedOutput& staged, const std::string& failureDetail,
-                           std::string& status) {
+                           const std::string& sourceNote, std::string& status) {
     if (ok && IsNonEmptyFile(staged.Path())) {
         switch (PlaceOutput(entry, staged, status, m_settings, m_naming)) {
             case Placement::Placed:
                 status = FileNamePart(entry.outputPath);
+                entry.sourceNote = sourceNote;
                 return true;
             case Placement::Skipped:  // status holds the skip message
                 entry.outputNote.clear();
@@ -118,6 +120,7 @@ bool BatchDriver::ConvertOne(FileEntry& entry, int number, int count, const char
     if (!staged) return false;
 
     m_engine.FailureDetail.clear();
+    m_engine.SourceNote.clear();
     int ok = 0;
     if (ConversionRoutine routine =
             m_services.routines ? m_services.routines(m_settings.OutputFormat) : nullptr) {
@@ -126,7 +129,7 @@ bool BatchDriver::ConvertOne(FileEntry& entry, int number, int count, const char
     } else {
         m_engine.FailureDetail = kFormatUnavailable;
     }
-    return Conclude(entry, ok, *staged, m_engine.FailureDetail, status);
+    return Conclude(entry, ok, *staged, m_engine.FailureDetail, m_engine.SourceNote, status);
 }
 
 bool BatchDriver::RunOneByOne(const std::vector<FileEntry*>& entries, const std::vector<int>& rows, int count,

@@ -64,7 +64,7 @@ private:
     /// After the routine: gives a complete output its name; true when converted. status receives the row's
     /// text.
     bool Conclude(FileEntry& entry, int ok, StagedOutput& staged, const std::string& failureDetail,
-                  std::string& status);
+                  const std::string& sourceNote, std::string& status);
     /// Both return whether the batch was cancelled and set reached to the number of entries started.
     bool RunOneByOne(const std::vector<FileEntry*>& entries, const std::vector<int>& rows, int count,
                      const char* formatName, ProgressDialog& progress, int& reached);

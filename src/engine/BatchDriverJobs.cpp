@@ -231,8 +231,8 @@ bool BatchDriver::RunSeveral(const std::vector<FileEntry*>& entries, const std::
             Job& job = *slot.job;
             if (job.thread.joinable()) job.thread.join();
             std::string status;
-            const bool converted =
-                Conclude(*entries[i], job.ok, *job.staged, job.engine.FailureDetail, status);
+            const bool converted = Conclude(*entries[i], job.ok, *job.staged, job.engine.FailureDetail,
+                                            job.engine.SourceNote, status);
             settle(slot, converted, std::move(status), job.cancelled);
             if (shown == &job) shown = nullptr;
             slot.job.reset();
