@@ -127,11 +127,13 @@ struct FlacSource::Callbacks {
     }
     static void Error(const FLAC__StreamDecoder*, FLAC__StreamDecoderErrorStatus status, void* client) {
         auto& self = *static_cast<FlacSource*>(client);
-        // A corrupt frame arrives as silence of its length; lost synchronisation shows as a gap in
-        // the sample numbers instead, so that junk after the last frame (an ID3v1 tag) loses nothing.
-        if (status == FLAC__STREAM_DECODER_ERROR_STATUS_FRAME_CRC_MISMATCH &&
-            self.m_nextSample < self.m_totalSamples)
+        // Junk after the last frame (an ID3v1 tag) loses nothing. Before it, a corrupt frame arrives
+        // as silence of its length; after lost synchronisation the next frame tells how much is missing.
+        if (self.m_nextSample >= self.m_totalSamples) return;
+        if (status == FLAC__STREAM_DECODER_ERROR_STATUS_FRAME_CRC_MISMATCH)
             self.NoteLoss(self.m_nextSample, 1);
+        else
+            self.m_syncLost = true;
     }
 };
 
@@ -201,6 +203,9 @@ void FlacSource::OnFrame(const FLAC__Frame& frame, const std::int32_t* const buf
         NoteLoss(m_nextSample, (first - m_nextSample + blockUnit - 1) / blockUnit);
     else if (first < m_nextSample)
         NoteLoss(first, 1);  // a frame again, or out of place
+    else if (m_syncLost)
+        NoteLoss(first, 1);  // libFLAC gave up on a frame and sent its length as silence
+    m_syncLost = false;
     // Another width or channel count than STREAMINFO's is damage, not a format change.
     if (static_cast<int>(h.channels) != m_channels || static_cast<int>(h.bits_per_sample) != m_streamBits)
         NoteLoss(first, 1);
@@ -240,6 +245,7 @@ void FlacSource::CountRemainingLoss() {
 void FlacSource::ReachEnd() {
     m_ended = true;
     m_pendingFrames = m_pendingIndex = 0;
+    m_syncLost = false;
     if (m_nextSample < m_totalSamples && !m_readError) {
         const std::uint64_t unit = m_maxBlockSize > 0 ? static_cast<std::uint64_t>(m_maxBlockSize) : 1;
         NoteLoss(m_nextSample, (m_totalSamples - m_nextSample + unit - 1) / unit);

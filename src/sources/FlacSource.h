@@ -37,6 +37,7 @@ struct FlacState {
     // Damage: frames lost (corrupt or missing) and the sample at which the first one began.
     std::uint64_t m_lostFrames = 0;
     std::uint64_t m_firstLoss = 0;
+    bool m_syncLost = false;  // libFLAC lost synchronisation since the last frame
     bool m_readError = false;
     bool m_md5Mismatch = false;
 };
