@@ -27,6 +27,7 @@
 #include "engine/EngineContext.h"
 #include "engine/EngineTexts.h"
 #include "engine/FileGathering.h"
+#include "host/Versions.h"
 #include "platform/Paths.h"
 #include "platform/StringPrintf.h"
 #include "platform/UserStore.h"
@@ -419,7 +420,7 @@ void MainWindow::OnHomepage() {
     m_services.desktop.OpenInBrowser(kHomepageAddress);
 }
 void MainWindow::OnAbout() {
-    m_services.dialogs.About(this, kAboutText);
+    m_services.dialogs.About(this, StringPrintf(kAboutText, WavelornVersion()));
 }
 
 std::unique_ptr<QMenu> MainWindow::BuildContextMenu() {
