@@ -58,7 +58,7 @@ std::string Brief(const CliOptionInfo& o) {
     for (const char* end : {"\n", " (", ";", ", e.g.", ":"}) cut = std::min(cut, help.find(end));
     if (cut != std::string::npos) help.erase(cut);
     for (char& c : help)
-        if (c == '[' || c == ']' || c == '\'') c = ' ';
+        if (c == '[' || c == ']') c = ' ';  // they would end zsh's description
     return help;
 }
 
@@ -185,10 +185,10 @@ std::string ZshCompletion() {
         if (o.shortName) {
             const std::string shortName = std::string(o.shortName) + (o.argument ? "+" : "");
             spec += "  '(" + std::string(o.shortName) + " " + o.longName + ")'{" + shortName + "," +
-                    longName + "}'[" + help + "]" + action + "' \\\n";
+                    longName + "}" + Quoted("[" + help + "]" + action) + " \\\n";
         } else {
-            spec +=
-                "  '" + std::string(repeatable ? "*" : "") + longName + "[" + help + "]" + action + "' \\\n";
+            spec += "  " + Quoted(std::string(repeatable ? "*" : "") + longName + "[" + help + "]" + action) +
+                    " \\\n";
         }
     }
     return "#compdef wavelorn-cli\n" + std::string(kGenerated) +
