@@ -27,7 +27,7 @@ for group in "${groups[@]}"; do
       xvfb xauth
       # peers that make and check test files
       espeak-ng ffmpeg sox libsox-fmt-all sndfile-programs lame flac wavpack vorbis-tools
-      mp3val oggz-tools mediainfo atomicparsley id3v2 util-linux faac mpg123
+      mp3val oggz-tools mediainfo atomicparsley id3v2 util-linux faac mpg123 strace
       # fuzzing (clang with its libFuzzer runtime)
       clang libclang-rt-14-dev
       # benchmark scripts

@@ -104,7 +104,7 @@ struct BatchDriver::Job {
     EngineContext engine;
     JobProgress progress;
     std::unique_ptr<StagedOutput> staged;
-    std::string outputKey;  // the output's normalised path: two files may not write one name at once
+    FileIdentity outputKey;  // the output's folder and name: two files may not write one name at once
     std::thread thread;
     // Written by the worker before it sets finished, under the batch's mutex.
     int ok = 0;
@@ -179,7 +179,7 @@ bool BatchDriver::RunSeveral(const std::vector<FileEntry*>& entries, const std::
                 ++next;
                 continue;
             }
-            const std::string key = NormalisedAbsolutePath(entry.outputPath);
+            const FileIdentity key = EntryIdentity(entry.outputPath);
             if (std::any_of(running.begin(), running.end(),
                             [&](std::size_t i) { return slots[i].job->outputKey == key; }))
                 break;  // the hidden file goes with `staged`; naming is tried again later
