@@ -12,7 +12,12 @@ case "${1:-}" in
   *) echo "usage: scripts/package.sh [--install-check]" >&2; exit 2 ;;
 esac
 bash scripts/setup.sh run package
-cmake -S . -B build >/dev/null
+# A build/ that run.sh or test.sh configured keeps its settings; a new one needs no test tools.
+if [[ -f build/CMakeCache.txt ]]; then
+  cmake -S . -B build >/dev/null
+else
+  cmake -S . -B build -DWAVELORN_TESTS=OFF -DWAVELORN_BENCH=OFF >/dev/null
+fi
 cmake --build build -j"$(nproc)" --target wavelorn wavelorn-cli docs icons
 rm -f build/wavelorn_*.deb
 (cd build && cpack -G DEB)
