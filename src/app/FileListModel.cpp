@@ -171,9 +171,12 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const {
         case Qt::ToolTipRole:
             if (index.column() == kFile) return Q(row.entry->path);
             if (index.column() == kStatus && !row.statusReason.empty()) return Q(row.statusReason);
-            // Why a converted file's output has another name than expected.
-            if (index.column() == kStatus && !row.entry->outputPath.empty() && !row.entry->outputNote.empty())
-                return Q(row.entry->outputNote);
+            // Why a converted file's output has another name than expected, and what its source warned of.
+            if (index.column() == kStatus && !row.entry->outputPath.empty()) {
+                std::string tip = row.entry->outputNote;
+                if (!row.entry->sourceNote.empty()) tip += (tip.empty() ? "" : "\n") + row.entry->sourceNote;
+                if (!tip.empty()) return Q(tip);
+            }
             return {};
         case Qt::TextAlignmentRole: {
             const bool right = index.column() >= kDuration && index.column() <= kFreq;

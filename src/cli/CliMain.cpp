@@ -20,6 +20,7 @@
 #include "engine/FileProbe.h"
 #include "engine/OutputFormats.h"
 #include "host/ConverterSession.h"
+#include "host/Versions.h"
 #include "platform/FileIdentity.h"
 #include "platform/FileUserStore.h"
 #include "platform/Paths.h"
@@ -29,7 +30,6 @@
 namespace {
 
 constexpr int kExitOk = 0, kExitFailed = 1, kExitUsage = 2, kExitInterrupted = 130;
-constexpr char kVersion[] = "wavelorn-cli 0.1.0";
 
 int UsageError(const std::string& message) {
     std::cerr << "wavelorn-cli: " << message << "\nTry 'wavelorn-cli --help' for more information.\n";
@@ -104,7 +104,7 @@ int RunWithOutput(const std::vector<std::string>& args, OutputLines& out) {
         return kExitOk;
     }
     if (options.version) {
-        out.Write(std::string(kVersion) + "\n");
+        out.Write(VersionText("wavelorn-cli"));
         return kExitOk;
     }
 

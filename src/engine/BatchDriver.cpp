@@ -71,6 +71,7 @@ void BatchDriver::ShowStart(const FileEntry& entry, int number, int count, const
 
 std::unique_ptr<StagedOutput> BatchDriver::PrepareOutput(FileEntry& entry, std::string& status) {
     entry.outputNote.clear();
+    entry.sourceNote.clear();
     std::string folder;
     const bool named = ResolveOutputPath(entry, status, m_settings, m_naming, &folder);
     // Every folder the batch writes into, or skips in, loses the hidden files of killed runs.
@@ -107,6 +108,7 @@ int BatchDriver::RunRoutine(ConversionRoutine routine, ConversionJob& job) {
 bool BatchDriver::Conclude(FileEntry& entry, int ok, StagedOutput& staged, const EngineContext& outcome,
                            std::string& status, std::string& reason) {
     const std::string& failureDetail = outcome.FailureDetail;
+    const std::string& sourceNote = outcome.SourceNote;
     reason = outcome.FailureReason;
     if (ok && IsNonEmptyFile(staged.Path())) {
         errno = 0;
@@ -114,6 +116,7 @@ bool BatchDriver::Conclude(FileEntry& entry, int ok, StagedOutput& staged, const
             case Placement::Placed:
                 status = FileNamePart(entry.outputPath);
                 reason.clear();
+                entry.sourceNote = sourceNote;
                 return true;
             case Placement::Skipped:  // status holds the skip message
                 entry.outputNote.clear();
@@ -144,6 +147,7 @@ bool BatchDriver::ConvertOne(FileEntry& entry, int number, int count, const char
 
     m_engine.FailureDetail.clear();
     m_engine.FailureReason.clear();
+    m_engine.SourceNote.clear();
     ConversionJob job{entry.kind, entry.path, staged->Path(), progress, m_engine, m_settings, number};
     const int ok =
         RunRoutine(m_services.routines ? m_services.routines(m_settings.OutputFormat) : nullptr, job);

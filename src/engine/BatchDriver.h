@@ -19,8 +19,8 @@ class ConversionSettings;
 struct BatchServices {
     /// The routine of each output format.
     RoutineLookup routines;
-    /// Folder of the program, where "ct4mgm.sf2" is looked for (with a trailing "/").
-    std::string programFolder = ExecutableFolder();
+    /// Folder of the program's data, where "ct4mgm.sf2" is looked for (with a trailing "/").
+    std::string programFolder = ProgramDataFolder();
     /// Installs the SoundFont of a folder as the MIDI default; nonzero on success.
     std::function<int(const std::string& folder)> loadSoundFont = [](const std::string& folder) {
         return LoadMidiSoundFont(folder);

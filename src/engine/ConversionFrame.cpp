@@ -179,10 +179,14 @@ int RunConversionFrame(ConversionJob& job, int renderRate, ConversionFormat& for
         const bool stopAtLength = job.kind == kKindModule || job.kind == kKindMidi;
 
         result = 1;
+        bool sourceEnded = false;
         for (;;) {
             const int frames =
                 std::min(source->ReadBlock(left.data(), stereo ? right.data() : nullptr), kBlockFrames);
-            if (frames <= 0) break;
+            if (frames <= 0) {
+                sourceEnded = true;
+                break;
+            }
             delivered += frames;
             const std::int64_t position = source->GetPosition();
             progress.Update(position);
@@ -201,6 +205,16 @@ int RunConversionFrame(ConversionJob& job, int renderRate, ConversionFormat& for
         if ((source->GetDuration() > 0 || source->SoundMissing()) && delivered == 0) {
             result = 0;
             if (job.engine.FailureDetail.empty()) job.engine.FailureDetail = kNoSoundHeld;
+        }
+        // Damage the source could tell: a failure with its reason, or a note for the converted file.
+        if (sourceEnded) {
+            ReadOutcome outcome = source->GetReadOutcome();
+            if (outcome.failed) {
+                result = 0;
+                job.engine.FailureDetail = std::move(outcome.note);
+            } else if (result) {
+                job.engine.SourceNote = std::move(outcome.note);
+            }
         }
         if (result && !Checked(job, [&] { return feed.Drain(format); })) result = 0;
         if (result) progress.Complete();

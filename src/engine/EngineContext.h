@@ -32,6 +32,9 @@ struct EngineContext {
     /// The system's reason for the last failed conversion ("No space left on device"), for standard
     /// error and the Status cell's tooltip rather than the status text; emptied with FailureDetail.
     std::string FailureReason;
+    /// What the source of the last conversion warned about the audio it delivered (a checksum that
+    /// does not match); emptied by the caller before each attempt.
+    std::string SourceNote;
     /// Nonzero once the MIDI SoundFont is installed; stays set.
     int SoundFontReady = 0;
     /// Width of the file list's Status column as last set; widened once to 500 for long failure texts.

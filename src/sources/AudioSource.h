@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <string>
 
 #include "sources/TagSet.h"
 
@@ -23,6 +24,12 @@ struct StreamDescription {
     int m_videoHeight = 0;
     double m_videoFrameRate = 0.0;
     bool m_soundMissing = false;  // the header places audio where the file holds none
+};
+
+/// How reading a stream went, told once ReadBlock has ended it.
+struct ReadOutcome {
+    bool failed = false;  // the audio delivered is not the stream's (damage): the conversion fails
+    std::string note;     // why it failed; or, when it did not, a warning about what was delivered
 };
 
 /// The decoder interface: opens one file, describes the stream and delivers planar PCM blocks.
@@ -69,6 +76,8 @@ public:
     /// The header announces audio the file does not hold (it would lie past the end): converting
     /// it fails instead of writing an output without sound.
     bool SoundMissing() const { return m_soundMissing; }
+    /// Asked after ReadBlock ended the stream; sources that cannot tell damage report nothing.
+    virtual ReadOutcome GetReadOutcome() { return {}; }
     virtual ~AudioSource() = default;
 
 protected:
