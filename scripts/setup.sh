@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(
   # toolchain and test frameworks
-  build-essential cmake pkg-config git ccache
+  build-essential cmake pkg-config git ccache clang-format-14
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   # decoding and encoding libraries
   libgsm1-dev libresample1-dev
