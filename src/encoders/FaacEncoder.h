@@ -6,6 +6,8 @@
 #include <memory>
 #include <vector>
 
+#include "settings/ConversionSettings.h"
+
 /// The AAC options of one output family, as the settings hold them.
 struct AacOptions {
     bool automatic = true;  // libfaac's defaults; the fields below are ignored
@@ -17,6 +19,9 @@ struct AacOptions {
     bool midSide = true;
     int blockType = 0;  // libfaac's short-block control
 };
+
+/// The options of a group of the settings.
+AacOptions AacOptionsOf(const ConversionSettings& settings, const AacOptionGroup& group);
 
 /// Applies the options onto a configuration that already holds the fixed settings.
 void ApplyAacOptions(faacEncConfiguration& config, const AacOptions& options, int channels);
