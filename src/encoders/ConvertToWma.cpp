@@ -24,10 +24,9 @@ public:
         }
         m_writer.SetInputFormat(source.GetSampleRate(), source.GetBitsPerSample(), inputChannels);
 
-        // A list left empty by a load that happened elsewhere is filled on first use.
-        EngineContext& engine = m_job.engine;
-        if (engine.wmaFormats.Empty()) BuildWmaFormatList(engine.wmaFormats, engine.wmfRuntime);
-        const WmaFormatEntry* format = FindWmaFormat(engine.wmaFormats, t.rate, t.bitrate, t.channels);
+        // The batch built the list before any file started; files only read it.
+        const WmaFormatEntry* format =
+            FindWmaFormat(m_job.engine.shared.wmaFormats, t.rate, t.bitrate, t.channels);
         if (!format) return 0;
         m_writer.SetCodec(format->mediaType, format->bitrate);
 

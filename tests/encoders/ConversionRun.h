@@ -26,7 +26,7 @@ struct ConversionRun {
     explicit ConversionRun(int format = kFormatMp3, bool wmfRuntime = false)
         : runtime(wmfRuntime ? WmfRuntime() : WmfRuntime([] { return false; })) {
         settings.OutputFormat = format;
-        if (wmfRuntime && runtime.LoadWmfRuntime()) BuildWmaFormatList(engine.wmaFormats, runtime);
+        if (wmfRuntime && runtime.LoadWmfRuntime()) BuildWmaFormatList(engine.shared.wmaFormats, runtime);
     }
 
     testsupport::TempDir dir;

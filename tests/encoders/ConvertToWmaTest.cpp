@@ -305,9 +305,9 @@ TEST(ConvertToWma, NothingWrittenWithoutTheRuntimeOrAFormatForTheChannels) {
     EXPECT_EQ(ConvertFile(job), 0);
     EXPECT_FALSE(std::filesystem::exists(out));
 
-    run.engine.wmaFormats.Clear();
+    run.engine.shared.wmaFormats.Clear();
     WaveFormatEx wave{0x161, 1, 44100, 6000, 1, 16, 0};
-    run.engine.wmaFormats.Insert({WmMediaType::Audio(kMediaSubtypeWmAudioV8, wave), 48000});
+    run.engine.shared.wmaFormats.Insert({WmMediaType::Audio(kMediaSubtypeWmAudioV8, wave), 48000});
     EXPECT_EQ(run.Convert(kKindWav, in, out), 0);  // only mono formats, stereo source in Auto
     EXPECT_FALSE(std::filesystem::exists(out));
 }

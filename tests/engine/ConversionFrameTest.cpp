@@ -58,8 +58,8 @@ struct Frame {
           }) {}
     explicit Frame(std::function<std::unique_ptr<AudioSource>()> reader) {
         std::ofstream(dir.File("song.mp3")) << "source";
-        engine.readers = ReaderSet();
-        engine.readers.Add(ReaderRole::Bass, "Synthetic", std::move(reader));
+        engine.shared.readers = ReaderSet();
+        engine.shared.readers.Add(ReaderRole::Bass, "Synthetic", std::move(reader));
     }
     int Run(SourceKind kind, FakeFormat& format, const std::string& output) {
         format.path = output;
@@ -176,7 +176,7 @@ TEST(ConversionFrame, FailureNeverDeletesTheSource) {
 TEST(ConversionFrame, UnreadableSourceLeavesTheSupportHint) {
     // No reader: the routine fails before creating anything and the row gets the hint.
     Frame f({10, kTen, 2, 44100, false});
-    f.engine.readers = ReaderSet();
+    f.engine.shared.readers = ReaderSet();
     FakeFormat format;
     EXPECT_EQ(f.Run(kKindMp3, format, f.dir.File("o.bin")), 0);
     EXPECT_FALSE(format.finished);
