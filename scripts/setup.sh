@@ -17,7 +17,7 @@ packages=(
   qt6-base-dev libgl-dev xvfb xauth xdg-utils fonts-wine
   # peers that make and check test files
   espeak-ng ffmpeg sox libsox-fmt-all sndfile-programs lame flac wavpack vorbis-tools
-  mp3val oggz-tools mediainfo atomicparsley id3v2 util-linux faac mpg123
+  mp3val oggz-tools mediainfo atomicparsley id3v2 util-linux faac mpg123 strace
   # fuzzing (clang with its libFuzzer runtime)
   clang libclang-rt-14-dev
   # benchmark scripts

@@ -9,11 +9,11 @@ class AacFormat final : public ConversionFormat {
 public:
     explicit AacFormat(const ConversionJob& job) : m_job(job) {}
 
-    int Start(AudioSource& source, ChosenTags&, PcmRequest&) override {
-        // libfaac takes the source as it comes: no resampling, no channel or depth change.
+    int Start(AudioSource& source, ChosenTags&, PcmRequest& request) override {
+        // libfaac takes the source's channels and depth as they come, and its rate when AAC has it.
         const int channels = source.GetOutputChannels();
-        if (!m_writer.Open(m_job.outputPath, source.GetSampleRate(), channels, source.GetBitsPerSample()))
-            return 0;
+        request.rate = NearestAacRate(source.GetSampleRate());
+        if (!m_writer.Open(m_job.outputPath, request.rate, channels, source.GetBitsPerSample())) return 0;
         ApplyAacOptions(*m_writer.Configuration(), AacOptionsOf(m_job.settings, kAacOptionGroup), channels);
         return m_writer.Start();
     }

@@ -19,11 +19,11 @@ class Mp4Format final : public ConversionFormat {
 public:
     explicit Mp4Format(const ConversionJob& job) : m_job(job) {}
 
-    int Start(AudioSource& source, ChosenTags& tags, PcmRequest&) override {
-        // libfaac takes the source as it comes: no resampling, no channel or depth change.
+    int Start(AudioSource& source, ChosenTags& tags, PcmRequest& request) override {
+        // libfaac takes the source's channels and depth as they come, and its rate when AAC has it.
         const int channels = source.GetOutputChannels();
-        if (!m_writer.Open(m_job.outputPath, source.GetSampleRate(), channels, source.GetBitsPerSample()))
-            return 0;
+        request.rate = NearestAacRate(source.GetSampleRate());
+        if (!m_writer.Open(m_job.outputPath, request.rate, channels, source.GetBitsPerSample())) return 0;
         ApplyAacOptions(*m_writer.Configuration(), AacOptionsOf(m_job.settings, kM4aOptionGroup), channels);
         if (!m_writer.Start()) return 0;
         if (const auto& t = tags.Get())

@@ -26,12 +26,6 @@ bool IsFile(const std::string& path) {
 }
 
 constexpr int kWideStatusColumn = 500;
-constexpr int kOverwrite = 22;
-
-std::string FolderOf(const std::string& path) {
-    const auto slash = path.rfind('/');
-    return slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
-}
 
 }  // namespace
 
@@ -72,17 +66,19 @@ void BatchDriver::ShowStart(const FileEntry& entry, int number, int count, const
 }
 
 std::unique_ptr<StagedOutput> BatchDriver::PrepareOutput(FileEntry& entry, std::string& status) {
-    const bool named = m_services.documentsFolder
-                           ? ResolveOutputPath(entry, status, m_settings, m_services.documentsFolder)
-                           : ResolveOutputPath(entry, status, m_settings);
+    entry.outputNote.clear();
+    std::string folder;
+    const bool named = ResolveOutputPath(entry, status, m_settings, m_naming, &folder);
+    // Every folder the batch writes into, or skips in, loses the hidden files of killed runs.
+    if (!folder.empty() && m_cleanedFolders.insert(folder).second)
+        RemoveStaleStagingFiles(folder, std::time(nullptr));
     if (!named) return nullptr;
 
     // The routine writes a hidden file; only a complete one takes the output's name.
-    const std::string folder = FolderOf(entry.outputPath);
-    if (m_cleanedFolders.insert(folder).second) RemoveStaleStagingFiles(folder, std::time(nullptr));
     auto staged = std::make_unique<StagedOutput>(entry.outputPath);
     if (!staged->Ok()) {
         status = "Failed to create file \"" + entry.outputPath + "\"";
+        entry.outputNote.clear();
         return nullptr;
     }
     return staged;
@@ -90,10 +86,19 @@ std::unique_ptr<StagedOutput> BatchDriver::PrepareOutput(FileEntry& entry, std::
 
 bool BatchDriver::Conclude(FileEntry& entry, int ok, StagedOutput& staged, const std::string& failureDetail,
                            std::string& status) {
-    if (ok && IsNonEmptyFile(staged.Path()) && staged.Commit(m_settings.TargetExistsOpt == kOverwrite)) {
-        status = FileNamePart(entry.outputPath);
-        return true;
+    if (ok && IsNonEmptyFile(staged.Path())) {
+        switch (PlaceOutput(entry, staged, status, m_settings, m_naming)) {
+            case Placement::Placed:
+                status = FileNamePart(entry.outputPath);
+                return true;
+            case Placement::Skipped:  // status holds the skip message
+                entry.outputNote.clear();
+                return false;
+            case Placement::Failed:
+                break;
+        }
     }
+    entry.outputNote.clear();
     status = kStatusFailure;
     if (!failureDetail.empty()) {
         status += " (" + failureDetail + ")";
@@ -108,6 +113,8 @@ bool BatchDriver::Conclude(FileEntry& entry, int ok, StagedOutput& staged, const
 void BatchDriver::RunBatch(const std::vector<FileEntry*>& entries, const std::vector<int>& rows) {
     if (!RuntimeReady() || !SoundFontCheck(entries)) return;
     m_cleanedFolders.clear();
+    m_naming = BatchNaming{m_services.documentsFolder, {}};
+    for (const FileEntry* e : entries) m_naming.sources.insert(IdentityOf(e->path));
 
     const int count = static_cast<int>(std::min(entries.size(), rows.size()));
     m_view.EnableMainWindow(false);

@@ -72,4 +72,5 @@ private:
     BatchView& m_view;
     BatchServices m_services;
     std::set<std::string> m_cleanedFolders;  // output folders already rid of stale hidden files
+    BatchNaming m_naming;                    // what naming knows of the running batch
 };

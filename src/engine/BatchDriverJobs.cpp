@@ -107,7 +107,7 @@ struct BatchDriver::FileRun {
     JobProgress ownProgress;             // what the driver's thread shows of a file on a worker
     ProgressDialog* progress = nullptr;  // ownProgress, or the window's own on the driver's thread
     std::unique_ptr<StagedOutput> staged;
-    std::string outputKey;   // the output's normalised path: two files may not write one name at once
+    FileIdentity outputKey;  // the output's folder and name: two files may not write one name at once
     PseudoRandom drawnFrom;  // the batch's generator before this file's draw
     std::thread thread;
     // Written by the worker before it sets finished, under the batch's mutex.
@@ -186,7 +186,7 @@ bool BatchDriver::RunFiles(const std::vector<FileEntry*>& entries, const std::ve
                 ++next;
                 continue;
             }
-            const std::string key = NormalisedAbsolutePath(entry.outputPath);
+            const FileIdentity key = EntryIdentity(entry.outputPath);
             if (std::any_of(running.begin(), running.end(),
                             [&](std::size_t i) { return slots[i].run->outputKey == key; }))
                 break;  // the hidden file goes with `staged`; naming is tried again later
