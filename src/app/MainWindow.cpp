@@ -27,6 +27,7 @@
 #include "engine/EngineContext.h"
 #include "engine/EngineTexts.h"
 #include "engine/FileGathering.h"
+#include "options/QtText.h"
 #include "platform/Paths.h"
 #include "platform/StringPrintf.h"
 #include "platform/UserStore.h"
@@ -519,7 +520,7 @@ void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
 void MainWindow::dropEvent(QDropEvent* event) {
     std::vector<std::string> paths;
     for (const QUrl& url : event->mimeData()->urls())
-        if (url.isLocalFile()) paths.push_back(url.toLocalFile().toLocal8Bit().toStdString());
+        if (url.isLocalFile()) paths.push_back(ToSystemText(url.toLocalFile()));
     event->acceptProposedAction();
     if (!paths.empty())
         QMetaObject::invokeMethod(
