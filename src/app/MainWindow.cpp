@@ -263,7 +263,7 @@ void MainWindow::OpenHelpFile(bool maximised) {
     help->setAttribute(Qt::WA_DeleteOnClose);
     help->setWindowTitle(kHelpWindowTitle);
     help->setOpenExternalLinks(true);
-    help->setSource(QUrl::fromLocalFile(QString::fromLocal8Bit(path.c_str())));
+    help->setSource(QUrl::fromLocalFile(FromSystemText(path)));
     help->resize(760, 560);
     m_helpWindow = help;
     if (maximised)
