@@ -132,7 +132,7 @@ struct FormatChoice {
     OutputFormatCode code;
     const char* label;
 };
-inline constexpr std::array<FormatChoice, 11> kFormatChoices = {{
+inline constexpr auto kFormatChoices = std::to_array<FormatChoice>({
     {kFormatMp3, "MP3"},
     {kFormatWav, "WAV"},
     {kFormatWma, "WMA"},
@@ -144,4 +144,4 @@ inline constexpr std::array<FormatChoice, 11> kFormatChoices = {{
     {kFormatM4b, "M4B (MPEG-4 Audiobook)"},
     {kFormatAmr, "AMR"},
     {kFormatAwb, "AWB"},
-}};
+});
