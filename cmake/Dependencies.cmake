@@ -34,6 +34,7 @@ wavelorn_pkg(AVCODEC libavcodec)
 wavelorn_pkg(AVUTIL libavutil)
 wavelorn_pkg(SWRESAMPLE libswresample)
 wavelorn_pkg(TAGLIB taglib)
+wavelorn_pkg(FLAC flac)
 wavelorn_pkg(LAME lame)
 # vorbisenc.pc lists libvorbis and libogg only as private, so they are named here.
 wavelorn_pkg(VORBISENC "vorbisenc;vorbis;ogg")

@@ -249,8 +249,8 @@ bool BatchDriver::RunFiles(const std::vector<FileEntry*>& entries, const std::ve
             // to the files that write streams, as when they are drawn in turn.
             if (inPlace && run.engine.random == run.drawnFrom) m_engine.random = run.drawnFrom;
             std::string status;
-            const bool converted =
-                Conclude(*entries[i], run.ok, *run.staged, run.engine.FailureDetail, status);
+            const bool converted = Conclude(*entries[i], run.ok, *run.staged, run.engine.FailureDetail,
+                                            run.engine.SourceNote, status);
             settle(slot, converted, std::move(status), run.cancelled);
             convertedNow = convertedNow || converted;
             if (shown == &run) shown = nullptr;

@@ -60,6 +60,9 @@ public:
     UserInteraction& user;
     /// Explains the last failure in more words; emptied by the caller before each attempt.
     std::string FailureDetail;
+    /// What the source of the last conversion warned about the audio it delivered (a checksum that
+    /// does not match); emptied by the caller before each attempt.
+    std::string SourceNote;
     /// Serial numbers of Ogg streams: drawn per file, so a run numbers its files in order.
     PseudoRandom random;
 };
