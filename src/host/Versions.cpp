@@ -1,6 +1,7 @@
 #include "host/Versions.h"
 
 extern "C" {
+#include <FLAC/format.h>
 #include <faac.h>
 #include <gsm.h>
 #include <lame/lame.h>
@@ -28,6 +29,7 @@ std::vector<std::pair<std::string, std::string>> LibraryVersions() {
     char* faacCopyright = nullptr;
     faacEncGetVersion(&faacId, &faacCopyright);
     v.emplace_back("libfaac", faacId ? faacId : "?");
+    v.emplace_back("libFLAC", FLAC__VERSION_STRING);
     // FFmpeg is opened lazily; asking its version is reason enough here.
     v.emplace_back("FFmpeg", LoadAvLibraries() ? av_version_info() : "not available");
     if (const char* mpt = openmpt_get_string("library_version")) {
