@@ -22,7 +22,7 @@ namespace {
 // How soon the driver's thread sees Cancel (the window's button, Ctrl+C) while files convert.
 constexpr std::chrono::milliseconds kCancelPoll{40};
 
-/// A file converting beside others never asks anything: the one question it could raise (the
+/// A converting file never asks anything: the one question it could raise (the
 /// missing Windows Media runtime) is asked on the driver's thread before the file starts.
 class QuietUser final : public UserInteraction {
 public:
