@@ -24,6 +24,8 @@ for group in "${groups[@]}"; do
       qt6-base-dev libgl-dev xdg-utils fonts-wine) ;;
     test) packages+=(
       libgtest-dev libgmock-dev googletest libbenchmark-dev
+      # the format check that CI runs first
+      clang-format-14
       xvfb xauth
       # peers that make and check test files
       espeak-ng ffmpeg sox libsox-fmt-all sndfile-programs lame flac wavpack vorbis-tools

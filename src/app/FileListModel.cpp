@@ -6,12 +6,9 @@
 #include <numeric>
 
 #include "app/AppTexts.h"
+#include "options/QtText.h"
 
 namespace {
-
-QString Q(const std::string& s) {
-    return QString::fromLocal8Bit(s.data(), static_cast<qsizetype>(s.size()));
-}
 
 long LeadingNumber(const char* text) {
     return std::strtol(text, nullptr, 10);
@@ -167,15 +164,16 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const {
     const Row& row = m_rows[static_cast<std::size_t>(index.row())];
     switch (role) {
         case Qt::DisplayRole:
-            return Q(Cell(row, index.column()));
+            return FromSystemText(Cell(row, index.column()));
         case Qt::ToolTipRole:
-            if (index.column() == kFile) return Q(row.entry->path);
-            if (index.column() == kStatus && !row.statusReason.empty()) return Q(row.statusReason);
+            if (index.column() == kFile) return FromSystemText(row.entry->path);
+            if (index.column() == kStatus && !row.statusReason.empty())
+                return FromSystemText(row.statusReason);
             // Why a converted file's output has another name than expected, and what its source warned of.
             if (index.column() == kStatus && !row.entry->outputPath.empty()) {
                 std::string tip = row.entry->outputNote;
                 if (!row.entry->sourceNote.empty()) tip += (tip.empty() ? "" : "\n") + row.entry->sourceNote;
-                if (!tip.empty()) return Q(tip);
+                if (!tip.empty()) return FromSystemText(tip);
             }
             return {};
         case Qt::TextAlignmentRole: {

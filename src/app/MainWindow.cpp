@@ -34,6 +34,7 @@
 #include "engine/EngineTexts.h"
 #include "engine/FileGathering.h"
 #include "host/Versions.h"
+#include "options/QtText.h"
 #include "platform/Paths.h"
 #include "platform/StringPrintf.h"
 #include "platform/UserStore.h"
@@ -215,7 +216,7 @@ void MainWindow::FillFormatList() {
     QSignalBlocker quiet(m_formats);
     int selected = -1;
     for (const FormatChoice& choice : kFormatChoices) {
-        m_formats->addItem(QString(" to ") + choice.label, choice.code);
+        m_formats->addItem(QString(" to ") + choice.label, static_cast<int>(choice.code));
         // Of two entries with the same code the later one ends up selected.
         if (choice.code == settings.OutputFormat) selected = m_formats->count() - 1;
     }
@@ -263,7 +264,7 @@ void MainWindow::OpenHelpFile(bool maximised) {
     help->setAttribute(Qt::WA_DeleteOnClose);
     help->setWindowTitle(kHelpWindowTitle);
     help->setOpenExternalLinks(true);
-    help->setSource(QUrl::fromLocalFile(QString::fromLocal8Bit(path.c_str())));
+    help->setSource(QUrl::fromLocalFile(FromSystemText(path)));
     help->resize(760, 560);
     m_helpWindow = help;
     if (maximised)
@@ -577,7 +578,7 @@ void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
 void MainWindow::dropEvent(QDropEvent* event) {
     std::vector<std::string> paths;
     for (const QUrl& url : event->mimeData()->urls())
-        if (url.isLocalFile()) paths.push_back(url.toLocalFile().toLocal8Bit().toStdString());
+        if (url.isLocalFile()) paths.push_back(ToSystemText(url.toLocalFile()));
     event->acceptProposedAction();
     if (!paths.empty())
         QMetaObject::invokeMethod(

@@ -12,14 +12,7 @@
 
 #include "app/AppTexts.h"
 #include "app/ImageButton.h"
-
-namespace {
-
-QString Q(const std::string& s) {
-    return QString::fromLocal8Bit(s.data(), static_cast<qsizetype>(s.size()));
-}
-
-}  // namespace
+#include "options/QtText.h"
 
 void PumpEvents() {
     QCoreApplication::processEvents(QEventLoop::AllEvents);
@@ -102,7 +95,7 @@ SearchProgressWindow::SearchProgressWindow(QWidget* centreOn) : ProgressPanel(32
 }
 
 void SearchProgressWindow::SetText(const std::string& text) {
-    m_line->setText(Q(text));
+    m_line->setText(FromSystemText(text));
     m_line->setAccessibleName(m_line->text());
 }
 
@@ -126,7 +119,7 @@ QtProgressDialog::QtProgressDialog(QWidget* centreOn) : ProgressPanel(320, 95, c
 }
 
 void QtProgressDialog::SetFileText(const std::string& text) {
-    m_fileLine->setText(Q(text));
+    m_fileLine->setText(FromSystemText(text));
     m_fileLine->setAccessibleName(m_fileLine->text());
 }
 
@@ -141,7 +134,7 @@ void QtProgressDialog::SetFileBarPos(int pos) {
 }
 
 void QtProgressDialog::SetBatchText(const std::string& text) {
-    m_batchLine->setText(Q(text));
+    m_batchLine->setText(FromSystemText(text));
     m_batchLine->setAccessibleName(m_batchLine->text());
 }
 

@@ -18,6 +18,7 @@
 #include "host/Versions.h"
 #include "host/WindowOptions.h"
 #include "options/QtOptionsDialogs.h"
+#include "options/QtText.h"
 #include "options/RuntimeWmaFormats.h"
 #include "options/ShowOptions.h"
 #include "platform/FileUserStore.h"
@@ -73,7 +74,8 @@ int main(int argc, char** argv) {
     }
 
     QtOptionsDialogs optionsDialogs;
-    RuntimeWmaFormats wmaFormats(session.Runtime(), session.Engine().wmaFormats);  // what the batch uses
+    RuntimeWmaFormats wmaFormats(session.Runtime(),
+                                 session.Engine().shared.wmaFormats);  // what the batch uses
     ConversionSettings& settings = session.Settings();
     WindowServices services{
         settings,
@@ -96,8 +98,7 @@ int main(int argc, char** argv) {
     // Files given on the command line ("Open with") arrive like a drop.
     std::vector<std::string> given;
     for (int i = 1; i < argc; ++i)
-        given.push_back(
-            QFileInfo(QString::fromLocal8Bit(argv[i])).absoluteFilePath().toLocal8Bit().toStdString());
+        given.push_back(ToSystemText(QFileInfo(FromSystemText(argv[i])).absoluteFilePath()));
     if (!given.empty())
         QMetaObject::invokeMethod(
             &window, [&window, given] { window.AddDropped(given); }, Qt::QueuedConnection);

@@ -116,7 +116,7 @@ int RunWithOutput(const std::vector<std::string>& args, OutputLines& out) {
 
     if (options.save) {
         // Only what this command line names changes in the store; the rest is reread as it stands.
-        ConversionSettings stored;
+        ConversionSettings stored(DocumentsFolder(true));
         stored.LoadSettings(session.Store());
         ApplyOverrides(stored, options, error);
         if (!stored.SaveSettings(session.Store(), SaveGroupsOf(options))) {
@@ -143,7 +143,7 @@ int RunWithOutput(const std::vector<std::string>& args, OutputLines& out) {
     InstallInterruptHandler();  // again: a decoder library may have put its own in place
 
     EngineContext& engine = session.Engine();
-    engine.forcedReader = options.reader;
+    engine.shared.forcedReader = options.reader;
 
     bool anyFailed = false;
     // Entries are kept by pointer from the batch view: a list that never reallocates under them.

@@ -8,8 +8,21 @@
 #include <filesystem>
 
 #include "engine/OutputFormats.h"
+#include "platform/Paths.h"
 #include "settings/ConversionSettings.h"
 #include "settings/OptionRanges.h"
+
+std::vector<std::string> CliFormatNames() {
+    std::vector<std::string> names;
+    for (const auto& f : OutputFormatTable()) names.emplace_back(f.cliName);
+    return names;
+}
+
+std::vector<std::string> CliTemplateNames() {
+    std::vector<std::string> names;
+    for (const auto& slot : TagTemplateSlots()) names.push_back(std::string(slot.name) + "Tag");
+    return names;
+}
 
 namespace {
 
@@ -147,12 +160,6 @@ std::optional<std::int32_t> ParseInt(const std::string& text) {
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(v));  // stored as a DWORD
 }
 
-std::string LowerAscii(std::string text) {
-    for (char& c : text)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return text;
-}
-
 std::string AbsoluteFolder(const std::string& folder) {
     std::error_code ec;
     const auto absolute = std::filesystem::absolute(folder, ec);
@@ -160,11 +167,6 @@ std::string AbsoluteFolder(const std::string& folder) {
 }
 
 // A tag template field is named by its subkey and value name: "MP3Tag.Artist".
-constexpr std::pair<const char*, TagTemplate ConversionSettings::*> kTemplates[] = {
-    {"MP3Tag", &ConversionSettings::MP3Tag},
-    {"OGGTag", &ConversionSettings::OGGTag},
-    {"WMATag", &ConversionSettings::WMATag},
-    {"M4ATag", &ConversionSettings::M4ATag}};
 constexpr std::pair<const char*, std::string TagTemplate::*> kTemplateTexts[] = {
     {"Title", &TagTemplate::Title},       {"Artist", &TagTemplate::Artist},
     {"Album", &TagTemplate::Album},       {"Year", &TagTemplate::Year},
@@ -178,8 +180,8 @@ constexpr std::pair<const char*, std::int32_t TagTemplate::*> kTemplateNumbers[]
 TagTemplate* TemplateOf(ConversionSettings& settings, const std::string& name, std::string& field) {
     const auto dot = name.find('.');
     if (dot == std::string::npos) return nullptr;
-    for (const auto& [key, tmpl] : kTemplates) {
-        if (name.compare(0, dot, key) != 0) continue;
+    for (const auto& [key, tmpl] : TagTemplateSlots()) {
+        if (name.substr(0, dot) != std::string(key) + "Tag") continue;
         field = name.substr(dot + 1);
         return &(settings.*tmpl);
     }
@@ -224,9 +226,9 @@ std::vector<std::string> CliReaderNames() {
 
 std::vector<std::string> CliSettingNames() {
     std::vector<std::string> names = ConversionSettings::OptionNames();
-    for (const auto& [key, tmpl] : kTemplates) {
-        for (const auto& [value, member] : kTemplateNumbers) names.push_back(std::string(key) + "." + value);
-        for (const auto& [value, member] : kTemplateTexts) names.push_back(std::string(key) + "." + value);
+    for (const std::string& key : CliTemplateNames()) {
+        for (const auto& [value, member] : kTemplateNumbers) names.push_back(key + "." + value);
+        for (const auto& [value, member] : kTemplateTexts) names.push_back(key + "." + value);
     }
     return names;
 }
@@ -275,7 +277,7 @@ std::optional<CliOptions> ParseCommandLine(const std::vector<std::string>& args,
             if (!value(v)) return std::nullopt;
             const int code = OutputFormatFromName(LowerAscii(v));
             if (!code) {
-                error = "unknown output format '" + v + "' (use mp3 wav wma ogg aac m4a mp4 m4b amr awb)";
+                error = "unknown output format '" + v + "' (use " + Joined(CliFormatNames(), " ", " ") + ")";
                 return std::nullopt;
             }
             o.overrides.emplace_back("OutputFormat", std::to_string(code));

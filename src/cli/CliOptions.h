@@ -38,6 +38,12 @@ unsigned SaveGroupsOf(const CliOptions& options);
 /// -t takes the name in any letter case.
 int OutputFormatFromName(const std::string& name);
 
+/// The -t names of every output format, in the order of the format table.
+std::vector<std::string> CliFormatNames();
+
+/// The names a --set tag template field begins with ("MP3Tag"), in the settings' order.
+std::vector<std::string> CliTemplateNames();
+
 /// What the value of an option is, for the manual page and the shell completions.
 enum class CliValueKind { None, Format, Folder, IfExistsMode, Setting, Reader, Number };
 

@@ -25,6 +25,17 @@ int NearestAacRate(int sampleRate) {
     return NearestInTable(sampleRate, kAacRates);
 }
 
+AacOptions AacOptionsOf(const ConversionSettings& s, const AacOptionGroup& g) {
+    return {.automatic = s.*g.automatic != 0,
+            .vbr = s.*g.vbr != 0,
+            .vbrQuality = s.*g.vbrQuality,
+            .abrKbps = s.*g.abrBitRate,
+            .mpegVersion = g.mpegVersion ? s.*g.mpegVersion : 0,
+            .tns = s.*g.tns != 0,
+            .midSide = s.*g.midSide != 0,
+            .blockType = s.*g.blockType};
+}
+
 void ApplyAacOptions(faacEncConfiguration& config, const AacOptions& options, int channels) {
     if (options.automatic) return;
     if (options.vbr) {

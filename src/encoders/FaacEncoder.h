@@ -6,6 +6,8 @@
 #include <memory>
 #include <vector>
 
+#include "settings/ConversionSettings.h"
+
 /// The AAC options of one output family, as the settings hold them.
 struct AacOptions {
     bool automatic = true;  // libfaac's defaults; the fields below are ignored
@@ -21,6 +23,9 @@ struct AacOptions {
 /// The AAC sampling rate nearest to a source rate (a tie gives the lower one). libfaac labels any
 /// other rate as its nearest AAC rate without resampling, so such sources must be resampled to it.
 int NearestAacRate(int sampleRate);
+
+/// The options of a group of the settings.
+AacOptions AacOptionsOf(const ConversionSettings& settings, const AacOptionGroup& group);
 
 /// Applies the options onto a configuration that already holds the fixed settings.
 void ApplyAacOptions(faacEncConfiguration& config, const AacOptions& options, int channels);

@@ -20,10 +20,6 @@ constexpr AutoBand kAboveBands = {0, 44100, 48000, 48000, 192000};
 
 }  // namespace
 
-int WmaRenderRate(const ConversionSettings& settings) {
-    return settings.AutoDestWMAEncodingParam ? 44100 : settings.WMASampleRate;
-}
-
 WmaTargets ChooseWmaTargets(const ConversionSettings& settings, int sourceRate, int sourceChannels) {
     WmaTargets t;
     if (settings.AutoDestWMAEncodingParam) {

@@ -10,7 +10,9 @@
 #include "engine/EngineTexts.h"
 #include "engine/OutputStaging.h"
 #include "engine/SourceKind.h"
+#include "engine/SourceSelection.h"
 #include "engine/SystemReason.h"
+#include "engine/WmaFormatList.h"
 #include "platform/Paths.h"
 #include "platform/StringPrintf.h"
 #include "settings/ConversionSettings.h"
@@ -37,23 +39,21 @@ BatchDriver::BatchDriver(EngineContext& engine, const ConversionSettings& settin
 
 bool BatchDriver::RuntimeReady() {
     const OutputFormatInfo* format = FindOutputFormat(m_settings.OutputFormat);
-    if (!format || !format->needsWmfRuntime || m_engine.wmfRuntime.IsLoaded()) return true;
-    if (m_engine.wmfRuntime.LoadWmfRuntime()) {
-        BuildWmaFormatList(m_engine.wmaFormats, m_engine.wmfRuntime);
-        if (m_engine.onWmfRuntimeLoaded) m_engine.onWmfRuntimeLoaded();
-        return true;
-    }
-    if (m_engine.user.AskYesNo(kWmfRuntimeQuestion)) m_engine.user.OpenInBrowser(kWmfRuntimeDownloadAddress);
-    return false;
+    if (!format || !format->needsWmfRuntime) return true;
+    if (!EnsureWmfRuntime(m_engine)) return false;
+    // A list left empty by a load that happened elsewhere is filled before files read it.
+    if (m_engine.shared.wmaFormats.Empty())
+        BuildWmaFormatList(m_engine.shared.wmaFormats, m_engine.wmfRuntime);
+    return true;
 }
 
 bool BatchDriver::SoundFontCheck(const std::vector<FileEntry*>& entries) {
     bool hasMidi = false;
     for (const FileEntry* e : entries) hasMidi = hasMidi || e->kind == kKindMidi;
-    if (!hasMidi || m_engine.SoundFontReady) return true;
-    m_engine.SoundFontReady =
+    if (!hasMidi || m_engine.shared.SoundFontReady) return true;
+    m_engine.shared.SoundFontReady =
         m_services.loadSoundFont ? m_services.loadSoundFont(m_services.programFolder) : 0;
-    if (m_engine.SoundFontReady) return true;
+    if (m_engine.shared.SoundFontReady) return true;
     if (!m_engine.user.AskYesNo(StringPrintf(kSoundFontQuestion, m_services.programFolder.c_str())))
         return true;
     m_engine.user.OpenPath(m_services.programFolder);
@@ -131,55 +131,12 @@ bool BatchDriver::Conclude(FileEntry& entry, int ok, StagedOutput& staged, const
     status = kStatusFailure;
     if (!failureDetail.empty()) {
         status += " (" + failureDetail + ")";
-        if (m_engine.StatusColumnWidth < kWideStatusColumn) {
-            m_engine.StatusColumnWidth = kWideStatusColumn;
+        if (m_engine.shared.StatusColumnWidth < kWideStatusColumn) {
+            m_engine.shared.StatusColumnWidth = kWideStatusColumn;
             m_view.SetStatusColumnWidth(kWideStatusColumn);
         }
     }
     return false;
-}
-
-bool BatchDriver::ConvertOne(FileEntry& entry, int number, int count, const char* formatName,
-                             ProgressDialog& progress, std::string& status, std::string& reason) {
-    ShowStart(entry, number, count, formatName, progress);
-    std::unique_ptr<StagedOutput> staged = PrepareOutput(entry, status);
-    if (!staged) return false;
-
-    m_engine.FailureDetail.clear();
-    m_engine.FailureReason.clear();
-    m_engine.SourceNote.clear();
-    ConversionJob job{entry.kind, entry.path, staged->Path(), progress, m_engine, m_settings, number};
-    const int ok =
-        RunRoutine(m_services.routines ? m_services.routines(m_settings.OutputFormat) : nullptr, job);
-    return Conclude(entry, ok, *staged, m_engine, status, reason);
-}
-
-bool BatchDriver::RunOneByOne(const std::vector<FileEntry*>& entries, const std::vector<int>& rows, int count,
-                              const char* formatName, ProgressDialog& progress, int& reached) {
-    bool cancelled = false;
-    for (int i = 0; i < count && !cancelled; ++i) {
-        FileEntry& entry = *entries[static_cast<std::size_t>(i)];
-        const int row = rows[static_cast<std::size_t>(i)];
-        reached = i + 1;
-        std::string status, reason;
-        if (entry.kind == kKindMidi && !m_engine.SoundFontReady) {
-            status = kStatusNeedsSoundFont;
-        } else {
-            m_view.EnsureRowVisible(row);
-            m_view.SetStatus(row, kStatusConverting);
-            if (ConvertOne(entry, i + 1, count, formatName, progress, status, reason)) {
-                m_view.SetStatus(row, status);
-                progress.PumpMessages();
-                cancelled = progress.CancelRequested();
-                continue;
-            }
-        }
-        entry.outputPath.clear();
-        cancelled = progress.CancelRequested();
-        m_view.SetStatus(row, cancelled ? kStatusCancelled : status);
-        if (!cancelled && !reason.empty()) m_view.SetStatusReason(row, reason);
-    }
-    return cancelled;
 }
 
 void BatchDriver::RunBatch(const std::vector<FileEntry*>& entries, const std::vector<int>& rows) {
@@ -196,9 +153,7 @@ void BatchDriver::RunBatch(const std::vector<FileEntry*>& entries, const std::ve
     const char* formatName = OutputFormatName(m_settings.OutputFormat);
 
     int reached = 0;
-    const bool cancelled = m_services.jobs > 1 && count > 1
-                               ? RunSeveral(entries, rows, count, formatName, *progress, reached)
-                               : RunOneByOne(entries, rows, count, formatName, *progress, reached);
+    const bool cancelled = RunFiles(entries, rows, count, formatName, *progress, reached);
 
     progress.reset();
     m_view.EnableMainWindow(true);

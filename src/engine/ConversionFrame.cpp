@@ -12,13 +12,16 @@
 #include <vector>
 
 #include "engine/EngineTexts.h"
+#include "engine/OutputFormats.h"
 #include "engine/PcmAmplify.h"
 #include "engine/PcmConverter.h"
 #include "engine/SourceSelection.h"
 #include "engine/SystemReason.h"
+#include "engine/TagChoice.h"
 #include "platform/FileIdentity.h"
 #include "platform/Paths.h"
 #include "platform/StringPrintf.h"
+#include "settings/ConversionSettings.h"
 
 namespace {
 
@@ -84,7 +87,7 @@ private:
                 Amplify8(static_cast<std::uint8_t*>(left), static_cast<std::uint8_t*>(right), frames,
                          m_channels, m_gain);
         }
-        return format.Encode(left, right, frames);
+        return format.Encode({left, right, frames, m_bits});
     }
 
     ChannelPick m_pick = ChannelPick::Mix;
@@ -153,8 +156,21 @@ bool Checked(ConversionJob& job, Step step) {
 
 }  // namespace
 
-int RunConversionFrame(ConversionJob& job, int renderRate, ConversionFormat& format) {
-    std::unique_ptr<AudioSource> source = OpenSource(job.engine, job.sourcePath, job.kind, renderRate, true);
+ChosenTags::ChosenTags(const ConversionJob& job, const OutputFormatInfo& row, AudioSource& source)
+    : m_job(job), m_row(row), m_source(source) {}
+
+const std::optional<TagSet>& ChosenTags::Get() {
+    if (!m_chosen && m_row.common.tagType) {
+        const ConversionSettings& s = m_job.settings;
+        m_tags = ChooseTags(m_job, m_source, s.*m_row.common.tagType, s.*m_row.common.tagTemplate);
+    }
+    m_chosen = true;
+    return m_tags;
+}
+
+int RunConversionFrame(ConversionJob& job, const OutputFormatInfo& row, ConversionFormat& format) {
+    std::unique_ptr<AudioSource> source =
+        OpenSource(job.engine, job.sourcePath, job.kind, row.renderRate(job.settings), true);
     if (!source) {
         job.engine.FailureReason = OpenReason(job.sourcePath);
         return 0;
@@ -163,10 +179,14 @@ int RunConversionFrame(ConversionJob& job, int renderRate, ConversionFormat& for
     int result = 0;
     PcmRequest request;
     PcmFeed feed;
+    ChosenTags tags(job, row, *source);
     std::unique_lock<std::mutex> starting;
     if (job.engine.startGate) starting = std::unique_lock(*job.engine.startGate);
-    const bool started =
-        Checked(job, [&] { return format.Start(*source, request) && feed.Setup(*source, request); });
+    const bool started = Checked(job, [&] {
+        if (!format.Start(*source, tags, request)) return false;
+        request.gain = row.Gain(job.settings);
+        return feed.Setup(*source, request) != 0;
+    });
     if (starting) starting.unlock();
     if (started) {
         const bool stereo = source->GetOutputChannels() == 2;

@@ -6,6 +6,8 @@
 #include <string_view>
 
 #include "engine/EngineTexts.h"
+#include "engine/WmaFormatList.h"
+#include "platform/Paths.h"
 
 namespace {
 
@@ -37,18 +39,10 @@ const Family kFamilies[] = {
     {kKindWindowsMedia, {".wma", ".wmv", ".asf", ".wm", ".wmd", ".xwmv"}},
 };
 
-/// Lower-cased extension of the name part of a path, "" without a dot.
+/// Lower-cased extension of the name part of a path, "" without a dot; ASCII only, so that the
+/// kind does not depend on the user's locale.
 std::string Extension(const std::string& path) {
-    std::string_view name = path;
-    if (auto slash = name.rfind('/'); slash != std::string_view::npos) name.remove_prefix(slash + 1);
-    auto dot = name.rfind('.');
-    if (dot == std::string_view::npos) return {};
-    std::string ext(name.substr(dot));
-    // ASCII only: the result must not depend on the user's locale.
-    for (char& c : ext) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return ext;
+    return LowerAscii(ExtensionPart(path));
 }
 
 struct ChainRule {
@@ -108,8 +102,8 @@ bool TryOpen(AudioSource& reader, const std::string& path, int renderRate) {
 bool EnsureWmfRuntime(EngineContext& context) {
     if (context.wmfRuntime.IsLoaded()) return true;
     if (context.wmfRuntime.LoadWmfRuntime()) {
-        BuildWmaFormatList(context.wmaFormats, context.wmfRuntime);
-        if (context.onWmfRuntimeLoaded) context.onWmfRuntimeLoaded();
+        BuildWmaFormatList(context.shared.wmaFormats, context.wmfRuntime);
+        if (context.shared.onWmfRuntimeLoaded) context.shared.onWmfRuntimeLoaded();
         return true;
     }
     if (context.user.AskYesNo(kWmfRuntimeQuestion)) context.user.OpenInBrowser(kWmfRuntimeDownloadAddress);
@@ -148,8 +142,8 @@ std::unique_ptr<AudioSource> OpenSource(EngineContext& context, const std::strin
         return nullptr;
     }
     std::vector<ReaderRole> chain;
-    if (context.forcedReader) {
-        chain.push_back(*context.forcedReader);
+    if (context.shared.forcedReader) {
+        chain.push_back(*context.shared.forcedReader);
     } else {
         const bool wmfLoaded = kind != kKindWindowsMedia || EnsureWmfRuntime(context);
         chain = ReaderChain(kind, forConversion, wmfLoaded);
@@ -157,7 +151,7 @@ std::unique_ptr<AudioSource> OpenSource(EngineContext& context, const std::strin
     for (ReaderRole role : chain) {
         std::unique_ptr<AudioSource> reader;
         try {
-            reader = context.readers.Create(role);
+            reader = context.shared.readers.Create(role);
         } catch (...) {
             continue;
         }

@@ -1,10 +1,14 @@
 #include "host/ConverterSession.h"
 
 #include "encoders/ConversionRoutines.h"
+#include "platform/UserFolders.h"
 
 ConverterSession::ConverterSession(std::unique_ptr<UserStore> store, UserInteraction& user,
                                    std::unique_ptr<WmfRuntime> runtime)
-    : m_store(std::move(store)), m_runtime(std::move(runtime)), m_engine(*m_runtime, user) {
+    : m_store(std::move(store)),
+      m_runtime(std::move(runtime)),
+      m_settings(DocumentsFolder(true)),  // output goes there by default, so it is made at start
+      m_engine(*m_runtime, user) {
     m_settings.LoadSettings(*m_store);
     m_services.routines = &RoutineForFormat;
 }
@@ -17,7 +21,8 @@ DecoderStartupResult ConverterSession::StartDecoders() {
     if (m_decodersStarted) return DecoderStartupResult::Started;
     const DecoderStartupResult result = StartDecodingLibraries(m_services.programFolder);
     m_decodersStarted = result == DecoderStartupResult::Started;
-    if (m_decodersStarted) m_engine.SoundFontReady = m_services.loadSoundFont(m_services.programFolder);
+    if (m_decodersStarted)
+        m_engine.shared.SoundFontReady = m_services.loadSoundFont(m_services.programFolder);
     return result;
 }
 

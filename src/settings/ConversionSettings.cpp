@@ -117,7 +117,7 @@ constexpr DwordValue kFormatValues[] = {
     {"AmplifyWavCoeff", &S::AmplifyWavCoeff, ClampCoefficient},
 };
 
-constexpr std::pair<const char*, TagTemplate S::*> kTemplates[] = {
+constexpr TagTemplateSlot kTemplates[] = {
     {"MP3", &S::MP3Tag}, {"OGG", &S::OGGTag}, {"WMA", &S::WMATag}, {"M4A", &S::M4ATag}};
 
 void Load(S& s, const StoreKey& key, const DwordValue& v) {
@@ -168,7 +168,11 @@ std::string LowerText(const std::string& text) {
 
 }  // namespace
 
-ConversionSettings::ConversionSettings() : ConversionSettings(DocumentsFolder(true)) {}
+std::span<const TagTemplateSlot> TagTemplateSlots() {
+    return kTemplates;
+}
+
+ConversionSettings::ConversionSettings() : ConversionSettings(DocumentsFolder(false)) {}
 
 ConversionSettings::ConversionSettings(const std::string& documentsFolder) {
     DestSpecifiedFolder = documentsFolder;

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -22,7 +23,8 @@ public:
     static constexpr const char* kOptionsKey = "Software\\Quillmark\\Wavelorn\\Options";
     static constexpr std::size_t kMaxFolderChars = 259;  // "Folder" and "DestSpecifiedFolder"
 
-    /// Defaults, with output into the user's documents folder (created if missing).
+    /// Defaults, with output into the user's documents folder. Touches no disk: a front end that
+    /// wants the folder made passes DocumentsFolder(true) to the other constructor.
     ConversionSettings();
     /// Defaults with a given documents folder; "" means it is unknown.
     explicit ConversionSettings(const std::string& documentsFolder);
@@ -149,3 +151,44 @@ private:
     void RememberStored(ConversionSettings stored) const;
     mutable StoredCopy m_stored;
 };
+
+/// A tag template's place in the settings; its stored subkey and its command-line prefix are the name
+/// followed by "Tag" ("MP3Tag").
+struct TagTemplateSlot {
+    const char* name;
+    TagTemplate ConversionSettings::*member;
+};
+
+/// Every tag template, in load and save order.
+std::span<const TagTemplateSlot> TagTemplateSlots();
+
+/// The AAC encoder options of one output family as members of the settings: raw AAC and the MP4
+/// family each have a group, read by their encoders and edited by their pages.
+struct AacOptionGroup {
+    using Field = std::int32_t ConversionSettings::*;
+    Field automatic;    // AutoDest...EncodingParam: libfaac's defaults, the rest ignored
+    Field vbr;          // 1 quality governs, 0 average bit rate
+    Field vbrQuality;   // 10..500
+    Field abrBitRate;   // kbit/s, all channels together
+    Field mpegVersion;  // 0 MPEG-4, 1 MPEG-2; null for the MP4 family, whose track is always MPEG-4
+    Field tns;
+    Field midSide;
+    Field blockType;
+};
+
+inline constexpr AacOptionGroup kAacOptionGroup{&ConversionSettings::AutoDestAACEncodingParam,
+                                                &ConversionSettings::AACVBR,
+                                                &ConversionSettings::AACVBRQuality,
+                                                &ConversionSettings::AACABRBitRate,
+                                                &ConversionSettings::AACMpegVersion,
+                                                &ConversionSettings::AACEnableTNS,
+                                                &ConversionSettings::AACEnableMidside,
+                                                &ConversionSettings::AACBlockType};
+inline constexpr AacOptionGroup kM4aOptionGroup{&ConversionSettings::AutoDestM4AEncodingParam,
+                                                &ConversionSettings::M4AVBR,
+                                                &ConversionSettings::M4AVBRQuality,
+                                                &ConversionSettings::M4AABRBitRate,
+                                                nullptr,
+                                                &ConversionSettings::M4AEnableTNS,
+                                                &ConversionSettings::M4AEnableMidside,
+                                                &ConversionSettings::M4ABlockType};

@@ -8,15 +8,14 @@
 #include <string>
 #include <vector>
 
-#include "encoders/AacRun.h"
-#include "encoders/ConvertToMp4.h"
+#include "encoders/ConversionRun.h"
 #include "encoders/FaacEncoder.h"
 #include "platform/SystemCodePage.h"
 #include "support/Mp4Boxes.h"
 
 namespace {
 
-using aacchecks::AacRun;
+using convtest::ConversionRun;
 
 constexpr std::uint32_t kFrame = 1024;
 
@@ -59,7 +58,7 @@ int BestLag(const std::vector<std::int16_t>& source, const std::vector<std::int1
 
 struct TrackCase {
     const char* name;
-    aacchecks::Signal source;
+    convtest::Signal source;
     const char* extension;
 };
 
@@ -73,11 +72,11 @@ TEST_P(Mp4Track, TablesTimingAndConfigurationHoldAndPeersAgree) {
     // The sample timing must cover the input to within a frame, the tables must agree, and the
     // decoder configuration must be libfaac's; every peer reads .m4a, .mp4 and .m4b alike.
     const auto& p = GetParam();
-    AacRun run;
+    ConversionRun run{kFormatM4a};
     const std::string in = run.dir.File("in.wav"), out = run.dir.File(std::string("out.") + p.extension);
-    aacchecks::WriteMusicWav(in, p.source);
+    convtest::WriteMusicWav(in, p.source);
     run.settings.M4AID3TagType = 2;
-    ASSERT_EQ(run.Convert(&ConvertToMp4, kKindWav, in, out), 1);
+    ASSERT_EQ(run.Convert(kKindWav, in, out), 1);
 
     const auto s = testsupport::InspectMp4(testsupport::ReadBytes(out));
     ASSERT_EQ(s.error, "");
@@ -111,10 +110,10 @@ TEST_P(Mp4Track, TablesTimingAndConfigurationHoldAndPeersAgree) {
         std::string errors;
         testsupport::Run({"ffprobe", "-v", "error", out}, &errors, true);
         EXPECT_EQ(errors, "");
-        EXPECT_EQ(aacchecks::ProbeValue(out, "profile"), "LC");
+        EXPECT_EQ(convtest::ProbeValue(out, "profile"), "LC");
         // The timeline starts at 0 and lasts as long as the source.
-        EXPECT_EQ(std::stod(aacchecks::ProbeValue(out, "start_time")), 0.0);
-        EXPECT_NEAR(std::stod(aacchecks::ProbeValue(out, "duration")),
+        EXPECT_EQ(std::stod(convtest::ProbeValue(out, "start_time")), 0.0);
+        EXPECT_NEAR(std::stod(convtest::ProbeValue(out, "duration")),
                     static_cast<double>(inputFrames) / p.source.rate, 1e-6);
     }
     if (testsupport::HaveTool("mediainfo")) {
@@ -179,10 +178,10 @@ std::map<std::string, std::string> TagLibItems(const std::string& path) {
 
 TEST(ConvertToMp4, TemplateItemsInUtf8WithoutCopyright) {
     // A single-byte code page must reach the file as UTF-8; copyright never, composer as ©wrt.
-    AacRun run;
+    ConversionRun run{kFormatM4a};
     const ScopedCodePage cp("ISO-8859-1");
     const std::string in = run.dir.File("Caf\xe9 Song.wav"), out = run.dir.File("out.m4a");
-    aacchecks::WriteMusicWav(in, {44100, 1, 16, 0.3});
+    convtest::WriteMusicWav(in, {44100, 1, 16, 0.3});
     TagTemplate& t = run.settings.M4ATag;
     t = {.TitleAsFileName = 1,
          .Title = "ignored",
@@ -195,7 +194,7 @@ TEST(ConvertToMp4, TemplateItemsInUtf8WithoutCopyright) {
          .Copyright = "Owner",
          .TrackNumType = 1};
     run.settings.M4AID3TagType = 0;
-    ASSERT_EQ(run.Convert(&ConvertToMp4, kKindWav, in, out, 3), 1);
+    ASSERT_EQ(run.Convert(kKindWav, in, out, 3), 1);
 
     const std::map<std::string, std::string> expected = {{"\xC2\xA9nam", "Caf\xC3\xA9 Song"},
                                                          {"\xC2\xA9"
@@ -240,8 +239,8 @@ TEST_P(Mp4TrackNumber, OnlyAPositiveLeadingNumberBecomesTrkn) {
     // A track text must give its leading number with total 0, and no number must give no item.
     const auto& p = GetParam();
     if (!testsupport::HaveTool("ffmpeg")) GTEST_SKIP();
-    AacRun run;
-    aacchecks::WriteMusicWav(run.dir.File("in.wav"), {44100, 1, 16, 0.2});
+    ConversionRun run{kFormatM4a};
+    convtest::WriteMusicWav(run.dir.File("in.wav"), {44100, 1, 16, 0.2});
     const std::string src = run.dir.File("src.flac"), out = run.dir.File("out.m4a");
     ASSERT_EQ(testsupport::Run({"ffmpeg", "-v", "error", "-y", "-i", run.dir.File("in.wav"), "-metadata",
                                 "title=T", "-metadata", std::string("track=") + p.sourceTrack, src}),
@@ -249,7 +248,7 @@ TEST_P(Mp4TrackNumber, OnlyAPositiveLeadingNumberBecomesTrkn) {
     run.settings.M4AID3TagType = p.tagType;
     run.settings.M4ATag.TrackNumType = p.trackNumType;
     run.settings.M4ATag.CustomTrackNum = 0;
-    ASSERT_EQ(run.Convert(&ConvertToMp4, kKindFlac, src, out, 7), 1);
+    ASSERT_EQ(run.Convert(kKindFlac, src, out, 7), 1);
     const auto items = TagLibItems(out);
     const auto trkn = items.find("trkn");
     EXPECT_EQ(trkn == items.end() ? std::string() : trkn->second, p.expected);
@@ -268,14 +267,14 @@ INSTANTIATE_TEST_SUITE_P(Cases, Mp4TrackNumber,
 TEST(ConvertToMp4, NoMetadataWhenAsked) {
     // Tag type 2 must write no items, even from a tagged source.
     if (!testsupport::HaveTool("ffmpeg")) GTEST_SKIP();
-    AacRun run;
-    aacchecks::WriteMusicWav(run.dir.File("in.wav"), {44100, 1, 16, 0.2});
+    ConversionRun run{kFormatM4a};
+    convtest::WriteMusicWav(run.dir.File("in.wav"), {44100, 1, 16, 0.2});
     const std::string src = run.dir.File("src.flac"), out = run.dir.File("out.m4a");
     ASSERT_EQ(testsupport::Run(
                   {"ffmpeg", "-v", "error", "-y", "-i", run.dir.File("in.wav"), "-metadata", "title=T", src}),
               0);
     run.settings.M4AID3TagType = 2;
-    ASSERT_EQ(run.Convert(&ConvertToMp4, kKindFlac, src, out), 1);
+    ASSERT_EQ(run.Convert(kKindFlac, src, out), 1);
     EXPECT_TRUE(testsupport::InspectMp4(testsupport::ReadBytes(out)).items.empty());
 }
 

@@ -12,11 +12,11 @@
 #include <string>
 #include <vector>
 
-#include "encoders/ConvertToWma.h"
-#include "encoders/WavWriter.h"
+#include "encoders/ConversionRun.h"
 #include "encoders/WmaParameters.h"
 #include "encoders/WmaWriter.h"
 #include "engine/EngineContext.h"
+#include "engine/WmaFormatList.h"
 #include "platform/SystemCodePage.h"
 #include "settings/ConversionSettings.h"
 #include "support/EngineDoubles.h"
@@ -28,25 +28,9 @@ namespace {
 
 using testsupport::TempDir;
 
-/// Runs ConvertToWma with the runtime loaded and the format list built.
-struct WmaRun {
-    TempDir dir;
-    WmfRuntime runtime;
-    testsupport::RecordingUserInteraction user;
-    EngineContext engine{runtime, user};
-    ConversionSettings settings{""};
-    testsupport::ProgressLog log;
-    testsupport::RecordingProgress progress{log};
-
-    WmaRun() {
-        runtime.LoadWmfRuntime();
-        BuildWmaFormatList(engine.wmaFormats, runtime);
-        settings.WMAID3TagType = 2;
-    }
-    int Convert(SourceKind kind, const std::string& source, const std::string& output, int sequence = 1) {
-        ConversionJob job{kind, source, output, progress, engine, settings, sequence};
-        return ConvertToWma(job);
-    }
+/// Converts into WMA with the runtime loaded and the format list built.
+struct WmaRun : convtest::ConversionRun {
+    WmaRun() : ConversionRun(kFormatWma, true) { settings.WMAID3TagType = 2; }
 };
 
 struct Source {
@@ -74,19 +58,7 @@ void WriteSource(const std::string& path, const Source& s) {
         l[static_cast<std::size_t>(i)] = 30000;
         if (!s.rightSilent) r[static_cast<std::size_t>(i)] = 30000;
     }
-    WavWriter out;
-    ASSERT_EQ(out.Open(path, s.channels == 2, s.bits, s.rate), 1);
-    if (s.bits == 16) {
-        ASSERT_EQ(out.Write16(l.data(), r.data(), frames), 1);
-    } else {
-        std::vector<std::uint8_t> l8(l.size()), r8(r.size());
-        for (std::size_t i = 0; i < l.size(); ++i) {
-            l8[i] = static_cast<std::uint8_t>((l[i] >> 8) + 128);
-            r8[i] = static_cast<std::uint8_t>((r[i] >> 8) + 128);
-        }
-        ASSERT_EQ(out.Write8(l8.data(), r8.data(), frames), 1);
-    }
-    ASSERT_EQ(out.Close(), 1);
+    convtest::WriteWav(path, s.rate, s.channels, s.bits, l, r);
 }
 
 std::string Probe(const std::string& path, const std::string& entry) {
@@ -335,12 +307,12 @@ TEST(ConvertToWma, NothingWrittenWithoutTheRuntimeOrAFormatForTheChannels) {
     WmfRuntime missing{[] { return false; }};
     EngineContext engine{missing, run.user};
     ConversionJob job{kKindWav, in, out, run.progress, engine, run.settings, 1};
-    EXPECT_EQ(ConvertToWma(job), 0);
+    EXPECT_EQ(ConvertFile(job), 0);
     EXPECT_FALSE(std::filesystem::exists(out));
 
-    run.engine.wmaFormats.Clear();
+    run.engine.shared.wmaFormats.Clear();
     WaveFormatEx wave{0x161, 1, 44100, 6000, 1, 16, 0};
-    run.engine.wmaFormats.Insert({WmMediaType::Audio(kMediaSubtypeWmAudioV8, wave), 48000});
+    run.engine.shared.wmaFormats.Insert({WmMediaType::Audio(kMediaSubtypeWmAudioV8, wave), 48000});
     EXPECT_EQ(run.Convert(kKindWav, in, out), 0);  // only mono formats, stereo source in Auto
     EXPECT_FALSE(std::filesystem::exists(out));
 }
