@@ -413,7 +413,8 @@ void MainWindow::OnConvertSelected() {
 }
 
 void MainWindow::RunBatch(const std::vector<int>& rows) {
-    if (!m_driver) m_driver = m_services.makeDriver(*this);
+    // Made for each batch: the number of files converted at once may have changed in Options.
+    m_driver = m_services.makeDriver(*this);
     std::vector<FileEntry*> entries;
     for (int row : rows) entries.push_back(m_model->EntryOfRow(row));
     m_driver->RunBatch(entries, rows);

@@ -37,6 +37,10 @@ std::int32_t OggBitRate(std::int32_t v) {
     return v > 1000 ? v / 1000 : v;
 }
 
+std::int32_t FilesAtOnceCount(std::int32_t v) {
+    return (v >= 0 && v <= ConversionSettings::kMaxFilesAtOnce) ? v : 0;
+}
+
 using S = ConversionSettings;
 
 // The general DWORDs between "DestSpecifiedFolder" and "FilterExts", in load and save order.
@@ -116,6 +120,11 @@ constexpr DwordValue kFormatValues[] = {
     {"AmplifyWavCoeff", &S::AmplifyWavCoeff, ClampCoefficient},
 };
 
+// Options added after the first stored record, after everything else in load and save order.
+constexpr DwordValue kAppendedValues[] = {
+    {"FilesAtOnce", &S::FilesAtOnce, FilesAtOnceCount},
+};
+
 constexpr TagTemplateSlot kTemplates[] = {
     {"MP3", &S::MP3Tag}, {"OGG", &S::OGGTag}, {"WMA", &S::WMATag}, {"M4A", &S::M4ATag}};
 
@@ -189,6 +198,7 @@ void ConversionSettings::LoadSettings(const UserStore& store) {
         Load(*this, *key, {"OutputFormat", &S::OutputFormat});
         for (const auto& v : kFormatValues) Load(*this, *key, v);
         Load(*this, *key, {"OptStartPageIndex", &S::OptStartPageIndex});
+        for (const auto& v : kAppendedValues) Load(*this, *key, v);
         key->Close();
     }
     for (const auto& [name, tmpl] : kTemplates) LoadTagTemplate(store, this->*tmpl, name);
@@ -211,6 +221,7 @@ bool ConversionSettings::SaveSettings(UserStore& store, unsigned groups) const {
         for (const auto& v : kGeneralValues) Save(*this, *key, v);
         key->SetString("FilterExts", FilterExts);
         for (const auto& v : kFormatValues) Save(*this, *key, v);
+        for (const auto& v : kAppendedValues) Save(*this, *key, v);
     }
     if (!key->Close()) return false;  // the templates follow only an options key that was stored
     if (groups & SaveOptions)
@@ -228,6 +239,7 @@ std::vector<DwordValue> AllDwordValues() {
                                 {"DestOutputFolderOpt", &S::DestOutputFolderOpt}};
     all.insert(all.end(), std::begin(kGeneralValues), std::end(kGeneralValues));
     all.insert(all.end(), std::begin(kFormatValues), std::end(kFormatValues));
+    all.insert(all.end(), std::begin(kAppendedValues), std::end(kAppendedValues));
     return all;
 }
 
@@ -263,6 +275,7 @@ std::vector<std::string> ConversionSettings::OptionNames() {
     for (const auto& v : kGeneralValues) names.emplace_back(v.name);
     names.emplace_back("FilterExts");
     for (const auto& v : kFormatValues) names.emplace_back(v.name);
+    for (const auto& v : kAppendedValues) names.emplace_back(v.name);
     return names;
 }
 

@@ -127,15 +127,9 @@ struct WindowHarness {
         *settings = ConversionSettings("");
         settings->LoadSettings(store);
         WindowServices services{
-            *settings,
-            store,
-            engine,
-            dialogs,
-            desktop,
-            [this](BatchView& view) { return std::make_unique<BatchDriver>(session.MakeDriver(view)); },
-            programFolder,
-            probe,
-            {}};
+            *settings,     store,   engine,
+            dialogs,       desktop, [this](BatchView& view) { return session.MakeWindowDriver(view); },
+            programFolder, probe,   {}};
         window = std::make_unique<MainWindow>(std::move(services));
         user.SetOwner(window.get());
     }

@@ -87,7 +87,8 @@ const Field kAllDwords[] = {&S::OutputFormat,
                             &S::AWBMode,
                             &S::AWBDTX,
                             &S::AmplifyAMR,
-                            &S::AmplifyAMRCoef};
+                            &S::AmplifyAMRCoef,
+                            &S::FilesAtOnce};
 
 const std::string kTricky = "Caf\xc3\xa9 \"Live\" C:\\x\\ line\nbreak\r\n\xe2\x99\xab";
 
@@ -119,6 +120,7 @@ ConversionSettings EveryFieldChanged() {
     s.OGGChannels = 1;
     s.M4AID3TagType = 2;
     s.OGGBitRate = 1000;
+    s.FilesAtOnce = 3;
     s.Folder = "/music/" + kTricky;
     s.DestSpecifiedFolder = "/out put/\xc3\xa9";
     s.FilterExts = "MP3,,\xc3\x89XT,";
@@ -218,6 +220,9 @@ TEST(ConversionSettings, LoadChecksCorrectOnlyTheValuesTheyCover) {
         {"AmplifyAACCoef", 5, &S::AmplifyAACCoef, 5},
         {"AmplifyM4ACoef", 5000, &S::AmplifyM4ACoef, 5000},
         {"AmplifyAMRCoef", 5, &S::AmplifyAMRCoef, 5},
+        {"FilesAtOnce", 32, &S::FilesAtOnce, 32},
+        {"FilesAtOnce", 33, &S::FilesAtOnce, 0},
+        {"FilesAtOnce", 0xffffffffu, &S::FilesAtOnce, 0},
         {"OGGBitRate", 128000, &S::OGGBitRate, 128},
         {"OGGBitRate", 1000, &S::OGGBitRate, 1000},
         {"OGGBitRate", 1001, &S::OGGBitRate, 1},
@@ -376,7 +381,8 @@ TEST(ConversionSettings, EachSaveGroupWritesExactlyItsValuesInOrder) {
                                               "AmplifyMp3",
                                               "AmplifyMp3Coeff",
                                               "AmplifyWav",
-                                              "AmplifyWavCoeff"};
+                                              "AmplifyWavCoeff",
+                                              "FilesAtOnce"};
     const std::vector<std::string> tagValues = {
         "Title",    "Artist",    "Album",           "Year",         "Genre",         "Comment",
         "Composer", "Copyright", "TitleAsFileName", "TrackNumType", "CustomTrackNum"};
