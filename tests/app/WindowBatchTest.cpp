@@ -69,6 +69,10 @@ private slots:
         QVERIFY(h.W().isEnabled());
         QCOMPARE(h.W().ActiveProgress(), nullptr);
         QCOMPARE(h.desktop.selected, std::vector<std::string>({out + "one" + e}));
+        // The system was kept awake for the batch only; a batch this short is not announced.
+        QCOMPARE(h.desktop.locksTaken, 1);
+        QCOMPARE(h.desktop.locksHeld, 0);
+        QVERIFY(h.desktop.notified.empty());
         // Now Play Destination has a file to open.
         h.W().List()->selectionModel()->select(h.W().Model().index(1, 0),
                                                QItemSelectionModel::Select | QItemSelectionModel::Rows);
