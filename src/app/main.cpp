@@ -77,18 +77,18 @@ int main(int argc, char** argv) {
     RuntimeWmaFormats wmaFormats(session.Runtime(),
                                  session.Engine().shared.wmaFormats);  // what the batch uses
     ConversionSettings& settings = session.Settings();
-    WindowServices services{
-        settings,
-        session.Store(),
-        session.Engine(),
-        dialogs,
-        desktop,
-        [&](BatchView& view) { return std::make_unique<BatchDriver>(session.MakeDriver(view)); },
-        ProgramDataFolder(),
-        {},
-        [&](QWidget* owner) {
-            return ShowOptions(owner, settings, session.Store(), optionsDialogs, wmaFormats);
-        }};
+    WindowServices services{settings,
+                            session.Store(),
+                            session.Engine(),
+                            dialogs,
+                            desktop,
+                            [&](BatchView& view) { return session.MakeWindowDriver(view); },
+                            ProgramDataFolder(),
+                            {},
+                            [&](QWidget* owner) {
+                                return ShowOptions(owner, settings, session.Store(), optionsDialogs,
+                                                   wmaFormats);
+                            }};
     MainWindow window(std::move(services));
     user.SetOwner(&window);
     if (QScreen* screen = QGuiApplication::primaryScreen())

@@ -84,11 +84,6 @@ std::vector<std::string> WrittenFormats() {
     return names;
 }
 
-int OnlineProcessors() {
-    const long n = ::sysconf(_SC_NPROCESSORS_ONLN);
-    return n > 0 ? static_cast<int>(std::min(n, 256L)) : 1;
-}
-
 }  // namespace
 
 namespace {
@@ -215,7 +210,8 @@ int RunWithOutput(const std::vector<std::string>& args, OutputLines& out) {
                 view.NoteDocumentsFallback();
                 return DocumentsFolder(true);
             };
-            session.Services().jobs = options.jobs > 0 ? options.jobs : OnlineProcessors();
+            session.Services().jobs =
+                options.jobs > 0 ? options.jobs : ConverterSession::FilesAtOnce(session.Settings());
             session.MakeDriver(view).RunBatch(batch, rows);
             session.Services().documentsFolder = nullptr;
         }

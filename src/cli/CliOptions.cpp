@@ -51,8 +51,9 @@ constexpr CliOptionInfo kOptions[] = {
      "print each file's properties (File, Duration, Bit Rate, Freq., Channels)",
      "Lists instead of converting: SOURCE, then the file list's columns, separated by tabs."},
     {"-j", "--jobs", "N", CliValueKind::Number,
-     "convert N files at once (default: one per online processor; 1: one after\n"
-     "another); lines and output names stay as in list order",
+     "convert N files at once (default: the stored FilesAtOnce, whose 0 means one\n"
+     "per online processor; 1: one after another); lines and output names stay as\n"
+     "in list order",
      nullptr},
     {"-y", "--yes", nullptr, CliValueKind::None, "answer the program's questions with yes", nullptr},
     {"-n", "--no", nullptr, CliValueKind::None,

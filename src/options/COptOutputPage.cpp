@@ -45,6 +45,15 @@ COptOutputPage::COptOutputPage(OptionsDialogs& dialogs, QWidget* parent) : Optio
     g->addWidget(m_filterOn);
     g->addWidget(m_filter);
     g->addWidget(NoteLabel(kFilterNote));
+    m_filesAtOnce = Named(new QComboBox, "filesAtOnce", kFilesAtOnceLabel);
+    m_filesAtOnce->addItem(QString::fromUtf8(kFilesAtOnceAuto), 0);  // one per processor
+    for (int n = 1; n <= ConversionSettings::kMaxFilesAtOnce; ++n)
+        m_filesAtOnce->addItem(QString::number(n), n);
+    auto* atOnceRow = new QHBoxLayout;
+    atOnceRow->addWidget(BuddyLabel(kFilesAtOnceLabel, m_filesAtOnce));
+    atOnceRow->addWidget(m_filesAtOnce);
+    atOnceRow->addStretch();
+    g->addLayout(atOnceRow);
 
     m_folderChoice = Named(new QComboBox, "folderChoice", kOutputFolderLabel);
     m_folderChoice->addItem(QString::fromUtf8(kSameFolder), kBesideSource);
@@ -108,6 +117,7 @@ void COptOutputPage::LoadFrom(const ConversionSettings& s) {
     m_createDirs->setChecked(s.CreateDirs != 0);
     m_myDocuments->setChecked(s.OutputFiles2MyDocuments != 0);
     m_browseOutput->setChecked(s.BrowseOutputFolder != 0);
+    SelectValue(m_filesAtOnce, s.FilesAtOnce);  // an unknown count shows Auto
     UpdateFolderGroup();
 }
 
@@ -122,6 +132,7 @@ void COptOutputPage::StoreTo(ConversionSettings& s) const {
     s.TargetExistsOpt = SelectedValue(m_target);
     s.OutputFiles2MyDocuments = m_myDocuments->isChecked() ? 1 : 0;
     s.BrowseOutputFolder = m_browseOutput->isChecked() ? 1 : 0;
+    s.FilesAtOnce = SelectedValue(m_filesAtOnce);
 }
 
 bool COptOutputPage::Validate() {

@@ -26,6 +26,8 @@ inline constexpr char kFilterCheck[] =
     "O&nly add the following file extensions for \"Add Folder\" and Drag/Drop";
 inline constexpr char kFilterNote[] =
     "Note: use comma (,) to separate multiple extensions. For example: wav,mp3,m4a,aac";
+inline constexpr char kFilesAtOnceLabel[] = "Files con&verted at once:";
+inline constexpr char kFilesAtOnceAuto[] = "Auto";
 inline constexpr char kOutputHeading[] = "Output";
 inline constexpr char kOutputFolderLabel[] = "&Output folder:";
 inline constexpr char kSameFolder[] = "Same as original file";

@@ -38,6 +38,10 @@ std::int32_t OggBitRate(std::int32_t v) {
     return v > 1000 ? v / 1000 : v;
 }
 
+std::int32_t FilesAtOnceCount(std::int32_t v) {
+    return (v >= 0 && v <= ConversionSettings::kMaxFilesAtOnce) ? v : 0;
+}
+
 using S = ConversionSettings;
 
 // The general DWORDs between "DestSpecifiedFolder" and "FilterExts", in load and save order.
@@ -115,6 +119,11 @@ constexpr DwordValue kFormatValues[] = {
     {"AmplifyMp3Coeff", &S::AmplifyMp3Coeff, ClampCoefficient},
     {"AmplifyWav", &S::AmplifyWav},
     {"AmplifyWavCoeff", &S::AmplifyWavCoeff, ClampCoefficient},
+};
+
+// Options added after the first stored record, after everything else in load and save order.
+constexpr DwordValue kAppendedValues[] = {
+    {"FilesAtOnce", &S::FilesAtOnce, FilesAtOnceCount},
 };
 
 constexpr TagTemplateSlot kTemplates[] = {
@@ -196,6 +205,7 @@ void ConversionSettings::LoadSettings(const UserStore& store) {
         Load(*this, *key, {"OutputFormat", &S::OutputFormat});
         for (const auto& v : kFormatValues) Load(*this, *key, v);
         Load(*this, *key, {"OptStartPageIndex", &S::OptStartPageIndex});
+        for (const auto& v : kAppendedValues) Load(*this, *key, v);
         key->Close();
     }
     for (const auto& [name, tmpl] : kTemplates) LoadTagTemplate(store, this->*tmpl, name);
@@ -229,6 +239,7 @@ bool ConversionSettings::SaveSettings(UserStore& store, unsigned groups) const {
         for (const auto& v : kGeneralValues) put(v);
         putText("FilterExts", &S::FilterExts);
         for (const auto& v : kFormatValues) put(v);
+        for (const auto& v : kAppendedValues) put(v);
     }
     if (!key->Close()) return false;  // the templates follow only an options key that was stored
     if (groups & SaveOptions)
@@ -270,6 +281,7 @@ std::vector<DwordValue> AllDwordValues() {
                                 {"DestOutputFolderOpt", &S::DestOutputFolderOpt}};
     all.insert(all.end(), std::begin(kGeneralValues), std::end(kGeneralValues));
     all.insert(all.end(), std::begin(kFormatValues), std::end(kFormatValues));
+    all.insert(all.end(), std::begin(kAppendedValues), std::end(kAppendedValues));
     return all;
 }
 
@@ -305,6 +317,7 @@ std::vector<std::string> ConversionSettings::OptionNames() {
     for (const auto& v : kGeneralValues) names.emplace_back(v.name);
     names.emplace_back("FilterExts");
     for (const auto& v : kFormatValues) names.emplace_back(v.name);
+    for (const auto& v : kAppendedValues) names.emplace_back(v.name);
     return names;
 }
 

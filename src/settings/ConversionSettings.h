@@ -133,6 +133,10 @@ public:
     std::int32_t AmplifyAMR = 0;
     std::int32_t AmplifyAMRCoef = 100;
 
+    // Appended: stores written before these load with their defaults.
+    std::int32_t FilesAtOnce = 0;  // files converting at once; 0: one per processor, else 1..32
+    static constexpr std::int32_t kMaxFilesAtOnce = 32;
+
     TagTemplate MP3Tag;
     TagTemplate OGGTag;
     TagTemplate WMATag;

@@ -111,6 +111,8 @@ const OptionRange kRanges[] = {
     List("AmplifyAMR", kFlag),
     Span("AmplifyAMRCoef", 10, 3000),
 
+    Span("FilesAtOnce", 0, 32),
+
     // The numbers of a tag template; tag writers take the track as one byte.
     List("TitleAsFileName", kFlag),
     Span("TrackNumType", 0, 2),

@@ -88,7 +88,8 @@ const Field kAllDwords[] = {&S::OutputFormat,
                             &S::AWBMode,
                             &S::AWBDTX,
                             &S::AmplifyAMR,
-                            &S::AmplifyAMRCoef};
+                            &S::AmplifyAMRCoef,
+                            &S::FilesAtOnce};
 
 const std::string kTricky = "Caf\xc3\xa9 \"Live\" C:\\x\\ line\nbreak\r\n\xe2\x99\xab";
 
@@ -223,6 +224,9 @@ TEST(ConversionSettings, LoadCorrectsOrReplacesValuesNoPageStores) {
         {"AmplifyAACCoef", 5, &S::AmplifyAACCoef, 100},
         {"AmplifyM4ACoef", 5000, &S::AmplifyM4ACoef, 100},
         {"AmplifyAMRCoef", 3000, &S::AmplifyAMRCoef, 3000},
+        {"FilesAtOnce", 32, &S::FilesAtOnce, 32},
+        {"FilesAtOnce", 33, &S::FilesAtOnce, 0},
+        {"FilesAtOnce", 0xffffffffu, &S::FilesAtOnce, 0},
         {"OGGBitRate", 128000, &S::OGGBitRate, 128},
         {"OGGBitRate", 1000, &S::OGGBitRate, 128},
         {"OGGBitRate", 480, &S::OGGBitRate, 480},
@@ -387,7 +391,8 @@ TEST(ConversionSettings, EachSaveGroupWritesExactlyItsValuesInOrder) {
                                               "AmplifyMp3",
                                               "AmplifyMp3Coeff",
                                               "AmplifyWav",
-                                              "AmplifyWavCoeff"};
+                                              "AmplifyWavCoeff",
+                                              "FilesAtOnce"};
     const std::vector<std::string> tagValues = {
         "Title",    "Artist",    "Album",           "Year",         "Genre",         "Comment",
         "Composer", "Copyright", "TitleAsFileName", "TrackNumType", "CustomTrackNum"};
