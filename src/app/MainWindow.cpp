@@ -433,8 +433,8 @@ void MainWindow::RunBatch(const std::vector<int>& rows) {
         const std::string status = m_model->StatusOfRow(rows[i]);
         if (!entries[i]->outputPath.empty())
             ++converted;
-        else if (!status.empty() && status != kStatusCancelled)
-            ++failed;
+        else if (!status.empty() && status != kStatusCancelled && status != kStatusTargetSkipped)
+            ++failed;  // an output kept because it exists is no failure
     }
     m_services.desktop.Notify(kBatchEndedSummary, StringPrintf(kBatchEndedBody, converted, failed));
 }

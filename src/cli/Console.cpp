@@ -37,6 +37,8 @@ void InstallInterruptHandler() {
     sigaction(SIGTERM, &action, nullptr);
     // A reader of the status lines that goes away (`| head`) must not end the batch mid-file.
     ::signal(SIGPIPE, SIG_IGN);
+    // Past a file-size limit a write must fail like a full disk (and the staged file go), not kill us.
+    ::signal(SIGXFSZ, SIG_IGN);
 }
 
 bool InterruptRequested() {
