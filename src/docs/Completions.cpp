@@ -154,7 +154,7 @@ std::string ZshCompletion() {
         for (const auto& [value, meaning] : ValuesOf(name)) values += " " + Quoted(value + ":" + meaning);
         if (!values.empty()) setCases += "      " + name + ") values=(" + values.substr(1) + ") ;;\n";
     }
-    std::string spec;
+    std::string args;
     for (const auto& o : CliOptionTable()) {
         const std::string help = Brief(o);
         std::string action;
@@ -184,10 +184,10 @@ std::string ZshCompletion() {
         const std::string longName = std::string(o.longName) + (o.argument ? "=" : "");
         if (o.shortName) {
             const std::string shortName = std::string(o.shortName) + (o.argument ? "+" : "");
-            spec += "  '(" + std::string(o.shortName) + " " + o.longName + ")'{" + shortName + "," +
+            args += "  '(" + std::string(o.shortName) + " " + o.longName + ")'{" + shortName + "," +
                     longName + "}" + Quoted("[" + help + "]" + action) + " \\\n";
         } else {
-            spec += "  " + Quoted(std::string(repeatable ? "*" : "") + longName + "[" + help + "]" + action) +
+            args += "  " + Quoted(std::string(repeatable ? "*" : "") + longName + "[" + help + "]" + action) +
                     " \\\n";
         }
     }
@@ -209,7 +209,7 @@ std::string ZshCompletion() {
            "  fi\n"
            "}\n"
            "_arguments -s -S \\\n" +
-           spec + "  '*:file:_files'\n";
+           args + "  '*:file:_files'\n";
 }
 
 std::string FishCompletion() {
