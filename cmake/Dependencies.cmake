@@ -33,6 +33,7 @@ wavelorn_pkg(AVFORMAT libavformat)
 wavelorn_pkg(AVCODEC libavcodec)
 wavelorn_pkg(AVUTIL libavutil)
 wavelorn_pkg(SWRESAMPLE libswresample)
+wavelorn_pkg(SOXR soxr)
 wavelorn_pkg(TAGLIB taglib)
 wavelorn_pkg(LAME lame)
 # vorbisenc.pc lists libvorbis and libogg only as private, so they are named here.

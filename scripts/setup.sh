@@ -7,7 +7,7 @@ packages=(
   build-essential cmake pkg-config git ccache
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   # decoding and encoding libraries
-  libgsm1-dev libresample1-dev
+  libgsm1-dev libresample1-dev libsoxr-dev
   libmpg123-dev libfluidsynth-dev libopenmpt-dev libtag1-dev
   libavformat-dev libavcodec-dev libavutil-dev libswresample-dev
   libmp3lame-dev libvorbis-dev libogg-dev libid3-3.8.3-dev
