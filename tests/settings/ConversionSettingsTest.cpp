@@ -86,7 +86,9 @@ const Field kAllDwords[] = {&S::OutputFormat,
                             &S::AWBMode,
                             &S::AWBDTX,
                             &S::AmplifyAMR,
-                            &S::AmplifyAMRCoef};
+                            &S::AmplifyAMRCoef,
+                            &S::Dither,
+                            &S::Resampler};
 
 const std::string kTricky = "Caf\xc3\xa9 \"Live\" C:\\x\\ line\nbreak\r\n\xe2\x99\xab";
 
@@ -118,6 +120,8 @@ ConversionSettings EveryFieldChanged() {
     s.OGGChannels = 1;
     s.M4AID3TagType = 2;
     s.OGGBitRate = 1000;
+    s.Dither = 0;
+    s.Resampler = 1;
     s.Folder = "/music/" + kTricky;
     s.DestSpecifiedFolder = "/out put/\xc3\xa9";
     s.FilterExts = "MP3,,\xc3\x89XT,";
@@ -207,6 +211,8 @@ TEST(ConversionSettings, LoadChecksCorrectOnlyTheValuesTheyCover) {
         {"AmplifyMp3Coeff", 5000, &S::AmplifyMp3Coeff, 3000},
         {"AmplifyMp3Coeff", 0xffffffffu, &S::AmplifyMp3Coeff, 10},  // -1 as a signed DWORD
         {"AmplifyWavCoeff", 9, &S::AmplifyWavCoeff, 10},
+        {"Dither", 7, &S::Dither, 1},
+        {"Resampler", 7, &S::Resampler, 0},
         {"AmplifyWMACoeff", 3001, &S::AmplifyWMACoeff, 3000},
         {"AmplifyOGGCoeff", 2, &S::AmplifyOGGCoeff, 10},
         {"AmplifyAACCoef", 5, &S::AmplifyAACCoef, 5},
@@ -370,7 +376,9 @@ TEST(ConversionSettings, EachSaveGroupWritesExactlyItsValuesInOrder) {
                                               "AmplifyMp3",
                                               "AmplifyMp3Coeff",
                                               "AmplifyWav",
-                                              "AmplifyWavCoeff"};
+                                              "AmplifyWavCoeff",
+                                              "Dither",
+                                              "Resampler"};
     const std::vector<std::string> tagValues = {
         "Title",    "Artist",    "Album",           "Year",         "Genre",         "Comment",
         "Composer", "Copyright", "TitleAsFileName", "TrackNumType", "CustomTrackNum"};
