@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(
   # toolchain and test frameworks
-  build-essential cmake pkg-config git ccache
+  build-essential cmake pkg-config git ccache clang-format-14
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   # decoding and encoding libraries
   libgsm1-dev libresample1-dev libsoxr-dev
@@ -17,7 +17,7 @@ packages=(
   qt6-base-dev libgl-dev xvfb xauth xdg-utils fonts-wine
   # peers that make and check test files
   espeak-ng ffmpeg sox libsox-fmt-all sndfile-programs lame flac wavpack vorbis-tools
-  mp3val oggz-tools mediainfo atomicparsley id3v2 util-linux faac mpg123
+  mp3val oggz-tools mediainfo atomicparsley id3v2 util-linux faac mpg123 strace
   # fuzzing (clang with its libFuzzer runtime)
   clang libclang-rt-14-dev
   # benchmark scripts

@@ -1,6 +1,8 @@
 #pragma once
 #include <array>
 
+#include "engine/OutputFormats.h"
+
 // Every text the window shows, in one place, so the tests can compare them with one table.
 
 inline constexpr char kWindowTitle[] = "Wavelorn";
@@ -115,21 +117,22 @@ inline constexpr std::array<const char*, 50> kOpenFileFilters = {
     "YUV Video Files (*.yuv)",
 };
 
-/// One entry of the output format list: " to " + label, carrying an OutputFormat code.
+/// One entry of the output format list: " to " + label, carrying the code of a row of the format
+/// table. The window keeps its own order and labels; a code may appear under two labels.
 struct FormatChoice {
-    int code;
+    OutputFormatCode code;
     const char* label;
 };
 inline constexpr std::array<FormatChoice, 11> kFormatChoices = {{
-    {1000, "MP3"},
-    {2000, "WAV"},
-    {7000, "WMA"},
-    {4000, "OGG"},
-    {6000, "AAC"},
-    {6500, "AAC for iPod / iTunes"},
-    {6600, "MP4 (Audio only)"},
-    {6500, "M4A (MPEG-4 Audio)"},
-    {6700, "M4B (MPEG-4 Audiobook)"},
-    {5500, "AMR"},
-    {5600, "AWB"},
+    {kFormatMp3, "MP3"},
+    {kFormatWav, "WAV"},
+    {kFormatWma, "WMA"},
+    {kFormatOgg, "OGG"},
+    {kFormatAac, "AAC"},
+    {kFormatM4a, "AAC for iPod / iTunes"},
+    {kFormatMp4, "MP4 (Audio only)"},
+    {kFormatM4a, "M4A (MPEG-4 Audio)"},
+    {kFormatM4b, "M4B (MPEG-4 Audiobook)"},
+    {kFormatAmr, "AMR"},
+    {kFormatAwb, "AWB"},
 }};

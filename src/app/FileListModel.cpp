@@ -161,7 +161,11 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const {
         case Qt::DisplayRole:
             return Q(Cell(row, index.column()));
         case Qt::ToolTipRole:
-            return index.column() == kFile ? Q(row.entry->path) : QVariant();
+            if (index.column() == kFile) return Q(row.entry->path);
+            // Why a converted file's output has another name than expected.
+            if (index.column() == kStatus && !row.entry->outputPath.empty() && !row.entry->outputNote.empty())
+                return Q(row.entry->outputNote);
+            return {};
         case Qt::TextAlignmentRole: {
             const bool right = index.column() >= kDuration && index.column() <= kFreq;
             return QVariant::fromValue(

@@ -203,7 +203,7 @@ void MainWindow::FillFormatList() {
     QSignalBlocker quiet(m_formats);
     int selected = -1;
     for (const FormatChoice& choice : kFormatChoices) {
-        m_formats->addItem(QString(" to ") + choice.label, choice.code);
+        m_formats->addItem(QString(" to ") + choice.label, static_cast<int>(choice.code));
         // Of two entries with the same code the later one ends up selected.
         if (choice.code == settings.OutputFormat) selected = m_formats->count() - 1;
     }

@@ -59,7 +59,8 @@ int main(int argc, char** argv) {
     }
 
     QtOptionsDialogs optionsDialogs;
-    RuntimeWmaFormats wmaFormats(session.Runtime(), session.Engine().wmaFormats);  // what the batch uses
+    RuntimeWmaFormats wmaFormats(session.Runtime(),
+                                 session.Engine().shared.wmaFormats);  // what the batch uses
     ConversionSettings& settings = session.Settings();
     WindowServices services{
         settings,

@@ -134,7 +134,7 @@ int RunCli(const std::vector<std::string>& args) {
     InstallInterruptHandler();  // again: a decoder library may have put its own in place
 
     EngineContext& engine = session.Engine();
-    engine.forcedReader = options.reader;
+    engine.shared.forcedReader = options.reader;
 
     bool anyFailed = false;
     // Entries are kept by pointer from the batch view: a list that never reallocates under them.

@@ -9,9 +9,30 @@
 #include "engine/OutputFormats.h"
 #include "settings/ConversionSettings.h"
 
+std::vector<std::string> CliFormatNames() {
+    std::vector<std::string> names;
+    for (const auto& f : OutputFormatTable()) names.emplace_back(f.cliName);
+    return names;
+}
+
+std::vector<std::string> CliTemplateNames() {
+    std::vector<std::string> names;
+    for (const auto& slot : TagTemplateSlots()) names.push_back(std::string(slot.name) + "Tag");
+    return names;
+}
+
+namespace {
+
+std::string Joined(const std::vector<std::string>& words, const char* between) {
+    std::string text;
+    for (const auto& w : words) text += (text.empty() ? "" : between) + w;
+    return text;
+}
+
+}  // namespace
+
 std::string CliUsage(const std::vector<std::string>& formats) {
-    std::string names;
-    for (const auto& f : formats) names += (names.empty() ? "" : " ") + f;
+    const std::string names = Joined(formats, " ");
     return "Usage: wavelorn-cli [options] PATH...\n"
            "Converts audio files; a folder is searched recursively (with the extension filter when "
            "enabled).\n"
@@ -24,8 +45,10 @@ std::string CliUsage(const std::vector<std::string>& formats) {
            "      --if-exists MODE    rename, overwrite or skip\n"
            "      --set NAME=VALUE    override an option by its settings name, e.g. MP3BitRate=192, or a "
            "tag\n"
-           "                          template field, e.g. MP3Tag.Artist=Someone (MP3Tag, OGGTag, WMATag,\n"
-           "                          M4ATag; repeatable)\n"
+           "                          template field, e.g. MP3Tag.Artist=Someone (" +
+           Joined(CliTemplateNames(), ", ") +
+           ";\n"
+           "                          repeatable)\n"
            "      --save              store the options given on this command line (with no PATH it only "
            "saves)\n"
            "      --reader NAME       force one reader: bass, wav, aiff, au, ogg, ffmpeg, wma\n"
@@ -82,11 +105,6 @@ std::string AbsoluteFolder(const std::string& folder) {
 }
 
 // A tag template field is named by its subkey and value name: "MP3Tag.Artist".
-constexpr std::pair<const char*, TagTemplate ConversionSettings::*> kTemplates[] = {
-    {"MP3Tag", &ConversionSettings::MP3Tag},
-    {"OGGTag", &ConversionSettings::OGGTag},
-    {"WMATag", &ConversionSettings::WMATag},
-    {"M4ATag", &ConversionSettings::M4ATag}};
 constexpr std::pair<const char*, std::string TagTemplate::*> kTemplateTexts[] = {
     {"Title", &TagTemplate::Title},       {"Artist", &TagTemplate::Artist},
     {"Album", &TagTemplate::Album},       {"Year", &TagTemplate::Year},
@@ -100,8 +118,8 @@ constexpr std::pair<const char*, std::int32_t TagTemplate::*> kTemplateNumbers[]
 TagTemplate* TemplateOf(ConversionSettings& settings, const std::string& name, std::string& field) {
     const auto dot = name.find('.');
     if (dot == std::string::npos) return nullptr;
-    for (const auto& [key, tmpl] : kTemplates) {
-        if (name.compare(0, dot, key) != 0) continue;
+    for (const auto& [key, tmpl] : TagTemplateSlots()) {
+        if (name.substr(0, dot) != std::string(key) + "Tag") continue;
         field = name.substr(dot + 1);
         return &(settings.*tmpl);
     }
@@ -173,7 +191,7 @@ std::optional<CliOptions> ParseCommandLine(const std::vector<std::string>& args,
             if (!value(v)) return std::nullopt;
             const int code = OutputFormatFromName(LowerAscii(v));
             if (!code) {
-                error = "unknown output format '" + v + "' (use mp3 wav wma ogg aac m4a mp4 m4b amr awb)";
+                error = "unknown output format '" + v + "' (use " + Joined(CliFormatNames(), " ") + ")";
                 return std::nullopt;
             }
             o.overrides.emplace_back("OutputFormat", std::to_string(code));

@@ -37,5 +37,11 @@ unsigned SaveGroupsOf(const CliOptions& options);
 /// -t takes the name in any letter case.
 int OutputFormatFromName(const std::string& name);
 
+/// The -t names of every output format, in the order of the format table.
+std::vector<std::string> CliFormatNames();
+
+/// The names a --set tag template field begins with ("MP3Tag"), in the settings' order.
+std::vector<std::string> CliTemplateNames();
+
 /// The --help text, offering `formats` (the -t names of the formats this build writes).
 std::string CliUsage(const std::vector<std::string>& formats);

@@ -8,26 +8,39 @@
 #include "encoders/ConvertToWav.h"
 #include "encoders/ConvertToWma.h"
 #include "engine/OutputFormats.h"
+#include "settings/ConversionSettings.h"
 
 namespace {
 
-struct RoutineEntry {
+struct MakerEntry {
     OutputFormatCode code;
-    ConversionRoutine routine;
+    FormatMaker make;
 };
 
 // A new output format plugs in here with one line, beside its row in the engine's format table.
-constexpr RoutineEntry kRoutines[] = {
-    {kFormatMp3, &ConvertToMp3}, {kFormatWav, &ConvertToWav}, {kFormatOgg, &ConvertToOgg},
-    {kFormatWma, &ConvertToWma}, {kFormatAac, &ConvertToAac}, {kFormatM4a, &ConvertToMp4},
-    {kFormatMp4, &ConvertToMp4}, {kFormatM4b, &ConvertToMp4}, {kFormatAmr, &ConvertToAmr},
-    {kFormatAwb, &ConvertToAmr},
+constexpr MakerEntry kMakers[] = {
+    {kFormatMp3, &MakeMp3Format}, {kFormatWav, &MakeWavFormat}, {kFormatOgg, &MakeOggFormat},
+    {kFormatWma, &MakeWmaFormat}, {kFormatAac, &MakeAacFormat}, {kFormatM4a, &MakeMp4Format},
+    {kFormatMp4, &MakeMp4Format}, {kFormatM4b, &MakeMp4Format}, {kFormatAmr, &MakeAmrFormat},
+    {kFormatAwb, &MakeAmrFormat},
 };
+
+FormatMaker MakerFor(int outputFormat) {
+    for (const auto& m : kMakers)
+        if (m.code == outputFormat) return m.make;
+    return nullptr;
+}
 
 }  // namespace
 
+int ConvertFile(ConversionJob& job) {
+    const OutputFormatInfo* row = FindOutputFormat(job.settings.OutputFormat);
+    const FormatMaker make = MakerFor(job.settings.OutputFormat);
+    if (!row || !make) return 0;
+    const std::unique_ptr<ConversionFormat> format = make(job);
+    return format ? RunConversionFrame(job, *row, *format) : 0;
+}
+
 ConversionRoutine RoutineForFormat(int outputFormat) {
-    for (const auto& r : kRoutines)
-        if (r.code == outputFormat) return r.routine;
-    return nullptr;
+    return MakerFor(outputFormat) && FindOutputFormat(outputFormat) ? &ConvertFile : nullptr;
 }

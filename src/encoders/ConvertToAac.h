@@ -1,6 +1,5 @@
 #pragma once
-#include "engine/ConversionJob.h"
+#include "engine/ConversionFrame.h"
 
-/// Converts one file into raw AAC (ADTS frames) at the source's rate and channels, by the AAC
-/// options of the settings.
-int ConvertToAac(ConversionJob& job);
+/// Raw AAC (ADTS frames) at the source's rate and channels, by the AAC options of the settings.
+std::unique_ptr<ConversionFormat> MakeAacFormat(const ConversionJob& job);

@@ -1,9 +1,6 @@
 #include "encoders/ConvertToAmr.h"
 
-#include <cstdint>
-
 #include "encoders/AmrWriter.h"
-#include "engine/ConversionFrame.h"
 #include "engine/OutputFormats.h"
 #include "settings/ConversionSettings.h"
 
@@ -11,7 +8,7 @@ namespace {
 
 struct AmrChoice {
     bool narrow;
-    int rate;  // Hz, also the render rate of synthesised sources
+    int rate;  // Hz
     int mode;
     int dtx;
 };
@@ -27,9 +24,7 @@ class AmrFormat final : public ConversionFormat {
 public:
     explicit AmrFormat(const ConversionJob& job) : m_job(job), m_choice(ChooseAmr(job.settings)) {}
 
-    int RenderRate() const { return m_choice.rate; }
-
-    int Start(AudioSource&, PcmRequest& request) override {
+    int Start(AudioSource&, ChosenTags&, PcmRequest& request) override {
         const ConversionSettings& s = m_job.settings;
         request.rate = m_choice.rate;
         request.channels = 1;
@@ -37,8 +32,6 @@ public:
         request.pick = s.MonoType == 0   ? ChannelPick::Mix
                        : s.MonoType == 2 ? ChannelPick::Right
                                          : ChannelPick::Left;
-        if (s.AmplifyAMR && s.AmplifyAMRCoef != 100)
-            request.gain = static_cast<float>(s.AmplifyAMRCoef) * 0.01f;
 
         m_writer.Reset(m_choice.narrow);
         m_writer.SetDtx(m_choice.dtx);
@@ -49,9 +42,7 @@ public:
         return m_writer.Start(m_job.outputPath);
     }
 
-    int Encode(void* left, void*, int frames) override {
-        return m_writer.Write(static_cast<const std::int16_t*>(left), frames);
-    }
+    int Encode(const PcmBlock& block) override { return m_writer.Write(block.Left16(), block.frames); }
 
     int Finish() override { return m_writer.Finish(); }
 
@@ -63,7 +54,6 @@ private:
 
 }  // namespace
 
-int ConvertToAmr(ConversionJob& job) {
-    AmrFormat format(job);
-    return RunConversionFrame(job, format.RenderRate(), format);
+std::unique_ptr<ConversionFormat> MakeAmrFormat(const ConversionJob& job) {
+    return std::make_unique<AmrFormat>(job);
 }

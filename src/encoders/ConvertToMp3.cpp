@@ -1,11 +1,8 @@
 #include "encoders/ConvertToMp3.h"
 
-#include <cstdint>
-
 #include "encoders/Mp3Parameters.h"
 #include "encoders/Mp3Tags.h"
 #include "encoders/Mp3Writer.h"
-#include "engine/ConversionFrame.h"
 #include "settings/ConversionSettings.h"
 
 namespace {
@@ -14,13 +11,12 @@ class Mp3Format final : public ConversionFormat {
 public:
     explicit Mp3Format(const ConversionJob& job) : m_job(job) {}
 
-    int Start(AudioSource& source, PcmRequest& request) override {
+    int Start(AudioSource& source, ChosenTags& tags, PcmRequest& request) override {
         if (!m_writer.Open(m_job.outputPath)) return 0;
 
-        const Mp3TagBlocks tags =
-            ChooseMp3Tags(m_job.settings, m_job.kind, m_job.sourcePath, source, m_job.sequenceNumber);
-        if (tags.id3v1.size() == kId3v1Bytes) m_writer.SetId3v1(tags.id3v1.data());
-        if (!tags.id3v2.empty()) m_writer.SetId3v2(tags.id3v2.data(), tags.id3v2.size());
+        const Mp3TagBlocks blocks = Mp3TagsFor(m_job.settings, m_job.kind, source, tags);
+        if (blocks.id3v1.size() == kId3v1Bytes) m_writer.SetId3v1(blocks.id3v1.data());
+        if (!blocks.id3v2.empty()) m_writer.SetId3v2(blocks.id3v2.data(), blocks.id3v2.size());
 
         const Mp3SourceFacts facts{m_job.kind, source.GetSampleRate(), source.GetOutputChannels(),
                                    source.GetChannelMode(), source.GetBitrate()};
@@ -35,14 +31,11 @@ public:
         request.channels = params.channels;
         request.bits = 16;
         request.pick = params.pick;
-        const ConversionSettings& s = m_job.settings;
-        if (s.AmplifyMp3 && s.AmplifyMp3Coeff != 100)
-            request.gain = static_cast<float>(s.AmplifyMp3Coeff) * 0.01f;
         return m_writer.Start();
     }
 
-    int Encode(void* left, void* right, int frames) override {
-        return m_writer.Encode(static_cast<std::int16_t*>(left), static_cast<std::int16_t*>(right), frames);
+    int Encode(const PcmBlock& block) override {
+        return m_writer.Encode(block.Left16(), block.Right16(), block.frames);
     }
 
     int Finish() override { return m_writer.Finish(); }
@@ -54,7 +47,6 @@ private:
 
 }  // namespace
 
-int ConvertToMp3(ConversionJob& job) {
-    Mp3Format format(job);
-    return RunConversionFrame(job, Mp3RenderRate(job.settings), format);
+std::unique_ptr<ConversionFormat> MakeMp3Format(const ConversionJob& job) {
+    return std::make_unique<Mp3Format>(job);
 }

@@ -1,5 +1,5 @@
 #pragma once
-#include "engine/ConversionJob.h"
+#include "engine/ConversionFrame.h"
 
-/// Converts one file into a constant-bit-rate MP3 with ID3 tags, by the MP3 options of the settings.
-int ConvertToMp3(ConversionJob& job);
+/// A constant-bit-rate MP3 with ID3 tags, by the MP3 options of the settings.
+std::unique_ptr<ConversionFormat> MakeMp3Format(const ConversionJob& job);

@@ -1,6 +1,6 @@
 #pragma once
-#include "engine/ConversionJob.h"
+#include "engine/ConversionFrame.h"
 
-/// Converts one file into AAC in an MP4 file (.m4a, .mp4 or .m4b alike) at the source's rate and
-/// channels, with metadata, by the M4A options of the settings.
-int ConvertToMp4(ConversionJob& job);
+/// AAC in an MP4 file (.m4a, .mp4 or .m4b alike) at the source's rate and channels, with metadata,
+/// by the M4A options of the settings.
+std::unique_ptr<ConversionFormat> MakeMp4Format(const ConversionJob& job);

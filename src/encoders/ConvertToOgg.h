@@ -1,5 +1,5 @@
 #pragma once
-#include "engine/ConversionJob.h"
+#include "engine/ConversionFrame.h"
 
-/// Converts one file into Ogg Vorbis with Vorbis comments, by the Ogg options of the settings.
-int ConvertToOgg(ConversionJob& job);
+/// Ogg Vorbis with Vorbis comments, by the Ogg options of the settings.
+std::unique_ptr<ConversionFormat> MakeOggFormat(const ConversionJob& job);

@@ -1,19 +1,15 @@
 #include "encoders/ConvertToWav.h"
 
-#include <cstdint>
-
 #include "encoders/WavWriter.h"
-#include "engine/ConversionFrame.h"
 #include "settings/ConversionSettings.h"
 
 namespace {
 
 class WavFormat final : public ConversionFormat {
 public:
-    WavFormat(const ConversionSettings& settings, const std::string& outputPath)
-        : m_settings(settings), m_outputPath(outputPath) {}
+    explicit WavFormat(const ConversionJob& job) : m_settings(job.settings), m_outputPath(job.outputPath) {}
 
-    int Start(AudioSource& source, PcmRequest& request) override {
+    int Start(AudioSource& source, ChosenTags&, PcmRequest& request) override {
         const int sourceChannels = source.GetOutputChannels();
         int rate = source.GetSampleRate(), channels = sourceChannels, bits = source.GetBitsPerSample();
         if (!m_settings.AutoDestWAVEncodingParam) {
@@ -28,17 +24,12 @@ public:
         request.rate = rate;
         request.channels = channels;
         request.bits = bits;
-        if (m_settings.AmplifyWav && m_settings.AmplifyWavCoeff != 100)
-            request.gain = static_cast<float>(m_settings.AmplifyWavCoeff) * 0.01f;
-        m_bits = bits;
         return m_writer.Open(m_outputPath, channels == 2, bits, rate);
     }
 
-    int Encode(void* left, void* right, int frames) override {
-        if (m_bits == 16)
-            return m_writer.Write16(static_cast<std::int16_t*>(left), static_cast<std::int16_t*>(right),
-                                    frames);
-        return m_writer.Write8(static_cast<std::uint8_t*>(left), static_cast<std::uint8_t*>(right), frames);
+    int Encode(const PcmBlock& block) override {
+        if (block.bits == 16) return m_writer.Write16(block.Left16(), block.Right16(), block.frames);
+        return m_writer.Write8(block.Left8(), block.Right8(), block.frames);
     }
 
     int Finish() override { return m_writer.Close(); }
@@ -47,14 +38,10 @@ private:
     const ConversionSettings& m_settings;
     const std::string& m_outputPath;
     WavWriter m_writer;
-    int m_bits = 0;
 };
 
 }  // namespace
 
-int ConvertToWav(ConversionJob& job) {
-    const ConversionSettings& s = job.settings;
-    const int renderRate = (s.AutoDestWAVEncodingParam || s.WAVSampleRate <= 0) ? 44100 : s.WAVSampleRate;
-    WavFormat format(s, job.outputPath);
-    return RunConversionFrame(job, renderRate, format);
+std::unique_ptr<ConversionFormat> MakeWavFormat(const ConversionJob& job) {
+    return std::make_unique<WavFormat>(job);
 }

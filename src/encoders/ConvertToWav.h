@@ -1,5 +1,5 @@
 #pragma once
-#include "engine/ConversionJob.h"
+#include "engine/ConversionFrame.h"
 
-/// Converts one file into a PCM WAV file with the WAV options of the settings.
-int ConvertToWav(ConversionJob& job);
+/// A PCM WAV file by the WAV options of the settings.
+std::unique_ptr<ConversionFormat> MakeWavFormat(const ConversionJob& job);

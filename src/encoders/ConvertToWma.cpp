@@ -1,10 +1,7 @@
 #include "encoders/ConvertToWma.h"
 
-#include <cstdint>
-
 #include "encoders/WmaParameters.h"
 #include "encoders/WmaWriter.h"
-#include "engine/ConversionFrame.h"
 #include "engine/TagChoice.h"
 #include "settings/ConversionSettings.h"
 
@@ -14,9 +11,8 @@ class WmaFormat final : public ConversionFormat {
 public:
     explicit WmaFormat(const ConversionJob& job) : m_job(job) {}
 
-    int Start(AudioSource& source, PcmRequest& request) override {
+    int Start(AudioSource& source, ChosenTags& tags, PcmRequest& request) override {
         const ConversionSettings& s = m_job.settings;
-        EngineContext& engine = m_job.engine;
         m_writer.SetPath(m_job.outputPath);
         const WmaTargets t = ChooseWmaTargets(s, source.GetSampleRate(), source.GetOutputChannels());
         // The writer takes the source's rate and depth and converts to the codec format itself;
@@ -26,29 +22,22 @@ public:
             request.channels = 1;
             request.pick = t.feed == 1 ? ChannelPick::Left : ChannelPick::Right;
         }
-        if (s.AmplifyWMA && s.AmplifyWMACoeff != 100)
-            request.gain = static_cast<float>(s.AmplifyWMACoeff) * 0.01f;
-        m_bits = source.GetBitsPerSample();
-        m_writer.SetInputFormat(source.GetSampleRate(), m_bits, inputChannels);
+        m_writer.SetInputFormat(source.GetSampleRate(), source.GetBitsPerSample(), inputChannels);
 
-        // A list left empty by a load that happened elsewhere is filled on first use.
-        if (engine.wmaFormats.Empty()) BuildWmaFormatList(engine.wmaFormats, engine.wmfRuntime);
-        const WmaFormatEntry* format = FindWmaFormat(engine.wmaFormats, t.rate, t.bitrate, t.channels);
+        // The batch built the list before any file started; files only read it.
+        const WmaFormatEntry* format =
+            FindWmaFormat(m_job.engine.shared.wmaFormats, t.rate, t.bitrate, t.channels);
         if (!format) return 0;
         m_writer.SetCodec(format->mediaType, format->bitrate);
 
-        const std::optional<TagSet> tags = ChooseTags(m_job, source, s.WMAID3TagType, s.WMATag);
-        m_writer.SetTags(tags.value_or(TagSet{}), tags ? LeadingTrackNumber(tags->track) : 0);
+        const std::optional<TagSet>& chosen = tags.Get();
+        m_writer.SetTags(chosen.value_or(TagSet{}), chosen ? LeadingTrackNumber(chosen->track) : 0);
         return m_writer.Start();
     }
 
-    int Encode(void* left, void* right, int frames) override {
-        if (m_bits == 8) {
-            return m_writer.Write8(static_cast<const std::uint8_t*>(left),
-                                   static_cast<const std::uint8_t*>(right), frames);
-        }
-        return m_writer.Write16(static_cast<const std::int16_t*>(left),
-                                static_cast<const std::int16_t*>(right), frames);
+    int Encode(const PcmBlock& block) override {
+        if (block.bits == 8) return m_writer.Write8(block.Left8(), block.Right8(), block.frames);
+        return m_writer.Write16(block.Left16(), block.Right16(), block.frames);
     }
 
     int Finish() override { return m_writer.Finish(); }
@@ -56,13 +45,11 @@ public:
 private:
     const ConversionJob& m_job;
     WmaWriter m_writer;
-    int m_bits = 16;
 };
 
 }  // namespace
 
-int ConvertToWma(ConversionJob& job) {
-    if (!job.engine.wmfRuntime.IsLoaded()) return 0;
-    WmaFormat format(job);
-    return RunConversionFrame(job, WmaRenderRate(job.settings), format);
+std::unique_ptr<ConversionFormat> MakeWmaFormat(const ConversionJob& job) {
+    if (!job.engine.wmfRuntime.IsLoaded()) return nullptr;
+    return std::make_unique<WmaFormat>(job);
 }

@@ -1,6 +1,6 @@
 #pragma once
-#include "engine/ConversionJob.h"
+#include "engine/ConversionFrame.h"
 
-/// Converts one file to WMA through the Windows Media runtime: 1 on success, 0 on failure or
-/// cancel (and at once when the runtime is not loaded).
-int ConvertToWma(ConversionJob& job);
+/// WMA through the Windows Media runtime; null, so that nothing is written, while the runtime is
+/// not loaded.
+std::unique_ptr<ConversionFormat> MakeWmaFormat(const ConversionJob& job);

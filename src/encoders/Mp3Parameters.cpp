@@ -23,11 +23,6 @@ int LimitBitrateForRate(int bitrate, int outputRate) {
 
 }  // namespace
 
-int Mp3RenderRate(const ConversionSettings& settings) {
-    if (settings.AutoDestMP3EncodingParam || settings.MP3SampleRate <= 0) return 44100;
-    return settings.MP3SampleRate;
-}
-
 Mp3Parameters ChooseMp3Parameters(const ConversionSettings& settings, const Mp3SourceFacts& source) {
     Mp3Parameters p;
     p.inputRate = source.sampleRate;

@@ -28,9 +28,6 @@ struct Mp3Parameters {
     bool operator==(const Mp3Parameters&) const = default;
 };
 
-/// The rate a synthesised source (MIDI, modules) renders at for MP3 output.
-int Mp3RenderRate(const ConversionSettings& settings);
-
 /// Rate, channels, mode and bit rate from the MP3 options and the source: automatic ones derived
 /// from the source, or the explicit ones snapped to what MPEG audio allows.
 Mp3Parameters ChooseMp3Parameters(const ConversionSettings& settings, const Mp3SourceFacts& source);

@@ -1,6 +1,7 @@
 #include "encoders/Mp3Tags.h"
 
 #include "encoders/Id3Tag.h"
+#include "engine/ConversionFrame.h"
 #include "engine/TagChoice.h"
 #include "settings/ConversionSettings.h"
 #include "sources/AudioSource.h"
@@ -33,4 +34,12 @@ Mp3TagBlocks ChooseMp3Tags(const ConversionSettings& settings, SourceKind kind, 
         ChooseTags(settings.MP3ID3TagType, settings.MP3Tag, kind, sourcePath, batchNumber, source);
     if (!tags) return {};
     return Render(settings.MP3WriteID3Version, *tags, TrackFromText(tags->track));
+}
+
+Mp3TagBlocks Mp3TagsFor(const ConversionSettings& settings, SourceKind kind, AudioSource& source,
+                        ChosenTags& tags) {
+    if (settings.MP3ID3TagType == kTagsFromSource && kind == kKindMp3) return CopyRawBlocks(source);
+    const std::optional<TagSet>& chosen = tags.Get();
+    if (!chosen) return {};
+    return Render(settings.MP3WriteID3Version, *chosen, TrackFromText(chosen->track));
 }

@@ -6,6 +6,7 @@
 #include "engine/SourceKind.h"
 
 class AudioSource;
+class ChosenTags;
 class ConversionSettings;
 
 /// The ID3 blocks an MP3 output gets; an empty block is not written.
@@ -18,3 +19,8 @@ struct Mp3TagBlocks {
 /// track), the source's own tags (an MP3 source's raw ID3 blocks unchanged), or none.
 Mp3TagBlocks ChooseMp3Tags(const ConversionSettings& settings, SourceKind kind, const std::string& sourcePath,
                            AudioSource& source, int batchNumber);
+
+/// The same with the tags the conversion frame chose: an MP3 source whose tags are transferred keeps
+/// its raw blocks, any other file gets the chosen tags rendered as MP3WriteID3Version asks.
+Mp3TagBlocks Mp3TagsFor(const ConversionSettings& settings, SourceKind kind, AudioSource& source,
+                        ChosenTags& tags);

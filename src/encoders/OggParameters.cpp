@@ -13,11 +13,6 @@ constexpr int kOggBitrates[] = {8,   16,  24,  32,  40,  48,  56,  64,  80,  96,
 
 }  // namespace
 
-int OggRenderRate(const ConversionSettings& settings) {
-    if (settings.AutoDestOGGEncodingParam || settings.OGGSampleRate <= 0) return 44100;
-    return settings.OGGSampleRate;
-}
-
 OggParameters ChooseOggParameters(const ConversionSettings& settings, const OggSourceFacts& source) {
     OggParameters p;
     const int delivered = std::clamp(source.outputChannels, 1, 2);

@@ -24,9 +24,6 @@ struct OggParameters {
     bool operator==(const OggParameters&) const = default;
 };
 
-/// The rate a synthesised source (MIDI, modules) renders at for Ogg output.
-int OggRenderRate(const ConversionSettings& settings);
-
 /// Rate, channels and bit rate from the Ogg options and the source: automatic ones derived from
 /// the source, or the explicit ones snapped to the Ogg tables and to what libvorbis accepts.
 OggParameters ChooseOggParameters(const ConversionSettings& settings, const OggSourceFacts& source);

@@ -20,10 +20,6 @@ constexpr AutoBand kAboveBands = {0, 44100, 48000, 48000, 192000};
 
 }  // namespace
 
-int WmaRenderRate(const ConversionSettings& settings) {
-    return settings.AutoDestWMAEncodingParam ? 44100 : settings.WMASampleRate;
-}
-
 WmaTargets ChooseWmaTargets(const ConversionSettings& settings, int sourceRate, int sourceChannels) {
     WmaTargets t;
     if (settings.AutoDestWMAEncodingParam) {
@@ -43,8 +39,8 @@ WmaTargets ChooseWmaTargets(const ConversionSettings& settings, int sourceRate, 
     t.rate = settings.WMASampleRate;
     t.bitrate = settings.WMABitRate;
     t.channels = settings.WMAChannels;
-    if (sourceChannels > settings.WMAChannels && (settings.MonoType == 1 || settings.MonoType == 2)) {
-        t.feed = settings.MonoType;
-    }
+    // As for the other formats, any MonoType but 0 (mix) and 2 (right) takes the left channel.
+    if (sourceChannels > settings.WMAChannels && settings.MonoType > 0)
+        t.feed = settings.MonoType == 2 ? 2 : 1;
     return t;
 }

@@ -12,9 +12,6 @@ struct WmaTargets {
     int feed = 0;
 };
 
-/// Render rate of synthesised sources: 44100 in Auto, else the chosen WMA rate.
-int WmaRenderRate(const ConversionSettings& settings);
-
 /// Auto: the rate and bit rate of the source's rate band (mono for one delivered channel,
 /// stereo otherwise) with the source's channels. Otherwise the chosen rate, bit rate and channels;
 /// a source with more channels than chosen feeds one of them when MonoType asks for it.

@@ -8,6 +8,7 @@
 #include "engine/EngineTexts.h"
 #include "engine/OutputStaging.h"
 #include "engine/SourceKind.h"
+#include "engine/SourceSelection.h"
 #include "platform/Paths.h"
 #include "platform/StringPrintf.h"
 #include "settings/ConversionSettings.h"
@@ -25,12 +26,6 @@ bool IsFile(const std::string& path) {
 }
 
 constexpr int kWideStatusColumn = 500;
-constexpr int kOverwrite = 22;
-
-std::string FolderOf(const std::string& path) {
-    const auto slash = path.rfind('/');
-    return slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
-}
 
 }  // namespace
 
@@ -40,23 +35,21 @@ BatchDriver::BatchDriver(EngineContext& engine, const ConversionSettings& settin
 
 bool BatchDriver::RuntimeReady() {
     const OutputFormatInfo* format = FindOutputFormat(m_settings.OutputFormat);
-    if (!format || !format->needsWmfRuntime || m_engine.wmfRuntime.IsLoaded()) return true;
-    if (m_engine.wmfRuntime.LoadWmfRuntime()) {
-        BuildWmaFormatList(m_engine.wmaFormats, m_engine.wmfRuntime);
-        if (m_engine.onWmfRuntimeLoaded) m_engine.onWmfRuntimeLoaded();
-        return true;
-    }
-    if (m_engine.user.AskYesNo(kWmfRuntimeQuestion)) m_engine.user.OpenInBrowser(kWmfRuntimeDownloadAddress);
-    return false;
+    if (!format || !format->needsWmfRuntime) return true;
+    if (!EnsureWmfRuntime(m_engine)) return false;
+    // A list left empty by a load that happened elsewhere is filled before files read it.
+    if (m_engine.shared.wmaFormats.Empty())
+        BuildWmaFormatList(m_engine.shared.wmaFormats, m_engine.wmfRuntime);
+    return true;
 }
 
 bool BatchDriver::SoundFontCheck(const std::vector<FileEntry*>& entries) {
     bool hasMidi = false;
     for (const FileEntry* e : entries) hasMidi = hasMidi || e->kind == kKindMidi;
-    if (!hasMidi || m_engine.SoundFontReady) return true;
-    m_engine.SoundFontReady =
+    if (!hasMidi || m_engine.shared.SoundFontReady) return true;
+    m_engine.shared.SoundFontReady =
         m_services.loadSoundFont ? m_services.loadSoundFont(m_services.programFolder) : 0;
-    if (m_engine.SoundFontReady) return true;
+    if (m_engine.shared.SoundFontReady) return true;
     if (!m_engine.user.AskYesNo(StringPrintf(kSoundFontQuestion, m_services.programFolder.c_str())))
         return true;
     m_engine.user.OpenPath(m_services.programFolder);
@@ -73,17 +66,19 @@ void BatchDriver::ShowStart(const FileEntry& entry, int number, int count, const
 }
 
 std::unique_ptr<StagedOutput> BatchDriver::PrepareOutput(FileEntry& entry, std::string& status) {
-    const bool named = m_services.documentsFolder
-                           ? ResolveOutputPath(entry, status, m_settings, m_services.documentsFolder)
-                           : ResolveOutputPath(entry, status, m_settings);
+    entry.outputNote.clear();
+    std::string folder;
+    const bool named = ResolveOutputPath(entry, status, m_settings, m_naming, &folder);
+    // Every folder the batch writes into, or skips in, loses the hidden files of killed runs.
+    if (!folder.empty() && m_cleanedFolders.insert(folder).second)
+        RemoveStaleStagingFiles(folder, std::time(nullptr));
     if (!named) return nullptr;
 
     // The routine writes a hidden file; only a complete one takes the output's name.
-    const std::string folder = FolderOf(entry.outputPath);
-    if (m_cleanedFolders.insert(folder).second) RemoveStaleStagingFiles(folder, std::time(nullptr));
     auto staged = std::make_unique<StagedOutput>(entry.outputPath);
     if (!staged->Ok()) {
         status = "Failed to create file \"" + entry.outputPath + "\"";
+        entry.outputNote.clear();
         return nullptr;
     }
     return staged;
@@ -91,69 +86,35 @@ std::unique_ptr<StagedOutput> BatchDriver::PrepareOutput(FileEntry& entry, std::
 
 bool BatchDriver::Conclude(FileEntry& entry, int ok, StagedOutput& staged, const std::string& failureDetail,
                            std::string& status) {
-    if (ok && IsNonEmptyFile(staged.Path()) && staged.Commit(m_settings.TargetExistsOpt == kOverwrite)) {
-        status = FileNamePart(entry.outputPath);
-        return true;
+    if (ok && IsNonEmptyFile(staged.Path())) {
+        switch (PlaceOutput(entry, staged, status, m_settings, m_naming)) {
+            case Placement::Placed:
+                status = FileNamePart(entry.outputPath);
+                return true;
+            case Placement::Skipped:  // status holds the skip message
+                entry.outputNote.clear();
+                return false;
+            case Placement::Failed:
+                break;
+        }
     }
+    entry.outputNote.clear();
     status = kStatusFailure;
     if (!failureDetail.empty()) {
         status += " (" + failureDetail + ")";
-        if (m_engine.StatusColumnWidth < kWideStatusColumn) {
-            m_engine.StatusColumnWidth = kWideStatusColumn;
+        if (m_engine.shared.StatusColumnWidth < kWideStatusColumn) {
+            m_engine.shared.StatusColumnWidth = kWideStatusColumn;
             m_view.SetStatusColumnWidth(kWideStatusColumn);
         }
     }
     return false;
 }
 
-bool BatchDriver::ConvertOne(FileEntry& entry, int number, int count, const char* formatName,
-                             ProgressDialog& progress, std::string& status) {
-    ShowStart(entry, number, count, formatName, progress);
-    std::unique_ptr<StagedOutput> staged = PrepareOutput(entry, status);
-    if (!staged) return false;
-
-    m_engine.FailureDetail.clear();
-    int ok = 0;
-    if (ConversionRoutine routine =
-            m_services.routines ? m_services.routines(m_settings.OutputFormat) : nullptr) {
-        ConversionJob job{entry.kind, entry.path, staged->Path(), progress, m_engine, m_settings, number};
-        ok = routine(job);
-    } else {
-        m_engine.FailureDetail = kFormatUnavailable;
-    }
-    return Conclude(entry, ok, *staged, m_engine.FailureDetail, status);
-}
-
-bool BatchDriver::RunOneByOne(const std::vector<FileEntry*>& entries, const std::vector<int>& rows, int count,
-                              const char* formatName, ProgressDialog& progress, int& reached) {
-    bool cancelled = false;
-    for (int i = 0; i < count && !cancelled; ++i) {
-        FileEntry& entry = *entries[static_cast<std::size_t>(i)];
-        const int row = rows[static_cast<std::size_t>(i)];
-        reached = i + 1;
-        std::string status;
-        if (entry.kind == kKindMidi && !m_engine.SoundFontReady) {
-            status = kStatusNeedsSoundFont;
-        } else {
-            m_view.EnsureRowVisible(row);
-            m_view.SetStatus(row, kStatusConverting);
-            if (ConvertOne(entry, i + 1, count, formatName, progress, status)) {
-                m_view.SetStatus(row, status);
-                progress.PumpMessages();
-                cancelled = progress.CancelRequested();
-                continue;
-            }
-        }
-        entry.outputPath.clear();
-        cancelled = progress.CancelRequested();
-        m_view.SetStatus(row, cancelled ? kStatusCancelled : status);
-    }
-    return cancelled;
-}
-
 void BatchDriver::RunBatch(const std::vector<FileEntry*>& entries, const std::vector<int>& rows) {
     if (!RuntimeReady() || !SoundFontCheck(entries)) return;
     m_cleanedFolders.clear();
+    m_naming = BatchNaming{m_services.documentsFolder, {}};
+    for (const FileEntry* e : entries) m_naming.sources.insert(IdentityOf(e->path));
 
     const int count = static_cast<int>(std::min(entries.size(), rows.size()));
     m_view.EnableMainWindow(false);
@@ -163,9 +124,7 @@ void BatchDriver::RunBatch(const std::vector<FileEntry*>& entries, const std::ve
     const char* formatName = OutputFormatName(m_settings.OutputFormat);
 
     int reached = 0;
-    const bool cancelled = m_services.jobs > 1 && count > 1
-                               ? RunSeveral(entries, rows, count, formatName, *progress, reached)
-                               : RunOneByOne(entries, rows, count, formatName, *progress, reached);
+    const bool cancelled = RunFiles(entries, rows, count, formatName, *progress, reached);
 
     progress.reset();
     m_view.EnableMainWindow(true);

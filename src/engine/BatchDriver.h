@@ -34,9 +34,10 @@ struct BatchServices {
 class StagedOutput;
 
 /// Converts a list of files into the output format of the settings, writing one status per row
-/// and honouring Cancel. With several jobs, files convert on worker threads, each with its own
-/// source, chain and encoder; names, questions, statuses and the view stay on the calling thread,
-/// in list order, so the results are those of converting one file after another.
+/// and honouring Cancel. One loop runs N files at once (N = 1 included): each running file owns its
+/// engine context, progress and staged output, over what the batch shares; names, questions,
+/// statuses and the view stay on the calling thread, in list order, so the results are those of
+/// converting one file after another. With one file at a time it converts on the calling thread.
 class BatchDriver {
 public:
     BatchDriver(EngineContext& engine, const ConversionSettings& settings, BatchView& view,
@@ -47,15 +48,11 @@ public:
     void RunBatch(const std::vector<FileEntry*>& entries, const std::vector<int>& rows);
 
 private:
-    struct Job;
+    struct FileRun;
     struct Slot;
-    class Batch;
 
     bool RuntimeReady();
     bool SoundFontCheck(const std::vector<FileEntry*>& entries);
-    /// Converts one entry; true when it converted. status receives the row's text either way.
-    bool ConvertOne(FileEntry& entry, int number, int count, const char* formatName, ProgressDialog& progress,
-                    std::string& status);
     /// Shows the file as started in the progress window.
     void ShowStart(const FileEntry& entry, int number, int count, const char* formatName,
                    ProgressDialog& progress);
@@ -65,15 +62,15 @@ private:
     /// text.
     bool Conclude(FileEntry& entry, int ok, StagedOutput& staged, const std::string& failureDetail,
                   std::string& status);
-    /// Both return whether the batch was cancelled and set reached to the number of entries started.
-    bool RunOneByOne(const std::vector<FileEntry*>& entries, const std::vector<int>& rows, int count,
-                     const char* formatName, ProgressDialog& progress, int& reached);
-    bool RunSeveral(const std::vector<FileEntry*>& entries, const std::vector<int>& rows, int count,
-                    const char* formatName, ProgressDialog& progress, int& reached);
+    /// The batch loop. Returns whether the batch was cancelled and sets reached to the number of
+    /// entries started.
+    bool RunFiles(const std::vector<FileEntry*>& entries, const std::vector<int>& rows, int count,
+                  const char* formatName, ProgressDialog& progress, int& reached);
 
     EngineContext& m_engine;
     const ConversionSettings& m_settings;
     BatchView& m_view;
     BatchServices m_services;
     std::set<std::string> m_cleanedFolders;  // output folders already rid of stale hidden files
+    BatchNaming m_naming;                    // what naming knows of the running batch
 };

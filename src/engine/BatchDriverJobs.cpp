@@ -1,4 +1,4 @@
-// The batch driver with several files converting at once.
+// The batch loop: N files converting at once, N = 1 included.
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -89,22 +89,26 @@ private:
 
 }  // namespace
 
-/// One file on a worker thread, with everything the routine may change of its own.
-struct BatchDriver::Job {
-    Job(const EngineContext& from, bool runtimeLoaded, int barWidth, const std::atomic<bool>& cancel,
-        std::string fileText)
+/// One running file and everything it owns: its engine context over the batch's shared part (its own
+/// failure detail and random stream), a user that asks nothing (the driver asks before the file
+/// starts), the runtime as it stood when the file started, its progress and its hidden output.
+struct BatchDriver::FileRun {
+    FileRun(EngineShared& shared, bool runtimeLoaded, int barWidth, const std::atomic<bool>& cancel,
+            std::string fileText)
         : runtime([runtimeLoaded] { return runtimeLoaded; }),
-          engine(from, runtime, user),
-          progress(barWidth, cancel, std::move(fileText)) {
+          engine(shared, runtime, user),
+          ownProgress(barWidth, cancel, std::move(fileText)) {
         runtime.LoadWmfRuntime();
     }
 
     QuietUser user;
     WmfRuntime runtime;
     EngineContext engine;
-    JobProgress progress;
+    JobProgress ownProgress;             // what the driver's thread shows of a file on a worker
+    ProgressDialog* progress = nullptr;  // ownProgress, or the window's own on the driver's thread
     std::unique_ptr<StagedOutput> staged;
-    std::string outputKey;  // the output's normalised path: two files may not write one name at once
+    FileIdentity outputKey;  // the output's folder and name: two files may not write one name at once
+    PseudoRandom drawnFrom;  // the batch's generator before this file's draw
     std::thread thread;
     // Written by the worker before it sets finished, under the batch's mutex.
     int ok = 0;
@@ -114,7 +118,7 @@ struct BatchDriver::Job {
 
 /// A place in the batch: started, then settled with its outcome, then reported in list order.
 struct BatchDriver::Slot {
-    std::unique_ptr<Job> job;
+    std::unique_ptr<FileRun> run;
     bool started = false;
     bool settled = false;
     bool converted = false;
@@ -122,20 +126,22 @@ struct BatchDriver::Slot {
     std::string status;
 };
 
-bool BatchDriver::RunSeveral(const std::vector<FileEntry*>& entries, const std::vector<int>& rows, int count,
-                             const char* formatName, ProgressDialog& progress, int& reached) {
+bool BatchDriver::RunFiles(const std::vector<FileEntry*>& entries, const std::vector<int>& rows, int count,
+                           const char* formatName, ProgressDialog& progress, int& reached) {
     const ConversionRoutine routine =
         m_services.routines ? m_services.routines(m_settings.OutputFormat) : nullptr;
     const int barWidth = progress.FileBarWidth();
-    const std::size_t workers = static_cast<std::size_t>(std::min(m_services.jobs, count));
+    const std::size_t workers = static_cast<std::size_t>(std::clamp(m_services.jobs, 1, std::max(count, 1)));
+    // One file at a time converts on this thread with the progress window itself, as it always did.
+    const bool inPlace = workers == 1;
     std::mutex mutex;
     std::condition_variable finishedOne;
     std::atomic<bool> cancel{false};
     std::vector<Slot> slots(static_cast<std::size_t>(count));
-    std::vector<std::size_t> running;  // places whose job is not collected yet, in list order
+    std::vector<std::size_t> running;  // places whose file is not collected yet, in list order
     std::size_t next = 0, reported = 0;
     const std::size_t total = slots.size();
-    Job* shown = nullptr;
+    FileRun* shown = nullptr;
 
     const auto settle = [&](Slot& slot, bool converted, std::string status, bool cancelled) {
         slot.settled = true;
@@ -145,7 +151,7 @@ bool BatchDriver::RunSeveral(const std::vector<FileEntry*>& entries, const std::
     };
     const auto anyFinished = [&] {
         return std::any_of(running.begin(), running.end(),
-                           [&](std::size_t i) { return slots[i].job->finished; });
+                           [&](std::size_t i) { return slots[i].run->finished; });
     };
 
     for (;;) {
@@ -154,6 +160,7 @@ bool BatchDriver::RunSeveral(const std::vector<FileEntry*>& entries, const std::
         while (next < total && running.size() < workers) {
             Slot& slot = slots[next];
             FileEntry& entry = *entries[next];
+            if (progress.CancelRequested()) cancel = true;
             if (cancel) {
                 if (slot.started) {  // its name was waiting for another file
                     settle(slot, false, kStatusCancelled, true);
@@ -163,8 +170,8 @@ bool BatchDriver::RunSeveral(const std::vector<FileEntry*>& entries, const std::
             }
             if (!slot.started) {
                 slot.started = true;
-                if (entry.kind == kKindMidi && !m_engine.SoundFontReady) {
-                    settle(slot, false, kStatusNeedsSoundFont, false);
+                if (entry.kind == kKindMidi && !m_engine.shared.SoundFontReady) {
+                    settle(slot, false, kStatusNeedsSoundFont, progress.CancelRequested());
                     ++next;
                     continue;
                 }
@@ -175,43 +182,50 @@ bool BatchDriver::RunSeveral(const std::vector<FileEntry*>& entries, const std::
             std::string status;
             std::unique_ptr<StagedOutput> staged = PrepareOutput(entry, status);
             if (!staged) {
-                settle(slot, false, std::move(status), false);
+                settle(slot, false, std::move(status), progress.CancelRequested());
                 ++next;
                 continue;
             }
-            const std::string key = NormalisedAbsolutePath(entry.outputPath);
+            const FileIdentity key = EntryIdentity(entry.outputPath);
             if (std::any_of(running.begin(), running.end(),
-                            [&](std::size_t i) { return slots[i].job->outputKey == key; }))
+                            [&](std::size_t i) { return slots[i].run->outputKey == key; }))
                 break;  // the hidden file goes with `staged`; naming is tried again later
 
-            if (entry.kind == kKindWindowsMedia && !m_engine.forcedReader) EnsureWmfRuntime(m_engine);
-            slot.job =
-                std::make_unique<Job>(m_engine, m_engine.wmfRuntime.IsLoaded(), barWidth, cancel,
-                                      StringPrintf(kConvertingFileText, FileNamePart(entry.path).c_str()));
-            // Every file started takes one draw, so numbers follow the list as when files convert in turn.
+            if (entry.kind == kKindWindowsMedia && !m_engine.shared.forcedReader) EnsureWmfRuntime(m_engine);
+            slot.run = std::make_unique<FileRun>(
+                m_engine.shared, m_engine.wmfRuntime.IsLoaded(), barWidth, cancel,
+                StringPrintf(kConvertingFileText, FileNamePart(entry.path).c_str()));
+            FileRun& run = *slot.run;
+            run.progress = inPlace ? &progress : &run.ownProgress;
+            run.staged = std::move(staged);
+            run.outputKey = key;
+            // Every file started takes one draw, so numbers follow the list whenever files finish.
+            run.drawnFrom = m_engine.random;
+            run.engine.random = m_engine.random;
             m_engine.random.Next();
-            Job& job = *slot.job;
-            job.staged = std::move(staged);
-            job.outputKey = key;
-            const auto work = [this, routine, &job, &entry, &mutex, &finishedOne, &cancel,
+            const auto work = [this, routine, &run, &entry, &mutex, &finishedOne, &cancel,
                                number = static_cast<int>(next) + 1] {
                 int ok = 0;
                 if (routine) {
-                    ConversionJob conversion{entry.kind,   entry.path, job.staged->Path(),
-                                             job.progress, job.engine, m_settings,
+                    ConversionJob conversion{entry.kind,    entry.path, run.staged->Path(),
+                                             *run.progress, run.engine, m_settings,
                                              number};
                     ok = routine(conversion);
                 } else {
-                    job.engine.FailureDetail = kFormatUnavailable;
+                    run.engine.FailureDetail = kFormatUnavailable;
                 }
+                const bool cancelled = cancel.load() || run.progress->CancelRequested();
                 std::lock_guard lock(mutex);
-                job.ok = ok;
-                job.cancelled = cancel.load();
-                job.finished = true;
+                run.ok = ok;
+                run.cancelled = cancelled;
+                run.finished = true;
                 finishedOne.notify_one();
             };
             try {
-                job.thread = std::thread(work);
+                if (inPlace)
+                    work();
+                else
+                    run.thread = std::thread(work);
             } catch (const std::system_error&) {
                 work();  // no thread to be had: this file converts here
             }
@@ -224,18 +238,23 @@ bool BatchDriver::RunSeveral(const std::vector<FileEntry*>& entries, const std::
         {
             std::lock_guard lock(mutex);
             for (std::size_t i : running)
-                if (slots[i].job->finished) done.push_back(i);
+                if (slots[i].run->finished) done.push_back(i);
         }
+        bool convertedNow = false;
         for (std::size_t i : done) {
             Slot& slot = slots[i];
-            Job& job = *slot.job;
-            if (job.thread.joinable()) job.thread.join();
+            FileRun& run = *slot.run;
+            if (run.thread.joinable()) run.thread.join();
+            // A file that converted alone and drew no number gives its draw back, so that numbers go
+            // to the files that write streams, as when they are drawn in turn.
+            if (inPlace && run.engine.random == run.drawnFrom) m_engine.random = run.drawnFrom;
             std::string status;
             const bool converted =
-                Conclude(*entries[i], job.ok, *job.staged, job.engine.FailureDetail, status);
-            settle(slot, converted, std::move(status), job.cancelled);
-            if (shown == &job) shown = nullptr;
-            slot.job.reset();
+                Conclude(*entries[i], run.ok, *run.staged, run.engine.FailureDetail, status);
+            settle(slot, converted, std::move(status), run.cancelled);
+            convertedNow = convertedNow || converted;
+            if (shown == &run) shown = nullptr;
+            slot.run.reset();
             running.erase(std::find(running.begin(), running.end(), i));
         }
 
@@ -246,6 +265,9 @@ bool BatchDriver::RunSeveral(const std::vector<FileEntry*>& entries, const std::
             m_view.SetStatus(rows[reported],
                              !slot.converted && slot.cancelled ? kStatusCancelled : slot.status);
         }
+        // After a converted file the window repaints and Cancel is read before the next one starts.
+        if (convertedNow) progress.PumpMessages();
+        if (progress.CancelRequested()) cancel = true;
         if (running.empty() && reported == next && (next == total || cancel)) break;
 
         if (done.empty()) {  // else a worker is free, or a waiting name can be decided, right away
@@ -254,8 +276,8 @@ bool BatchDriver::RunSeveral(const std::vector<FileEntry*>& entries, const std::
         }
         // The progress window follows the first file of the list still converting.
         if (!running.empty()) {
-            Job& first = *slots[running.front()].job;
-            auto [state, changed] = first.progress.Take();
+            FileRun& first = *slots[running.front()].run;
+            auto [state, changed] = first.ownProgress.Take();
             if (changed || shown != &first) {
                 progress.SetFileText(state.text);
                 if (state.range > 0) progress.SetFileBarRange(state.range);
@@ -263,8 +285,8 @@ bool BatchDriver::RunSeveral(const std::vector<FileEntry*>& entries, const std::
                 shown = &first;
             }
         }
-        // Also between files that finish back to back, so Cancel is never starved.
-        progress.PumpMessages();
+        // Also while files convert, so Cancel is never starved.
+        if (!running.empty()) progress.PumpMessages();
         if (progress.CancelRequested()) cancel = true;
     }
     reached = static_cast<int>(next);

@@ -7,12 +7,15 @@
 #include <vector>
 
 #include "engine/EngineTexts.h"
+#include "engine/OutputFormats.h"
 #include "engine/PcmAmplify.h"
 #include "engine/PcmConverter.h"
 #include "engine/SourceSelection.h"
+#include "engine/TagChoice.h"
 #include "platform/FileIdentity.h"
 #include "platform/Paths.h"
 #include "platform/StringPrintf.h"
+#include "settings/ConversionSettings.h"
 
 namespace {
 
@@ -78,7 +81,7 @@ private:
                 Amplify8(static_cast<std::uint8_t*>(left), static_cast<std::uint8_t*>(right), frames,
                          m_channels, m_gain);
         }
-        return format.Encode(left, right, frames);
+        return format.Encode({left, right, frames, m_bits});
     }
 
     ChannelPick m_pick = ChannelPick::Mix;
@@ -125,14 +128,30 @@ void FileProgress::Complete() {
     }
 }
 
-int RunConversionFrame(ConversionJob& job, int renderRate, ConversionFormat& format) {
-    std::unique_ptr<AudioSource> source = OpenSource(job.engine, job.sourcePath, job.kind, renderRate, true);
+ChosenTags::ChosenTags(const ConversionJob& job, const OutputFormatInfo& row, AudioSource& source)
+    : m_job(job), m_row(row), m_source(source) {}
+
+const std::optional<TagSet>& ChosenTags::Get() {
+    if (!m_chosen && m_row.common.tagType) {
+        const ConversionSettings& s = m_job.settings;
+        m_tags = ChooseTags(m_job, m_source, s.*m_row.common.tagType, s.*m_row.common.tagTemplate);
+    }
+    m_chosen = true;
+    return m_tags;
+}
+
+int RunConversionFrame(ConversionJob& job, const OutputFormatInfo& row, ConversionFormat& format) {
+    std::unique_ptr<AudioSource> source =
+        OpenSource(job.engine, job.sourcePath, job.kind, row.renderRate(job.settings), true);
     if (!source) return 0;
 
     int result = 0;
     PcmRequest request;
     PcmFeed feed;
-    if (format.Start(*source, request) && feed.Setup(*source, request)) {
+    ChosenTags tags(job, row, *source);
+    const bool started = format.Start(*source, tags, request);
+    request.gain = row.Gain(job.settings);
+    if (started && feed.Setup(*source, request)) {
         const bool stereo = source->GetOutputChannels() == 2;
         std::array<std::int16_t, kBlockFrames> left{}, right{};
         std::int64_t total = source->GetTotalLength();

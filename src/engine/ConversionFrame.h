@@ -1,32 +1,69 @@
 #pragma once
 #include <cstdint>
+#include <memory>
+#include <optional>
 #include <string>
 
 #include "engine/ConversionJob.h"
 #include "engine/PcmRequest.h"
 #include "sources/AudioSource.h"
+#include "sources/TagSet.h"
+
+struct OutputFormatInfo;
+
+/// One block of planar PCM as a format receives it, in the rate, channels and depth it asked for.
+struct PcmBlock {
+    const void* left;
+    const void* right;  // null for one channel
+    int frames;
+    int bits;  // 8: unsigned with 128 as silence; 16: signed
+
+    const std::int16_t* Left16() const { return static_cast<const std::int16_t*>(left); }
+    const std::int16_t* Right16() const { return static_cast<const std::int16_t*>(right); }
+    const std::uint8_t* Left8() const { return static_cast<const std::uint8_t*>(left); }
+    const std::uint8_t* Right8() const { return static_cast<const std::uint8_t*>(right); }
+};
+
+/// The tags a format's row chooses for one file (template, source or none), read from the source
+/// only when a format first asks.
+class ChosenTags {
+public:
+    ChosenTags(const ConversionJob& job, const OutputFormatInfo& row, AudioSource& source);
+    const std::optional<TagSet>& Get();
+
+private:
+    const ConversionJob& m_job;
+    const OutputFormatInfo& m_row;
+    AudioSource& m_source;
+    std::optional<TagSet> m_tags;
+    bool m_chosen = false;
+};
 
 /// What a format adds to the shared conversion loop: choosing its parameters, encoding blocks
-/// and finishing its file.
+/// and finishing its file. The render rate, the amplification and the tag choice come from its row.
 class ConversionFormat {
 public:
     virtual ~ConversionFormat() = default;
-    /// Chooses the output parameters from the opened source, fills `request` and opens the encoder
-    /// or writer. 0 when it cannot; the frame then deletes whatever the format created.
-    virtual int Start(AudioSource& source, PcmRequest& request) = 0;
-    /// Encodes and writes one block, planar, already in the requested rate, channels and depth and
-    /// amplified; right is null for one channel. 0 when encoding or writing failed.
-    virtual int Encode(void* left, void* right, int frames) = 0;
-    /// Flushes and closes the output: trailing frames, tags, sizes. 0 if anything failed.
+    /// Chooses the output parameters from the opened source, fills `request` (but its gain) and opens
+    /// the encoder or writer. 0 when it cannot; the frame then deletes whatever the format created.
+    virtual int Start(AudioSource& source, ChosenTags& tags, PcmRequest& request) = 0;
+    /// Encodes and writes one block, already converted and amplified. 0 when encoding or writing
+    /// failed.
+    virtual int Encode(const PcmBlock& block) = 0;
+    /// Flushes and closes the output: trailing frames, tags, sizes. Follows every Start, even one
+    /// that failed. 0 if anything failed.
     virtual int Finish() = 0;
 };
 
-/// Converts one file: opens the source (at renderRate for synthesised formats), lets the format
-/// choose, converts and amplifies every block as it asked (flushing the resampler at the end of
-/// the source), runs the format block by block with progress, message pumping and Cancel, finishes,
-/// and deletes the output of a failed or cancelled conversion unless it is the source itself.
-/// 1 on success.
-int RunConversionFrame(ConversionJob& job, int renderRate, ConversionFormat& format);
+/// Makes the format part of one conversion; null when the format cannot run at all.
+using FormatMaker = std::unique_ptr<ConversionFormat> (*)(const ConversionJob& job);
+
+/// Converts one file: opens the source (at the row's render rate for synthesised formats), lets the
+/// format choose, converts and amplifies every block as it asked and by the row's gain (flushing the
+/// resampler at the end of the source), runs the format block by block with progress, message
+/// pumping and Cancel, finishes, and deletes the output of a failed or cancelled conversion unless
+/// it is the source itself. 1 on success.
+int RunConversionFrame(ConversionJob& job, const OutputFormatInfo& row, ConversionFormat& format);
 
 /// Percent and pixel progress of one file, shown only when the value grows.
 class FileProgress {

@@ -1,5 +1,6 @@
 #pragma once
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -9,39 +10,47 @@
 #include "engine/WmaFormatList.h"
 #include "platform/WmfRuntime.h"
 
-/// State the engine keeps between calls, owned by the window or the command-line converter.
-/// Holds no globals: two contexts never see each other's state.
-struct EngineContext {
-    EngineContext(WmfRuntime& runtime, UserInteraction& ui)
-        : wmfRuntime(runtime), user(ui), readers(DefaultReaders()) {}
-    /// A copy for one file converted beside others: its own failure detail and random draws over
-    /// the given runtime and user; nothing calls back into the front end.
-    EngineContext(const EngineContext& from, WmfRuntime& runtime, UserInteraction& ui)
-        : SoundFontReady(from.SoundFontReady),
-          StatusColumnWidth(from.StatusColumnWidth),
-          wmfRuntime(runtime),
-          user(ui),
-          readers(from.readers),
-          wmaFormats(from.wmaFormats),
-          random(from.random),
-          forcedReader(from.forcedReader) {}
+/// What every file of a batch shares. The front end and the batch driver change it on the driver's
+/// thread, between files; a converting file only reads it.
+struct EngineShared {
+    EngineShared() : readers(DefaultReaders()) {}
 
-    /// Explains the last failure in more words; emptied by the caller before each attempt.
-    std::string FailureDetail;
+    ReaderSet readers;
+    /// The WMA codec formats of the loaded runtime; rebuilt by every load that succeeds.
+    WmaFormatList wmaFormats;
+    /// For diagnostics: every file is opened with this reader alone, whatever its kind.
+    std::optional<ReaderRole> forcedReader;
     /// Nonzero once the MIDI SoundFont is installed; stays set.
     int SoundFontReady = 0;
     /// Width of the file list's Status column as last set; widened once to 500 for long failure texts.
     int StatusColumnWidth = 145;
-
-    WmfRuntime& wmfRuntime;
-    UserInteraction& user;
-    ReaderSet readers;
-    /// The WMA codec formats of the loaded runtime; rebuilt by every load that succeeds.
-    WmaFormatList wmaFormats;
     /// Called after the Windows Media runtime was loaded and the format list rebuilt; may be empty.
     std::function<void()> onWmfRuntimeLoaded;
+};
+
+/// The engine as one caller sees it: the front end (probing files, running batches) or one file
+/// being converted. Its own fields belong to that caller alone; `shared` is the batch's, so a field
+/// added to either part reaches a converting file without anything copying it.
+/// Holds no globals: two contexts never see each other's state but what they share on purpose.
+struct EngineContext {
+    /// A front end's context, with a shared part of its own.
+    EngineContext(WmfRuntime& runtime, UserInteraction& ui)
+        : m_own(std::make_unique<EngineShared>()), shared(*m_own), wmfRuntime(runtime), user(ui) {}
+    /// One converting file's context over a batch's shared part.
+    EngineContext(EngineShared& batch, WmfRuntime& runtime, UserInteraction& ui)
+        : shared(batch), wmfRuntime(runtime), user(ui) {}
+    EngineContext(const EngineContext&) = delete;
+    EngineContext& operator=(const EngineContext&) = delete;
+
+private:
+    std::unique_ptr<EngineShared> m_own;
+
+public:
+    EngineShared& shared;
+    WmfRuntime& wmfRuntime;
+    UserInteraction& user;
+    /// Explains the last failure in more words; emptied by the caller before each attempt.
+    std::string FailureDetail;
     /// Serial numbers of Ogg streams: drawn per file, so a run numbers its files in order.
     PseudoRandom random;
-    /// For diagnostics: every file is opened with this reader alone, whatever its kind.
-    std::optional<ReaderRole> forcedReader;
 };

@@ -14,4 +14,5 @@ struct FileEntry {
     std::int32_t duration = 0;     // whole seconds
     SourceKind kind = 0;           // given by the path's extension
     std::string outputPath;        // empty until a conversion of this entry succeeds
+    std::string outputNote;        // why the output has another name than its mode gives; usually empty
 };

@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <functional>
 #include <span>
 
@@ -21,15 +22,29 @@ enum OutputFormatCode : int {
     kFormatWma = 7000,
 };
 
-/// What the engine knows of one output format; the routine that writes it lives with the encoders.
+/// The options every format has, as members of the settings; a null member means the format has
+/// no such option.
+struct FormatCommonOptions {
+    std::int32_t ConversionSettings::*amplify;      // nonzero: scale the samples by the coefficient
+    std::int32_t ConversionSettings::*coefficient;  // percent
+    std::int32_t ConversionSettings::*tagType;      // kTagsFromTemplate, kTagsFromSource or none
+    TagTemplate ConversionSettings::*tagTemplate;   // used with kTagsFromTemplate
+};
+
+/// One row per output format; front ends, naming, tags and the conversion frame read it, and nothing
+/// else lists formats. The routine that writes a format lives with the encoders, under its code.
 struct OutputFormatInfo {
-    OutputFormatCode code;
+    OutputFormatCode code;  // stored in the settings; never renumbered
     const char* name;       // in the batch progress text: "MP3"
     const char* extension;  // of the output file: ".mp3"
     const char* cliName;    // the command-line converter's -t value: "mp3"
-    /// The tag template of the format's options; null when the format carries no tags.
-    TagTemplate ConversionSettings::*tagTemplate;
+    FormatCommonOptions common;
+    /// The rate synthesised sources (MIDI, modules) render at for this format.
+    int (*renderRate)(const ConversionSettings& settings);
     bool needsWmfRuntime;  // the batch loads the Windows Media runtime first
+
+    /// The amplification factor the settings ask for; 0 for none.
+    float Gain(const ConversionSettings& settings) const;
 };
 
 /// Every output format, in the order of their codes.

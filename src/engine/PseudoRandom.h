@@ -9,6 +9,7 @@ public:
         m_state = m_state * 214013u + 2531011u;
         return static_cast<int>((m_state >> 16) & 0x7FFFu);
     }
+    bool operator==(const PseudoRandom&) const = default;
 
 private:
     std::uint32_t m_state = 1;

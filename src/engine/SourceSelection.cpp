@@ -104,8 +104,8 @@ bool TryOpen(AudioSource& reader, const std::string& path, int renderRate) {
 bool EnsureWmfRuntime(EngineContext& context) {
     if (context.wmfRuntime.IsLoaded()) return true;
     if (context.wmfRuntime.LoadWmfRuntime()) {
-        BuildWmaFormatList(context.wmaFormats, context.wmfRuntime);
-        if (context.onWmfRuntimeLoaded) context.onWmfRuntimeLoaded();
+        BuildWmaFormatList(context.shared.wmaFormats, context.wmfRuntime);
+        if (context.shared.onWmfRuntimeLoaded) context.shared.onWmfRuntimeLoaded();
         return true;
     }
     if (context.user.AskYesNo(kWmfRuntimeQuestion)) context.user.OpenInBrowser(kWmfRuntimeDownloadAddress);
@@ -143,8 +143,8 @@ std::unique_ptr<AudioSource> OpenSource(EngineContext& context, const std::strin
         return nullptr;
     }
     std::vector<ReaderRole> chain;
-    if (context.forcedReader) {
-        chain.push_back(*context.forcedReader);
+    if (context.shared.forcedReader) {
+        chain.push_back(*context.shared.forcedReader);
     } else {
         const bool wmfLoaded = kind != kKindWindowsMedia || EnsureWmfRuntime(context);
         chain = ReaderChain(kind, forConversion, wmfLoaded);
@@ -152,7 +152,7 @@ std::unique_ptr<AudioSource> OpenSource(EngineContext& context, const std::strin
     for (ReaderRole role : chain) {
         std::unique_ptr<AudioSource> reader;
         try {
-            reader = context.readers.Create(role);
+            reader = context.shared.readers.Create(role);
         } catch (...) {
             continue;
         }

@@ -17,7 +17,8 @@ DecoderStartupResult ConverterSession::StartDecoders() {
     if (m_decodersStarted) return DecoderStartupResult::Started;
     const DecoderStartupResult result = StartDecodingLibraries(m_services.programFolder);
     m_decodersStarted = result == DecoderStartupResult::Started;
-    if (m_decodersStarted) m_engine.SoundFontReady = m_services.loadSoundFont(m_services.programFolder);
+    if (m_decodersStarted)
+        m_engine.shared.SoundFontReady = m_services.loadSoundFont(m_services.programFolder);
     return result;
 }
 

@@ -13,6 +13,7 @@
 #include "options/NumberSpin.h"
 #include "options/OptionsTexts.h"
 #include "options/PageWidgets.h"
+#include "settings/ConversionSettings.h"
 
 namespace {
 constexpr int kLowestQuality = 10;
@@ -157,4 +158,22 @@ void AacControls::Reset() {
     if (m_mpeg[0]) CheckOnly(m_mpeg, 0);
     SelectValue(m_bitRate, kResetBitRate);
     UpdateEnabled();
+}
+
+void AacControls::LoadFrom(const ConversionSettings& s, const AacOptionGroup& g) {
+    Load({s.*g.automatic, s.*g.vbr, s.*g.vbrQuality, s.*g.abrBitRate, s.*g.tns, s.*g.midSide,
+          g.mpegVersion ? s.*g.mpegVersion : 0, s.*g.blockType});
+}
+
+void AacControls::StoreTo(ConversionSettings& s, const AacOptionGroup& g) const {
+    const AacParameters p = Values();
+    s.*g.automatic = p.autoFlag;
+    if (p.autoFlag) return;
+    s.*g.vbr = p.vbr;
+    s.*g.vbrQuality = p.quality;
+    s.*g.abrBitRate = p.bitRate;
+    s.*g.tns = p.tns;
+    s.*g.midSide = p.midSide;
+    if (g.mpegVersion) s.*g.mpegVersion = p.mpegVersion;
+    s.*g.blockType = p.blockType;
 }

@@ -2,6 +2,8 @@
 #include <QWidget>
 #include <cstdint>
 
+struct AacOptionGroup;
+class ConversionSettings;
 class NumberSpin;
 class QCheckBox;
 class QComboBox;
@@ -31,6 +33,10 @@ public:
     /// False when VBR is in use (Auto unchecked) and the quality is not within 10 to 500.
     bool QualityValid() const;
     QWidget* QualityEdit() const;
+    /// The same through the settings' members of an option group.
+    void LoadFrom(const ConversionSettings& s, const AacOptionGroup& group);
+    /// With Auto the explicit parameters keep their earlier values.
+    void StoreTo(ConversionSettings& s, const AacOptionGroup& group) const;
 
 private:
     void UpdateEnabled();

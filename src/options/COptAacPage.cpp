@@ -17,23 +17,12 @@ COptAacPage::COptAacPage(OptionsDialogs& dialogs, QWidget* parent) : OptionsPage
 }
 
 void COptAacPage::LoadFrom(const ConversionSettings& s) {
-    m_encoding->Load({s.AutoDestAACEncodingParam, s.AACVBR, s.AACVBRQuality, s.AACABRBitRate, s.AACEnableTNS,
-                      s.AACEnableMidside, s.AACMpegVersion, s.AACBlockType});
+    m_encoding->LoadFrom(s, kAacOptionGroup);
     m_amplify->Load(s.AmplifyAAC, s.AmplifyAACCoef);
 }
 
 void COptAacPage::StoreTo(ConversionSettings& s) const {
-    const AacParameters p = m_encoding->Values();
-    s.AutoDestAACEncodingParam = p.autoFlag;
-    if (!p.autoFlag) {  // with Auto the explicit parameters keep their earlier values
-        s.AACVBR = p.vbr;
-        s.AACVBRQuality = p.quality;
-        s.AACABRBitRate = p.bitRate;
-        s.AACEnableTNS = p.tns;
-        s.AACEnableMidside = p.midSide;
-        s.AACMpegVersion = p.mpegVersion;
-        s.AACBlockType = p.blockType;
-    }
+    m_encoding->StoreTo(s, kAacOptionGroup);
     m_amplify->Store(s.AmplifyAAC, s.AmplifyAACCoef);
 }
 

@@ -3,6 +3,7 @@
 #include <QDialogButtonBox>
 #include <QTabWidget>
 #include <QVBoxLayout>
+#include <iterator>
 
 #include "options/CAmrOptPage.h"
 #include "options/COptAacPage.h"
@@ -15,23 +16,50 @@
 #include "options/OptionsTexts.h"
 #include "settings/ConversionSettings.h"
 
+namespace {
+
+struct PageEntry {
+    const char* caption;
+    OptionsPage* (*make)(OptionsDialogs& dialogs, WmaFormatProvider& wma);
+};
+
+template <class Page>
+OptionsPage* Make(OptionsDialogs& dialogs, WmaFormatProvider&) {
+    return new Page(dialogs);
+}
+
+// The pages in tab order; OptStartPageIndex counts in it. A format's page plugs in with one line.
+constexpr PageEntry kPages[] = {
+    {"General", &Make<COptOutputPage>},
+    {"MP3 Options", &Make<COptMp3Page>},
+    {"WAV Options", &Make<COptWavPage>},
+    {"WMA Options",
+     [](OptionsDialogs& d, WmaFormatProvider& wma) -> OptionsPage* { return new CPageWMAOptions(d, wma); }},
+    {"OGG Options", &Make<COptOggPage>},
+    {"AMR/AWB Options", &Make<CAmrOptPage>},
+    {"AAC Options", &Make<COptAacPage>},
+    {"MP4/M4A/M4B Options", &Make<COptM4aPage>},
+};
+
+}  // namespace
+
+const int COptSheet::kPageCount = static_cast<int>(std::size(kPages));
+
 COptSheet::COptSheet(OptionsDialogs& dialogs, WmaFormatProvider& wma, QWidget* parent) : QDialog(parent) {
     setWindowTitle(QString::fromUtf8(kSheetCaption));
     QFont font(QString::fromUtf8(kDialogFont));
     font.setPixelSize(kDialogFontPixels);
     setFont(font);
 
-    m_pages = {new COptOutputPage(dialogs),       new COptMp3Page(dialogs), new COptWavPage(dialogs),
-               new CPageWMAOptions(dialogs, wma), new COptOggPage(dialogs), new CAmrOptPage(dialogs),
-               new COptAacPage(dialogs),          new COptM4aPage(dialogs)};
+    for (const PageEntry& entry : kPages) m_pages.push_back(entry.make(dialogs, wma));
     m_shown.assign(m_pages.size(), false);
     m_tabs = new QTabWidget;
     m_tabs->setObjectName(QStringLiteral("pages"));
     m_tabs->setUsesScrollButtons(false);  // every caption stays in sight
     m_tabs->setElideMode(Qt::ElideNone);
     for (std::size_t i = 0; i < m_pages.size(); ++i) {
-        m_pages[i]->setObjectName(QString::fromUtf8(kPageCaptions[i]));
-        m_tabs->addTab(m_pages[i], QString::fromUtf8(kPageCaptions[i]));
+        m_pages[i]->setObjectName(QString::fromUtf8(kPages[i].caption));
+        m_tabs->addTab(m_pages[i], QString::fromUtf8(kPages[i].caption));
     }
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
     auto* layout = new QVBoxLayout(this);

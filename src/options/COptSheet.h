@@ -8,12 +8,13 @@ class OptionsPage;
 class QTabWidget;
 class WmaFormatProvider;
 
-/// The "Options" sheet: eight pages, OK and Cancel. A page is validated when it is left and when OK
+/// The "Options" sheet: its pages, OK and Cancel. A page is validated when it is left and when OK
 /// is pressed on it; a failed validation keeps it active and the sheet open.
 class COptSheet final : public QDialog {
     Q_OBJECT
 public:
-    static constexpr int kPageCount = 8;
+    /// The number of pages: those of the sheet's page list.
+    static const int kPageCount;
 
     COptSheet(OptionsDialogs& dialogs, WmaFormatProvider& wma, QWidget* parent = nullptr);
     /// Copies the settings into every page and opens on OptStartPageIndex (page 0 when out of range).

@@ -2,12 +2,8 @@
 
 // Every text the Options sheet, its pages and the tag dialog show, in one place.
 
-// The sheet
+// The sheet (the page captions stand in its page list)
 inline constexpr char kSheetCaption[] = "Options";
-inline constexpr const char* kPageCaptions[] = {
-    "General",     "MP3 Options",     "WAV Options", "WMA Options",
-    "OGG Options", "AMR/AWB Options", "AAC Options", "MP4/M4A/M4B Options",
-};
 inline constexpr char kDialogFont[] = "Tahoma";
 inline constexpr int kDialogFontPixels = 11;
 

@@ -124,7 +124,7 @@ constexpr DwordValue kFormatValues[] = {
     {"Resampler", &S::Resampler, ZeroOrOneElseZero},
 };
 
-constexpr std::pair<const char*, TagTemplate S::*> kTemplates[] = {
+constexpr TagTemplateSlot kTemplates[] = {
     {"MP3", &S::MP3Tag}, {"OGG", &S::OGGTag}, {"WMA", &S::WMATag}, {"M4A", &S::M4ATag}};
 
 void Load(S& s, const StoreKey& key, const DwordValue& v) {
@@ -171,6 +171,10 @@ std::string LowerText(const std::string& text) {
 }
 
 }  // namespace
+
+std::span<const TagTemplateSlot> TagTemplateSlots() {
+    return kTemplates;
+}
 
 ConversionSettings::ConversionSettings() : ConversionSettings(DocumentsFolder(true)) {}
 

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -141,3 +142,44 @@ public:
     /// Lower-cased extensions a folder search accepts; empty when the filter is off. Never stored.
     std::vector<std::string> FilterExtList;
 };
+
+/// A tag template's place in the settings; its stored subkey and its command-line prefix are the name
+/// followed by "Tag" ("MP3Tag").
+struct TagTemplateSlot {
+    const char* name;
+    TagTemplate ConversionSettings::*member;
+};
+
+/// Every tag template, in load and save order.
+std::span<const TagTemplateSlot> TagTemplateSlots();
+
+/// The AAC encoder options of one output family as members of the settings: raw AAC and the MP4
+/// family each have a group, read by their encoders and edited by their pages.
+struct AacOptionGroup {
+    using Field = std::int32_t ConversionSettings::*;
+    Field automatic;    // AutoDest...EncodingParam: libfaac's defaults, the rest ignored
+    Field vbr;          // 1 quality governs, 0 average bit rate
+    Field vbrQuality;   // 10..500
+    Field abrBitRate;   // kbit/s, all channels together
+    Field mpegVersion;  // 0 MPEG-4, 1 MPEG-2; null for the MP4 family, whose track is always MPEG-4
+    Field tns;
+    Field midSide;
+    Field blockType;
+};
+
+inline constexpr AacOptionGroup kAacOptionGroup{&ConversionSettings::AutoDestAACEncodingParam,
+                                                &ConversionSettings::AACVBR,
+                                                &ConversionSettings::AACVBRQuality,
+                                                &ConversionSettings::AACABRBitRate,
+                                                &ConversionSettings::AACMpegVersion,
+                                                &ConversionSettings::AACEnableTNS,
+                                                &ConversionSettings::AACEnableMidside,
+                                                &ConversionSettings::AACBlockType};
+inline constexpr AacOptionGroup kM4aOptionGroup{&ConversionSettings::AutoDestM4AEncodingParam,
+                                                &ConversionSettings::M4AVBR,
+                                                &ConversionSettings::M4AVBRQuality,
+                                                &ConversionSettings::M4AABRBitRate,
+                                                nullptr,
+                                                &ConversionSettings::M4AEnableTNS,
+                                                &ConversionSettings::M4AEnableMidside,
+                                                &ConversionSettings::M4ABlockType};

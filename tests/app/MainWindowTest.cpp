@@ -152,6 +152,11 @@ private slots:
         QCOMPARE(reread.OutputFormat, code);
     }
 
+    void EveryFormatEntryNamesARowOfTheTable() {
+        // An entry under a code the table lacks would convert into files without name or extension.
+        for (const FormatChoice& choice : kFormatChoices) QVERIFY(FindOutputFormat(choice.code) != nullptr);
+    }
+
     void HelpMenuItems() {
         WindowHarness h(&FakeProbe);
         QStringList texts;

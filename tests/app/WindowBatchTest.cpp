@@ -123,7 +123,7 @@ private slots:
         QVERIFY(LoadMidiSoundFont(ExecutableFolder()));
         WindowHarness h;
         h.soundFont = 0;
-        h.engine.SoundFontReady = 0;
+        h.engine.shared.SoundFontReady = 0;
         h.dialogs.yes = yes;
         Prepare(h, {dir.File("tune.mid"), dir.File("voice.wav")}, out, 2000);
         h.W().OnConvertAll();

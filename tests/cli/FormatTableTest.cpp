@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "cli/CliOptions.h"
 #include "encoders/ConversionRoutines.h"
 #include "engine/OutputFormats.h"
+#include "settings/ConversionSettings.h"
 
 namespace {
 
@@ -16,6 +19,28 @@ TEST(ConversionRoutines, OnlyFormatsOfTheTableHaveRoutinesAndTheCommandLineNames
     for (const auto& f : OutputFormatTable()) EXPECT_EQ(OutputFormatFromName(f.cliName), f.code) << f.cliName;
     EXPECT_NE(RoutineForFormat(kFormatMp3), nullptr);
     EXPECT_NE(RoutineForFormat(kFormatWav), nullptr);
+}
+
+TEST(ConversionRoutines, EveryTagTemplateOfTheTableIsNamedOnTheCommandLine) {
+    // A template the command line cannot name could not be set with --set, nor saved with --save.
+    const std::vector<std::string> names = CliTemplateNames();
+    for (const auto& f : OutputFormatTable()) {
+        if (!f.common.tagTemplate) continue;
+        bool named = false;
+        for (const auto& slot : TagTemplateSlots()) {
+            if (slot.member != f.common.tagTemplate) continue;
+            named = true;
+            const std::string field = std::string(slot.name) + "Tag.Artist";
+            EXPECT_NE(std::find(names.begin(), names.end(), std::string(slot.name) + "Tag"), names.end());
+            std::string error;
+            const auto options = ParseCommandLine({"--set", field + "=Someone"}, error);
+            ASSERT_TRUE(options) << error;
+            ConversionSettings settings("");
+            ASSERT_TRUE(ApplyOverrides(settings, *options, error)) << error;
+            EXPECT_EQ((settings.*f.common.tagTemplate).Artist, "Someone") << field;
+        }
+        EXPECT_TRUE(named) << f.cliName;
+    }
 }
 
 }  // namespace

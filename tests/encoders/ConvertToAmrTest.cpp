@@ -8,8 +8,7 @@
 #include <vector>
 
 #include "encoders/AmrChecks.h"
-#include "encoders/ConvertToAmr.h"
-#include "encoders/WavWriter.h"
+#include "encoders/ConversionRun.h"
 #include "engine/EngineContext.h"
 #include "settings/ConversionSettings.h"
 #include "support/AmrFrames.h"
@@ -21,20 +20,11 @@ namespace {
 
 using testsupport::TempDir;
 
-/// Runs ConvertToAmr on real files through the program's own readers.
-struct AmrRun {
-    TempDir dir;
-    WmfRuntime runtime{[] { return false; }};
-    testsupport::RecordingUserInteraction user;
-    EngineContext engine{runtime, user};
-    ConversionSettings settings{""};
-    testsupport::ProgressLog log;
-    testsupport::RecordingProgress progress{log};
-
-    AmrRun() { settings.OutputFormat = 5500; }
+/// Converts a WAV file into AMR.
+struct AmrRun : convtest::ConversionRun {
+    AmrRun() : ConversionRun(kFormatAmr) {}
     int Convert(const std::string& source, const std::string& output) {
-        ConversionJob job{kKindWav, source, output, progress, engine, settings, 1};
-        return ConvertToAmr(job);
+        return ConversionRun::Convert(kKindWav, source, output);
     }
 };
 
@@ -64,10 +54,7 @@ void WriteToneWav(const std::string& path, int rate, int channels, double second
         l[static_cast<std::size_t>(i)] = static_cast<std::int16_t>(leftAmp * v);
         r[static_cast<std::size_t>(i)] = static_cast<std::int16_t>(rightAmp * v);
     }
-    WavWriter out;
-    ASSERT_EQ(out.Open(path, channels == 2, 16, rate), 1);
-    ASSERT_EQ(out.Write16(l.data(), r.data(), frames), 1);
-    ASSERT_EQ(out.Close(), 1);
+    convtest::WriteWav(path, rate, channels, 16, l, r);
 }
 
 struct ToneCase {

@@ -5,9 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "encoders/ConvertToMp3.h"
+#include "encoders/ConversionRun.h"
 #include "encoders/Mp3Checks.h"
-#include "encoders/WavWriter.h"
 #include "engine/EngineContext.h"
 #include "settings/ConversionSettings.h"
 #include "sources/DecoderStartup.h"
@@ -19,21 +18,8 @@ namespace {
 
 using testsupport::TempDir;
 
-/// Runs ConvertToMp3 on real files through the program's own readers.
-struct Mp3Run {
-    TempDir dir;
-    WmfRuntime runtime{[] { return false; }};
-    testsupport::RecordingUserInteraction user;
-    EngineContext engine{runtime, user};
-    ConversionSettings settings{""};
-    testsupport::ProgressLog log;
-    testsupport::RecordingProgress progress{log};
-
-    int Convert(SourceKind kind, const std::string& source, const std::string& output, int sequence = 1) {
-        ConversionJob job{kind, source, output, progress, engine, settings, sequence};
-        return ConvertToMp3(job);
-    }
-};
+using convtest::ConversionRun;
+using Mp3Run = ConversionRun;
 
 struct WavSpec {
     int rate = 44100;
@@ -48,19 +34,7 @@ void WriteToneWav(const std::string& path, const WavSpec& w) {
     const int frames = static_cast<int>(w.rate * w.seconds);
     const auto l = mp3checks::Tone(frames, w.rate, w.leftHz, 12000);
     const auto r = mp3checks::Tone(frames, w.rate, w.rightHz, 12000);
-    WavWriter out;
-    ASSERT_EQ(out.Open(path, w.channels == 2, w.bits, w.rate), 1);
-    if (w.bits == 16) {
-        ASSERT_EQ(out.Write16(l.data(), r.data(), frames), 1);
-    } else {
-        std::vector<std::uint8_t> l8(l.size()), r8(r.size());
-        for (std::size_t i = 0; i < l.size(); ++i) {
-            l8[i] = static_cast<std::uint8_t>((l[i] >> 8) + 128);
-            r8[i] = static_cast<std::uint8_t>((r[i] >> 8) + 128);
-        }
-        ASSERT_EQ(out.Write8(l8.data(), r8.data(), frames), 1);
-    }
-    ASSERT_EQ(out.Close(), 1);
+    convtest::WriteWav(path, w.rate, w.channels, w.bits, l, r);
 }
 
 struct RoutineCase {

@@ -3,9 +3,8 @@
 #include <filesystem>
 #include <string>
 
-#include "encoders/ConvertToOgg.h"
+#include "encoders/ConversionRun.h"
 #include "encoders/Mp3Checks.h"
-#include "encoders/WavWriter.h"
 #include "engine/EngineContext.h"
 #include "settings/ConversionSettings.h"
 #include "support/EngineDoubles.h"
@@ -16,26 +15,14 @@ namespace {
 
 using testsupport::TempDir;
 
-/// Runs ConvertToOgg on real files through the program's own readers.
-struct OggRun {
-    TempDir dir;
-    WmfRuntime runtime{[] { return false; }};
-    testsupport::RecordingUserInteraction user;
-    EngineContext engine{runtime, user};
-    ConversionSettings settings{""};
-    testsupport::ProgressLog log;
-    testsupport::RecordingProgress progress{log};
-
-    OggRun() {
+/// Converts one 3 s tone into Ogg Vorbis.
+struct OggRun : convtest::ConversionRun {
+    OggRun() : ConversionRun(kFormatOgg) {
         const auto tone = mp3checks::Tone(44100 * 3, 44100, 1000.0);
-        WavWriter wav;
-        wav.Open(dir.File("in.wav"), true, 16, 44100);
-        wav.Write16(tone.data(), tone.data(), static_cast<int>(tone.size()));
-        wav.Close();
+        convtest::WriteWav(dir.File("in.wav"), 44100, 2, 16, tone, tone);
     }
     int Convert(const std::string& output) {
-        ConversionJob job{kKindWav, dir.File("in.wav"), output, progress, engine, settings, 1};
-        return ConvertToOgg(job);
+        return ConversionRun::Convert(kKindWav, dir.File("in.wav"), output);
     }
 };
 

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "encoders/Mp3Parameters.h"
+#include "engine/OutputFormats.h"
 #include "settings/ConversionSettings.h"
 
 // Found by the test framework next to Mp3Parameters, so failures print the fields.
@@ -117,11 +118,12 @@ TEST(Mp3RenderRate, ExplicitRateOnlyWithoutAuto) {
     ConversionSettings s("");
     s.AutoDestMP3EncodingParam = 1;
     s.MP3SampleRate = 22050;
-    EXPECT_EQ(Mp3RenderRate(s), 44100);
+    const auto renderRate = FindOutputFormat(kFormatMp3)->renderRate;
+    EXPECT_EQ(renderRate(s), 44100);
     s.AutoDestMP3EncodingParam = 0;
-    EXPECT_EQ(Mp3RenderRate(s), 22050);
+    EXPECT_EQ(renderRate(s), 22050);
     s.MP3SampleRate = 0;
-    EXPECT_EQ(Mp3RenderRate(s), 44100);
+    EXPECT_EQ(renderRate(s), 44100);
 }
 
 }  // namespace

@@ -16,7 +16,8 @@ using namespace testsupport;
 namespace fs = std::filesystem;
 
 // The fake routine acts on the source's name: "good" writes output, "empty" writes an empty file,
-// "detail" fails with a FailureDetail, anything else fails plainly. It counts its calls.
+// "draw" writes the next number of its random stream, "detail" fails with a FailureDetail, anything
+// else fails plainly. It counts its calls.
 int g_routineCalls = 0;
 
 int FakeRoutine(ConversionJob& job) {
@@ -32,6 +33,10 @@ int FakeRoutine(ConversionJob& job) {
             fs::remove(job.outputPath);
             return 0;
         }
+        return 1;
+    }
+    if (name.rfind("draw", 0) == 0) {
+        std::ofstream(job.outputPath) << job.engine.random.Next();
         return 1;
     }
     if (name.rfind("detail", 0) == 0) job.engine.FailureDetail = "why it failed";
@@ -61,8 +66,9 @@ struct Batch {
         e.kind = kind;
         entries.push_back(e);
     }
-    void Run(bool fontAvailable = false) {
+    void Run(bool fontAvailable = false, int jobs = 1) {
         BatchServices services;
+        services.jobs = jobs;
         services.routines = [](int) -> ConversionRoutine { return &FakeRoutine; };
         services.programFolder = dir.Path().string() + "/";
         services.loadSoundFont = [this, fontAvailable](const std::string&) {
@@ -172,7 +178,7 @@ TEST(BatchDriver, SoundFontLoadedOnceAndRemembered) {
     b.Run(true);
     EXPECT_EQ(b.fontLoads, 1);
     EXPECT_TRUE(b.user.questions.empty());
-    EXPECT_EQ(b.engine.SoundFontReady, 1);
+    EXPECT_EQ(b.engine.shared.SoundFontReady, 1);
 }
 
 TEST(BatchDriver, WmaWithoutRuntimeAsksAndConvertsNothing) {
@@ -195,6 +201,28 @@ TEST(BatchDriver, NoFileManagerWhenEverythingFailed) {
     b.Add("bad2.wav");
     b.Run();
     EXPECT_TRUE(b.user.selected.empty());
+}
+
+TEST(BatchDriver, StreamNumbersGoInListOrder) {
+    // One file at a time, a file that wrote no stream takes no number, as when each stream draws in
+    // turn; several at once, every started file keeps its place so that numbers never depend on timing.
+    for (const int jobs : {1, 3}) {
+        Batch b;
+        b.Add("draw1.wav");
+        b.Add("bad.wav");
+        b.Add("draw2.wav");
+        b.Run(false, jobs);
+        PseudoRandom expected;
+        const int first = expected.Next(), second = expected.Next(), third = expected.Next();
+        std::ifstream one(b.dir.File("draw1.mp3")), two(b.dir.File("draw2.mp3"));
+        int a = 0, c = 0;
+        one >> a;
+        two >> c;
+        EXPECT_EQ(a, first) << jobs;
+        EXPECT_EQ(c, jobs == 1 ? second : third) << jobs;
+        EXPECT_EQ(b.engine.random.Next(), jobs == 1 ? third : expected.Next())
+            << "the batch went on from there";
+    }
 }
 
 }  // namespace

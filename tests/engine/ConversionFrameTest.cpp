@@ -7,6 +7,7 @@
 
 #include "engine/ConversionFrame.h"
 #include "engine/EngineTexts.h"
+#include "engine/OutputFormats.h"
 #include "settings/ConversionSettings.h"
 #include "support/EngineDoubles.h"
 #include "support/RecordingUserInteraction.h"
@@ -25,12 +26,12 @@ struct FakeFormat final : ConversionFormat {
     bool finished = false;
     std::ofstream out;
 
-    int Start(AudioSource&, PcmRequest&) override {
+    int Start(AudioSource&, ChosenTags&, PcmRequest&) override {
         out.open(path, std::ios::binary);
         out << "header";
         return startResult;
     }
-    int Encode(void*, void*, int) override {
+    int Encode(const PcmBlock&) override {
         if (++encoded == failEncodeAt) return 0;
         out << 'b';
         return 1;
@@ -57,8 +58,8 @@ struct Frame {
           }) {}
     explicit Frame(std::function<std::unique_ptr<AudioSource>()> reader) {
         std::ofstream(dir.File("song.mp3")) << "source";
-        engine.readers = ReaderSet();
-        engine.readers.Add(ReaderRole::Bass, "Synthetic", std::move(reader));
+        engine.shared.readers = ReaderSet();
+        engine.shared.readers.Add(ReaderRole::Bass, "Synthetic", std::move(reader));
     }
     int Run(SourceKind kind, FakeFormat& format, const std::string& output) {
         format.path = output;
@@ -66,8 +67,10 @@ struct Frame {
     }
     int Run(SourceKind kind, ConversionFormat& format, const std::string& output) {
         ConversionJob job{kind, dir.File("song.mp3"), output, progress, engine, settings, 1};
-        return RunConversionFrame(job, 44100, format);
+        return RunConversionFrame(job, row, format);
     }
+    // WAV renders synthesised sources at 44100 Hz in Auto.
+    const OutputFormatInfo& row = *FindOutputFormat(kFormatWav);
 };
 
 struct Outcome {
@@ -166,14 +169,14 @@ TEST(ConversionFrame, FailureNeverDeletesTheSource) {
                       f.engine,
                       f.settings,
                       1};
-    EXPECT_EQ(RunConversionFrame(job, 44100, format), 0);
+    EXPECT_EQ(RunConversionFrame(job, f.row, format), 0);
     EXPECT_TRUE(fs::exists(f.dir.File("song.mp3")));
 }
 
 TEST(ConversionFrame, UnreadableSourceLeavesTheSupportHint) {
     // No reader: the routine fails before creating anything and the row gets the hint.
     Frame f({10, kTen, 2, 44100, false});
-    f.engine.readers = ReaderSet();
+    f.engine.shared.readers = ReaderSet();
     FakeFormat format;
     EXPECT_EQ(f.Run(kKindMp3, format, f.dir.File("o.bin")), 0);
     EXPECT_FALSE(format.finished);
@@ -225,23 +228,24 @@ struct RecordingFormat final : ConversionFormat {
     std::function<bool()> cancelled = [] { return false; };
     int encodesAfterCancel = 0;
 
-    int Start(AudioSource&, PcmRequest& request) override {
+    int Start(AudioSource&, ChosenTags&, PcmRequest& request) override {
         request = want;
         return 1;
     }
-    int Encode(void* l, void* r, int n) override {
+    int Encode(const PcmBlock& block) override {
         if (cancelled()) ++encodesAfterCancel;
-        if (frames == 0 && n > 5) {
-            stereo = r != nullptr;
-            left5 = Sample(l, 5);
-            right5 = r ? Sample(r, 5) : 0;
+        EXPECT_EQ(block.bits, bits);
+        if (frames == 0 && block.frames > 5) {
+            stereo = block.right != nullptr;
+            left5 = Sample(block.left, 5);
+            right5 = block.right ? Sample(block.right, 5) : 0;
         }
-        frames += n;
+        frames += block.frames;
         return 1;
     }
     int Finish() override { return 1; }
-    int Sample(void* p, int i) const {
-        return bits == 16 ? static_cast<std::int16_t*>(p)[i] : static_cast<std::uint8_t*>(p)[i];
+    int Sample(const void* p, int i) const {
+        return bits == 16 ? static_cast<const std::int16_t*>(p)[i] : static_cast<const std::uint8_t*>(p)[i];
     }
 };
 
@@ -268,6 +272,9 @@ TEST_P(FrameChain, FormatReceivesWhatItAskedFor) {
     RecordingFormat format;
     format.want = c.request;
     format.bits = c.request.bits ? c.request.bits : 16;
+    // The gain comes from the format's row: its amplify option and coefficient.
+    f.settings.AmplifyWav = c.request.gain != 0.0f;
+    f.settings.AmplifyWavCoeff = static_cast<int>(std::lround(c.request.gain * 100));
     ASSERT_EQ(f.Run(kKindWav, format, f.dir.File("o.bin")), 1);
     EXPECT_EQ(format.stereo, c.stereo);
     EXPECT_NEAR(format.frames, c.frames, 2);

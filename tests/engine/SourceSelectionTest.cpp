@@ -65,7 +65,7 @@ struct Fixture {
               return runtimePresent;
           }),
           context(runtime, user) {
-        context.readers = RecordingReaders(log, absent);
+        context.shared.readers = RecordingReaders(log, absent);
     }
     int probes = 0;
     ReaderLog log;
@@ -222,7 +222,7 @@ TEST(OpenSource, RuntimeLoadsOnceAndRebuildsTheFormatListOnce) {
     // Reloading or rebuilding per file would waste time; missing the rebuild leaves no WMA formats.
     Fixture f(true);
     int rebuilds = 0;
-    f.context.onWmfRuntimeLoaded = [&rebuilds] { ++rebuilds; };
+    f.context.shared.onWmfRuntimeLoaded = [&rebuilds] { ++rebuilds; };
     for (int i = 0; i < 3; ++i) OpenSource(f.context, "a.asf", kKindWindowsMedia, 0, true);
     EXPECT_EQ(f.probes, 1);
     EXPECT_EQ(rebuilds, 1);

@@ -1,5 +1,5 @@
 #pragma once
-// Runs the AAC routines on real files and builds their sources.
+// Runs conversions on real files and builds their sources.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -7,33 +7,60 @@
 #include <string>
 #include <vector>
 
+#include "encoders/ConversionRoutines.h"
 #include "encoders/WavWriter.h"
 #include "engine/ConversionJob.h"
 #include "engine/EngineContext.h"
+#include "engine/OutputFormats.h"
 #include "settings/ConversionSettings.h"
 #include "support/EngineDoubles.h"
 #include "support/PeerSignals.h"
 #include "support/RecordingUserInteraction.h"
 #include "support/TestSupport.h"
 
-namespace aacchecks {
+namespace convtest {
 
-/// One conversion through a routine, with the program's own readers and a throw-away folder.
-struct AacRun {
+/// One conversion into a format of the table, with the program's own readers and a throw-away
+/// folder. With wmfRuntime the Windows Media runtime is loaded and its format list built.
+struct ConversionRun {
+    explicit ConversionRun(int format = kFormatMp3, bool wmfRuntime = false)
+        : runtime(wmfRuntime ? WmfRuntime() : WmfRuntime([] { return false; })) {
+        settings.OutputFormat = format;
+        if (wmfRuntime && runtime.LoadWmfRuntime()) BuildWmaFormatList(engine.shared.wmaFormats, runtime);
+    }
+
     testsupport::TempDir dir;
-    WmfRuntime runtime{[] { return false; }};
+    WmfRuntime runtime;
     testsupport::RecordingUserInteraction user;
     EngineContext engine{runtime, user};
     ConversionSettings settings{""};
     testsupport::ProgressLog log;
     testsupport::RecordingProgress progress{log};
 
-    int Convert(ConversionRoutine routine, SourceKind kind, const std::string& source,
-                const std::string& output, int sequence = 1) {
+    int Convert(SourceKind kind, const std::string& source, const std::string& output, int sequence = 1) {
         ConversionJob job{kind, source, output, progress, engine, settings, sequence};
-        return routine(job);
+        return ConvertFile(job);
     }
 };
+
+/// Writes planar 16-bit channels as a WAV file of 8 or 16 bits (8-bit samples keep the waveform);
+/// right is used only for two channels.
+inline void WriteWav(const std::string& path, int rate, int channels, int bits,
+                     const std::vector<std::int16_t>& left, const std::vector<std::int16_t>& right) {
+    const int frames = static_cast<int>(left.size());
+    WavWriter out;
+    ASSERT_EQ(out.Open(path, channels == 2, bits, rate), 1);
+    if (bits == 16) {
+        ASSERT_EQ(out.Write16(left.data(), right.data(), frames), 1);
+    } else {
+        std::vector<std::uint8_t> l8(left.size()), r8(right.size());
+        for (std::size_t i = 0; i < left.size(); ++i) l8[i] = static_cast<std::uint8_t>((left[i] >> 8) + 128);
+        for (std::size_t i = 0; i < right.size(); ++i)
+            r8[i] = static_cast<std::uint8_t>((right[i] >> 8) + 128);
+        ASSERT_EQ(out.Write8(l8.data(), channels == 2 ? r8.data() : nullptr, frames), 1);
+    }
+    ASSERT_EQ(out.Close(), 1);
+}
 
 struct Signal {
     int rate = 44100;
@@ -62,20 +89,7 @@ inline std::vector<std::int16_t> Music(int frames, int rate, int channel) {
 
 inline void WriteMusicWav(const std::string& path, const Signal& sig) {
     const int frames = static_cast<int>(sig.rate * sig.seconds);
-    const auto l = Music(frames, sig.rate, 0), r = Music(frames, sig.rate, 1);
-    WavWriter out;
-    ASSERT_EQ(out.Open(path, sig.channels == 2, sig.bits, sig.rate), 1);
-    if (sig.bits == 16) {
-        ASSERT_EQ(out.Write16(l.data(), r.data(), frames), 1);
-    } else {
-        std::vector<std::uint8_t> l8(l.size()), r8(r.size());
-        for (std::size_t i = 0; i < l.size(); ++i) {
-            l8[i] = static_cast<std::uint8_t>((l[i] >> 8) + 128);
-            r8[i] = static_cast<std::uint8_t>((r[i] >> 8) + 128);
-        }
-        ASSERT_EQ(out.Write8(l8.data(), r8.data(), frames), 1);
-    }
-    ASSERT_EQ(out.Close(), 1);
+    WriteWav(path, sig.rate, sig.channels, sig.bits, Music(frames, sig.rate, 0), Music(frames, sig.rate, 1));
 }
 
 /// Root mean square over all samples.
@@ -99,4 +113,4 @@ inline std::string ProbeValue(const std::string& path, const std::string& key) {
     return out;
 }
 
-}  // namespace aacchecks
+}  // namespace convtest
