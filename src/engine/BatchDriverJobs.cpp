@@ -123,6 +123,7 @@ struct BatchDriver::Slot {
     bool settled = false;
     bool converted = false;
     bool cancelled = false;
+    std::int64_t clipped = 0;  // samples clipped at the last conversion
     std::string status;
 };
 
@@ -252,6 +253,7 @@ bool BatchDriver::RunFiles(const std::vector<FileEntry*>& entries, const std::ve
             const bool converted =
                 Conclude(*entries[i], run.ok, *run.staged, run.engine.FailureDetail, status);
             settle(slot, converted, std::move(status), run.cancelled);
+            slot.clipped = run.engine.ClippedSamples;
             convertedNow = convertedNow || converted;
             if (shown == &run) shown = nullptr;
             slot.run.reset();
@@ -262,6 +264,7 @@ bool BatchDriver::RunFiles(const std::vector<FileEntry*>& entries, const std::ve
         for (; reported < next && slots[reported].settled; ++reported) {
             const Slot& slot = slots[reported];
             if (!slot.converted) entries[reported]->outputPath.clear();
+            if (slot.converted && slot.clipped > 0) m_view.NoteClipped(rows[reported], slot.clipped);
             m_view.SetStatus(rows[reported],
                              !slot.converted && slot.cancelled ? kStatusCancelled : slot.status);
         }

@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -51,6 +52,8 @@ public:
     UserInteraction& user;
     /// Explains the last failure in more words; emptied by the caller before each attempt.
     std::string FailureDetail;
+    /// Samples of the file converted last that lay beyond full scale and were clipped.
+    std::int64_t ClippedSamples = 0;
     /// Serial numbers of Ogg streams: drawn per file, so a run numbers its files in order.
     PseudoRandom random;
 };

@@ -234,6 +234,7 @@ bool AiffSource::ChooseConverter() {
             m_sampleAt = BeFloatAt;
             m_floatAt = BeFloatF;
             m_heldBits = kFloatBits;
+            m_heldFloat = true;
             break;
         case kFloat64:
             m_sampleBytes = 8;
@@ -241,6 +242,7 @@ bool AiffSource::ChooseConverter() {
             m_sampleAt = BeDoubleAt;
             m_floatAt = BeDoubleF;
             m_heldBits = kFloatBits;
+            m_heldFloat = true;
             break;
         case kRawOffset:
             m_sampleBytes = 1;

@@ -113,13 +113,15 @@ bool AuSource::ChooseEncoding(std::uint32_t encoding) {
             m_storedBits = 32;
             m_sampleAt = be ? BeFloatAt : LeFloatAt;
             m_floatAt = be ? BeFloatF : LeFloatF;
-            m_heldBits = 32;
+            m_heldBits = kFloatBits;
+            m_heldFloat = true;
             break;
         case 7:
             m_storedBits = 64;
             m_sampleAt = be ? BeDoubleAt : LeDoubleAt;
             m_floatAt = be ? BeDoubleF : LeDoubleF;
-            m_heldBits = 32;
+            m_heldBits = kFloatBits;
+            m_heldFloat = true;
             break;
         case 23:
             codeBits = 4;

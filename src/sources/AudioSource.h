@@ -20,7 +20,8 @@ struct StreamDescription {
     int m_outputChannels = 0;
     int m_bitsPerSample = 0;
     int m_bytesPerSample = 0;
-    int m_heldBits = 0;  // precision of the stream (24 for 24-bit PCM, 32 for float); 0: as delivered
+    int m_heldBits = 0;        // precision of the stream (24 for 24-bit PCM, 32 for float); 0: as delivered
+    bool m_heldFloat = false;  // the stream's own samples are floats
     int m_bitrate = 0;
     int m_channelMode = 4;
     int m_videoWidth = 0;
@@ -53,6 +54,8 @@ public:
     virtual int GetBitsPerSample() { return m_bitsPerSample; }
     /// Bits of precision the stream holds (8 to 32; float counts as 32), whatever it delivers.
     virtual int GetHeldBits() { return m_heldBits > 0 ? m_heldBits : m_bitsPerSample; }
+    /// The stream's own samples are floats (GetHeldBits then reports kFloatBits).
+    virtual bool HoldsFloat() { return m_heldFloat; }
     /// Asks for full-resolution blocks (float, kFloatBits) from the next ReadBlock on, before the
     /// first block is read. 1 when they follow (GetBitsPerSample then reports kFloatBits); 0 when
     /// the class keeps its 8- or 16-bit blocks, which the caller then widens itself.

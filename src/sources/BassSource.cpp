@@ -125,9 +125,10 @@ int BassSource::Open(const char* path, int renderRate) {
         m_bytesPerSample = 2;
     }
 
-    if (info.origres & BASS_ORIGRES_FLOAT)
+    if (info.origres & BASS_ORIGRES_FLOAT) {
         m_heldBits = kFloatBits;
-    else if (info.origres > 16)
+        m_heldFloat = true;
+    } else if (info.origres > 16)
         m_heldBits = static_cast<int>(std::min<std::uint32_t>(info.origres, 32));
 
     if (m_kind == kKindMp3) ReadChannelMode(path);

@@ -130,9 +130,10 @@ int FfmpegSource::Open(const char* path, int /*renderRate*/) {
     // Lossless decoders say what their samples hold; lossy ones count as 16 bits.
     if (codec->codec_descriptor && (codec->codec_descriptor->props & AV_CODEC_PROP_LOSSLESS)) {
         if (fmt == AV_SAMPLE_FMT_FLT || fmt == AV_SAMPLE_FMT_FLTP || fmt == AV_SAMPLE_FMT_DBL ||
-            fmt == AV_SAMPLE_FMT_DBLP)
+            fmt == AV_SAMPLE_FMT_DBLP) {
             m_heldBits = kFloatBits;
-        else if (codec->bits_per_raw_sample > 16)
+            m_heldFloat = true;
+        } else if (codec->bits_per_raw_sample > 16)
             m_heldBits = std::min(codec->bits_per_raw_sample, 32);
     }
 

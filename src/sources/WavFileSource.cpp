@@ -294,6 +294,7 @@ bool WavFileSource::ChooseConverter() {
     m_bitsPerSample = outBits;
     m_bytesPerSample = outBits / 8;
     if (m_floatAt) m_heldBits = tag == kTagFloat ? kFloatBits : m_fileBits;
+    m_heldFloat = m_floatAt && tag == kTagFloat;
     m_read.assign(m_readSize, 0);
     m_decoded.assign(static_cast<std::size_t>(decodedSamples), 0);
     return true;
