@@ -19,6 +19,13 @@ inline constexpr char kLoadFailed[] = "Failed to load the following files.\n\n%s
 inline constexpr char kMoreFiles[] = "<more files>...\n";
 inline constexpr char kForwardFailures[] = "\nTo get help, please forward the failure files to ";
 inline constexpr char kChooseFolder[] = "Please choose a folder:";
+inline constexpr char kNoPlayer[] =
+    "No player is set up for \"%s\".\n\nChoose a default application for this type of file in the "
+    "desktop's settings.";
+inline constexpr char kNoFileManager[] =
+    "No file manager is set up to show \"%s\".\n\nChoose a default file manager in the desktop's settings.";
+inline constexpr char kNoBrowser[] = "No web browser is set up to open %s.";
+inline constexpr char kCannotOpen[] = "\"%s\" could not be opened.";
 
 // Progress windows.
 inline constexpr char kSearchingFiles[] = "Searching files...";
@@ -41,6 +48,8 @@ inline constexpr char kHelpTip[] = "Help";
 inline constexpr char kMinimizeTip[] = "Minimize";
 inline constexpr char kCloseTip[] = "Close";
 inline constexpr char kFileListName[] = "File list";
+inline constexpr char kEmptyListHint[] = "Drop audio files or folders here, or use Add Files";
+inline constexpr char kHelpWindowTitle[] = "Wavelorn Help";
 
 // Context menu of the file list.
 inline constexpr char kPlaySource[] = "&Play Source";
@@ -123,7 +132,7 @@ struct FormatChoice {
     OutputFormatCode code;
     const char* label;
 };
-inline constexpr std::array<FormatChoice, 11> kFormatChoices = {{
+inline constexpr auto kFormatChoices = std::to_array<FormatChoice>({
     {kFormatMp3, "MP3"},
     {kFormatWav, "WAV"},
     {kFormatWma, "WMA"},
@@ -135,4 +144,4 @@ inline constexpr std::array<FormatChoice, 11> kFormatChoices = {{
     {kFormatM4b, "M4B (MPEG-4 Audiobook)"},
     {kFormatAmr, "AMR"},
     {kFormatAwb, "AWB"},
-}};
+});

@@ -4,19 +4,14 @@
 #include <QMessageBox>
 
 #include "app/AppTexts.h"
+#include "options/QtOptionsDialogs.h"
+#include "options/QtText.h"
 
 namespace {
 
-QString Q(const std::string& s) {
-    return QString::fromLocal8Bit(s.data(), static_cast<qsizetype>(s.size()));
-}
-std::string S(const QString& s) {
-    return s.toLocal8Bit().toStdString();
-}
-
 // Patterns of a filter use ";" between them; Qt wants blanks.
 QString QtFilter(const std::string& filter) {
-    QString f = Q(filter);
+    QString f = FromSystemText(filter);
     const auto open = f.indexOf('(');
     if (open >= 0) f = f.left(open) + f.mid(open).replace(';', ' ');
     return f;
@@ -35,41 +30,36 @@ std::optional<std::vector<std::string>> QtDialogs::OpenFiles(QWidget* owner,
     if (!list.isEmpty()) dialog.selectNameFilter(list.front());
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
     std::vector<std::string> paths;
-    for (const auto& f : dialog.selectedFiles()) paths.push_back(S(f));
+    for (const auto& f : dialog.selectedFiles()) paths.push_back(ToSystemText(f));
     if (paths.empty()) return std::nullopt;
     return paths;
 }
 
 std::optional<std::string> QtDialogs::BrowseForFolder(QWidget* owner, const std::string& title,
                                                       const std::string& initial) {
-    std::string start = initial;
-    while (start.size() > 1 && start.back() == '/') start.pop_back();
-    const QString chosen = QFileDialog::getExistingDirectory(owner, Q(title), Q(start));
-    if (chosen.isEmpty()) return std::nullopt;
-    std::string folder = S(chosen);
-    if (folder.back() != '/') folder += '/';
-    return folder;
+    return BrowseForFolderWithQt(owner, title, initial);
 }
 
 bool QtDialogs::Message(QWidget* owner, MessageIcon icon, const std::string& text) {
     const QString caption = kWindowTitle;
     switch (icon) {
         case MessageIcon::Information:
-            QMessageBox::information(owner, caption, Q(text));
+            QMessageBox::information(owner, caption, FromSystemText(text));
             return false;
         case MessageIcon::Warning:
-            QMessageBox::warning(owner, caption, Q(text));
+            QMessageBox::warning(owner, caption, FromSystemText(text));
             return false;
         case MessageIcon::Stop:
-            QMessageBox::critical(owner, caption, Q(text));
+            QMessageBox::critical(owner, caption, FromSystemText(text));
             return false;
         case MessageIcon::Question:
-            return QMessageBox::question(owner, caption, Q(text), QMessageBox::Yes | QMessageBox::No,
+            return QMessageBox::question(owner, caption, FromSystemText(text),
+                                         QMessageBox::Yes | QMessageBox::No,
                                          QMessageBox::Yes) == QMessageBox::Yes;
     }
     return false;
 }
 
 void QtDialogs::About(QWidget* owner, const std::string& text) {
-    QMessageBox::about(owner, QString("About ") + kWindowTitle, Q(text));
+    QMessageBox::about(owner, QString("About ") + kWindowTitle, FromSystemText(text));
 }

@@ -6,12 +6,9 @@
 #include <numeric>
 
 #include "app/AppTexts.h"
+#include "options/QtText.h"
 
 namespace {
-
-QString Q(const std::string& s) {
-    return QString::fromLocal8Bit(s.data(), static_cast<qsizetype>(s.size()));
-}
 
 long LeadingNumber(const char* text) {
     return std::strtol(text, nullptr, 10);
@@ -159,12 +156,12 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const {
     const Row& row = m_rows[static_cast<std::size_t>(index.row())];
     switch (role) {
         case Qt::DisplayRole:
-            return Q(Cell(row, index.column()));
+            return FromSystemText(Cell(row, index.column()));
         case Qt::ToolTipRole:
-            if (index.column() == kFile) return Q(row.entry->path);
+            if (index.column() == kFile) return FromSystemText(row.entry->path);
             // Why a converted file's output has another name than expected.
             if (index.column() == kStatus && !row.entry->outputPath.empty() && !row.entry->outputNote.empty())
-                return Q(row.entry->outputNote);
+                return FromSystemText(row.entry->outputNote);
             return {};
         case Qt::TextAlignmentRole: {
             const bool right = index.column() >= kDuration && index.column() <= kFreq;

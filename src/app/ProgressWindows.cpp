@@ -1,6 +1,7 @@
 #include "app/ProgressWindows.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
@@ -11,14 +12,7 @@
 
 #include "app/AppTexts.h"
 #include "app/ImageButton.h"
-
-namespace {
-
-QString Q(const std::string& s) {
-    return QString::fromLocal8Bit(s.data(), static_cast<qsizetype>(s.size()));
-}
-
-}  // namespace
+#include "options/QtText.h"
 
 void PumpEvents() {
     QCoreApplication::processEvents(QEventLoop::AllEvents);
@@ -79,6 +73,13 @@ void ProgressPanel::keyPressEvent(QKeyEvent* event) {
     }
 }
 
+void ProgressPanel::closeEvent(QCloseEvent* event) {
+    // Hiding the window would leave the main window disabled with no way to stop the work; the
+    // program ends the window by destroying it once the work has stopped.
+    event->ignore();
+    if (m_cancel && m_cancel->isEnabled()) m_cancel->click();
+}
+
 void ProgressPanel::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.fillRect(rect(), palette().window());
@@ -94,7 +95,7 @@ SearchProgressWindow::SearchProgressWindow(QWidget* centreOn) : ProgressPanel(32
 }
 
 void SearchProgressWindow::SetText(const std::string& text) {
-    m_line->setText(Q(text));
+    m_line->setText(FromSystemText(text));
     m_line->setAccessibleName(m_line->text());
 }
 
@@ -118,7 +119,7 @@ QtProgressDialog::QtProgressDialog(QWidget* centreOn) : ProgressPanel(320, 95, c
 }
 
 void QtProgressDialog::SetFileText(const std::string& text) {
-    m_fileLine->setText(Q(text));
+    m_fileLine->setText(FromSystemText(text));
     m_fileLine->setAccessibleName(m_fileLine->text());
 }
 
@@ -133,7 +134,7 @@ void QtProgressDialog::SetFileBarPos(int pos) {
 }
 
 void QtProgressDialog::SetBatchText(const std::string& text) {
-    m_batchLine->setText(Q(text));
+    m_batchLine->setText(FromSystemText(text));
     m_batchLine->setAccessibleName(m_batchLine->text());
 }
 

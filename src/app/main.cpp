@@ -16,6 +16,7 @@
 #include "engine/EngineContext.h"
 #include "host/ConverterSession.h"
 #include "options/QtOptionsDialogs.h"
+#include "options/QtText.h"
 #include "options/RuntimeWmaFormats.h"
 #include "options/ShowOptions.h"
 #include "platform/FileUserStore.h"
@@ -83,8 +84,7 @@ int main(int argc, char** argv) {
     // Files given on the command line ("Open with") arrive like a drop.
     std::vector<std::string> given;
     for (int i = 1; i < argc; ++i)
-        given.push_back(
-            QFileInfo(QString::fromLocal8Bit(argv[i])).absoluteFilePath().toLocal8Bit().toStdString());
+        given.push_back(ToSystemText(QFileInfo(FromSystemText(argv[i])).absoluteFilePath()));
     if (!given.empty())
         QMetaObject::invokeMethod(
             &window, [&window, given] { window.AddDropped(given); }, Qt::QueuedConnection);

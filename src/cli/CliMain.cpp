@@ -107,7 +107,7 @@ int RunCli(const std::vector<std::string>& args) {
 
     if (options.save) {
         // Only what this command line names changes in the store; the rest is reread as it stands.
-        ConversionSettings stored;
+        ConversionSettings stored(DocumentsFolder(true));
         stored.LoadSettings(session.Store());
         ApplyOverrides(stored, options, error);
         if (!stored.SaveSettings(session.Store(), SaveGroupsOf(options))) {

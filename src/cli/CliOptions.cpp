@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "engine/OutputFormats.h"
+#include "platform/Paths.h"
 #include "settings/ConversionSettings.h"
 
 std::vector<std::string> CliFormatNames() {
@@ -90,12 +91,6 @@ std::optional<std::int32_t> ParseInt(const std::string& text) {
     const long long v = std::strtoll(text.c_str(), &end, 10);
     if (errno || *end || v < INT32_MIN || v > static_cast<long long>(UINT32_MAX)) return std::nullopt;
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(v));  // stored as a DWORD
-}
-
-std::string LowerAscii(std::string text) {
-    for (char& c : text)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return text;
 }
 
 std::string AbsoluteFolder(const std::string& folder) {

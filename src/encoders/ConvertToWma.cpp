@@ -3,6 +3,7 @@
 #include "encoders/WmaParameters.h"
 #include "encoders/WmaWriter.h"
 #include "engine/TagChoice.h"
+#include "engine/WmaFormatList.h"
 #include "settings/ConversionSettings.h"
 
 namespace {

@@ -9,6 +9,7 @@
 #include "engine/OutputStaging.h"
 #include "engine/SourceKind.h"
 #include "engine/SourceSelection.h"
+#include "engine/WmaFormatList.h"
 #include "platform/Paths.h"
 #include "platform/StringPrintf.h"
 #include "settings/ConversionSettings.h"

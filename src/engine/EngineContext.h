@@ -8,17 +8,26 @@
 #include "engine/PseudoRandom.h"
 #include "engine/ReaderSet.h"
 #include "engine/UserInteraction.h"
-#include "engine/WmaFormatList.h"
 #include "platform/WmfRuntime.h"
+
+class WmaFormatList;
 
 /// What every file of a batch shares. The front end and the batch driver change it on the driver's
 /// thread, between files; a converting file only reads it.
 struct EngineShared {
-    EngineShared() : readers(DefaultReaders()) {}
+    EngineShared();
+    ~EngineShared();
+    EngineShared(const EngineShared&) = delete;
+    EngineShared& operator=(const EngineShared&) = delete;
 
     ReaderSet readers;
+
+private:
+    std::unique_ptr<WmaFormatList> m_wmaFormats;  // the runtime's types stay behind its header
+
+public:
     /// The WMA codec formats of the loaded runtime; rebuilt by every load that succeeds.
-    WmaFormatList wmaFormats;
+    WmaFormatList& wmaFormats;
     /// For diagnostics: every file is opened with this reader alone, whatever its kind.
     std::optional<ReaderRole> forcedReader;
     /// Nonzero once the MIDI SoundFont is installed; stays set.

@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <clocale>
 #include <cstring>
 #include <functional>
@@ -24,13 +23,10 @@ namespace {
 
 constexpr int kMaxShortcutHops = 8;
 
+// The extension without its dot, lower-cased as the folder search compares it.
 std::string LowerExtension(const std::string& path) {
-    const std::string name = FileNamePart(path);
-    const auto dot = name.rfind('.');
-    if (dot == std::string::npos) return {};
-    std::string ext = name.substr(dot + 1);
-    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return ext;
+    const std::string ext = LowerAscii(ExtensionPart(path));
+    return ext.empty() ? ext : ext.substr(1);
 }
 
 std::string Join(const std::string& folder, const std::string& name) {

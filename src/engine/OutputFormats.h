@@ -4,9 +4,7 @@
 #include <span>
 
 #include "engine/ConversionJob.h"
-
-class ConversionSettings;
-struct TagTemplate;
+#include "settings/ConversionSettings.h"
 
 /// The codes of the OutputFormat option. Where a family is also read, its SourceKind is the same code.
 enum OutputFormatCode : int {
@@ -39,12 +37,63 @@ struct OutputFormatInfo {
     const char* extension;  // of the output file: ".mp3"
     const char* cliName;    // the command-line converter's -t value: "mp3"
     FormatCommonOptions common;
-    /// The rate synthesised sources (MIDI, modules) render at for this format.
+    /// The rate synthesised sources (MIDI, modules) render at for this format: the explicit rate of
+    /// its options, else CD rate.
     int (*renderRate)(const ConversionSettings& settings);
     bool needsWmfRuntime;  // the batch loads the Windows Media runtime first
 
     /// The amplification factor the settings ask for; 0 for none.
     float Gain(const ConversionSettings& settings) const;
+};
+
+namespace output_formats {
+
+using S = ConversionSettings;
+
+constexpr FormatCommonOptions kMp3Options{&S::AmplifyMp3, &S::AmplifyMp3Coeff, &S::MP3ID3TagType, &S::MP3Tag};
+constexpr FormatCommonOptions kWavOptions{&S::AmplifyWav, &S::AmplifyWavCoeff, nullptr, nullptr};
+constexpr FormatCommonOptions kOggOptions{&S::AmplifyOGG, &S::AmplifyOGGCoeff, &S::OGGID3TagType, &S::OGGTag};
+constexpr FormatCommonOptions kAmrOptions{&S::AmplifyAMR, &S::AmplifyAMRCoef, nullptr, nullptr};
+constexpr FormatCommonOptions kAacOptions{&S::AmplifyAAC, &S::AmplifyAACCoef, nullptr, nullptr};
+constexpr FormatCommonOptions kM4aOptions{&S::AmplifyM4A, &S::AmplifyM4ACoef, &S::M4AID3TagType, &S::M4ATag};
+constexpr FormatCommonOptions kWmaOptions{&S::AmplifyWMA, &S::AmplifyWMACoeff, &S::WMAID3TagType, &S::WMATag};
+
+// A format that takes the source's own rate renders synthesised sources at CD rate.
+constexpr int CdRate(const S&) {
+    return 44100;
+}
+
+}  // namespace output_formats
+
+/// Every output format, in the order of their codes: the one description of each. A new format adds
+/// its code above and its row here, and its maker to the encoders' list.
+inline constexpr OutputFormatInfo kOutputFormats[] = {
+    {kFormatMp3, "MP3", ".mp3", "mp3", output_formats::kMp3Options,
+     [](const ConversionSettings& s) {
+         return s.AutoDestMP3EncodingParam || s.MP3SampleRate <= 0 ? 44100 : s.MP3SampleRate;
+     },
+     false},
+    {kFormatWav, "WAV", ".wav", "wav", output_formats::kWavOptions,
+     [](const ConversionSettings& s) {
+         return s.AutoDestWAVEncodingParam || s.WAVSampleRate <= 0 ? 44100 : s.WAVSampleRate;
+     },
+     false},
+    {kFormatOgg, "OGG", ".ogg", "ogg", output_formats::kOggOptions,
+     [](const ConversionSettings& s) {
+         return s.AutoDestOGGEncodingParam || s.OGGSampleRate <= 0 ? 44100 : s.OGGSampleRate;
+     },
+     false},
+    // AMR codes at its band's rate: "amr" output is narrow band unless AMRType asks for wide band.
+    {kFormatAmr, "AMR", ".amr", "amr", output_formats::kAmrOptions,
+     [](const ConversionSettings& s) { return s.AMRType == 0 ? 8000 : 16000; }, false},
+    {kFormatAwb, "AWB", ".awb", "awb", output_formats::kAmrOptions,
+     [](const ConversionSettings&) { return 16000; }, false},
+    {kFormatAac, "AAC", ".aac", "aac", output_formats::kAacOptions, &output_formats::CdRate, false},
+    {kFormatM4a, "M4A", ".m4a", "m4a", output_formats::kM4aOptions, &output_formats::CdRate, false},
+    {kFormatMp4, "MP4", ".mp4", "mp4", output_formats::kM4aOptions, &output_formats::CdRate, false},
+    {kFormatM4b, "M4B", ".m4b", "m4b", output_formats::kM4aOptions, &output_formats::CdRate, false},
+    {kFormatWma, "WMA", ".wma", "wma", output_formats::kWmaOptions,
+     [](const ConversionSettings& s) { return s.AutoDestWMAEncodingParam ? 44100 : s.WMASampleRate; }, true},
 };
 
 /// Every output format, in the order of their codes.

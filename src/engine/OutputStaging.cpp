@@ -25,19 +25,6 @@ constexpr std::size_t kRandomLength = 12;
 constexpr char kAlphabet[] = "abcdefghijklmnopqrstuvwxyz0123456789";
 constexpr std::time_t kStaleAge = 24 * 60 * 60;
 
-std::string FolderOf(const std::string& path) {
-    const auto slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-// The extension stays last so that anything that looks at the name sees the output's type.
-std::string ExtensionOf(const std::string& path) {
-    const std::string name = FileNamePart(path);
-    const auto dot = name.rfind('.');
-    return dot == std::string::npos || dot == 0 ? std::string() : name.substr(dot);
-}
-
 struct Fd {
     int fd;
     explicit Fd(int f) : fd(f) {}
@@ -149,8 +136,9 @@ bool IsStagingName(const std::string& name) {
 }
 
 StagedOutput::StagedOutput(std::string finalPath) : m_final(std::move(finalPath)) {
-    const std::string folder = FolderOf(m_final);
-    const std::string ext = ExtensionOf(m_final);
+    const std::string folder = FolderPart(m_final);
+    // The extension stays last so that anything that looks at the name sees the output's type.
+    const std::string ext = ExtensionPart(m_final);
     std::random_device seed;
     std::mt19937_64 random(seed() ^ (static_cast<std::uint64_t>(::getpid()) << 32));
     std::uniform_int_distribution<std::size_t> pick(0, sizeof(kAlphabet) - 2);
@@ -206,7 +194,7 @@ bool StagedOutput::Commit(bool replace) {
     }
     if (m_committed) {
         ReleaseLiveName(m_live);
-        SyncFolder(FolderOf(m_final));
+        SyncFolder(FolderPart(m_final));
     }
     return m_committed;
 }

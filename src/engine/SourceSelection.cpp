@@ -6,6 +6,8 @@
 #include <string_view>
 
 #include "engine/EngineTexts.h"
+#include "engine/WmaFormatList.h"
+#include "platform/Paths.h"
 
 namespace {
 
@@ -37,18 +39,10 @@ const Family kFamilies[] = {
     {kKindWindowsMedia, {".wma", ".wmv", ".asf", ".wm", ".wmd", ".xwmv"}},
 };
 
-/// Lower-cased extension of the name part of a path, "" without a dot.
+/// Lower-cased extension of the name part of a path, "" without a dot; ASCII only, so that the
+/// kind does not depend on the user's locale.
 std::string Extension(const std::string& path) {
-    std::string_view name = path;
-    if (auto slash = name.rfind('/'); slash != std::string_view::npos) name.remove_prefix(slash + 1);
-    auto dot = name.rfind('.');
-    if (dot == std::string_view::npos) return {};
-    std::string ext(name.substr(dot));
-    // ASCII only: the result must not depend on the user's locale.
-    for (char& c : ext) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return ext;
+    return LowerAscii(ExtensionPart(path));
 }
 
 struct ChainRule {

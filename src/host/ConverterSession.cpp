@@ -1,10 +1,14 @@
 #include "host/ConverterSession.h"
 
 #include "encoders/ConversionRoutines.h"
+#include "platform/UserFolders.h"
 
 ConverterSession::ConverterSession(std::unique_ptr<UserStore> store, UserInteraction& user,
                                    std::unique_ptr<WmfRuntime> runtime)
-    : m_store(std::move(store)), m_runtime(std::move(runtime)), m_engine(*m_runtime, user) {
+    : m_store(std::move(store)),
+      m_runtime(std::move(runtime)),
+      m_settings(DocumentsFolder(true)),  // output goes there by default, so it is made at start
+      m_engine(*m_runtime, user) {
     m_settings.LoadSettings(*m_store);
     m_services.routines = &RoutineForFormat;
 }

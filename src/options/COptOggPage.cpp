@@ -1,26 +1,13 @@
 #include "options/COptOggPage.h"
 
 #include <QVBoxLayout>
-#include <algorithm>
 
+#include "engine/EncoderRates.h"
 #include "options/AmplifyGroup.h"
 #include "options/OptionsTexts.h"
 #include "options/PresetControls.h"
 #include "options/TagGroup.h"
 #include "settings/ConversionSettings.h"
-
-namespace {
-struct VorbisBounds {
-    int upToRate;                                  // Hz
-    int stereoLow, stereoHigh, monoLow, monoHigh;  // kbit/s
-};
-// What the Vorbis encoder accepts at each sample rate of the list.
-constexpr VorbisBounds kBounds[] = {
-    {8000, 16, 80, 8, 40},    {12000, 16, 96, 16, 48},   {16000, 24, 160, 16, 80},
-    {24000, 32, 160, 16, 80}, {32000, 40, 320, 32, 160}, {48000, 48, 480, 32, 224},
-};
-constexpr int kStereoChannels = 2;
-}  // namespace
 
 COptOggPage::COptOggPage(OptionsDialogs& dialogs, QWidget* parent) : OptionsPage(dialogs, parent) {
     m_encoding = new PresetControls(
@@ -52,12 +39,8 @@ void COptOggPage::ApplyBounds() {
     const int kbps = m_encoding->Bits();
     const int channel = m_encoding->Channel();
     if (rate == 0 || kbps == 0 || channel == 0) return;
-    const auto* b = std::find_if(std::begin(kBounds), std::end(kBounds),
-                                 [rate](const VorbisBounds& v) { return rate <= v.upToRate; });
-    if (b == std::end(kBounds)) return;
-    const bool stereo = channel == kStereoChannels;
-    m_encoding->ShowBits(
-        std::clamp(kbps, stereo ? b->stereoLow : b->monoLow, stereo ? b->stereoHigh : b->monoHigh));
+    // The bit rates the Vorbis encoder accepts at this rate and channel count.
+    m_encoding->ShowBits(ClampVorbisBitrate(rate, channel, kbps));
     m_encoding->SwitchToCustom();
     m_encoding->Record();
 }

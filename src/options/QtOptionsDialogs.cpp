@@ -20,15 +20,20 @@ bool QtOptionsDialogs::AskYesNo(QWidget* parent, const std::string& text) {
                                  QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }
 
-std::optional<std::string> QtOptionsDialogs::BrowseForFolder(QWidget* parent, const std::string& title,
-                                                             const std::string& initial) {
+std::optional<std::string> BrowseForFolderWithQt(QWidget* parent, const std::string& title,
+                                                 const std::string& initial) {
     QString start = FromSystemText(initial);
     while (start.size() > 1 && start.endsWith(u'/')) start.chop(1);
-    const QString chosen = QFileDialog::getExistingDirectory(parent, QString::fromStdString(title), start);
+    const QString chosen = QFileDialog::getExistingDirectory(parent, QString::fromUtf8(title), start);
     if (chosen.isEmpty()) return std::nullopt;
     std::string folder = ToSystemText(chosen);
     if (folder.back() != '/') folder += '/';
     return folder;
+}
+
+std::optional<std::string> QtOptionsDialogs::BrowseForFolder(QWidget* parent, const std::string& title,
+                                                             const std::string& initial) {
+    return BrowseForFolderWithQt(parent, title, initial);
 }
 
 int QtOptionsDialogs::OpenFolder(const std::string& folder) {

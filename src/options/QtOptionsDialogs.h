@@ -12,3 +12,8 @@ public:
     int OpenFolder(const std::string& folder) override;
     int OpenInBrowser(const std::string& address) override;
 };
+
+/// Qt's folder browser, for the sheet and the window alike: starts at `initial` (texts in the system
+/// code page); the chosen folder with a trailing "/", or nothing when cancelled.
+std::optional<std::string> BrowseForFolderWithQt(QWidget* parent, const std::string& title,
+                                                 const std::string& initial);

@@ -5,6 +5,7 @@
 
 #include "platform/BassLibrary.h"
 #include "platform/BassMidi.h"
+#include "platform/Paths.h"
 
 namespace {
 
@@ -14,12 +15,6 @@ constexpr std::uint64_t kNone = ~std::uint64_t{0};
 constexpr std::array<const char*, 11> kKnownPlugins = {
     "basscd.dll",    "bassflac.dll", "basswma.dll",  "basswv.dll",   "bass_aac.dll", "bass_adx.dll",
     "bass_alac.dll", "bass_ape.dll", "bass_mpc.dll", "bass_spx.dll", "bass_tta.dll"};
-
-std::string FileName(const char* path) {
-    const std::string p = path;
-    const auto slash = p.rfind('/');
-    return slash == std::string::npos ? p : p.substr(slash + 1);
-}
 
 // Decoding runs without the library's lock, so files decode side by side on several threads.
 HeldBassChannel Hold(std::uint32_t handle) {
@@ -58,7 +53,7 @@ int BASS_Free() {
 HPLUGIN BASS_PluginLoad(const char* file, std::uint32_t) {
     auto locked = LockBassLibrary();
     if (!locked.library || !file) return 0;
-    const std::string name = FileName(file);
+    const std::string name = FileNamePart(file);
     for (std::size_t i = 0; i < kKnownPlugins.size(); ++i) {
         if (name == kKnownPlugins[i]) {
             locked.library->plugins.insert(name);

@@ -10,5 +10,16 @@ std::string TempFolder();
 /// The name part of a path: what follows its last "/" (the whole path when it has none).
 std::string FileNamePart(const std::string& path);
 
+/// The folder part of a path, without a trailing "/": what precedes its last "/", "/" for a name in
+/// the root, "." for a bare name.
+std::string FolderPart(const std::string& path);
+
+/// The extension of a path's name part: from its last "." to the end, dot included and case kept;
+/// "" when the name has no dot.
+std::string ExtensionPart(const std::string& path);
+
+/// The text with ASCII letters lower-cased and every other byte kept, whatever the locale.
+std::string LowerAscii(std::string text);
+
 /// True when path names an existing folder (after following links).
 bool IsFolder(const std::string& path);

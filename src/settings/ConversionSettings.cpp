@@ -176,7 +176,7 @@ std::span<const TagTemplateSlot> TagTemplateSlots() {
     return kTemplates;
 }
 
-ConversionSettings::ConversionSettings() : ConversionSettings(DocumentsFolder(true)) {}
+ConversionSettings::ConversionSettings() : ConversionSettings(DocumentsFolder(false)) {}
 
 ConversionSettings::ConversionSettings(const std::string& documentsFolder) {
     DestSpecifiedFolder = documentsFolder;

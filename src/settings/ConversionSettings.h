@@ -22,7 +22,8 @@ public:
     static constexpr const char* kOptionsKey = "Software\\Quillmark\\Wavelorn\\Options";
     static constexpr std::size_t kMaxFolderChars = 259;  // "Folder" and "DestSpecifiedFolder"
 
-    /// Defaults, with output into the user's documents folder (created if missing).
+    /// Defaults, with output into the user's documents folder. Touches no disk: a front end that
+    /// wants the folder made passes DocumentsFolder(true) to the other constructor.
     ConversionSettings();
     /// Defaults with a given documents folder; "" means it is unknown.
     explicit ConversionSettings(const std::string& documentsFolder);

@@ -12,6 +12,7 @@
 #include "engine/ConversionJob.h"
 #include "engine/EngineContext.h"
 #include "engine/OutputFormats.h"
+#include "engine/WmaFormatList.h"
 #include "settings/ConversionSettings.h"
 #include "support/EngineDoubles.h"
 #include "support/PeerSignals.h"

@@ -16,6 +16,7 @@
 #include "encoders/WmaParameters.h"
 #include "encoders/WmaWriter.h"
 #include "engine/EngineContext.h"
+#include "engine/WmaFormatList.h"
 #include "platform/SystemCodePage.h"
 #include "settings/ConversionSettings.h"
 #include "support/EngineDoubles.h"

@@ -7,6 +7,7 @@
 
 #include "platform/FileUserStore.h"
 #include "platform/MemoryUserStore.h"
+#include "platform/UserFolders.h"
 #include "settings/ConversionSettings.h"
 #include "settings/GenreNames.h"
 #include "support/ReadOnlyMount.h"
@@ -170,8 +171,9 @@ TEST(ConversionSettings, FirstStartGivesTheDocumentedDefaults) {
     EXPECT_EQ(unknownDocs.DestSpecifiedFolder, "");
 }
 
-TEST(ConversionSettings, DefaultConstructorUsesAndCreatesTheXdgDocumentsFolder) {
-    // The default output folder must be the user's documents folder, created when missing.
+TEST(ConversionSettings, DefaultConstructorUsesTheXdgDocumentsFolderAndLeavesTheDiskAlone) {
+    // The default output folder must be the user's documents folder; a value type must not create
+    // it (the front ends ask for it to be created when they start).
     testsupport::TempDir dir;
     const std::string oldHome = std::getenv("HOME") ? std::getenv("HOME") : "";
     const char* oldXdg = std::getenv("XDG_CONFIG_HOME");
@@ -180,6 +182,8 @@ TEST(ConversionSettings, DefaultConstructorUsesAndCreatesTheXdgDocumentsFolder) 
     ::setenv("XDG_CONFIG_HOME", dir.File("cfg").c_str(), 1);
 
     EXPECT_EQ(ConversionSettings().DestSpecifiedFolder, dir.File("Documents"));
+    EXPECT_FALSE(std::filesystem::exists(dir.File("Documents")));
+    EXPECT_EQ(ConversionSettings(DocumentsFolder(true)).DestSpecifiedFolder, dir.File("Documents"));
     EXPECT_TRUE(std::filesystem::is_directory(dir.File("Documents")));
 
     std::filesystem::create_directories(dir.File("cfg"));
@@ -188,6 +192,8 @@ TEST(ConversionSettings, DefaultConstructorUsesAndCreatesTheXdgDocumentsFolder) 
         {'X', 'D', 'G', '_', 'D', 'O', 'C', 'U', 'M', 'E', 'N', 'T', 'S', '_', 'D', 'I', 'R',
          '=', '"', '$', 'H', 'O', 'M', 'E', '/', 'P', 'a', 'p', 'e', 'r', 's', '/', '"', '\n'});
     EXPECT_EQ(ConversionSettings().DestSpecifiedFolder, dir.File("Papers"));
+    EXPECT_FALSE(std::filesystem::exists(dir.File("Papers")));
+    EXPECT_EQ(ConversionSettings(DocumentsFolder(true)).DestSpecifiedFolder, dir.File("Papers"));
     EXPECT_TRUE(std::filesystem::is_directory(dir.File("Papers")));
 
     ::setenv("HOME", oldHome.c_str(), 1);
