@@ -150,12 +150,7 @@ peer_mp3_24() { measure "$1" lame --quiet -b 128 --cbr -t "$work/in24.wav" "$wor
 enc_wav_96() { measure "$1" "${convert[@]}" -t wav "${wav_opts[@]}" "${wav_44k_opts[@]}" "$work/in96.wav"; }
 peer_wav_96() { measure "$1" sox "$work/in96.wav" -b 16 "$work/peer/p96.wav" rate -v 44100; }
 dec_flac() { measure "$1" "${convert[@]}" -t wav "${wav_opts[@]}" "$work/in.flac"; }
-peer_enc_mp3_24() { measure "$1" "${convert[@]}" -t mp3 "${mp3_opts[@]}" "$work/in24.wav"; }
-peer_mp3_24() { measure "$1" lame --quiet -b 128 --cbr -t "$work/in24.wav" "$work/peer/p24.mp3"; }
-# 96 kHz 24-bit to 44.1 kHz 16-bit: libsoxr at very high quality and dither, as sox's rate -v does.
-enc_wav_96() { measure "$1" "${convert[@]}" -t wav "${wav_opts[@]}" "${wav_44k_opts[@]}" "$work/in96.wav"; }
-peer_wav_96() { measure "$1" sox "$work/in96.wav" -b 16 "$work/peer/p96.wav" rate -v 44100; }
-dec_flac() { measure "$1" flac -s -f -d -o "$work/peer/d.wav" "$work/in.flac"; }
+peer_dec_flac() { measure "$1" flac -s -f -d -o "$work/peer/d.wav" "$work/in.flac"; }
 dec_m4a() { measure "$1" "${convert[@]}" -t wav "${wav_opts[@]}" "$work/in.m4a"; }
 peer_dec_m4a() { measure "$1" ffmpeg -v error -nostdin -y -i "$work/in.m4a" "$work/peer/d.wav"; }
 dec_wma() { measure "$1" "${convert[@]}" -t wav "${wav_opts[@]}" "$work/in.wma"; }
