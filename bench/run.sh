@@ -178,7 +178,7 @@ compare "WAV → WAV" '`sox in.wav out.wav`' "≤ 1.05" enc_wav peer_wav
 compare "24-bit WAV → MP3 128k" '`lame -b 128 --cbr -t` (24-bit input)' "≤ 1.05" enc_mp3_24 peer_mp3_24
 compare "96 kHz 24-bit WAV → 44.1 kHz 16-bit WAV" '`sox -b 16 … rate -v 44100`' "≤ 1.05" enc_wav_96 peer_wav_96
 compare "MP3 192k → WAV" '`mpg123 -w`' "≤ 1.05" dec_mp3 peer_dec_mp3
-compare "FLAC → WAV" '`flac -d`' "≤ 1.05" dec_flac peer_dec_flac
+compare "FLAC → WAV (libFLAC, no FFmpeg)" '`flac -d`' "≤ 1.00, ≤ 10 MiB" dec_flac peer_dec_flac
 compare "AAC (M4A) → WAV" '`ffmpeg -i`' "≤ 1.05" dec_m4a peer_dec_m4a
 compare "WMA → WAV" '`ffmpeg -i`' "≤ 1.05" dec_wma peer_dec_wma
 

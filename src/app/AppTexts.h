@@ -10,7 +10,10 @@ inline constexpr char kHomepageAddress[] = "https://wavelorn.org/";
 inline constexpr char kHomepageLinkText[] = "wavelorn.org";
 inline constexpr char kHomepageTooltip[] = "Visit %s Homepage";
 inline constexpr char kHelpFileName[] = "wavelorn.html";
-inline constexpr char kAboutText[] = "Wavelorn 0.1.0\n\nA batch audio converter.\n\nwavelorn.org";
+inline constexpr char kAboutText[] =
+    "Wavelorn %s\n\nA batch audio converter.\n\nwavelorn.org";  // the version
+// The desktop entry's name without ".desktop", and the application ID of the window.
+inline constexpr char kDesktopId[] = "org.wavelorn.Wavelorn";
 
 // Messages.
 inline constexpr char kSelectAtLeastOne[] = "You should select a file at least.";

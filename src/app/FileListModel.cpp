@@ -159,9 +159,12 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const {
             return FromSystemText(Cell(row, index.column()));
         case Qt::ToolTipRole:
             if (index.column() == kFile) return FromSystemText(row.entry->path);
-            // Why a converted file's output has another name than expected.
-            if (index.column() == kStatus && !row.entry->outputPath.empty() && !row.entry->outputNote.empty())
-                return FromSystemText(row.entry->outputNote);
+            // Why a converted file's output has another name than expected, and what its source warned of.
+            if (index.column() == kStatus && !row.entry->outputPath.empty()) {
+                std::string tip = row.entry->outputNote;
+                if (!row.entry->sourceNote.empty()) tip += (tip.empty() ? "" : "\n") + row.entry->sourceNote;
+                if (!tip.empty()) return FromSystemText(tip);
+            }
             return {};
         case Qt::TextAlignmentRole: {
             const bool right = index.column() >= kDuration && index.column() <= kFreq;

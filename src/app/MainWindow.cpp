@@ -33,6 +33,7 @@
 #include "engine/EngineContext.h"
 #include "engine/EngineTexts.h"
 #include "engine/FileGathering.h"
+#include "host/Versions.h"
 #include "options/QtText.h"
 #include "platform/Paths.h"
 #include "platform/StringPrintf.h"
@@ -455,7 +456,7 @@ void MainWindow::OnHomepage() {
     OpenAddress(m_services.desktop, m_services.dialogs, this, kHomepageAddress);
 }
 void MainWindow::OnAbout() {
-    m_services.dialogs.About(this, kAboutText);
+    m_services.dialogs.About(this, StringPrintf(kAboutText, WavelornVersion()));
 }
 
 std::unique_ptr<QMenu> MainWindow::BuildContextMenu() {

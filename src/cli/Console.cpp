@@ -167,6 +167,11 @@ void ConsoleBatchView::SetStatus(int row, const std::string& text) {
                      EscapeField(entry.outputNote).c_str(), output.c_str());
         std::fflush(m_err);
     }
+    if (!output.empty() && !entry.sourceNote.empty()) {
+        std::fprintf(m_err, "wavelorn-cli: %s: %s\n", EscapeField(entry.path).c_str(),
+                     EscapeField(entry.sourceNote).c_str());
+        std::fflush(m_err);
+    }
     if (!output.empty() && m_documentsFallback.count(row)) {
         std::fprintf(m_err, "wavelorn-cli: %s: the output folder could not be used; written to %s\n",
                      EscapeField(entry.path).c_str(), output.c_str());

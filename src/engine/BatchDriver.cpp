@@ -68,6 +68,7 @@ void BatchDriver::ShowStart(const FileEntry& entry, int number, int count, const
 
 std::unique_ptr<StagedOutput> BatchDriver::PrepareOutput(FileEntry& entry, std::string& status) {
     entry.outputNote.clear();
+    entry.sourceNote.clear();
     std::string folder;
     const bool named = ResolveOutputPath(entry, status, m_settings, m_naming, &folder);
     // Every folder the batch writes into, or skips in, loses the hidden files of killed runs.
@@ -86,11 +87,12 @@ std::unique_ptr<StagedOutput> BatchDriver::PrepareOutput(FileEntry& entry, std::
 }
 
 bool BatchDriver::Conclude(FileEntry& entry, int ok, StagedOutput& staged, const std::string& failureDetail,
-                           std::string& status) {
+                           const std::string& sourceNote, std::string& status) {
     if (ok && IsNonEmptyFile(staged.Path())) {
         switch (PlaceOutput(entry, staged, status, m_settings, m_naming)) {
             case Placement::Placed:
                 status = FileNamePart(entry.outputPath);
+                entry.sourceNote = sourceNote;
                 return true;
             case Placement::Skipped:  // status holds the skip message
                 entry.outputNote.clear();

@@ -22,7 +22,7 @@ namespace {
 // How soon the driver's thread sees Cancel (the window's button, Ctrl+C) while files convert.
 constexpr std::chrono::milliseconds kCancelPoll{40};
 
-/// A file converting beside others never asks anything: the one question it could raise (the
+/// A converting file never asks anything: the one question it could raise (the
 /// missing Windows Media runtime) is asked on the driver's thread before the file starts.
 class QuietUser final : public UserInteraction {
 public:
@@ -250,8 +250,8 @@ bool BatchDriver::RunFiles(const std::vector<FileEntry*>& entries, const std::ve
             // to the files that write streams, as when they are drawn in turn.
             if (inPlace && run.engine.random == run.drawnFrom) m_engine.random = run.drawnFrom;
             std::string status;
-            const bool converted =
-                Conclude(*entries[i], run.ok, *run.staged, run.engine.FailureDetail, status);
+            const bool converted = Conclude(*entries[i], run.ok, *run.staged, run.engine.FailureDetail,
+                                            run.engine.SourceNote, status);
             settle(slot, converted, std::move(status), run.cancelled);
             slot.clipped = run.engine.ClippedSamples;
             convertedNow = convertedNow || converted;

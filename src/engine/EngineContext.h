@@ -63,6 +63,9 @@ public:
     std::string FailureDetail;
     /// Samples of the file converted last that lay beyond full scale and were clipped.
     std::int64_t ClippedSamples = 0;
+    /// What the source of the last conversion warned about the audio it delivered (a checksum that
+    /// does not match); emptied by the caller before each attempt.
+    std::string SourceNote;
     /// Serial numbers of Ogg streams: drawn per file, so a run numbers its files in order.
     PseudoRandom random;
 };

@@ -15,4 +15,5 @@ struct FileEntry {
     SourceKind kind = 0;           // given by the path's extension
     std::string outputPath;        // empty until a conversion of this entry succeeds
     std::string outputNote;        // why the output has another name than its mode gives; usually empty
+    std::string sourceNote;        // what the source warned about while it converted; usually empty
 };
