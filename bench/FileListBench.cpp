@@ -42,7 +42,8 @@ class NoDesktop final : public DesktopActions {
 public:
     int Open(const std::string&) override { return 1; }
     int OpenInBrowser(const std::string&) override { return 1; }
-    int SelectInExplorer(const std::string&) override { return 1; }
+    int ShowInFileManager(const std::string&) override { return 1; }
+    std::string HandlerOf(const std::string&) override { return {}; }
 };
 
 QApplication& App() {

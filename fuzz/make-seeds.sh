@@ -5,7 +5,7 @@ set -euo pipefail
 out=$1
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
-mkdir -p "$out"/{wav_reader,aiff_reader,au_reader,mpeg_id3,settings_parser,mp4_boxes,amr_frames,midi_length,pcm_channel}
+mkdir -p "$out"/{wav_reader,aiff_reader,au_reader,flac_reader,mpeg_id3,settings_parser,mp4_boxes,amr_frames,midi_length,pcm_channel}
 
 sox -n -r 8000 -c 1 -b 16 "$tmp/m.wav" synth 0.03 sine 440
 sox -n -r 8000 -c 2 -b 16 "$tmp/s.wav" synth 0.03 sine 440 sine 660
@@ -41,6 +41,15 @@ for src in m s; do
     seed mpeg_id3 mp3 lame --quiet -b 32 --tt Title --ta Artist --add-id3v2 "$tmp/$src.wav" "$tmp/o.mp3"
     seed mpeg_id3 mp3 lame --quiet -b 32 --tt Title --id3v1-only "$tmp/$src.wav" "$tmp/o.mp3"
 done
+# FLAC as the reference encoder and FFmpeg write it, native and in Ogg, 8 to 24 bits.
+for src in m s; do
+    for bits in 8 16 24; do
+        seed flac_reader flac sh -c "sox \"\$1\" -b $bits \"\$2.wav\" && flac -s -f --no-padding \"\$2.wav\" -o \"\$2\"" - "$tmp/$src.wav" "$tmp/o.flac"
+    done
+    seed flac_reader flac flac -s -f --no-padding --ogg "$tmp/$src.wav" -o "$tmp/o.flac"
+    seed flac_reader flac ffmpeg -v error -i "$tmp/$src.wav" -c:a flac -f flac "$tmp/o.flac"
+done
+seed flac_reader flac flac -s -f --no-padding "$tmp/h.wav" -o "$tmp/o.flac"
 # More than two channels: the readers fold them into two.
 for src in q h; do
     seed wav_reader wav sndfile-convert -pcm16 "$tmp/$src.wav" "$tmp/o.wav"

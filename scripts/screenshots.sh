@@ -2,7 +2,7 @@
 # Takes the README's pictures of the window under a virtual X server (Xvfb), into docs/images/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-cmake -S . -B build >/dev/null
+cmake -S . -B build -DWAVELORN_TESTS=ON >/dev/null  # run.sh may have switched the tests off
 cmake --build build -j2 --target wavelorn-shots
 mkdir -p docs/images build/test-scratch
 export WAVELORN_TEST_SCRATCH="$PWD/build/test-scratch"

@@ -1,28 +1,46 @@
 #!/usr/bin/env bash
-# Installs every Debian package Wavelorn needs to build, run and test. Safe to run again.
+# Installs the Debian packages Wavelorn needs to build, run, test and package it. Safe to run again.
 set -euo pipefail
 
-packages=(
-  # toolchain and test frameworks
-  build-essential cmake pkg-config git ccache
-  libgtest-dev libgmock-dev googletest libbenchmark-dev
-  # decoding and encoding libraries
-  libgsm1-dev libresample1-dev libsoxr-dev
-  libmpg123-dev libfluidsynth-dev libopenmpt-dev libtag1-dev
-  libavformat-dev libavcodec-dev libavutil-dev libswresample-dev
-  libmp3lame-dev libvorbis-dev libogg-dev libid3-3.8.3-dev
-  libopencore-amrnb-dev libopencore-amrwb-dev libvo-amrwbenc-dev libfaac-dev
-  timgm6mb-soundfont
-  # the window
-  qt6-base-dev libgl-dev xvfb xauth xdg-utils fonts-wine
-  # peers that make and check test files
-  espeak-ng ffmpeg sox libsox-fmt-all sndfile-programs lame flac wavpack vorbis-tools
-  mp3val oggz-tools mediainfo atomicparsley id3v2 util-linux faac mpg123
-  # fuzzing (clang with its libFuzzer runtime)
-  clang libclang-rt-14-dev
-  # benchmark scripts
-  time bc
-)
+# Package groups: "run" builds and runs the two programs; "test" adds the test frameworks and the peer
+# tools the tests compare with; "package" adds what builds and checks the Debian package. With no
+# argument: run and test.
+groups=("$@")
+((${#groups[@]})) || groups=(run test)
+packages=()
+for group in "${groups[@]}"; do
+  case $group in
+    run) packages+=(
+      # toolchain
+      build-essential cmake pkg-config git ccache
+      # decoding and encoding libraries
+      libgsm1-dev libresample1-dev libsoxr-dev
+      libmpg123-dev libfluidsynth-dev libopenmpt-dev libtag1-dev
+      libavformat-dev libavcodec-dev libavutil-dev libswresample-dev
+      libmp3lame-dev libvorbis-dev libogg-dev libflac-dev libid3-3.8.3-dev
+      libopencore-amrnb-dev libopencore-amrwb-dev libvo-amrwbenc-dev libfaac-dev
+      timgm6mb-soundfont
+      # the window
+      qt6-base-dev libgl-dev xdg-utils fonts-wine) ;;
+    test) packages+=(
+      libgtest-dev libgmock-dev googletest libbenchmark-dev
+      xvfb xauth
+      # peers that make and check test files
+      espeak-ng ffmpeg sox libsox-fmt-all sndfile-programs lame flac wavpack vorbis-tools
+      mp3val oggz-tools mediainfo atomicparsley id3v2 util-linux faac mpg123 strace
+      # fuzzing (clang with its libFuzzer runtime)
+      clang libclang-rt-14-dev
+      # benchmark scripts
+      time bc
+      # the manual pages' and shell completions' tests
+      groff-base bash-completion zsh fish) ;;
+    package) packages+=(
+      dpkg-dev fakeroot file binutils librsvg2-bin
+      # checks of the package, its desktop entry and metadata
+      lintian desktop-file-utils appstream) ;;
+    *) echo "setup.sh: unknown package group '$group' (use run, test or package)" >&2; exit 2 ;;
+  esac
+done
 
 # libfaac lives in Debian's non-free component. Enable it for the installed release from the
 # machine's own package source definitions: same addresses and suites, component non-free.

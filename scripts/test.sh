@@ -14,7 +14,8 @@ elif [[ "${WAVELORN_TSAN:-0}" == 1 ]]; then
   targets=(--target concurrency_tests); only=(-R '^(ConcurrentBatch|EveryFormat/ConcurrentFormats)\.')
   export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$PWD/tests/concurrency/tsan.supp"
 else
-  dir=build; flags=()
+  # run.sh builds here without the tests; they are switched on again.
+  dir=build; flags=(-DWAVELORN_TESTS=ON -DWAVELORN_BENCH=ON)
 fi
 cmake -S . -B "$dir" "${flags[@]}"
 cmake --build "$dir" -j"$(nproc)" "${targets[@]}"

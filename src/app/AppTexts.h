@@ -8,7 +8,10 @@ inline constexpr char kHomepageAddress[] = "https://wavelorn.org/";
 inline constexpr char kHomepageLinkText[] = "wavelorn.org";
 inline constexpr char kHomepageTooltip[] = "Visit %s Homepage";
 inline constexpr char kHelpFileName[] = "wavelorn.html";
-inline constexpr char kAboutText[] = "Wavelorn 0.1.0\n\nA batch audio converter.\n\nwavelorn.org";
+inline constexpr char kAboutText[] =
+    "Wavelorn %s\n\nA batch audio converter.\n\nwavelorn.org";  // the version
+// The desktop entry's name without ".desktop", and the application ID of the window.
+inline constexpr char kDesktopId[] = "org.wavelorn.Wavelorn";
 
 // Messages.
 inline constexpr char kSelectAtLeastOne[] = "You should select a file at least.";
@@ -17,6 +20,13 @@ inline constexpr char kLoadFailed[] = "Failed to load the following files.\n\n%s
 inline constexpr char kMoreFiles[] = "<more files>...\n";
 inline constexpr char kForwardFailures[] = "\nTo get help, please forward the failure files to ";
 inline constexpr char kChooseFolder[] = "Please choose a folder:";
+inline constexpr char kNoPlayer[] =
+    "No player is set up for \"%s\".\n\nChoose a default application for this type of file in the "
+    "desktop's settings.";
+inline constexpr char kNoFileManager[] =
+    "No file manager is set up to show \"%s\".\n\nChoose a default file manager in the desktop's settings.";
+inline constexpr char kNoBrowser[] = "No web browser is set up to open %s.";
+inline constexpr char kCannotOpen[] = "\"%s\" could not be opened.";
 
 // Progress windows.
 inline constexpr char kSearchingFiles[] = "Searching files...";
@@ -39,6 +49,8 @@ inline constexpr char kHelpTip[] = "Help";
 inline constexpr char kMinimizeTip[] = "Minimize";
 inline constexpr char kCloseTip[] = "Close";
 inline constexpr char kFileListName[] = "File list";
+inline constexpr char kEmptyListHint[] = "Drop audio files or folders here, or use Add Files";
+inline constexpr char kHelpWindowTitle[] = "Wavelorn Help";
 
 // Context menu of the file list.
 inline constexpr char kPlaySource[] = "&Play Source";

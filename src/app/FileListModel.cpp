@@ -161,7 +161,14 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const {
         case Qt::DisplayRole:
             return Q(Cell(row, index.column()));
         case Qt::ToolTipRole:
-            return index.column() == kFile ? Q(row.entry->path) : QVariant();
+            if (index.column() == kFile) return Q(row.entry->path);
+            // Why a converted file's output has another name than expected, and what its source warned of.
+            if (index.column() == kStatus && !row.entry->outputPath.empty()) {
+                std::string tip = row.entry->outputNote;
+                if (!row.entry->sourceNote.empty()) tip += (tip.empty() ? "" : "\n") + row.entry->sourceNote;
+                if (!tip.empty()) return Q(tip);
+            }
+            return {};
         case Qt::TextAlignmentRole: {
             const bool right = index.column() >= kDuration && index.column() <= kFreq;
             return QVariant::fromValue(

@@ -1,6 +1,7 @@
 #include "app/ImageButton.h"
 
 #include <QFontDatabase>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -51,6 +52,17 @@ void ImageButton::enterEvent(QEnterEvent* event) {
     m_hover = true;
     update();
     QAbstractButton::enterEvent(event);
+}
+
+void ImageButton::keyPressEvent(QKeyEvent* event) {
+    // A focused link follows itself on Enter, as links do.
+    if (m_look == Look::Link && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+        event->modifiers() == Qt::NoModifier) {
+        click();
+        event->accept();
+        return;
+    }
+    QAbstractButton::keyPressEvent(event);
 }
 
 void ImageButton::leaveEvent(QEvent* event) {

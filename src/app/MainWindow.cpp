@@ -12,14 +12,20 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QPainter>
+#include <QScreen>
 #include <QShortcut>
+#include <QSizeGrip>
+#include <QTextBrowser>
 #include <QTreeView>
 #include <QUrl>
 #include <QWindow>
+#include <filesystem>
 
 #include "app/AppTexts.h"
 #include "app/DesktopActions.h"
 #include "app/Dialogs.h"
+#include "app/FileListView.h"
+#include "app/FormatComboBox.h"
 #include "app/ImageButton.h"
 #include "app/ProgressWindows.h"
 #include "app/WindowLook.h"
@@ -27,6 +33,7 @@
 #include "engine/EngineContext.h"
 #include "engine/EngineTexts.h"
 #include "engine/FileGathering.h"
+#include "host/Versions.h"
 #include "platform/Paths.h"
 #include "platform/StringPrintf.h"
 #include "platform/UserStore.h"
@@ -40,21 +47,10 @@ constexpr int kColumnWidths[] = {152, 65, 65, 65, 60, 145};
 constexpr int kMaxListedFailures = 30;
 constexpr int kPumpIntervalMs = 40;
 constexpr char kFirstRun[] = "FirstRun";
-
-/// The report-style list; the context menu opens at the pointer, or mid-list from the keyboard.
-class FileListView final : public QTreeView {
-public:
-    using QTreeView::QTreeView;
-    std::function<void(const QPoint&)> onContextMenu;
-
-protected:
-    void contextMenuEvent(QContextMenuEvent* event) override {
-        const QPoint at =
-            event->reason() == QContextMenuEvent::Mouse ? event->globalPos() : mapToGlobal(rect().center());
-        if (onContextMenu) onContextMenu(at);
-        event->accept();
-    }
-};
+// The window's size as the user left it, beside the options.
+constexpr char kWidthValue[] = "WindowWidth";
+constexpr char kHeightValue[] = "WindowHeight";
+constexpr int kLargestSide = 16384;
 
 }  // namespace
 
@@ -67,13 +63,35 @@ MainWindow::MainWindow(WindowServices services, QWidget* parent)
     setWindowTitle(kWindowTitle);
     setWindowIcon(AppIcon());
     setAccessibleName(kWindowTitle);
-    setFixedSize(kWindowWidth, kWindowHeight);
+    setMinimumSize(kWindowWidth, kWindowHeight);
+    resize(kWindowWidth, kWindowHeight);
     setFont(DialogFont());
     setAcceptDrops(true);
     BuildControls();
     BuildMenus();
     FillFormatList();
+    if (QScreen* screen = QGuiApplication::primaryScreen()) FitToScreen(screen->availableGeometry());
     FirstRunHelp();
+}
+
+void MainWindow::FitToScreen(const QRect& available) {
+    QSize size(kWindowWidth, kWindowHeight);
+    if (auto key = m_services.store.OpenKey(ConversionSettings::kOptionsKey)) {
+        std::uint32_t width = 0, height = 0, bytes = sizeof width;
+        if (key->ReadValue(kWidthValue, &width, &bytes) && bytes == sizeof width &&
+            key->ReadValue(kHeightValue, &height, &bytes) && bytes == sizeof height)
+            size = QSize(static_cast<int>(std::min<std::uint32_t>(width, kLargestSide)),
+                         static_cast<int>(std::min<std::uint32_t>(height, kLargestSide)));
+    }
+    // Never below the default, except on a screen (or at a scale) where the default does not fit.
+    const QSize least = QSize(kWindowWidth, kWindowHeight).boundedTo(available.size());
+    setMinimumSize(least);
+    resize(size.expandedTo(least).boundedTo(available.size()));
+    QRect placed(QPoint(), this->size());
+    placed.moveCenter(available.center());
+    placed.moveLeft(std::max(placed.left(), available.left()));
+    placed.moveTop(std::max(placed.top(), available.top()));
+    move(placed.topLeft());
 }
 
 MainWindow::~MainWindow() = default;
@@ -102,18 +120,16 @@ void MainWindow::BuildControls() {
     auto* removeAll = AddButton(kRemoveAllButton, kRemoveAllTip, 11, 161, &MainWindow::OnRemoveAll);
     auto* convert = AddButton(kConvertButton, kConvertTip, 11, 206, &MainWindow::OnConvertAll);
 
-    m_formats = new QComboBox(this);
+    m_formats = new FormatComboBox(kFormatTip, 160, this);
     m_formats->setGeometry(14, 239, 98, m_formats->sizeHint().height());
     m_formats->setEditable(false);
-    m_formats->setToolTip(kFormatTip);
     m_formats->setAccessibleName(kFormatTip);
     m_formats->setFont(ButtonFont());
-    m_formats->view()->setMinimumWidth(160);
     m_formats->setMaxVisibleItems(kFormatChoices.size());
 
     auto* options = AddButton(kOptionsButton, kOptionsTip, 11, 278, &MainWindow::OnOptions);
 
-    auto* link = new ImageButton(ImageButton::Look::Link, kHomepageLinkText, this);
+    auto* link = m_link = new ImageButton(ImageButton::Look::Link, kHomepageLinkText, this);
     link->setGeometry(9, 507, 113, 20);
     link->setToolTip(QString::fromStdString(StringPrintf(kHomepageTooltip, kWindowTitle)));
     link->setAccessibleName(link->toolTip());
@@ -124,7 +140,7 @@ void MainWindow::BuildControls() {
         const char* tip;
         int x;
     };
-    ImageButton* smalls[3];
+    ImageButton** smalls = m_titleButtons;
     const Small kSmall[] = {{ImageButton::Look::Help, kHelpTip, 624},
                             {ImageButton::Look::Minimize, kMinimizeTip, 647},
                             {ImageButton::Look::Close, kCloseTip, 669}};
@@ -141,8 +157,7 @@ void MainWindow::BuildControls() {
     connect(smalls[2], &QAbstractButton::clicked, this,
             [this] { QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection); });
 
-    auto* list = new FileListView(this);
-    m_list = list;
+    m_list = new FileListView(this);
     m_model = new FileListModel(m_services.probe, this);
     m_list->setModel(m_model);
     m_list->setGeometry(137, 63, 552, 465);
@@ -166,18 +181,15 @@ void MainWindow::BuildControls() {
     for (int c = 0; c < FileListModel::kColumnCount; ++c) header->resizeSection(c, kColumnWidths[c]);
     connect(header, &QHeaderView::sectionClicked, this, &MainWindow::SortByColumn);
     connect(m_list, &QAbstractItemView::doubleClicked, this, [this] { OnPlaySource(); });
-    list->onContextMenu = [this](const QPoint& at) { ShowContextMenu(at); };
+    m_list->onContextMenu = [this](const QPoint& at) { ShowContextMenu(at); };
+    m_list->onPlay = [this] { OnPlaySource(); };
 
-    setTabOrder(addFiles, addFolder);
-    setTabOrder(addFolder, removeAll);
-    setTabOrder(removeAll, convert);
-    setTabOrder(convert, m_formats);
-    setTabOrder(m_formats, options);
-    setTabOrder(options, m_list);
-    setTabOrder(m_list, link);
-    setTabOrder(link, smalls[0]);
-    setTabOrder(smalls[0], smalls[1]);
-    setTabOrder(smalls[1], smalls[2]);
+    m_sizeGrip = new QSizeGrip(this);
+    m_sizeGrip->resize(m_sizeGrip->sizeHint());
+
+    QWidget* const order[] = {addFiles, addFolder, removeAll, convert,   options, m_formats,
+                              m_list,   smalls[0], smalls[1], smalls[2], link};
+    for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 }
 
 void MainWindow::BuildMenus() {
@@ -229,13 +241,35 @@ void MainWindow::FirstRunHelp() {
             key->SetDword(kFirstRun, 0);
             key->Close();
         }
-        OpenHelpFile();
+        OpenHelpFile(true);
     }
 }
 
-void MainWindow::OpenHelpFile() {
+void MainWindow::OpenHelpFile(bool maximised) {
+    if (m_helpWindow) {
+        m_helpWindow->showNormal();
+        m_helpWindow->raise();
+        m_helpWindow->activateWindow();
+        return;
+    }
     if (m_services.programFolder.empty()) return;
-    m_services.desktop.Open(m_services.programFolder + kHelpFileName);  // a missing file is not reported
+    const std::string path = m_services.programFolder + kHelpFileName;
+    if (m_services.desktop.Open(path)) return;
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec)) return;  // a missing file is not reported
+    // No browser on this desktop: the guide in a window of our own.
+    auto* help = new QTextBrowser(this);
+    help->setWindowFlag(Qt::Window);
+    help->setAttribute(Qt::WA_DeleteOnClose);
+    help->setWindowTitle(kHelpWindowTitle);
+    help->setOpenExternalLinks(true);
+    help->setSource(QUrl::fromLocalFile(QString::fromLocal8Bit(path.c_str())));
+    help->resize(760, 560);
+    m_helpWindow = help;
+    if (maximised)
+        help->showMaximized();
+    else
+        help->show();
 }
 
 std::vector<int> MainWindow::SelectedRows() const {
@@ -390,36 +424,38 @@ void MainWindow::OnOptions() {
 
 void MainWindow::OnPlaySource() {
     const auto rows = SelectedRows();
-    if (!rows.empty()) m_services.desktop.Open(m_model->EntryOfRow(rows.front())->path);
+    if (!rows.empty())
+        PlayFile(m_services.desktop, m_services.dialogs, this, m_model->EntryOfRow(rows.front())->path);
 }
 
 void MainWindow::OnPlayDestination() {
     const auto rows = SelectedRows();
     if (rows.empty()) return;
     const std::string& output = m_model->EntryOfRow(rows.front())->outputPath;
-    if (!output.empty()) m_services.desktop.Open(output);
+    if (!output.empty()) PlayFile(m_services.desktop, m_services.dialogs, this, output);
 }
 
 void MainWindow::OnBrowseSource() {
     const auto rows = SelectedRows();
-    if (!rows.empty()) m_services.desktop.SelectInExplorer(m_model->EntryOfRow(rows.front())->path);
+    if (!rows.empty())
+        BrowseToFile(m_services.desktop, m_services.dialogs, this, m_model->EntryOfRow(rows.front())->path);
 }
 
 void MainWindow::OnBrowseDestination() {
     const auto rows = SelectedRows();
     if (rows.empty()) return;
     const std::string& output = m_model->EntryOfRow(rows.front())->outputPath;
-    if (!output.empty()) m_services.desktop.SelectInExplorer(output);
+    if (!output.empty()) BrowseToFile(m_services.desktop, m_services.dialogs, this, output);
 }
 
 void MainWindow::OnHelpTopics() {
-    OpenHelpFile();
+    OpenHelpFile(false);
 }
 void MainWindow::OnHomepage() {
-    m_services.desktop.OpenInBrowser(kHomepageAddress);
+    OpenAddress(m_services.desktop, m_services.dialogs, this, kHomepageAddress);
 }
 void MainWindow::OnAbout() {
-    m_services.dialogs.About(this, kAboutText);
+    m_services.dialogs.About(this, StringPrintf(kAboutText, WavelornVersion()));
 }
 
 std::unique_ptr<QMenu> MainWindow::BuildContextMenu() {
@@ -483,6 +519,19 @@ void MainWindow::paintEvent(QPaintEvent*) {
     PaintWindowBackground(p, rect());
 }
 
+void MainWindow::resizeEvent(QResizeEvent* event) {
+    // The list takes whatever the window gains; the title-bar buttons keep to the right edge, the
+    // link to the bottom, the grip to the corner.
+    const int w = width(), h = height();
+    m_list->setGeometry(137, 63, w - 147, h - 73);
+    const int fromRight[] = {75, 52, 30};
+    for (int i = 0; i < 3; ++i) m_titleButtons[i]->move(w - fromRight[i], 11);
+    m_link->move(9, h - 31);
+    m_sizeGrip->move(w - m_sizeGrip->width(), h - m_sizeGrip->height());
+    m_sizeGrip->raise();
+    QWidget::resizeEvent(event);
+}
+
 void MainWindow::mousePressEvent(QMouseEvent* event) {
     // No title bar: the background moves the window.
     if (event->button() == Qt::LeftButton && windowHandle()) windowHandle()->startSystemMove();
@@ -506,8 +555,14 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     }
     if (!m_closed) {
         m_closed = true;
+        if (m_helpWindow) m_helpWindow->close();
         m_model->RemoveAll();
         m_services.settings.SaveSettings(m_services.store, SaveOnExit);
+        if (auto key = m_services.store.CreateKey(ConversionSettings::kOptionsKey)) {
+            key->SetDword(kWidthValue, static_cast<std::uint32_t>(width()));
+            key->SetDword(kHeightValue, static_cast<std::uint32_t>(height()));
+            key->Close();
+        }
     }
     event->accept();
 }

@@ -1,4 +1,6 @@
 #pragma once
+#include <QPointer>
+#include <QTextBrowser>
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -6,6 +8,8 @@
 #include <vector>
 
 #include "app/FileListModel.h"
+#include "app/FileListView.h"
+#include "app/FormatComboBox.h"
 #include "app/ProgressWindows.h"
 #include "engine/BatchView.h"
 
@@ -16,6 +20,7 @@ class Dialogs;
 class ImageButton;
 class QComboBox;
 class QMenu;
+class QSizeGrip;
 class QTreeView;
 class UserStore;
 struct EngineContext;
@@ -75,13 +80,18 @@ public:
     std::vector<int> SelectedRows() const;
     /// Sorts by a column as a click on its header does.
     void SortByColumn(int column);
+    /// Sizes and places the window inside a screen's available area: the remembered size, never
+    /// below the default unless the area is smaller, centred.
+    void FitToScreen(const QRect& available);
 
     FileListModel& Model() { return *m_model; }
-    QTreeView* List() const { return m_list; }
-    QComboBox* FormatList() const { return m_formats; }
+    FileListView* List() const { return m_list; }
+    FormatComboBox* FormatList() const { return m_formats; }
     ImageButton* Button(const char* text) const;
     /// The progress window of the running batch, or null.
     QWidget* ActiveProgress() const { return m_activeProgress; }
+    /// The window of our own that shows the guide when the desktop cannot, or null.
+    QTextBrowser* HelpWindow() const { return m_helpWindow; }
 
     // BatchView
     void SetStatus(int row, const std::string& text) override;
@@ -92,6 +102,7 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -103,17 +114,21 @@ private:
     void BuildMenus();
     void FillFormatList();
     void FirstRunHelp();
-    void OpenHelpFile();
+    void OpenHelpFile(bool maximised);
     void RunBatch(const std::vector<int>& rows);
     void ShowContextMenu(const QPoint& globalPos);
     ImageButton* AddButton(const char* text, const char* tip, int x, int y, void (MainWindow::*command)());
 
     WindowServices m_services;
     FileListModel* m_model = nullptr;
-    QTreeView* m_list = nullptr;
-    QComboBox* m_formats = nullptr;
+    FileListView* m_list = nullptr;
+    FormatComboBox* m_formats = nullptr;
     QMenu* m_helpMenu = nullptr;
     std::vector<ImageButton*> m_buttons;
+    ImageButton* m_link = nullptr;
+    ImageButton* m_titleButtons[3] = {};  // Help, Minimize, Close
+    QSizeGrip* m_sizeGrip = nullptr;
+    QPointer<QTextBrowser> m_helpWindow;
     std::unique_ptr<BatchDriver> m_driver;
     QWidget* m_activeProgress = nullptr;
     bool m_closed = false;

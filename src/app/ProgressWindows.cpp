@@ -1,6 +1,7 @@
 #include "app/ProgressWindows.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
@@ -77,6 +78,13 @@ void ProgressPanel::keyPressEvent(QKeyEvent* event) {
         default:
             QWidget::keyPressEvent(event);
     }
+}
+
+void ProgressPanel::closeEvent(QCloseEvent* event) {
+    // Hiding the window would leave the main window disabled with no way to stop the work; the
+    // program ends the window by destroying it once the work has stopped.
+    event->ignore();
+    if (m_cancel && m_cancel->isEnabled()) m_cancel->click();
 }
 
 void ProgressPanel::paintEvent(QPaintEvent*) {

@@ -16,7 +16,8 @@ inline int DialogUnitsY(int units) {
 }
 
 /// A small window without a title bar, dragged by its body and centred where it opens; a Cancel
-/// button of its own sets the flag, while Enter and Escape do nothing.
+/// button of its own sets the flag, while Enter and Escape do nothing. Only the program closes
+/// it: a close request from outside (Alt+F4) is taken as Cancel.
 class ProgressPanel : public QWidget {
     Q_OBJECT
 public:
@@ -31,6 +32,7 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     QPushButton* m_cancel = nullptr;

@@ -43,7 +43,8 @@ void PaintWindowBackground(QPainter& p, const QRect& area) {
     // A light frame behind the list, and a thin edge around the window.
     p.setPen(Qt::NoPen);
     p.setBrush(look::kPanel);
-    p.drawRoundedRect(QRectF(133, 59, 560, 473), 4, 4);
+    p.drawRoundedRect(QRectF(area.left() + 133, area.top() + 59, area.width() - 139, area.height() - 65), 4,
+                      4);
     p.setBrush(Qt::NoBrush);
     p.setPen(QPen(look::kButtonEdge, 1));
     p.drawRect(area.adjusted(0, 0, -1, -1));

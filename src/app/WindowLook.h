@@ -35,5 +35,5 @@ public:
                   QStyleHintReturn* returnData = nullptr) const override;
 };
 
-/// The program's icon, drawn like data/wavelorn.svg so the window needs no image plug-in.
+/// The program's icon, drawn like data/org.wavelorn.Wavelorn.svg so the window needs no image plug-in.
 QIcon AppIcon();

@@ -15,6 +15,8 @@
 #include "engine/BatchDriver.h"
 #include "engine/EngineContext.h"
 #include "host/ConverterSession.h"
+#include "host/Versions.h"
+#include "host/WindowOptions.h"
 #include "options/QtOptionsDialogs.h"
 #include "options/RuntimeWmaFormats.h"
 #include "options/ShowOptions.h"
@@ -37,6 +39,16 @@ bool HaveDisplay() {
 
 int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");
+    switch (WindowRequestOf(std::vector<std::string>(argv + 1, argv + argc))) {
+        case WindowRequest::Help:
+            std::fputs(WindowUsage().c_str(), stdout);
+            return 0;
+        case WindowRequest::Version:
+            std::fputs(VersionText("wavelorn", {{"Qt", qVersion()}}).c_str(), stdout);
+            return 0;
+        case WindowRequest::Run:
+            break;
+    }
     if (!HaveDisplay()) {
         std::fprintf(stderr,
                      "wavelorn: no display to show the window on (DISPLAY and WAYLAND_DISPLAY are unset)\n");
@@ -44,7 +56,9 @@ int main(int argc, char** argv) {
     }
     QApplication app(argc, argv);
     QApplication::setApplicationName("wavelorn");
-    QApplication::setDesktopFileName("wavelorn");
+    QApplication::setApplicationVersion(WavelornVersion());
+    // The desktop entry's name, so the window manager groups the window with its entry.
+    QApplication::setDesktopFileName(kDesktopId);
     QApplication::setStyle(new WindowStyle);
 
     QtDialogs dialogs;
@@ -68,7 +82,7 @@ int main(int argc, char** argv) {
         dialogs,
         desktop,
         [&](BatchView& view) { return std::make_unique<BatchDriver>(session.MakeDriver(view)); },
-        ExecutableFolder(),
+        ProgramDataFolder(),
         {},
         [&](QWidget* owner) {
             return ShowOptions(owner, settings, session.Store(), optionsDialogs, wmaFormats);

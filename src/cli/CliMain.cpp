@@ -19,6 +19,7 @@
 #include "engine/FileProbe.h"
 #include "engine/OutputFormats.h"
 #include "host/ConverterSession.h"
+#include "host/Versions.h"
 #include "platform/FileIdentity.h"
 #include "platform/FileUserStore.h"
 #include "platform/Paths.h"
@@ -28,7 +29,6 @@
 namespace {
 
 constexpr int kExitOk = 0, kExitFailed = 1, kExitUsage = 2, kExitInterrupted = 130;
-constexpr char kVersion[] = "wavelorn-cli 0.1.0";
 
 int UsageError(const std::string& message) {
     std::cerr << "wavelorn-cli: " << message << "\nTry 'wavelorn-cli --help' for more information.\n";
@@ -95,7 +95,7 @@ int RunCli(const std::vector<std::string>& args) {
         return kExitOk;
     }
     if (options.version) {
-        std::cout << kVersion << "\n";
+        std::cout << VersionText("wavelorn-cli");
         return kExitOk;
     }
 

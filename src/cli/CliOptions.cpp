@@ -1,5 +1,6 @@
 #include "cli/CliOptions.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdint>
@@ -9,45 +10,118 @@
 #include "engine/OutputFormats.h"
 #include "settings/ConversionSettings.h"
 
+namespace {
+
+constexpr CliOptionInfo kOptions[] = {
+    {"-t", "--to", "FORMAT", CliValueKind::Format, "{formats} (default: OutputFormat of the settings)",
+     "Converts into FORMAT, named in any letter case (without -t, into the settings' OutputFormat). "
+     "This build writes:"},
+    {"-o", "--output-dir", "DIR", CliValueKind::Folder, "write into DIR",
+     "Sets DestOutputFolderOpt=399 and DestSpecifiedFolder to DIR as an absolute path."},
+    {nullptr, "--beside-source", nullptr, CliValueKind::None, "write next to each source",
+     "Sets DestOutputFolderOpt=199."},
+    {nullptr, "--if-exists", "MODE", CliValueKind::IfExistsMode, "rename, overwrite or skip",
+     "What happens when an output file of that name exists (TargetExistsOpt)."},
+    {nullptr, "--set", "NAME=VALUE", CliValueKind::Setting,
+     "override an option by its settings name, e.g. MP3BitRate=192, or a tag\n"
+     "template field, e.g. MP3Tag.Artist=Someone (MP3Tag, OGGTag, WMATag,\n"
+     "M4ATag; repeatable)",
+     "The value gets the same corrections as when it is loaded from the settings store; the names "
+     "and their coded values are listed under SETTINGS."},
+    {nullptr, "--save", nullptr, CliValueKind::None,
+     "store the options given on this command line (with no PATH it only saves)",
+     "Only the options named on this command line change in the store, which the window shares."},
+    {nullptr, "--reader", "NAME", CliValueKind::Reader, "force one reader: {readers}",
+     "Opens every file with that reader only, instead of trying the readers its extension names."},
+    {nullptr, "--probe", nullptr, CliValueKind::None,
+     "print each file's properties (File, Duration, Bit Rate, Freq., Channels)",
+     "Lists instead of converting: SOURCE, then the file list's columns, separated by tabs."},
+    {"-j", "--jobs", "N", CliValueKind::Number,
+     "convert N files at once (default: one per online processor; 1: one after\n"
+     "another); lines and output names stay as in list order",
+     nullptr},
+    {"-y", "--yes", nullptr, CliValueKind::None, "answer the program's questions with yes", nullptr},
+    {"-n", "--no", nullptr, CliValueKind::None,
+     "answer the program's questions with no (default: ask on a terminal, else no)", nullptr},
+    {"-q", "--quiet", nullptr, CliValueKind::None, "no progress display", nullptr},
+    {"-h", "--help", nullptr, CliValueKind::None, "this text", nullptr},
+    {nullptr, "--version", nullptr, CliValueKind::None, "the version, with the codec libraries' versions",
+     nullptr},
+};
+
+constexpr CliIfExistsMode kIfExistsModes[] = {
+    {"rename", "11", "add a number to the new file's name"},
+    {"overwrite", "22", "replace the old file once the new one is complete"},
+    {"skip", "33", "leave the old file and do not convert"},
+};
+
+constexpr CliExitStatus kExitStatuses[] = {
+    {0, "all converted", "every file converted (files skipped while searching a folder do not count)"},
+    {1, "a named file failed or was skipped",
+     "a file failed or was skipped, the settings could not be saved, or the decoding libraries did not "
+     "start"},
+    {2, "usage error",
+     "usage error: an unknown option or value, no files, or an output format this build lacks"},
+    {130, "interrupted",
+     "interrupted (Ctrl+C): the partial outputs of the files being converted are deleted"},
+};
+
+std::string Joined(const std::vector<std::string>& names, const std::string& between,
+                   const std::string& last) {
+    std::string text;
+    for (std::size_t i = 0; i < names.size(); ++i)
+        text += (i == 0 ? "" : i + 1 == names.size() ? last : between) + names[i];
+    return text;
+}
+
+std::string Replaced(std::string text, const std::string& what, const std::string& with) {
+    if (const auto at = text.find(what); at != std::string::npos) text.replace(at, what.size(), with);
+    return text;
+}
+
+}  // namespace
+
+std::span<const CliOptionInfo> CliOptionTable() {
+    return kOptions;
+}
+
+std::span<const CliIfExistsMode> CliIfExistsModes() {
+    return kIfExistsModes;
+}
+
+std::span<const CliExitStatus> CliExitStatuses() {
+    return kExitStatuses;
+}
+
 std::string CliUsage(const std::vector<std::string>& formats) {
-    std::string names;
-    for (const auto& f : formats) names += (names.empty() ? "" : " ") + f;
-    return "Usage: wavelorn-cli [options] PATH...\n"
-           "Converts audio files; a folder is searched recursively (with the extension filter when "
-           "enabled).\n"
-           "\n"
-           "  -t, --to FORMAT         " +
-           names +
-           " (default: OutputFormat of the settings)\n"
-           "  -o, --output-dir DIR    write into DIR\n"
-           "      --beside-source     write next to each source\n"
-           "      --if-exists MODE    rename, overwrite or skip\n"
-           "      --set NAME=VALUE    override an option by its settings name, e.g. MP3BitRate=192, or a "
-           "tag\n"
-           "                          template field, e.g. MP3Tag.Artist=Someone (MP3Tag, OGGTag, WMATag,\n"
-           "                          M4ATag; repeatable)\n"
-           "      --save              store the options given on this command line (with no PATH it only "
-           "saves)\n"
-           "      --reader NAME       force one reader: bass, wav, aiff, au, ogg, ffmpeg, wma\n"
-           "      --probe             print each file's properties (File, Duration, Bit Rate, Freq., "
-           "Channels)\n"
-           "  -j, --jobs N            convert N files at once (default: one per online processor; 1: one "
-           "after\n"
-           "                          another); lines and output names stay as in list order\n"
-           "  -y, --yes / -n, --no    answer the program's questions (default: no when input is not a "
-           "terminal)\n"
-           "  -q, --quiet             no progress display\n"
-           "      --help, --version   this text; the version\n"
-           "  --                      ends the options\n"
-           "\n"
-           "Each file gives one line on standard output: SOURCE<TAB>STATUS, and for a converted file\n"
-           "SOURCE<TAB>STATUS<TAB>OUTPUT with the output's absolute path. A tab, line break or backslash in "
-           "a\n"
-           "field is written as \\t, \\n or \\\\. Why a file failed to load is said on standard error; a "
-           "file\n"
-           "found in a folder that no reader accepts is only reported there, as skipped.\n"
-           "Exit status: 0 all converted, 1 a named file failed or was skipped, 2 usage error, 130 "
-           "interrupted.\n";
+    std::string text =
+        "Usage: wavelorn-cli [options] PATH...\n"
+        "Converts audio files; a folder is searched recursively (with the extension filter when enabled).\n"
+        "\n";
+    constexpr std::size_t kHelpColumn = 26;
+    for (const auto& o : kOptions) {
+        std::string left = "  ";
+        left += o.shortName ? std::string(o.shortName) + ", " : "    ";
+        left += o.longName;
+        if (o.argument) left += std::string(" ") + o.argument;
+        left.resize(std::max(left.size() + 1, kHelpColumn), ' ');
+        std::string help = Replaced(o.help, "{formats}", Joined(formats, " ", " "));
+        help = Replaced(help, "{readers}", Joined(CliReaderNames(), ", ", ", "));
+        for (std::size_t at = 0; (at = help.find('\n', at)) != std::string::npos; at += kHelpColumn + 1)
+            help.insert(at + 1, kHelpColumn, ' ');
+        text += left + help + "\n";
+    }
+    text +=
+        "  --                      ends the options\n"
+        "\n"
+        "Each file gives one line on standard output: SOURCE<TAB>STATUS, and for a converted file\n"
+        "SOURCE<TAB>STATUS<TAB>OUTPUT with the output's absolute path. A tab, line break or backslash in a\n"
+        "field is written as \\t, \\n or \\\\. Why a file failed to load is said on standard error; a file\n"
+        "found in a folder that no reader accepts is only reported there, as skipped.\n"
+        "Exit status:";
+    for (const auto& e : kExitStatuses)
+        text += std::string(&e == kExitStatuses ? " " : ", ") + std::to_string(e.code) + " " + e.brief;
+    return text + ".\n";
 }
 
 namespace {
@@ -55,7 +129,7 @@ namespace {
 constexpr std::pair<const char*, ReaderRole> kReaders[] = {
     {"bass", ReaderRole::Bass}, {"wav", ReaderRole::WavFile},   {"aiff", ReaderRole::Aiff},
     {"au", ReaderRole::Au},     {"ogg", ReaderRole::OggVorbis}, {"ffmpeg", ReaderRole::Ffmpeg},
-    {"wma", ReaderRole::Wma}};
+    {"wma", ReaderRole::Wma},   {"flac", ReaderRole::Flac}};
 
 // More threads than this would only hold more files open and in memory at once.
 constexpr int kMaxJobs = 256;
@@ -129,6 +203,21 @@ bool KnownOption(const std::string& name) {
 
 }  // namespace
 
+std::vector<std::string> CliReaderNames() {
+    std::vector<std::string> names;
+    for (const auto& [name, role] : kReaders) names.emplace_back(name);
+    return names;
+}
+
+std::vector<std::string> CliSettingNames() {
+    std::vector<std::string> names = ConversionSettings::OptionNames();
+    for (const auto& [key, tmpl] : kTemplates) {
+        for (const auto& [value, member] : kTemplateNumbers) names.push_back(std::string(key) + "." + value);
+        for (const auto& [value, member] : kTemplateTexts) names.push_back(std::string(key) + "." + value);
+    }
+    return names;
+}
+
 int OutputFormatFromName(const std::string& name) {
     for (const auto& f : OutputFormatTable())
         if (name == f.cliName) return f.code;
@@ -189,9 +278,14 @@ std::optional<CliOptions> ParseCommandLine(const std::vector<std::string>& args,
             o.overrides.emplace_back("DestOutputFolderOpt", "199");
         } else if (name == "--if-exists") {
             if (!value(v)) return std::nullopt;
-            const char* code = v == "rename" ? "11" : v == "overwrite" ? "22" : v == "skip" ? "33" : nullptr;
+            const char* code = nullptr;
+            std::vector<std::string> modes;
+            for (const auto& m : kIfExistsModes) {
+                if (v == m.name) code = m.code;
+                modes.emplace_back(m.name);
+            }
             if (!code) {
-                error = "unknown --if-exists mode '" + v + "' (use rename, overwrite or skip)";
+                error = "unknown --if-exists mode '" + v + "' (use " + Joined(modes, ", ", " or ") + ")";
                 return std::nullopt;
             }
             o.overrides.emplace_back("TargetExistsOpt", code);
@@ -216,7 +310,7 @@ std::optional<CliOptions> ParseCommandLine(const std::vector<std::string>& args,
             for (const auto& [readerName, role] : kReaders)
                 if (v == readerName) o.reader = role;
             if (!o.reader) {
-                error = "unknown reader '" + v + "' (use bass, wav, aiff, au, ogg, ffmpeg, wma)";
+                error = "unknown reader '" + v + "' (use " + Joined(CliReaderNames(), ", ", ", ") + ")";
                 return std::nullopt;
             }
         } else if (name == "-j" || name == "--jobs") {

@@ -1,5 +1,6 @@
 #pragma once
 #include <optional>
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
@@ -36,6 +37,43 @@ unsigned SaveGroupsOf(const CliOptions& options);
 /// OutputFormat code of a format name on the command line ("mp3", "wav", ...); 0 if unknown.
 /// -t takes the name in any letter case.
 int OutputFormatFromName(const std::string& name);
+
+/// What the value of an option is, for the manual page and the shell completions.
+enum class CliValueKind { None, Format, Folder, IfExistsMode, Setting, Reader, Number };
+
+/// One option of the command line. --help, the manual page and the completions are made from
+/// this table, so none of them can offer an option the parser does not take.
+struct CliOptionInfo {
+    const char* shortName;  // "-t", or null
+    const char* longName;   // "--to"
+    const char* argument;   // "FORMAT"; null for a switch
+    CliValueKind kind;
+    const char* help;  // the --help line; "{formats}" stands for the written formats' names
+    const char* more;  // what the manual page adds, or null
+};
+std::span<const CliOptionInfo> CliOptionTable();
+
+/// The --if-exists modes with the TargetExistsOpt codes they set.
+struct CliIfExistsMode {
+    const char* name;
+    const char* code;
+    const char* meaning;
+};
+std::span<const CliIfExistsMode> CliIfExistsModes();
+
+/// The --reader names, in the order the help lists them.
+std::vector<std::string> CliReaderNames();
+
+/// Every NAME that --set takes: the stored options, then the tag templates' fields ("MP3Tag.Artist").
+std::vector<std::string> CliSettingNames();
+
+/// The exit statuses and what each means.
+struct CliExitStatus {
+    int code;
+    const char* brief;    // for --help
+    const char* meaning;  // for the manual page
+};
+std::span<const CliExitStatus> CliExitStatuses();
 
 /// The --help text, offering `formats` (the -t names of the formats this build writes).
 std::string CliUsage(const std::vector<std::string>& formats);

@@ -8,6 +8,7 @@
 #include <iostream>
 
 #include "engine/EngineTexts.h"
+#include "engine/OutputStaging.h"
 #include "platform/Desktop.h"
 
 namespace {
@@ -17,8 +18,11 @@ std::atomic<int> g_interrupted{0};
 static_assert(std::atomic<int>::is_always_lock_free, "the signal handler needs a lock-free flag");
 
 void OnInterrupt(int) {
-    if (g_interrupted.exchange(1))
-        _exit(130);  // the second Ctrl+C ends the program, whatever it is waiting in
+    if (g_interrupted.exchange(1)) {
+        // The second Ctrl+C ends the program, whatever it is waiting in, without its half-written files.
+        RemoveLiveStagingFiles();
+        _exit(130);
+    }
 }
 
 }  // namespace
@@ -147,6 +151,16 @@ void ConsoleBatchView::SetStatus(int row, const std::string& text) {
     if (!m_outGone) {
         std::fprintf(m_out, "%s\n", line.c_str());
         if (std::fflush(m_out) != 0 || std::ferror(m_out)) m_outGone = true;
+    }
+    if (!output.empty() && !entry.outputNote.empty()) {
+        std::fprintf(m_err, "wavelorn-cli: %s: %s; written to %s\n", EscapeField(entry.path).c_str(),
+                     EscapeField(entry.outputNote).c_str(), output.c_str());
+        std::fflush(m_err);
+    }
+    if (!output.empty() && !entry.sourceNote.empty()) {
+        std::fprintf(m_err, "wavelorn-cli: %s: %s\n", EscapeField(entry.path).c_str(),
+                     EscapeField(entry.sourceNote).c_str());
+        std::fflush(m_err);
     }
     if (!output.empty() && m_documentsFallback.count(row)) {
         std::fprintf(m_err, "wavelorn-cli: %s: the output folder could not be used; written to %s\n",

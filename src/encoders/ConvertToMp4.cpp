@@ -45,11 +45,11 @@ public:
     explicit Mp4Format(const ConversionJob& job) : m_job(job) {}
 
     int Start(AudioSource& source, PcmRequest& request) override {
-        // libfaac takes the source as it comes: no resampling, no channel or depth change.
+        // libfaac takes the source's channels and depth as they come, and its rate when AAC has it.
         m_channels = source.GetOutputChannels();
         m_eightBit = source.GetBitsPerSample() == 8;
-        if (!m_writer.Open(m_job.outputPath, source.GetSampleRate(), m_channels, source.GetBitsPerSample()))
-            return 0;
+        request.rate = NearestAacRate(source.GetSampleRate());
+        if (!m_writer.Open(m_job.outputPath, request.rate, m_channels, source.GetBitsPerSample())) return 0;
         ApplyAacOptions(*m_writer.Configuration(), M4aOptionsOf(m_job.settings), m_channels);
         if (!m_writer.Start()) return 0;
         WriteTags(m_writer, m_job, source);

@@ -3,13 +3,23 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "engine/EncoderRates.h"
+
 namespace {
 
-// libfaac gives back its encoder delay within a few calls; a library that kept producing would
-// otherwise hold the conversion forever.
+// libfaac gives back what it holds within a few calls after the input; a library that kept
+// producing (or never produced) would otherwise hold the conversion forever.
 constexpr int kMaxDrainCalls = 64;
 
+// The sampling rates an AAC header can state by index, ended by -1 for NearestInTable.
+constexpr int kAacRates[] = {8000,  11025, 12000, 16000, 22050, 24000, 32000,
+                             44100, 48000, 64000, 88200, 96000, -1};
+
 }  // namespace
+
+int NearestAacRate(int sampleRate) {
+    return NearestInTable(sampleRate, kAacRates);
+}
 
 void ApplyAacOptions(faacEncConfiguration& config, const AacOptions& options, int channels) {
     if (options.automatic) return;
@@ -66,6 +76,7 @@ int FaacEncoder::Start() {
         m_input.assign(m_inputSamples + 4, 0);
     m_output.assign(m_maxOutputBytes, 0);
     m_buffered = 0;
+    m_filledCalls = m_producedFrames = 0;
     m_started = true;
     return 1;
 }
@@ -76,8 +87,10 @@ int FaacEncoder::EncodeBuffered(const Sink& sink) {
     const int length =
         faacEncEncode(m_encoder.get(), static_cast<std::int32_t*>(input), static_cast<unsigned>(m_buffered),
                       m_output.data(), static_cast<unsigned>(m_maxOutputBytes));
+    if (m_buffered > 0) ++m_filledCalls;
     m_buffered = 0;
     if (length < 0) return -1;
+    if (length > 0) ++m_producedFrames;
     return sink(frames, m_output.data(), length) ? length : -1;
 }
 
@@ -129,12 +142,16 @@ int FaacEncoder::WriteFloat(const float* left, const float* right, int frames, c
 
 int FaacEncoder::Drain(const Sink& sink) {
     if (!m_started) return 0;
-    int length = EncodeBuffered(sink);
-    for (int calls = 0; length > 0; ++calls) {
+    // libfaac answers its first three calls with nothing while it fills its delay, also when they
+    // carry no samples; a short input has then been fed entirely before anything came back. It has
+    // given back everything once it yields nothing after at least one frame per call that carried
+    // samples.
+    for (int calls = 0;; ++calls) {
         if (calls == kMaxDrainCalls) return 0;
-        length = EncodeBuffered(sink);
+        const int length = EncodeBuffered(sink);
+        if (length < 0) return 0;
+        if (length == 0 && m_producedFrames >= m_filledCalls) return 1;
     }
-    return length == 0;
 }
 
 std::vector<std::uint8_t> FaacEncoder::DecoderSpecificInfo() {
@@ -158,5 +175,6 @@ void FaacEncoder::Close() {
     m_float = false;
     m_output = {};
     m_buffered = 0;
+    m_filledCalls = m_producedFrames = 0;
     m_started = false;
 }

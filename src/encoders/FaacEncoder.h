@@ -18,6 +18,10 @@ struct AacOptions {
     int blockType = 0;  // libfaac's short-block control
 };
 
+/// The AAC sampling rate nearest to a source rate (a tie gives the lower one). libfaac labels any
+/// other rate as its nearest AAC rate without resampling, so such sources must be resampled to it.
+int NearestAacRate(int sampleRate);
+
 /// Applies the options onto a configuration that already holds the fixed settings.
 void ApplyAacOptions(faacEncConfiguration& config, const AacOptions& options, int channels);
 
@@ -44,7 +48,8 @@ public:
     int Write8(const std::uint8_t* left, const std::uint8_t* right, int frames, const Sink& sink);
     /// As Write16, for full-resolution samples (full scale ±1.0), after UseFloatInput.
     int WriteFloat(const float* left, const float* right, int frames, const Sink& sink);
-    /// Encodes what is still buffered, then drains the encoder's delay until it yields nothing.
+    /// Encodes what is still buffered, then drains the encoder until it has given back a frame for
+    /// every call that carried samples and yields nothing more.
     int Drain(const Sink& sink);
     /// The AudioSpecificConfig for a container; empty when libfaac gives none.
     std::vector<std::uint8_t> DecoderSpecificInfo();
@@ -74,5 +79,7 @@ private:
     bool m_float = false;
     std::vector<std::uint8_t> m_output;
     std::size_t m_buffered = 0;
+    std::int64_t m_filledCalls = 0;     // encoder calls that carried samples
+    std::int64_t m_producedFrames = 0;  // encoder calls that gave back a frame
     bool m_started = false;
 };

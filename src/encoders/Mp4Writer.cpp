@@ -63,9 +63,9 @@ int Mp4Writer::Keep(std::int64_t frames, const std::uint8_t* bytes, int length) 
     // most one frame after the input; what the encoder still yields after that lasts 0.
     std::int64_t duration = m_inputTime + m_frameDuration - m_outputTime;
     if (duration < 0 || duration > m_frameDuration) duration = m_frameDuration;
-    const std::int64_t offset = m_outputTime == 0 ? m_frameDuration : 0;
+    // No rendering offsets: the encoder's priming is skipped by the track's edit (see Finish).
     if (!MP4WriteSampleExx(m_file.get(), m_track, bytes, static_cast<std::uint32_t>(length),
-                           static_cast<MP4Duration>(duration), static_cast<MP4Duration>(offset), true)) {
+                           static_cast<MP4Duration>(duration), 0, true)) {
         m_failed = true;
         return 0;
     }
@@ -89,6 +89,12 @@ int Mp4Writer::Finish() {
     if (!m_file && !m_encoder.IsOpen()) return 0;
     bool ok = m_started && !m_failed;
     if (ok && !m_encoder.Drain(m_sink)) ok = false;
+    // libfaac's first frame is its priming, one frame long: the presentation starts after it and
+    // lasts exactly as long as the input.
+    if (ok && m_inputTime > 0 &&
+        !MP4AddTrackEditExx(m_file.get(), m_track, static_cast<MP4Duration>(m_frameDuration),
+                            static_cast<MP4Duration>(m_inputTime)))
+        ok = false;
     if (m_file && !MP4CloseExx(m_file.release())) ok = false;
     m_encoder.Close();
     m_track = MP4_INVALID_TRACK_ID;

@@ -7,7 +7,8 @@
 #include "platform/mp4/Mp4File.h"
 
 /// AAC-in-MP4 writer: libfaac's raw frames become the samples of one audio track, timed so the
-/// track ends at most one frame after the input; metadata as iTunes-style items.
+/// track ends at most one frame after the input, with an edit that skips the encoder's priming;
+/// metadata as iTunes-style items.
 /// A writer that failed once stays failed: every later Write and Finish report 0.
 class Mp4Writer {
 public:

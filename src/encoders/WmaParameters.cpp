@@ -43,8 +43,8 @@ WmaTargets ChooseWmaTargets(const ConversionSettings& settings, int sourceRate, 
     t.rate = settings.WMASampleRate;
     t.bitrate = settings.WMABitRate;
     t.channels = settings.WMAChannels;
-    if (sourceChannels > settings.WMAChannels && (settings.MonoType == 1 || settings.MonoType == 2)) {
-        t.feed = settings.MonoType;
-    }
+    // As for the other formats, any MonoType but 0 (mix) and 2 (right) takes the left channel.
+    if (sourceChannels > settings.WMAChannels && settings.MonoType > 0)
+        t.feed = settings.MonoType == 2 ? 2 : 1;
     return t;
 }

@@ -25,12 +25,6 @@ bool IsFile(const std::string& path) {
 }
 
 constexpr int kWideStatusColumn = 500;
-constexpr int kOverwrite = 22;
-
-std::string FolderOf(const std::string& path) {
-    const auto slash = path.rfind('/');
-    return slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
-}
 
 }  // namespace
 
@@ -73,28 +67,41 @@ void BatchDriver::ShowStart(const FileEntry& entry, int number, int count, const
 }
 
 std::unique_ptr<StagedOutput> BatchDriver::PrepareOutput(FileEntry& entry, std::string& status) {
-    const bool named = m_services.documentsFolder
-                           ? ResolveOutputPath(entry, status, m_settings, m_services.documentsFolder)
-                           : ResolveOutputPath(entry, status, m_settings);
+    entry.outputNote.clear();
+    entry.sourceNote.clear();
+    std::string folder;
+    const bool named = ResolveOutputPath(entry, status, m_settings, m_naming, &folder);
+    // Every folder the batch writes into, or skips in, loses the hidden files of killed runs.
+    if (!folder.empty() && m_cleanedFolders.insert(folder).second)
+        RemoveStaleStagingFiles(folder, std::time(nullptr));
     if (!named) return nullptr;
 
     // The routine writes a hidden file; only a complete one takes the output's name.
-    const std::string folder = FolderOf(entry.outputPath);
-    if (m_cleanedFolders.insert(folder).second) RemoveStaleStagingFiles(folder, std::time(nullptr));
     auto staged = std::make_unique<StagedOutput>(entry.outputPath);
     if (!staged->Ok()) {
         status = "Failed to create file \"" + entry.outputPath + "\"";
+        entry.outputNote.clear();
         return nullptr;
     }
     return staged;
 }
 
 bool BatchDriver::Conclude(FileEntry& entry, int ok, StagedOutput& staged, const std::string& failureDetail,
-                           std::string& status) {
-    if (ok && IsNonEmptyFile(staged.Path()) && staged.Commit(m_settings.TargetExistsOpt == kOverwrite)) {
-        status = FileNamePart(entry.outputPath);
-        return true;
+                           const std::string& sourceNote, std::string& status) {
+    if (ok && IsNonEmptyFile(staged.Path())) {
+        switch (PlaceOutput(entry, staged, status, m_settings, m_naming)) {
+            case Placement::Placed:
+                status = FileNamePart(entry.outputPath);
+                entry.sourceNote = sourceNote;
+                return true;
+            case Placement::Skipped:  // status holds the skip message
+                entry.outputNote.clear();
+                return false;
+            case Placement::Failed:
+                break;
+        }
     }
+    entry.outputNote.clear();
     status = kStatusFailure;
     if (!failureDetail.empty()) {
         status += " (" + failureDetail + ")";
@@ -113,6 +120,7 @@ bool BatchDriver::ConvertOne(FileEntry& entry, int number, int count, const char
     if (!staged) return false;
 
     m_engine.FailureDetail.clear();
+    m_engine.SourceNote.clear();
     int ok = 0;
     if (ConversionRoutine routine =
             m_services.routines ? m_services.routines(m_settings.OutputFormat) : nullptr) {
@@ -121,7 +129,7 @@ bool BatchDriver::ConvertOne(FileEntry& entry, int number, int count, const char
     } else {
         m_engine.FailureDetail = kFormatUnavailable;
     }
-    return Conclude(entry, ok, *staged, m_engine.FailureDetail, status);
+    return Conclude(entry, ok, *staged, m_engine.FailureDetail, m_engine.SourceNote, status);
 }
 
 bool BatchDriver::RunOneByOne(const std::vector<FileEntry*>& entries, const std::vector<int>& rows, int count,
@@ -154,6 +162,8 @@ bool BatchDriver::RunOneByOne(const std::vector<FileEntry*>& entries, const std:
 void BatchDriver::RunBatch(const std::vector<FileEntry*>& entries, const std::vector<int>& rows) {
     if (!RuntimeReady() || !SoundFontCheck(entries)) return;
     m_cleanedFolders.clear();
+    m_naming = BatchNaming{m_services.documentsFolder, {}};
+    for (const FileEntry* e : entries) m_naming.sources.insert(IdentityOf(e->path));
 
     const int count = static_cast<int>(std::min(entries.size(), rows.size()));
     m_view.EnableMainWindow(false);

@@ -19,8 +19,8 @@ class ConversionSettings;
 struct BatchServices {
     /// The routine of each output format.
     RoutineLookup routines;
-    /// Folder of the program, where "ct4mgm.sf2" is looked for (with a trailing "/").
-    std::string programFolder = ExecutableFolder();
+    /// Folder of the program's data, where "ct4mgm.sf2" is looked for (with a trailing "/").
+    std::string programFolder = ProgramDataFolder();
     /// Installs the SoundFont of a folder as the MIDI default; nonzero on success.
     std::function<int(const std::string& folder)> loadSoundFont = [](const std::string& folder) {
         return LoadMidiSoundFont(folder);
@@ -64,7 +64,7 @@ private:
     /// After the routine: gives a complete output its name; true when converted. status receives the row's
     /// text.
     bool Conclude(FileEntry& entry, int ok, StagedOutput& staged, const std::string& failureDetail,
-                  std::string& status);
+                  const std::string& sourceNote, std::string& status);
     /// Both return whether the batch was cancelled and set reached to the number of entries started.
     bool RunOneByOne(const std::vector<FileEntry*>& entries, const std::vector<int>& rows, int count,
                      const char* formatName, ProgressDialog& progress, int& reached);
@@ -76,4 +76,5 @@ private:
     BatchView& m_view;
     BatchServices m_services;
     std::set<std::string> m_cleanedFolders;  // output folders already rid of stale hidden files
+    BatchNaming m_naming;                    // what naming knows of the running batch
 };

@@ -104,7 +104,7 @@ struct BatchDriver::Job {
     EngineContext engine;
     JobProgress progress;
     std::unique_ptr<StagedOutput> staged;
-    std::string outputKey;  // the output's normalised path: two files may not write one name at once
+    FileIdentity outputKey;  // the output's folder and name: two files may not write one name at once
     std::thread thread;
     // Written by the worker before it sets finished, under the batch's mutex.
     int ok = 0;
@@ -179,7 +179,7 @@ bool BatchDriver::RunSeveral(const std::vector<FileEntry*>& entries, const std::
                 ++next;
                 continue;
             }
-            const std::string key = NormalisedAbsolutePath(entry.outputPath);
+            const FileIdentity key = EntryIdentity(entry.outputPath);
             if (std::any_of(running.begin(), running.end(),
                             [&](std::size_t i) { return slots[i].job->outputKey == key; }))
                 break;  // the hidden file goes with `staged`; naming is tried again later
@@ -231,8 +231,8 @@ bool BatchDriver::RunSeveral(const std::vector<FileEntry*>& entries, const std::
             Job& job = *slot.job;
             if (job.thread.joinable()) job.thread.join();
             std::string status;
-            const bool converted =
-                Conclude(*entries[i], job.ok, *job.staged, job.engine.FailureDetail, status);
+            const bool converted = Conclude(*entries[i], job.ok, *job.staged, job.engine.FailureDetail,
+                                            job.engine.SourceNote, status);
             settle(slot, converted, std::move(status), job.cancelled);
             if (shown == &job) shown = nullptr;
             slot.job.reset();

@@ -143,10 +143,14 @@ int RunConversionFrame(ConversionJob& job, int renderRate, ConversionFormat& for
         const bool stopAtLength = job.kind == kKindModule || job.kind == kKindMidi;
 
         result = 1;
+        bool sourceEnded = false;
         for (;;) {
             const int frames =
                 std::min(source->ReadBlock(left.data(), stereo ? right.data() : nullptr), kBlockFrames);
-            if (frames <= 0) break;
+            if (frames <= 0) {
+                sourceEnded = true;
+                break;
+            }
             delivered += frames;
             const std::int64_t position = source->GetPosition();
             progress.Update(position);
@@ -161,6 +165,16 @@ int RunConversionFrame(ConversionJob& job, int renderRate, ConversionFormat& for
         // A source that announced a playing time and gave no audio is a decoder that could not read
         // it, not an empty recording. (The total above counts progress units, often file bytes.)
         if (source->GetDuration() > 0 && delivered == 0) result = 0;
+        // Damage the source could tell: a failure with its reason, or a note for the converted file.
+        if (sourceEnded) {
+            ReadOutcome outcome = source->GetReadOutcome();
+            if (outcome.failed) {
+                result = 0;
+                job.engine.FailureDetail = std::move(outcome.note);
+            } else if (result) {
+                job.engine.SourceNote = std::move(outcome.note);
+            }
+        }
         if (result && !feed.Drain(format)) result = 0;
         if (result) progress.Complete();
         source->Close();

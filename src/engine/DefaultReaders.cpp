@@ -6,6 +6,7 @@
 #include "sources/BassSource.h"
 #include "sources/FfmpegProbeSource.h"
 #include "sources/FfmpegSource.h"
+#include "sources/FlacSource.h"
 #include "sources/OggVorbisSource.h"
 #include "sources/WavFileSource.h"
 #include "sources/WmaSource.h"
@@ -19,6 +20,7 @@ ReaderSet DefaultReaders() {
     readers.Add(ReaderRole::Aiff, "AiffSource", &MakeReader<AiffSource>);
     readers.Add(ReaderRole::Au, "AuSource", &MakeReader<AuSource>);
     readers.Add(ReaderRole::OggVorbis, "OggVorbisSource", &MakeReader<OggVorbisSource>);
+    readers.Add(ReaderRole::Flac, "FlacSource", &MakeReader<FlacSource>);
     readers.Add(ReaderRole::Ffmpeg, "FfmpegSource", &MakeReader<FfmpegSource>);
     readers.Add(ReaderRole::FfmpegProbe, "FfmpegProbeSource", &MakeReader<FfmpegProbeSource>);
     // Source selection asks for it only while the Windows Media runtime is loaded.

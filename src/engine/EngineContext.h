@@ -28,6 +28,9 @@ struct EngineContext {
 
     /// Explains the last failure in more words; emptied by the caller before each attempt.
     std::string FailureDetail;
+    /// What the source of the last conversion warned about the audio it delivered (a checksum that
+    /// does not match); emptied by the caller before each attempt.
+    std::string SourceNote;
     /// Nonzero once the MIDI SoundFont is installed; stays set.
     int SoundFontReady = 0;
     /// Width of the file list's Status column as last set; widened once to 500 for long failure texts.

@@ -14,4 +14,6 @@ struct FileEntry {
     std::int32_t duration = 0;     // whole seconds
     SourceKind kind = 0;           // given by the path's extension
     std::string outputPath;        // empty until a conversion of this entry succeeds
+    std::string outputNote;        // why the output has another name than its mode gives; usually empty
+    std::string sourceNote;        // what the source warned about while it converted; usually empty
 };

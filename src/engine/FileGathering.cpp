@@ -1,6 +1,7 @@
 #include "engine/FileGathering.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <locale.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -15,6 +16,7 @@
 #include <type_traits>
 #include <utility>
 
+#include "engine/OutputStaging.h"
 #include "platform/Paths.h"
 #include "settings/ConversionSettings.h"
 
@@ -100,12 +102,17 @@ private:
     std::unique_ptr<std::remove_pointer_t<locale_t>, LocaleFreer> m_locale;
 };
 
-// Entries of a folder without "." and "..", in name order: the file system's own order (hashed
-// on ext4) would number a batch in no visible order.
-std::vector<std::string> ListFolder(const std::string& folder) {
+// Entries of an open folder without "." and "..", in name order: the file system's own order
+// (hashed on ext4) would number a batch in no visible order.
+std::vector<std::string> ListFolder(int folderFd) {
     std::vector<std::string> names;
-    std::unique_ptr<DIR, DirCloser> dir(::opendir(folder.c_str()));
-    if (!dir) return names;
+    const int own = ::dup(folderFd);
+    if (own < 0) return names;
+    std::unique_ptr<DIR, DirCloser> dir(::fdopendir(own));
+    if (!dir) {
+        ::close(own);
+        return names;
+    }
     while (const dirent* e = ::readdir(dir.get())) {
         const std::string name = e->d_name;
         if (name != "." && name != "..") names.push_back(name);
@@ -115,14 +122,39 @@ std::vector<std::string> ListFolder(const std::string& folder) {
     return names;
 }
 
-void GatherFolders(const std::string& folder, std::vector<std::string>& folders,
-                   std::set<std::pair<dev_t, ino_t>>& seen) {
-    struct stat st {};
-    if (::stat(folder.c_str(), &st) != 0 || !seen.insert({st.st_dev, st.st_ino}).second) return;
-    folders.push_back(folder);
-    for (const auto& name : ListFolder(folder)) {
+struct FdCloser {
+    int fd;
+    ~FdCloser() { ::close(fd); }
+};
+
+// Lists the open folder's files, then walks its subfolders. Everything is reached relative to the
+// open folder, so a path longer than the system takes is still found (and reported when listed).
+void Walk(int folderFd, const std::string& folder, std::vector<std::string>& list,
+          std::set<std::pair<dev_t, ino_t>>& seen, const ConversionSettings& settings) {
+    std::vector<std::string> subfolders;
+    for (const auto& name : ListFolder(folderFd)) {
+        struct stat st {};
+        if (::fstatat(folderFd, name.c_str(), &st, 0) != 0) continue;
+        if (S_ISDIR(st.st_mode)) {
+            subfolders.push_back(name);
+            continue;
+        }
+        // A hidden file of a conversion running or killed is no source.
+        if (IsStagingName(name)) continue;
         const std::string path = Join(folder, name);
-        if (IsFolder(path)) GatherFolders(path, folders, seen);
+        auto accepted = AcceptFile(path, settings);
+        if (!accepted) continue;
+        // FIFOs, sockets and devices are no sources; a FIFO would even block whoever opens it.
+        if (*accepted != path && ::stat(accepted->c_str(), &st) != 0) continue;
+        if (S_ISREG(st.st_mode)) list.push_back(std::move(*accepted));
+    }
+    for (const auto& name : subfolders) {
+        const int fd = ::openat(folderFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0) continue;
+        const FdCloser closer{fd};
+        struct stat st {};
+        if (::fstat(fd, &st) != 0 || !seen.insert({st.st_dev, st.st_ino}).second) continue;
+        Walk(fd, Join(folder, name), list, seen, settings);
     }
 }
 
@@ -165,20 +197,13 @@ std::optional<std::string> AcceptFile(const std::string& path, const ConversionS
 
 void CollectFiles(std::vector<std::string>& list, const std::string& folder,
                   const ConversionSettings& settings) {
-    std::vector<std::string> folders;
-    std::set<std::pair<dev_t, ino_t>> seen;
     std::string start = folder;
     while (start.size() > 1 && start.back() == '/') start.pop_back();
-    GatherFolders(start, folders, seen);
-    for (const auto& dir : folders) {
-        for (const auto& name : ListFolder(dir)) {
-            const std::string path = Join(dir, name);
-            if (IsFolder(path)) continue;
-            auto accepted = AcceptFile(path, settings);
-            // FIFOs, sockets and devices are no sources; a FIFO would even block whoever opens it.
-            struct stat st {};
-            if (accepted && ::stat(accepted->c_str(), &st) == 0 && S_ISREG(st.st_mode))
-                list.push_back(std::move(*accepted));
-        }
-    }
+    const int fd = ::open(start.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    const FdCloser closer{fd};
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) return;
+    std::set<std::pair<dev_t, ino_t>> seen{{st.st_dev, st.st_ino}};
+    Walk(fd, start, list, seen, settings);
 }

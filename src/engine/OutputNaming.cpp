@@ -75,8 +75,25 @@ std::string SourceFolderBelow(const std::string& source) {
     return text.empty() ? text : text + "/";
 }
 
+bool IsBatchSource(const BatchNaming* batch, const std::string& path) {
+    return batch && !batch->sources.empty() && Exists(path) && batch->sources.count(IdentityOf(path)) != 0;
+}
+
+std::string FolderPart(const std::string& path) {
+    const auto slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+struct PassOut {
+    std::string output;
+    std::string note;
+    std::string folder;
+};
+
 PassResult RunPass(const std::string& source, const Pass& pass, const ConversionSettings& settings,
-                   std::string& output, std::string& message) {
+                   const BatchNaming* batch, PassOut& out, std::string& message) {
+    std::string& output = out.output;
     const std::size_t slash = source.rfind('/');
     const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
     const std::size_t dot = source.rfind('.');
@@ -105,15 +122,23 @@ PassResult RunPass(const std::string& source, const Pass& pass, const Conversion
     const std::string ext = OutputExtension(settings.OutputFormat);
     const int mode = settings.TargetExistsOpt;
     std::string candidate = base + ext;
+    out.folder = FolderPart(candidate);
     long long counter = 0;
     auto nextName = [&] { candidate = base + "_" + std::to_string(++counter) + ext; };
+    bool renaming = mode != kOverwrite && mode != kSkip;
 
     if (Exists(candidate)) {
-        if (mode == kOverwrite) {
-            if (SameFile(candidate, source)) {
-                message = kSameFileMessage;
-                return PassResult::FailedNoRetry;
-            }
+        if (mode == kOverwrite && SameFile(candidate, source)) {
+            message = kSameFileMessage;
+            return PassResult::FailedNoRetry;
+        }
+        if (mode == kOverwrite && IsBatchSource(batch, candidate)) {
+            // Another file of this batch: it is kept, and this output takes a free name instead.
+            out.note = "\"" + FileNamePart(candidate) + "\" is a source of this batch and was not replaced";
+            renaming = true;
+            do nextName();
+            while (Exists(candidate));
+        } else if (mode == kOverwrite) {
             // The existing target stays until a finished conversion is renamed onto it (which
             // replaces a link itself, never what it points to); here only the folder is tried.
             struct stat st {};
@@ -140,7 +165,7 @@ PassResult RunPass(const std::string& source, const Pass& pass, const Conversion
             message = kSkippedMessage;
             return PassResult::FailedNoRetry;
         }
-        if (probe == Probe::Exists && mode != kOverwrite) {  // appeared since the check: next number
+        if (probe == Probe::Exists && renaming) {  // appeared since the check: next number
             nextName();
             continue;
         }
@@ -167,25 +192,62 @@ bool EnsureFolder(const std::string& path, bool create) {
     return path.back() == '/' || MakeLevel(path);
 }
 
-bool ResolveOutputPath(FileEntry& entry, std::string& message, const ConversionSettings& settings,
-                       const DocumentsFolderLookup& documentsFolder) {
+namespace {
+
+bool Resolve(FileEntry& entry, std::string& message, const ConversionSettings& settings,
+             const DocumentsFolderLookup& documentsFolder, const BatchNaming* batch, std::string* folder) {
     const bool folderMode = settings.DestOutputFolderOpt == kFolderMode;
     Pass pass{folderMode, folderMode ? settings.DestSpecifiedFolder : std::string(),
               settings.CreateDirs != 0};
-    std::string output;
-    PassResult result = RunPass(entry.path, pass, settings, output, message);
+    PassOut out;
+    PassResult result = RunPass(entry.path, pass, settings, batch, out, message);
     if (result == PassResult::Failed && settings.OutputFiles2MyDocuments) {
         const std::string documents = documentsFolder ? documentsFolder() : std::string();
         if (!documents.empty()) {
             pass = Pass{true, documents, folderMode && settings.CreateDirs != 0};
-            result = RunPass(entry.path, pass, settings, output, message);
+            out = PassOut{};
+            result = RunPass(entry.path, pass, settings, batch, out, message);
         }
     }
+    if (folder) *folder = out.folder;
     if (result != PassResult::Done) return false;
-    entry.outputPath = output;
+    entry.outputPath = out.output;
+    if (!out.note.empty()) entry.outputNote = out.note;
     return true;
+}
+
+constexpr int kPlacementAttempts = 100;
+
+}  // namespace
+
+bool ResolveOutputPath(FileEntry& entry, std::string& message, const ConversionSettings& settings,
+                       const DocumentsFolderLookup& documentsFolder) {
+    return Resolve(entry, message, settings, documentsFolder, nullptr, nullptr);
 }
 
 bool ResolveOutputPath(FileEntry& entry, std::string& message, const ConversionSettings& settings) {
     return ResolveOutputPath(entry, message, settings, [] { return DocumentsFolder(true); });
+}
+
+bool ResolveOutputPath(FileEntry& entry, std::string& message, const ConversionSettings& settings,
+                       const BatchNaming& batch, std::string* folder) {
+    const DocumentsFolderLookup real = [] { return DocumentsFolder(true); };
+    return Resolve(entry, message, settings, batch.documentsFolder ? batch.documentsFolder : real, &batch,
+                   folder);
+}
+
+Placement PlaceOutput(FileEntry& entry, StagedOutput& staged, std::string& message,
+                      const ConversionSettings& settings, const BatchNaming& batch) {
+    for (int attempt = 0; attempt < kPlacementAttempts; ++attempt) {
+        staged.Retarget(entry.outputPath);
+        const bool replace =
+            settings.TargetExistsOpt == kOverwrite && !IsBatchSource(&batch, entry.outputPath);
+        if (staged.Commit(replace)) return Placement::Placed;
+        if (!staged.NameTaken()) return Placement::Failed;
+        // Taken since it was named (another program, or a source of the batch moved there): the mode
+        // decides again, as naming would now.
+        if (!ResolveOutputPath(entry, message, settings, batch))
+            return message == kSkippedMessage ? Placement::Skipped : Placement::Failed;
+    }
+    return Placement::Failed;
 }

@@ -2,6 +2,8 @@
 #include <ctime>
 #include <string>
 
+struct LiveName;
+
 /// A conversion writes into a hidden file beside its output and only a finished file takes the
 /// output's name, so a crash, kill or failure never leaves a cut file under a real name and
 /// "Overwrite" loses the old output only to a complete new one.
@@ -16,15 +18,29 @@ public:
     bool Ok() const { return !m_path.empty(); }
     /// Where the conversion writes.
     const std::string& Path() const { return m_path; }
-    /// Gives the written file the final name. With replace an existing entry of that name goes in
-    /// the same step; without, an entry that appeared meanwhile is kept and the commit fails.
+    /// Where a commit puts the file.
+    const std::string& FinalPath() const { return m_final; }
+    /// Flushes the written file to disk and gives it the final name, then flushes the folder. With
+    /// replace an existing entry of that name goes in the same step, and the new file takes the old
+    /// one's permissions (and group where allowed); without, an entry that appeared meanwhile is kept
+    /// and the commit fails with NameTaken() set.
     bool Commit(bool replace);
+    /// The last commit failed only because the final name was taken.
+    bool NameTaken() const { return m_taken; }
+    /// The next commit goes to another final name (in the same folder, or the rename fails).
+    void Retarget(std::string finalPath) { m_final = std::move(finalPath); }
 
 private:
     std::string m_final;
     std::string m_path;
+    LiveName* m_live = nullptr;  // the hidden file's entry in the list removed at a hard exit
     bool m_committed = false;
+    bool m_taken = false;
 };
+
+/// Removes the hidden files of every conversion still running. Only unlinks, so a signal handler may
+/// call it just before ending the process at once.
+void RemoveLiveStagingFiles() noexcept;
 
 /// True for a name this program gives its hidden files.
 bool IsStagingName(const std::string& name);

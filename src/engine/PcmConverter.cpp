@@ -94,6 +94,7 @@ int PcmConverter::Setup(int sourceRate, int inputChannels, int targetRate, int t
     m_resampler[0].reset();
     m_resampler[1].reset();
     m_pendingFrames[0] = m_pendingFrames[1] = 0;
+    m_framesIn = m_framesOut = 0;
     m_factor = 1.0;
     if (sourceRate <= 0 || targetRate <= 0 || !ValidChannels(inputChannels) ||
         !ValidChannels(targetChannels) || !ValidBits(sourceBits) || !ValidBits(targetBits)) {
@@ -169,22 +170,38 @@ int PcmConverter::Flush(void* outLeft, void* outRight, int capacity, int& outFra
     if (m_sourceRate == m_targetRate || capacity <= 0) return 1;
     assert(outLeft && (m_targetChannels == 1 || outRight));
 
+    // The result lasts as long as the input, to the nearest frame: libresample's tail runs a
+    // little past that, and what it does not cover is silence.
+    const std::int64_t owed =
+        (m_framesIn * m_targetRate * 2 + m_sourceRate) / (2 * static_cast<std::int64_t>(m_sourceRate)) -
+        m_framesOut;
+    if (owed <= 0) return 1;
+    const int room = static_cast<int>(std::min<std::int64_t>(capacity, owed));
+
     int produced[2] = {0, 0};
     const int channels = ResampledChannels();
     for (int c = 0; c < channels; ++c) {
         const int pending = m_pendingFrames[c];
         float* floatIn = m_floatIn.Get<float>(std::max(pending, 1), m_allocations);
         if (pending > 0) std::memcpy(floatIn, m_pending[c].Data<float>(), pending * sizeof(float));
-        produced[c] = RunResampler(c, floatIn, pending, capacity, true, m_resampled[c]);
+        produced[c] = RunResampler(c, floatIn, pending, room, true, m_resampled[c]);
         if (produced[c] < 0) return 0;
     }
-    const int frames = channels == 2 ? std::min(produced[0], produced[1]) : produced[0];
-    const std::size_t bytes = static_cast<std::size_t>(frames) * (m_targetBits / 8);
+    int frames = channels == 2 ? std::min(produced[0], produced[1]) : produced[0];
+    const std::size_t sampleBytes = m_targetBits / 8;
+    const std::size_t bytes = static_cast<std::size_t>(frames) * sampleBytes;
     if (bytes > 0) {
         std::memcpy(outLeft, m_resampled[0].Data<unsigned char>(), bytes);
         if (m_targetChannels == 2)
             std::memcpy(outRight, m_resampled[channels == 2 ? 1 : 0].Data<unsigned char>(), bytes);
+    } else {
+        frames = room;
+        const int silence = m_targetBits == 16 ? 0 : 128;
+        std::memset(outLeft, silence, static_cast<std::size_t>(frames) * sampleBytes);
+        if (m_targetChannels == 2)
+            std::memset(outRight, silence, static_cast<std::size_t>(frames) * sampleBytes);
     }
+    m_framesOut += frames;
     outFrames = frames;
     return 1;
 }
@@ -238,6 +255,7 @@ int PcmConverter::Process(const void* left, const void* right, int frames, void*
         if (channels == 2 && m_targetChannels == 1) mix(m_targetBits);
     } else {
         if (channels == 2 && m_targetChannels == 1) mix(m_sourceBits);
+        m_framesIn += frames;
         const int got = ResampleChannel(0, curLeft, frames, m_resampled[0]);
         if (got < 0) return 0;
         curLeft = m_resampled[0].Data<unsigned char>();
@@ -250,6 +268,7 @@ int PcmConverter::Process(const void* left, const void* right, int frames, void*
             resultFrames = std::min(got, gotRight);
             curRight = m_resampled[1].Data<unsigned char>();
         }
+        m_framesOut += resultFrames;
     }
     if (m_targetChannels == 2 && channels == 1) curRight = curLeft;
 

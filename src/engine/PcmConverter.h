@@ -29,6 +29,8 @@ public:
 
     /// Drains the resamplers after the last block, in pieces of at most `capacity` frames: call it
     /// until outFrames is 0. Without resampling there is nothing held back and outFrames is 0.
+    /// Together with Process it yields round(input frames x target / source) frames in all: a
+    /// filter tail beyond that is dropped, a shortfall made up with silence.
     /// Returns 0 when the converter is not set up or libresample reports an error.
     int Flush(void* outLeft, void* outRight, int capacity, int& outFrames);
 
@@ -92,5 +94,8 @@ private:
     // first with the next block so nothing is dropped. Stays empty at ordinary block sizes.
     WorkBuffer m_pending[2];
     int m_pendingFrames[2] = {0, 0};
+    // Frames taken in and given out while resampling: the length of the result is owed to the input.
+    std::int64_t m_framesIn = 0;
+    std::int64_t m_framesOut = 0;
     std::size_t m_allocations = 0;
 };

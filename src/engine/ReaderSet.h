@@ -7,8 +7,8 @@
 #include "sources/AudioSource.h"
 
 /// The places a reader class can take in the reader chains.
-enum class ReaderRole { Bass, WavFile, Aiff, Au, OggVorbis, Ffmpeg, FfmpegProbe, Wma };
-inline constexpr int kReaderRoleCount = 8;
+enum class ReaderRole { Bass, WavFile, Aiff, Au, OggVorbis, Ffmpeg, FfmpegProbe, Wma, Flac };
+inline constexpr int kReaderRoleCount = 9;
 
 using ReaderFactory = std::function<std::unique_ptr<AudioSource>()>;
 

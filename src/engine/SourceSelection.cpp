@@ -55,6 +55,7 @@ struct ChainRule {
     ReaderRole first;  // Ffmpeg stands for whichever FFmpeg reader the call needs
     bool thenBass;
     bool thenFfmpeg;
+    bool thenFlac = false;  // libFLAC before the readers that load FFmpeg: Ogg FLAC
 };
 
 ChainRule RuleFor(SourceKind kind) {
@@ -64,7 +65,6 @@ ChainRule RuleFor(SourceKind kind) {
         case kKindModule:
         case kKindMidi:
         case kKindCdTrack:
-        case kKindFlac:
         case kKindWavPack:
         case kKindAdx:
         case kKindMonkeys:
@@ -74,10 +74,14 @@ ChainRule RuleFor(SourceKind kind) {
         case kKindM4a:
         case kKindMp4:
             return {ReaderRole::Bass, false, true};
+        // libFLAC reads FLAC without FFmpeg's libraries; files it refuses (no length in STREAMINFO,
+        // another format under the name) still get the decoding library and FFmpeg.
+        case kKindFlac:
+            return {ReaderRole::Flac, true, true};
         case kKindSpeex:
             return {ReaderRole::Ffmpeg, true, false};
         case kKindOgg:
-            return {ReaderRole::OggVorbis, true, true};
+            return {ReaderRole::OggVorbis, true, true, true};
         case kKindAu:
             return {ReaderRole::Au, false, true};
         case kKindAiff:
@@ -128,6 +132,7 @@ std::vector<ReaderRole> ReaderChain(SourceKind kind, bool forConversion, bool wm
     const ChainRule rule = RuleFor(kind);
     std::vector<ReaderRole> chain;
     chain.push_back(rule.first == ReaderRole::Ffmpeg ? ffmpeg : rule.first);
+    if (rule.thenFlac) chain.push_back(ReaderRole::Flac);
     if (rule.thenBass) chain.push_back(ReaderRole::Bass);
     if (rule.thenFfmpeg) chain.push_back(ffmpeg);
     if (kind == kKindWav) chain.push_back(ReaderRole::WavFile);

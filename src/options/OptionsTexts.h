@@ -41,13 +41,13 @@ inline constexpr char kBrowseButton[] = "Bro&wse";
 inline constexpr char kOpenButton[] = "O&pen";
 inline constexpr char kCreateDirsCheck[] = "&Create folders according to path of original file";
 inline constexpr char kCreateDirsExample[] =
-    "For example: original file is \"C:\\Music\\pop\\1.mp3\" and output folder is \"D:\\Output.\" If the "
-    "option is checked, the output folder will be \"D:\\Output\\C\\Music\\pop.\"";
+    "For example: original file is \"/home/me/Music/pop/1.mp3\" and output folder is \"/media/Output.\" If "
+    "the option is checked, the output folder will be \"/media/Output/home/me/Music/pop.\"";
 inline constexpr char kTargetExistsLabel[] = "If target file &exists ";
 inline constexpr char kTargetRename[] = "Auto rename (add number at end of file name)";
 inline constexpr char kTargetOverwrite[] = "Overwrite";
 inline constexpr char kTargetSkip[] = "Skip (not convert)";
-inline constexpr char kMyDocumentsCheck[] = "Output files to M&y Documents if creating file failure";
+inline constexpr char kMyDocumentsCheck[] = "Output files to &Documents if creating file failure";
 inline constexpr char kBrowseOutputCheck[] = "&Browse output folder when conversion completes";
 inline constexpr char kBrowseTitle[] = "Please choose an output folder:";
 inline constexpr char kFolderMissing[] =

@@ -4,6 +4,7 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/audio_fifo.h>
+#include <libavutil/avutil.h>
 #include <libavutil/channel_layout.h>
 #include <libavutil/dict.h>
 #include <libavutil/log.h>
@@ -38,6 +39,7 @@ extern "C" {
     X(kUtil, void, av_frame_unref, (AVFrame * f), (f))                                                      \
     X(kUtil, AVSampleFormat, av_get_packed_sample_fmt, (AVSampleFormat f), (f))                             \
     X(kUtil, void, av_log_set_level, (int l), (l))                                                          \
+    X(kUtil, const char*, av_version_info, (), ())                                                          \
     X(kUtil, int64_t, av_rescale_q, (int64_t a, AVRational b, AVRational c), (a, b, c))                     \
     X(kUtil, int, av_sample_fmt_is_planar, (AVSampleFormat f), (f))                                         \
     X(kResample, int, swr_alloc_set_opts2,                                                                  \

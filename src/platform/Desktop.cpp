@@ -1,12 +1,17 @@
 #include "platform/Desktop.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <chrono>
+#include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <thread>
 #include <vector>
@@ -18,24 +23,60 @@ namespace {
 constexpr int kNotStarted = -1;
 constexpr int kStillRunning = -2;
 
-/// Starts argv[0] (looked up on PATH) with stdin/stdout on /dev/null and waits at most
-/// timeoutMs for it. Returns its exit status, kNotStarted, or kStillRunning. A child still
-/// running is either killed (killOnTimeout) or left to finish and reaped in the background.
-int SpawnAndWait(const std::vector<std::string>& args, int timeoutMs, bool killOnTimeout) {
+/// Starts argv[0] (looked up on PATH) with stdin on /dev/null and waits at most timeoutMs for it.
+/// Its standard output goes to `output` when given, else to /dev/null; `quiet` sends its errors
+/// there too. Returns its exit status, kNotStarted, or kStillRunning. A child still running is
+/// either killed (killOnTimeout) or left to finish and reaped in the background.
+int SpawnAndWait(const std::vector<std::string>& args, int timeoutMs, bool killOnTimeout,
+                 std::string* output = nullptr, bool quiet = false) {
     std::vector<char*> argv;
     for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
 
+    int pipeFds[2] = {-1, -1};
+    if (output && pipe2(pipeFds, O_CLOEXEC) != 0) return kNotStarted;
     posix_spawn_file_actions_t actions;
-    if (posix_spawn_file_actions_init(&actions) != 0) return kNotStarted;
+    if (posix_spawn_file_actions_init(&actions) != 0) {
+        if (output) close(pipeFds[0]), close(pipeFds[1]);
+        return kNotStarted;
+    }
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    if (output)
+        posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 1);
+    else
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    if (quiet) posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
     pid_t pid = 0;
     int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) return kNotStarted;
+    if (output) close(pipeFds[1]);
+    if (rc != 0) {
+        if (output) close(pipeFds[0]);
+        return kNotStarted;
+    }
 
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    auto msLeft = [&deadline] {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        return static_cast<int>(std::max<std::int64_t>(left.count(), 0));
+    };
+    if (output) {
+        // Read until the child closes its end; a child that keeps it open past the deadline is
+        // handled below like one that does not exit.
+        char buffer[4096];
+        for (;;) {
+            pollfd pfd{pipeFds[0], POLLIN, 0};
+            const int ready = poll(&pfd, 1, msLeft());
+            if (ready < 0 && errno == EINTR) continue;
+            if (ready <= 0) break;
+            const ssize_t n = read(pipeFds[0], buffer, sizeof buffer);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) break;
+            if (output->size() < 65536) output->append(buffer, static_cast<std::size_t>(n));
+        }
+        close(pipeFds[0]);
+    }
     for (;;) {
         int status = 0;
         pid_t done = waitpid(pid, &status, WNOHANG);
@@ -47,7 +88,7 @@ int SpawnAndWait(const std::vector<std::string>& args, int timeoutMs, bool killO
             return 128;  // killed by a signal: a failure, not a success
         }
         if (done < 0) return kNotStarted;
-        if (std::chrono::steady_clock::now() >= deadline) break;
+        if (msLeft() == 0) break;
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     if (killOnTimeout) {
@@ -61,8 +102,17 @@ int SpawnAndWait(const std::vector<std::string>& args, int timeoutMs, bool killO
     return kStillRunning;
 }
 
+/// The first line of a tool's answer up to any ";" (a charset or a second entry), blanks trimmed.
+std::string FirstItem(const std::string& text) {
+    std::string item = text.substr(0, text.find_first_of(";\n"));
+    const auto first = item.find_first_not_of(" \t\r");
+    if (first == std::string::npos) return {};
+    return item.substr(first, item.find_last_not_of(" \t\r") - first + 1);
+}
+
 constexpr int kOpenerWaitMs = 5000;
 constexpr int kDbusWaitMs = 6000;
+constexpr int kMimeWaitMs = 5000;
 constexpr const char* kFileManagerName = "org.freedesktop.FileManager1";
 constexpr const char* kFileManagerPath = "/org/freedesktop/FileManager1";
 constexpr const char* kShowItems = "org.freedesktop.FileManager1.ShowItems";
@@ -99,8 +149,8 @@ std::string FileUri(const std::string& absolutePath) {
     return uri;
 }
 
-int SelectInExplorer(const std::string& path, const DesktopTools& tools) {
-    if (path.empty()) return 0;
+int ShowInFileManager(const std::string& path, const DesktopTools& tools) {
+    if (path.empty() || !HaveSessionBus()) return 0;
     std::error_code ec;
     std::filesystem::path absolute = std::filesystem::absolute(path, ec);
     if (ec) return 0;
@@ -115,9 +165,56 @@ int SelectInExplorer(const std::string& path, const DesktopTools& tools) {
          "string:"},
     };
     for (const auto& args : attempts) {
-        int rc = SpawnAndWait(args, kDbusWaitMs, true);
+        int rc = SpawnAndWait(args, kDbusWaitMs, true, nullptr, true);
         if (rc == 0) return 1;
         if (rc != kNotStarted) break;  // the tool ran and no file manager answered
     }
+    return 0;
+}
+
+int SelectInExplorer(const std::string& path, const DesktopTools& tools) {
+    if (path.empty()) return 0;
+    if (ShowInFileManager(path, tools)) return 1;
+    std::error_code ec;
+    std::filesystem::path absolute = std::filesystem::absolute(path, ec);
+    if (ec) return 0;
     return ShellOpen(absolute.lexically_normal().parent_path().string(), tools);
+}
+
+bool HaveSessionBus() {
+    const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS");
+    if (address && *address) return true;
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    if (!runtime || !*runtime) return false;
+    std::error_code ec;
+    return std::filesystem::is_socket(std::filesystem::path(runtime) / "bus", ec);
+}
+
+std::string DefaultHandler(const std::string& fileOrFolder, const DesktopTools& tools) {
+    if (fileOrFolder.empty()) return {};
+    std::error_code ec;
+    std::string type;
+    if (std::filesystem::is_directory(fileOrFolder, ec)) {
+        type = "inode/directory";
+    } else {
+        std::string answer, arg = fileOrFolder;
+        if (arg[0] == '-') arg = "./" + arg;  // never read as an option
+        if (SpawnAndWait({tools.mime, "query", "filetype", arg}, kMimeWaitMs, true, &answer, true) != 0)
+            return {};
+        type = FirstItem(answer);
+    }
+    if (type.empty()) return {};
+    std::string answer;
+    if (SpawnAndWait({tools.mime, "query", "default", type}, kMimeWaitMs, true, &answer, true) != 0)
+        return {};
+    return FirstItem(answer);
+}
+
+bool IsOtherProgram(const std::string& entry) {
+    if (entry.empty()) return false;
+    // Some desktops answer with the entry's full path.
+    const std::string name = entry.substr(entry.find_last_of('/') + 1);
+    for (const char* own : kOwnDesktopEntries)
+        if (name == own) return false;
+    return true;
 }

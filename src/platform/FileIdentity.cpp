@@ -28,6 +28,15 @@ FileIdentity IdentityOf(const std::string& path) {
     return {0, 0, NormalisedAbsolutePath(path)};
 }
 
+FileIdentity EntryIdentity(const std::string& path) {
+    const auto slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    struct stat st {};
+    if (name.empty() || ::stat(folder.c_str(), &st) != 0) return {0, 0, NormalisedAbsolutePath(path)};
+    return {static_cast<unsigned long long>(st.st_dev), static_cast<unsigned long long>(st.st_ino), name};
+}
+
 std::size_t FileIdentityHash::operator()(const FileIdentity& id) const noexcept {
     const std::size_t h =
         std::hash<unsigned long long>{}(id.inode) ^ (std::hash<unsigned long long>{}(id.device) << 1);

@@ -20,6 +20,10 @@ struct FileIdentity {
 };
 FileIdentity IdentityOf(const std::string& path);
 
+/// Identity of a name in a folder, whether or not a file has that name yet: the folder's device and
+/// inode with the name, so that every spelling of one folder (links, bind mounts) gives one key.
+FileIdentity EntryIdentity(const std::string& path);
+
 struct FileIdentityHash {
     std::size_t operator()(const FileIdentity& id) const noexcept;
 };

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <string_view>
 #include <vector>
 
 std::string ExecutableFolder() {
@@ -13,6 +14,16 @@ std::string ExecutableFolder() {
     std::string path(buf.data(), static_cast<std::size_t>(n));
     const auto slash = path.rfind('/');
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+std::string ProgramDataFolder() {
+    const std::string exe = ExecutableFolder();
+    constexpr std::string_view kBin = "/bin/";
+    if (exe.size() >= kBin.size() && exe.compare(exe.size() - kBin.size(), kBin.size(), kBin) == 0) {
+        const std::string data = exe.substr(0, exe.size() - kBin.size()) + "/share/wavelorn/";
+        if (IsFolder(data)) return data;
+    }
+    return exe;
 }
 
 std::string TempFolder() {

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <string>
 
 #include "sources/TagSet.h"
 
@@ -26,6 +27,12 @@ struct StreamDescription {
     int m_videoWidth = 0;
     int m_videoHeight = 0;
     double m_videoFrameRate = 0.0;
+};
+
+/// How reading a stream went, told once ReadBlock has ended it.
+struct ReadOutcome {
+    bool failed = false;  // the audio delivered is not the stream's (damage): the conversion fails
+    std::string note;     // why it failed; or, when it did not, a warning about what was delivered
 };
 
 /// The decoder interface: opens one file, describes the stream and delivers planar PCM blocks.
@@ -76,6 +83,8 @@ public:
         height = m_videoHeight;
     }
     virtual double GetFrameRate() { return m_videoFrameRate; }
+    /// Asked after ReadBlock ended the stream; sources that cannot tell damage report nothing.
+    virtual ReadOutcome GetReadOutcome() { return {}; }
     virtual ~AudioSource() = default;
 
 protected:

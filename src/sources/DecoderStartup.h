@@ -21,11 +21,11 @@ inline constexpr const char* kMidiSoundFontName = "ct4mgm.sf2";
 
 /// Checks the library version, initialises it on the no-sound device at 44100 Hz and loads
 /// the plug-ins from `executableFolder` + "addons/" (none when the folder is empty).
-DecoderStartupResult StartDecodingLibraries(const std::string& executableFolder = ExecutableFolder());
+DecoderStartupResult StartDecodingLibraries(const std::string& executableFolder = ProgramDataFolder());
 
 /// Frees the library, then unloads every plug-in.
 void ShutDownDecodingLibraries();
 
-/// Makes "ct4mgm.sf2" in `executableFolder` the default SoundFont of MIDI streams; nothing
-/// else is searched. Nonzero on success: the caller keeps it as its SoundFont-set flag.
-int LoadMidiSoundFont(const std::string& executableFolder = ExecutableFolder());
+/// Makes "ct4mgm.sf2" in `executableFolder` (the program's data folder) the default SoundFont of MIDI
+/// streams; nothing else is searched. Nonzero on success: the caller keeps it as its SoundFont-set flag.
+int LoadMidiSoundFont(const std::string& executableFolder = ProgramDataFolder());

@@ -1,5 +1,6 @@
 #include "sources/WmaSource.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -115,11 +116,12 @@ int WmaSource::Open(const char* path, int /*renderRate*/) {
         m_channels = wave.channels;
         found = true;
     }
-    if (!found || m_channels > 2) {
+    if (!found) {
         Close();
         return 0;
     }
-    m_outputChannels = m_channels;
+    // As the other readers: a file of more than two channels gives its first two.
+    m_outputChannels = std::min(m_channels, 2);
     m_bitsPerSample = 16;
     m_bytesPerSample = 2;
     m_staging.Clear();

@@ -15,8 +15,9 @@ public:
     /// Copies a sample of 16-bit interleaved PCM; any staged frames are dropped. False when
     /// the buffer could not grow (the sample is then dropped as well).
     bool Put(const std::uint8_t* data, std::size_t length, int channels);
-    /// Moves up to `wanted` frames into the planar buffers from frame `offset` on: with two
-    /// channels left and right, otherwise every value into left. Returns the frames moved.
+    /// Moves up to `wanted` frames into the planar buffers from frame `offset` on: the first
+    /// channel into left and, with two or more, the second into right (the others are skipped).
+    /// Returns the frames moved.
     int Deliver(std::int16_t* left, std::int16_t* right, int offset, int wanted);
     int Frames() const { return m_frames; }
     std::size_t Capacity() const { return m_capacity; }

@@ -146,6 +146,13 @@ private slots:
                          .value<Qt::Alignment>() &
                      Qt::AlignRight,
                  Qt::AlignRight);
+        // The status's tooltip tells why a converted file's output took another name.
+        FileEntry& b = *model.EntryOfRow(1);
+        b.outputPath = "/music/b_1.mp3";
+        b.outputNote = "\"b.mp3\" is a source of this batch and was not replaced";
+        QCOMPARE(model.data(model.index(1, FileListModel::kStatus), Qt::ToolTipRole).toString(),
+                 QString::fromStdString(b.outputNote));
+        QVERIFY(model.data(model.index(0, FileListModel::kStatus), Qt::ToolTipRole).isNull());
     }
 };
 

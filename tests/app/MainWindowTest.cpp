@@ -14,34 +14,18 @@
 #include "engine/EngineTexts.h"
 #include "support/TestSupport.h"
 
+using apptest::FakeProbe;
+using apptest::Select;
 using apptest::WindowHarness;
 using testsupport::TempDir;
 
 namespace {
-
-// Files named "bad*" fail to probe; everything else is a one-second WAV.
-std::optional<FileEntry> FakeProbe(const std::string& path) {
-    if (path.find("/bad") != std::string::npos) return std::nullopt;
-    FileEntry e;
-    e.path = path;
-    e.kind = 2000;
-    e.duration = 1;
-    e.channels = 1;
-    return e;
-}
 
 std::vector<std::string> ListedNames(MainWindow& w) {
     std::vector<std::string> names;
     for (int r = 0; r < w.Model().rowCount(); ++r)
         names.push_back(w.Model().data(w.Model().index(r, 0), Qt::DisplayRole).toString().toStdString());
     return names;
-}
-
-void Select(MainWindow& w, const std::vector<int>& rows) {
-    w.List()->clearSelection();
-    for (int r : rows)
-        w.List()->selectionModel()->select(w.Model().index(r, 0),
-                                           QItemSelectionModel::Select | QItemSelectionModel::Rows);
 }
 
 void Touch(const std::string& path) {
@@ -249,19 +233,33 @@ private slots:
         QCOMPARE(text.find("bad30"), std::string::npos);
     }
 
+    void CancelStopsAddingAfterTheCurrentFile_data() {
+        QTest::addColumn<bool>("closeRequest");
+        QTest::newRow("Cancel button") << false;
+        QTest::newRow("close request (Alt+F4)") << true;
+    }
     void CancelStopsAddingAfterTheCurrentFile() {
-        // Files added before Cancel stay; the rest are not probed.
+        // Files added before Cancel stay; the rest are not probed. A close request is a Cancel: the
+        // window must not vanish while the adding goes on with the main window disabled.
+        QFETCH(bool, closeRequest);
         int probed = 0;
+        bool hidden = false;
         WindowHarness* harness = nullptr;
         WindowHarness h([&](const std::string& p) {
             if (++probed == 2)
                 for (QWidget* w : QApplication::topLevelWidgets())
-                    if (auto* s = qobject_cast<SearchProgressWindow*>(w)) s->CancelButton()->click();
+                    if (auto* s = qobject_cast<SearchProgressWindow*>(w)) {
+                        if (!closeRequest)
+                            s->CancelButton()->click();
+                        else
+                            hidden = s->close() || !s->isVisible();
+                    }
             return FakeProbe(p);
         });
         harness = &h;
         h.W().AddFiles({"/x/1.wav", "/x/2.wav", "/x/3.wav", "/x/4.wav"});
         QCOMPARE(probed, 2);
+        QVERIFY(!hidden);
         QCOMPARE(harness->W().Model().rowCount(), 2);
         QVERIFY(h.W().isEnabled());
     }

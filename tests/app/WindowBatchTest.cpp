@@ -75,9 +75,16 @@ private slots:
         QCOMPARE(h.desktop.opened.back(), out + "two" + e);
     }
 
+    void CancelMidFileLeavesNoPartialOutput_data() {
+        QTest::addColumn<bool>("closeRequest");
+        QTest::newRow("Cancel button") << false;
+        QTest::newRow("close request (Alt+F4)") << true;
+    }
     void CancelMidFileLeavesNoPartialOutput() {
         // Cancel during the first file: "Cancelled", no output left behind, the next row untouched,
-        // the window enabled again and no file manager opened.
+        // the window enabled again and no file manager opened. A close request from outside must
+        // cancel too, not hide the only way to cancel while the batch runs on.
+        QFETCH(bool, closeRequest);
         TempDir dir;
         fs::create_directory(dir.Path() / "out");
         const std::string out = dir.File("out") + "/";
@@ -94,7 +101,12 @@ private slots:
             QVERIFY(!h.W().isEnabled());
             QVERIFY(!h.W().close());  // closing mid-batch would free the rows being converted
             QVERIFY(progress->CancelButton()->isEnabled());
-            progress->CancelButton()->click();
+            if (closeRequest) {
+                QVERIFY(!progress->close());
+                QVERIFY(progress->isVisible());
+            } else {
+                progress->CancelButton()->click();
+            }
             poll.stop();
         });
         poll.start(1);

@@ -18,6 +18,25 @@
 
 namespace apptest {
 
+// Files named "bad*" fail to probe; everything else is a one-second WAV.
+inline std::optional<FileEntry> FakeProbe(const std::string& path) {
+    if (path.find("/bad") != std::string::npos) return std::nullopt;
+    FileEntry e;
+    e.path = path;
+    e.kind = 2000;
+    e.duration = 1;
+    e.channels = 1;
+    return e;
+}
+
+/// Selects exactly the given rows of the file list.
+inline void Select(MainWindow& w, const std::vector<int>& rows) {
+    w.List()->clearSelection();
+    for (int r : rows)
+        w.List()->selectionModel()->select(w.Model().index(r, 0),
+                                           QItemSelectionModel::Select | QItemSelectionModel::Rows);
+}
+
 /// Answers the window's dialogs from queues and records every message shown.
 class FakeDialogs final : public Dialogs {
 public:
@@ -53,22 +72,25 @@ public:
     void About(QWidget*, const std::string&) override { ++abouts; }
 };
 
-/// Records what the window asks of the desktop.
+/// Records what the window asks of the desktop, and answers as a desktop set up by the test.
 class FakeDesktop final : public DesktopActions {
 public:
     std::vector<std::string> opened, browsed, selected;
+    std::string handler = "player.desktop";  // what HandlerOf answers for every file and folder
+    int openResult = 1, browserResult = 1, fileManagerResult = 1;
     int Open(const std::string& p) override {
         opened.push_back(p);
-        return 1;
+        return openResult;
     }
     int OpenInBrowser(const std::string& a) override {
         browsed.push_back(a);
-        return 1;
+        return browserResult;
     }
-    int SelectInExplorer(const std::string& p) override {
+    int ShowInFileManager(const std::string& p) override {
         selected.push_back(p);
-        return 1;
+        return fileManagerResult;
     }
+    std::string HandlerOf(const std::string&) override { return handler; }
 };
 
 /// A main window over the program's own composition (ConverterSession) with an in-memory store,
@@ -85,6 +107,7 @@ struct WindowHarness {
     std::unique_ptr<MainWindow> window;
     FileListModel::Prober probe;
     int soundFont = 1;  // what loading the SoundFont yields
+    std::string programFolder = "/opt/wavelorn/";
 
     explicit WindowHarness(FileListModel::Prober prober = {}, bool firstRunDone = true, bool writable = true)
         : probe(std::move(prober)) {
@@ -110,7 +133,7 @@ struct WindowHarness {
             dialogs,
             desktop,
             [this](BatchView& view) { return std::make_unique<BatchDriver>(session.MakeDriver(view)); },
-            "/opt/wavelorn/",
+            programFolder,
             probe,
             {}};
         window = std::make_unique<MainWindow>(std::move(services));

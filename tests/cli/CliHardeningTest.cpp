@@ -16,47 +16,10 @@ namespace {
 
 using namespace clitest;
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
-
-std::vector<std::string> Names(const std::string& folder) {
-    std::vector<std::string> names;
-    std::error_code ec;
-    for (const auto& e : fs::directory_iterator(folder, ec)) names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
 std::string Text(const std::string& path) {
     const auto b = testsupport::ReadBytes(path);
     return std::string(b.begin(), b.end());
-}
-
-// Starts wavelorn-cli in home with args; stdout goes to outFd (or /dev/null when -1).
-pid_t Spawn(const CliHome& home, const std::vector<std::string>& args, int outFd = -1) {
-    const pid_t pid = fork();
-    if (pid != 0) return pid;
-    setenv("XDG_CONFIG_HOME", home.File("cfg").c_str(), 1);
-    setenv("HOME", home.File("home").c_str(), 1);
-    const int out = outFd >= 0 ? outFd : ::open("/dev/null", O_WRONLY);
-    ::dup2(out, STDOUT_FILENO);
-    std::vector<char*> argv{const_cast<char*>("wavelorn-cli")};
-    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    const std::string path = CliPath();
-    execv(path.c_str(), argv.data());
-    _exit(127);
-}
-
-// Waits until the child has written more than bytes into folder; false when it ended first.
-bool WaitForOutput(pid_t pid, const std::string& folder, std::uintmax_t bytes) {
-    const auto deadline = Clock::now() + std::chrono::seconds(60);
-    while (Clock::now() < deadline) {
-        int status = 0;
-        if (waitpid(pid, &status, WNOHANG) == pid) return false;
-        if (LargestFileSize(folder) > bytes) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return false;
 }
 
 void WriteLongWav(const CliHome& home, const std::string& name) {

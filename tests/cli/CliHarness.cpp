@@ -1,8 +1,15 @@
 #include "cli/CliHarness.h"
 
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "platform/Paths.h"
 #include "support/WavBuilder.h"
@@ -93,6 +100,42 @@ std::int16_t WavContent::Sample16(std::size_t frame, int channel) const {
 }  // namespace clitest
 
 namespace clitest {
+
+pid_t Spawn(const CliHome& home, const std::vector<std::string>& args, int outFd) {
+    const pid_t pid = fork();
+    if (pid != 0) return pid;
+    setenv("XDG_CONFIG_HOME", home.File("cfg").c_str(), 1);
+    setenv("HOME", home.File("home").c_str(), 1);
+    setenv("TMPDIR", home.File("tmp").c_str(), 1);
+    const int out = outFd >= 0 ? outFd : ::open("/dev/null", O_WRONLY);
+    ::dup2(out, STDOUT_FILENO);
+    std::vector<char*> argv{const_cast<char*>("wavelorn-cli")};
+    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    const std::string path = CliPath();
+    execv(path.c_str(), argv.data());
+    _exit(127);
+}
+
+bool WaitForOutput(pid_t pid, const std::string& folder, std::uintmax_t bytes) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (std::chrono::steady_clock::now() < deadline) {
+        int status = 0;
+        if (waitpid(pid, &status, WNOHANG) == pid) return false;
+        if (LargestFileSize(folder) > bytes) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return false;
+}
+
+std::vector<std::string> Names(const std::string& folder) {
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (const auto& e : std::filesystem::directory_iterator(folder, ec))
+        names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
 
 std::uintmax_t LargestFileSize(const std::string& folder) {
     std::uintmax_t largest = 0;

@@ -1,4 +1,6 @@
 #pragma once
+#include <sys/types.h>
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -35,6 +37,14 @@ private:
 };
 
 std::string CliPath();
+
+/// Starts wavelorn-cli in home with args and returns at once; standard output goes to outFd (or
+/// /dev/null when -1).
+pid_t Spawn(const CliHome& home, const std::vector<std::string>& args, int outFd = -1);
+/// Waits until the child has written more than bytes into folder; false when it ended first.
+bool WaitForOutput(pid_t pid, const std::string& folder, std::uintmax_t bytes);
+/// The names in folder, sorted.
+std::vector<std::string> Names(const std::string& folder);
 
 /// Size of the largest file in folder (0 when there is none): a conversion writes under a hidden name.
 std::uintmax_t LargestFileSize(const std::string& folder);

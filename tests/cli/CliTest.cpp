@@ -493,15 +493,43 @@ TEST_P(CliLibraryLoading, FfmpegIsOpenedOnlyWhenUsed) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cli, CliLibraryLoading,
-    ::testing::Values(LoadCase{"Mp3ToWav", {"lame", "--quiet", "IN", "SRC"}, "in.mp3", "wav", false},
-                      LoadCase{"Mp3ToMp3", {"lame", "--quiet", "IN", "SRC"}, "in.mp3", "mp3", false},
-                      LoadCase{"WavToOgg", {"cp", "IN", "SRC"}, "in.wav", "ogg", false},
-                      LoadCase{"AiffToM4a", {"sox", "IN", "SRC"}, "in.aiff", "m4a", false},
-                      LoadCase{
-                          "AdpcmWavToWav", {"sox", "IN", "-e", "ms-adpcm", "SRC"}, "in.wav", "wav", true},
-                      LoadCase{"FlacToWav", {"sox", "IN", "SRC"}, "in.flac", "wav", true},
-                      LoadCase{"Mp3ToWma", {"lame", "--quiet", "IN", "SRC"}, "in.mp3", "wma", true}),
+    ::testing::Values(
+        LoadCase{"Mp3ToWav", {"lame", "--quiet", "IN", "SRC"}, "in.mp3", "wav", false},
+        LoadCase{"Mp3ToMp3", {"lame", "--quiet", "IN", "SRC"}, "in.mp3", "mp3", false},
+        LoadCase{"WavToOgg", {"cp", "IN", "SRC"}, "in.wav", "ogg", false},
+        LoadCase{"AiffToM4a", {"sox", "IN", "SRC"}, "in.aiff", "m4a", false},
+        LoadCase{"AdpcmWavToWav", {"sox", "IN", "-e", "ms-adpcm", "SRC"}, "in.wav", "wav", true},
+        LoadCase{"FlacToWav", {"sox", "IN", "SRC"}, "in.flac", "wav", false},
+        LoadCase{"OggFlacToWav", {"flac", "-s", "--ogg", "IN", "-o", "SRC"}, "in.oga", "wav", false},
+        LoadCase{"Mp3ToWma", {"lame", "--quiet", "IN", "SRC"}, "in.mp3", "wma", true}),
     [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Cli, DamagedFlacFailsAndAChecksumMismatchIsSaid) {
+    // Damaged audio must not pass as a good conversion, and a file whose audio does not match its
+    // checksum must not convert silently; both whether files convert one by one or side by side.
+    CliHome home;
+    const std::string good = home.File("good.flac"), md5 = home.File("md5.flac"), cut = home.File("cut.flac");
+    ASSERT_EQ(testsupport::Run(
+                  {"sox", "-n", "-r", "44100", "-c", "2", "-b", "16", good, "synth", "3", "sine", "440"}),
+              0);
+    auto bytes = testsupport::ReadBytes(good);
+    testsupport::WriteBytes(cut,
+                            std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + bytes.size() * 2 / 3));
+    bytes[30] ^= 0xFF;  // inside STREAMINFO's MD5 signature
+    testsupport::WriteBytes(md5, bytes);
+    for (const char* jobs : {"1", "2"}) {
+        const auto r = home.Run({"-q", "-t", "wav", "-o", home.File("out"), "--if-exists", "overwrite",
+                                 "--jobs", jobs, good, md5, cut});
+        EXPECT_EQ(r.status, 1) << jobs;
+        ASSERT_EQ(r.lines.size(), 3u) << r.out << r.err;
+        EXPECT_EQ(r.lines[0], good + "\tgood.wav\t" + home.File("out/good.wav"));
+        EXPECT_EQ(r.lines[1], md5 + "\tmd5.wav\t" + home.File("out/md5.wav"));
+        EXPECT_EQ(r.lines[2].rfind(cut + "\tConversion Failure (damaged FLAC file: ", 0), 0u) << r.lines[2];
+        EXPECT_EQ(r.err, "wavelorn-cli: " + md5 +
+                             ": the decoded audio does not match the MD5 signature of the FLAC file\n");
+        EXPECT_FALSE(fs::exists(home.File("out/cut.wav")));
+    }
+}
 
 TEST(Cli, AacFamilyTakesItsOptionsAndExtensions) {
     // Each AAC output must get its own extension and the options given with --set.

@@ -1,9 +1,13 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <taglib/asffile.h>
 #include <taglib/asftag.h>
 
 #include <algorithm>
 #include <cmath>
+#include <csignal>
+#include <cstring>
+#include <filesystem>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -189,13 +193,13 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(ConvertToWma, SingleChannelFeedingFollowsMonoType) {
     // Left channel a tone, right silent: the mix halves it, the left alone keeps it, the right
-    // alone is silence.
+    // alone is silence; MonoType 3 takes the left as Ogg, MP3 and AMR do (it mixed).
     if (!testsupport::HaveTool("ffmpeg")) GTEST_SKIP();
     struct Row {
         int monoType;
         double low, high;  // RMS of the output relative to the left channel's
     };
-    for (const Row& row : {Row{0, 0.4, 0.6}, Row{1, 0.85, 1.1}, Row{2, 0.0, 0.02}}) {
+    for (const Row& row : {Row{0, 0.4, 0.6}, Row{1, 0.85, 1.1}, Row{2, 0.0, 0.02}, Row{3, 0.85, 1.1}}) {
         WmaRun run;
         const std::string in = run.dir.File("in.wav"), out = run.dir.File("out.wma");
         WriteSource(in, {44100, 2, 16, 1.0, true});
@@ -338,6 +342,95 @@ TEST(ConvertToWma, NothingWrittenWithoutTheRuntimeOrAFormatForTheChannels) {
     WaveFormatEx wave{0x161, 1, 44100, 6000, 1, 16, 0};
     run.engine.wmaFormats.Insert({WmMediaType::Audio(kMediaSubtypeWmAudioV8, wave), 48000});
     EXPECT_EQ(run.Convert(kKindWav, in, out), 0);  // only mono formats, stereo source in Auto
+    EXPECT_FALSE(std::filesystem::exists(out));
+}
+
+/// What an ASF file's bytes say, read object by object: whether the top-level objects cover the
+/// file exactly, and the file size that the File Properties Object states.
+struct AsfWalk {
+    bool whole = false;
+    std::uint64_t statedSize = 0;
+};
+
+AsfWalk WalkAsfBytes(const std::vector<std::uint8_t>& b) {
+    static const std::uint8_t kHeader[16] = {0x30, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11,
+                                             0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE, 0x6C};
+    static const std::uint8_t kFileProperties[16] = {0xA1, 0xDC, 0xAB, 0x8C, 0x47, 0xA9, 0xCF, 0x11,
+                                                     0x8E, 0xE4, 0x00, 0xC0, 0x0C, 0x20, 0x53, 0x65};
+    auto le = [&](std::uint64_t at, int n) {
+        std::uint64_t v = 0;
+        for (int i = n - 1; i >= 0; --i) v = v << 8 | b.at(at + static_cast<std::uint64_t>(i));
+        return v;
+    };
+    AsfWalk w;
+    if (b.size() < 30 || std::memcmp(b.data(), kHeader, 16) != 0) return w;
+    const std::uint64_t header = le(16, 8);
+    for (std::uint64_t at = 30; at + 24 <= header && at + 24 <= b.size();
+         at += std::max<std::uint64_t>(le(at + 16, 8), 24))
+        if (std::memcmp(&b[at], kFileProperties, 16) == 0) w.statedSize = le(at + 24 + 16, 8);
+    std::uint64_t at = 0;
+    while (at + 24 <= b.size() && le(at + 16, 8) >= 24) at += le(at + 16, 8);
+    w.whole = at == b.size();
+    return w;
+}
+
+TEST(ConvertToWma, HeaderStatesTheSizeOfTheTaggedFile) {
+    // The tags written after the audio grew the file and the stated size stayed the old one.
+    WmaRun run;
+    const std::string in = run.dir.File("in.wav");
+    WriteSource(in, {44100, 2, 16, 1.0});
+    run.settings.WMATag = {0,         "Title",    "Artist", "Album", "2001", "Genre",
+                           "Comment", "Composer", "(c)",    2,       7};
+    for (const int tagType : {0, 2}) {
+        SCOPED_TRACE(tagType);
+        run.settings.WMAID3TagType = tagType;
+        const std::string out = run.dir.File("out" + std::to_string(tagType) + ".wma");
+        ASSERT_EQ(run.Convert(kKindWav, in, out), 1);
+        const auto bytes = testsupport::ReadBytes(out);
+        const AsfWalk walk = WalkAsfBytes(bytes);
+        EXPECT_TRUE(walk.whole);
+        EXPECT_EQ(walk.statedSize, bytes.size());
+        if (testsupport::HaveTool("ffprobe")) {
+            std::string errors;
+            testsupport::Run({"ffprobe", "-v", "error", out}, &errors, true);
+            EXPECT_EQ(errors, "");
+        }
+    }
+}
+
+/// Limits the size of files this process writes, as a nearly full disk would.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        getrlimit(RLIMIT_FSIZE, &m_old);
+        m_oldSignal = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limited = m_old;
+        limited.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limited);
+    }
+    ~FileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &m_old);
+        std::signal(SIGXFSZ, m_oldSignal);
+    }
+
+private:
+    rlimit m_old{};
+    void (*m_oldSignal)(int) = nullptr;
+};
+
+TEST(ConvertToWma, ATagPassThatCannotWriteFailsTheConversion) {
+    // On a full disk the tag rewrite cut the file, and the conversion was reported as a success.
+    WmaRun run;
+    const std::string in = run.dir.File("in.wav"), untagged = run.dir.File("untagged.wma"),
+                      out = run.dir.File("out.wma");
+    WriteSource(in, {44100, 2, 16, 1.0});
+    ASSERT_EQ(run.Convert(kKindWav, in, untagged), 1);  // the track number alone: a small header
+    run.settings.WMAID3TagType = 0;
+    run.settings.WMATag.Comment = std::string(4000, 'c');
+    {
+        const FileSizeLimit limit(std::filesystem::file_size(untagged) + 64);
+        EXPECT_EQ(run.Convert(kKindWav, in, out), 0);
+    }
     EXPECT_FALSE(std::filesystem::exists(out));
 }
 

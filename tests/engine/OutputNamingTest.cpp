@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "engine/OutputNaming.h"
+#include "engine/OutputStaging.h"
 #include "settings/ConversionSettings.h"
 #include "support/ReadOnlyMount.h"
 #include "support/TestSupport.h"
@@ -170,6 +171,29 @@ TEST_F(OutputNaming, ExistingTargetsByMode) {
     EXPECT_EQ(Resolve(Put("in/b.wav"), Settings(kMp3, kOverwrite, out)),
               "!Failed to create file \"" + out + "/b.mp3\"");
     EXPECT_TRUE(fs::is_directory(out + "/b.mp3"));
+}
+
+TEST_F(OutputNaming, OverwriteNeverReplacesASourceOfTheBatch) {
+    // Not at naming, nor when a source of the batch took the output's name while it converted.
+    const std::string out = root + "/out";
+    const std::string recording = Put("out/a.mp3", "recording"), other = Put("in/b.mp3", "other source");
+    FileEntry e;
+    e.path = Put("in/a.wav");
+    const BatchNaming batch{nullptr, {IdentityOf(recording), IdentityOf(other), IdentityOf(e.path)}};
+    const ConversionSettings s = Settings(kMp3, kOverwrite, out);
+    std::string message;
+    ASSERT_TRUE(ResolveOutputPath(e, message, s, batch)) << message;
+    EXPECT_EQ(e.outputPath, out + "/a_1.mp3");
+    EXPECT_EQ(e.outputNote, "\"a.mp3\" is a source of this batch and was not replaced");
+
+    StagedOutput staged(e.outputPath);
+    testsupport::WriteBytes(staged.Path(), {'n', 'e', 'w'});
+    fs::rename(other, out + "/a_1.mp3");
+    EXPECT_EQ(PlaceOutput(e, staged, message, s, batch), Placement::Placed);
+    EXPECT_EQ(e.outputPath, out + "/a_2.mp3");
+    EXPECT_EQ(Content(out + "/a.mp3"), "recording");
+    EXPECT_EQ(Content(out + "/a_1.mp3"), "other source");
+    EXPECT_EQ(Content(out + "/a_2.mp3"), "new");
 }
 
 TEST_F(OutputNaming, CreateDirsRebuildsTheSourceFolderBelowTheChosenOne) {

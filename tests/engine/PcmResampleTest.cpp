@@ -21,9 +21,11 @@ struct Converted {
     std::int64_t inputFrames = 0;
 };
 
-// Feeds a whole signal through the converter in blocks of blockFrames and collects the result.
+// Feeds a whole signal through the converter in blocks of blockFrames and collects the result,
+// with what a flush gives after the last block when asked.
 Converted Convert(int sourceRate, int targetRate, int inChannels, int outChannels, int bits, int outBits,
-                  const std::vector<double>& left, const std::vector<double>& right, int blockFrames = 1152) {
+                  const std::vector<double>& left, const std::vector<double>& right, int blockFrames = 1152,
+                  bool flush = false) {
     PcmConverter conv;
     EXPECT_EQ(conv.Setup(sourceRate, inChannels, targetRate, outChannels, bits, outBits), 1);
     Converted out;
@@ -63,6 +65,13 @@ Converted Convert(int sourceRate, int targetRate, int inChannels, int outChannel
             if (outChannels == 2) out.right.push_back(get(orr, i));
         }
         out.inputFrames += frames;
+    }
+    for (int outFrames = -1, rounds = 0; flush && outFrames != 0 && rounds < 1000; ++rounds) {
+        EXPECT_EQ(conv.Flush(ol.data(), orr.data(), static_cast<int>(capacity), outFrames), 1);
+        for (int i = 0; i < outFrames; ++i) {
+            out.left.push_back(get(ol, i));
+            if (outChannels == 2) out.right.push_back(get(orr, i));
+        }
     }
     return out;
 }
@@ -188,6 +197,39 @@ INSTANTIATE_TEST_SUITE_P(
                       SignalCase{"EightBitUp22050To44100", 22050, 44100, 2, 2, 8, 8, 2e-2, 0.015},
                       SignalCase{"EightToSixteenDown44100To8000", 44100, 8000, 2, 1, 8, 16, 2e-2, 0.015},
                       SignalCase{"SixteenToEightUp8000To16000", 8000, 16000, 1, 2, 16, 8, 2e-2, 0.015}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct LengthCase {
+    const char* name;
+    int sourceRate, targetRate, inChannels, outChannels, bits;
+    std::size_t frames, expected;  // expected = round(frames * target / source)
+};
+
+void PrintTo(const LengthCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class ResampledLength : public ::testing::TestWithParam<LengthCase> {};
+
+TEST_P(ResampledLength, FlushedOutputLastsAsLongAsTheInput) {
+    // The flushed filter tail ran past the input: 10 s at 44.1 kHz gave 80,001 frames at 8 kHz.
+    const LengthCase& c = GetParam();
+    const auto signal = Sine(440, c.sourceRate, c.frames, 0.5);
+    const Converted out = Convert(c.sourceRate, c.targetRate, c.inChannels, c.outChannels, c.bits, 16, signal,
+                                  signal, 1152, true);
+    EXPECT_EQ(out.left.size(), c.expected);
+    if (c.outChannels == 2) {
+        EXPECT_EQ(out.right.size(), c.expected);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Chain, ResampledLength,
+    ::testing::Values(LengthCase{"Down44100To8000TenSeconds", 44100, 8000, 2, 1, 16, 441000, 80000},
+                      LengthCase{"Up8000To44100", 8000, 44100, 1, 1, 16, 8000, 44100},
+                      LengthCase{"Up44100To48000Stereo", 44100, 48000, 2, 2, 16, 12345, 13437},
+                      LengthCase{"EightBitDown22050To16000", 22050, 16000, 1, 2, 8, 1000, 726},
+                      LengthCase{"ShorterThanTheFilter", 44100, 8000, 1, 1, 16, 100, 18}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ResampledSine, ClampsFullScaleInsteadOfWrapping) {

@@ -89,7 +89,9 @@ TEST(OpenSource, ChainPerKindWhenEveryReaderRejects) {
         {"a.WAVE", false, {"BassSource", "FfmpegProbeSource", "WavFileSource"}},
         {"a.spx", true, {"FfmpegSource", "BassSource"}},
         {"a.spx", false, {"FfmpegProbeSource", "BassSource"}},
-        {"a.ogg", true, {"OggVorbisSource", "BassSource", "FfmpegSource"}},
+        {"a.ogg", true, {"OggVorbisSource", "FlacSource", "BassSource", "FfmpegSource"}},
+        {"a.flac", true, {"FlacSource", "BassSource", "FfmpegSource"}},
+        {"a.fla", false, {"FlacSource", "BassSource", "FfmpegProbeSource"}},
         {"a.au", true, {"AuSource", "FfmpegSource"}},
         {"a.aiff", false, {"AiffSource", "BassSource", "FfmpegProbeSource"}},
         {"a.m4a", true, {"BassSource", "FfmpegSource"}},
@@ -119,8 +121,9 @@ TEST(OpenSource, FallbackReaderThatAcceptsIsReturnedOpen) {
         {"a.wav", "WavFileSource", {"BassSource", "FfmpegSource", "WavFileSource"}},
         {"a.wave", "WavFileSource", {"BassSource", "FfmpegSource", "WavFileSource"}},
         {"a.wav", "BassSource", {"BassSource"}},
-        {"a.ogg", "FfmpegSource", {"OggVorbisSource", "BassSource", "FfmpegSource"}},
-        {"a.ogg", "BassSource", {"OggVorbisSource", "BassSource"}},
+        {"a.ogg", "FfmpegSource", {"OggVorbisSource", "FlacSource", "BassSource", "FfmpegSource"}},
+        {"a.ogg", "FlacSource", {"OggVorbisSource", "FlacSource"}},
+        {"a.flac", "FlacSource", {"FlacSource"}},
         {"a.spx", "BassSource", {"FfmpegSource", "BassSource"}},
     };
     for (const auto& c : cases) {
@@ -143,8 +146,9 @@ TEST(OpenSource, ReadersNotYetBuiltAreSkipped) {
     for (const char* path : {"a.ogg", "a.aif", "a.wma"}) {
         f.log.attempts.clear();
         OpenSource(f.context, path, SourceKindFromExtension(path), 0, true);
-        Names expected =
-            std::string(path) == "a.wma" ? Names{"FfmpegSource"} : Names{"BassSource", "FfmpegSource"};
+        Names expected = std::string(path) == "a.wma"   ? Names{"FfmpegSource"}
+                         : std::string(path) == "a.ogg" ? Names{"FlacSource", "BassSource", "FfmpegSource"}
+                                                        : Names{"BassSource", "FfmpegSource"};
         EXPECT_EQ(f.log.attempts, expected) << path;
     }
     EXPECT_EQ(f.log.Live(), 0);

@@ -112,6 +112,16 @@ INSTANTIATE_TEST_SUITE_P(
                                   }}),
     [](const auto& info) { return std::string(info.param.name); });
 
+TEST(GeneralPageTexts, SpeakOfLinuxPathsAndFolders) {
+    // The page runs on Linux: no drive letters, backslash paths or "My Documents" in what it shows.
+    FakeDialogs dialogs;
+    COptOutputPage page(dialogs);
+    for (QWidget* w : page.findChildren<QWidget*>()) {
+        const QString text = w->property("text").toString().remove('&');
+        EXPECT_FALSE(text.contains('\\') || text.contains("My Documents")) << text.toStdString();
+    }
+}
+
 TEST(GeneralPageButtons, BrowsePutsTheChosenFolderIntoTheEdit) {
     // Browse starts at the edit's folder and fills the edit only when a folder was chosen.
     FakeDialogs dialogs;

@@ -2,7 +2,9 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <vector>
 
@@ -22,6 +24,25 @@ std::string FakeTool(const testsupport::TempDir& dir, const std::string& name, i
     ::chmod(path.c_str(), 0755);
     return path;
 }
+
+/// Sets (or, with null, unsets) an environment variable for one scope.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const char* value) : m_name(name) {
+        if (const char* old = std::getenv(name)) m_old = old;
+        value ? ::setenv(name, value, 1) : ::unsetenv(name);
+    }
+    ~ScopedEnv() { m_old ? ::setenv(m_name, m_old->c_str(), 1) : ::unsetenv(m_name); }
+
+private:
+    const char* m_name;
+    std::optional<std::string> m_old;
+};
+
+/// A session bus as far as the desktop calls can tell.
+struct WithBus {
+    ScopedEnv address{"DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/bus"};
+};
 
 Lines Logged(const testsupport::TempDir& dir, const std::string& name) {
     std::ifstream in(dir.File(name + ".log"));
@@ -72,6 +93,7 @@ TEST(ShellOpen, OpenerFailureIsReported) {
 
 TEST(SelectInExplorer, AsksTheFileManagerOverDbus) {
     // The file manager must get the file's URI, so it can select the file rather than open it.
+    WithBus bus;
     testsupport::TempDir dir;
     DesktopTools tools;
     tools.gdbus = FakeTool(dir, "gdbus", 0);
@@ -87,6 +109,7 @@ TEST(SelectInExplorer, AsksTheFileManagerOverDbus) {
 
 TEST(SelectInExplorer, FallsBackToTheOtherToolThenToTheFolder) {
     // Without a file manager on the bus the user must still get the output folder opened.
+    WithBus bus;
     testsupport::TempDir dir;
     const std::string file = dir.File("sub/out.mp3");
 
@@ -104,6 +127,59 @@ TEST(SelectInExplorer, FallsBackToTheOtherToolThenToTheFolder) {
     noManager.opener = noGdbus.opener;
     EXPECT_EQ(SelectInExplorer(file, noManager), 1);
     EXPECT_EQ(Logged(dir, "opener"), (Lines{dir.File("sub")}));
+}
+
+TEST(SelectInExplorer, WithoutASessionBusNoDbusToolRuns) {
+    // Without a bus the D-Bus tools try to launch one and print a screenful of errors.
+    testsupport::TempDir dir;
+    ScopedEnv address("DBUS_SESSION_BUS_ADDRESS", nullptr);
+    ScopedEnv runtime("XDG_RUNTIME_DIR", dir.Path().c_str());  // holds no "bus" socket
+    EXPECT_FALSE(HaveSessionBus());
+    DesktopTools tools;
+    tools.gdbus = FakeTool(dir, "gdbus", 0);
+    tools.dbusSend = FakeTool(dir, "dbus-send", 0);
+    tools.opener = FakeTool(dir, "opener", 0);
+    EXPECT_EQ(ShowInFileManager(dir.File("a.mp3"), tools), 0);
+    EXPECT_EQ(SelectInExplorer(dir.File("a.mp3"), tools), 1);
+    EXPECT_TRUE(Logged(dir, "gdbus").empty());
+    EXPECT_TRUE(Logged(dir, "dbus-send").empty());
+    EXPECT_EQ(Logged(dir, "opener"), (Lines{dir.Path().string()}));
+}
+
+TEST(DefaultHandler, AsksTheTypeThenItsProgramAsTheOpenerDoes) {
+    // The answer decides whether opening would start this program; it must be the opener's own.
+    testsupport::TempDir dir;
+    const std::string tool = dir.File("xdg-mime"), log = dir.File("xdg-mime.log");
+    std::ofstream(tool) << "#!/bin/sh\necho \"$*\" >> '" << log << "'\n"
+                        << "case \"$2\" in filetype) echo 'audio/x-wav; charset=binary';;\n"
+                        << "default) echo ' vlc.desktop;mpv.desktop';; esac\n";
+    ::chmod(tool.c_str(), 0755);
+    DesktopTools tools;
+    tools.mime = tool;
+    const std::string file = dir.File("a b.wav");
+    testsupport::WriteBytes(file, {0});
+    EXPECT_EQ(DefaultHandler(file, tools), "vlc.desktop");
+    EXPECT_EQ(DefaultHandler(dir.Path().string(), tools), "vlc.desktop");
+    EXPECT_EQ(Logged(dir, "xdg-mime"), (Lines{"query filetype " + file, "query default audio/x-wav",
+                                              "query default inode/directory"}));
+
+    tools.mime = FakeTool(dir, "failing", 4);
+    EXPECT_EQ(DefaultHandler(file, tools), "");
+    tools.mime = dir.File("absent");
+    EXPECT_EQ(DefaultHandler(file, tools), "");
+}
+
+TEST(IsOtherProgram, OurEntriesOldAndNewAndNoneAreNotAnotherProgram) {
+    struct Case {
+        const char* entry;
+        bool other;
+    };
+    const Case cases[] = {{"vlc.desktop", true},
+                          {"org.wavelorn.Wavelorn.desktop", false},
+                          {"wavelorn.desktop", false},
+                          {"/usr/share/applications/wavelorn.desktop", false},
+                          {"", false}};
+    for (const auto& c : cases) EXPECT_EQ(IsOtherProgram(c.entry), c.other) << c.entry;
 }
 
 }  // namespace

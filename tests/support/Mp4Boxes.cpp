@@ -223,6 +223,22 @@ Mp4Summary InspectMp4(const std::vector<std::uint8_t>& file) {
         };
         timing(mvhd, s.movieTimeScale, s.movieDuration);
         timing(mdhd, s.trackTimeScale, s.mediaDuration);
+        if (const Box* tkhd = Path(top, {"moov", "trak", "tkhd"})) {
+            const bool v1 = file.at(tkhd->body) == 1;
+            s.trackDuration = Be(file, tkhd->body + (v1 ? 28 : 20), v1 ? 8 : 4);
+        }
+        if (const Box* elst = Path(top, {"moov", "trak", "edts", "elst"})) {
+            const bool v1 = file.at(elst->body) == 1;
+            const std::uint64_t width = v1 ? 8 : 4;
+            const std::uint64_t count = Be(file, elst->body + 4, 4);
+            for (std::uint64_t i = 0, at = elst->body + 8; i < count; ++i, at += 2 * width + 4) {
+                if (at + 2 * width + 4 > elst->end) throw std::out_of_range("elst too short");
+                const std::uint64_t media = Be(file, at + width, static_cast<int>(width));
+                s.edits.emplace_back(Be(file, at, static_cast<int>(width)),
+                                     v1 ? static_cast<std::int64_t>(media)
+                                        : static_cast<std::int32_t>(static_cast<std::uint32_t>(media)));
+            }
+        }
         s.channels = static_cast<int>(Be(file, mp4a->body + 16, 2));
         if (const Box* esds = Child(mp4a, "esds")) ReadEsds(file, *esds, s);
         if (const Box* ilst = Path(top, {"moov", "udta", "meta", "ilst"})) {

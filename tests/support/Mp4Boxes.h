@@ -12,7 +12,9 @@ struct Mp4Summary {
     std::vector<std::string> topLevel;  // box types in file order
     std::vector<std::string> brands;    // major brand first
     std::uint32_t movieTimeScale = 0, trackTimeScale = 0;
-    std::uint64_t movieDuration = 0, mediaDuration = 0;
+    std::uint64_t movieDuration = 0, mediaDuration = 0, trackDuration = 0;  // mvhd, mdhd, tkhd
+    /// The edit list's entries: presented duration (movie time scale) and media time (track's).
+    std::vector<std::pair<std::uint64_t, std::int64_t>> edits;
     int channels = 0;
     std::uint8_t objectType = 0;
     std::vector<std::uint8_t> decoderConfig;               // the AudioSpecificConfig in esds

@@ -58,6 +58,7 @@ inline ReaderSet RecordingReaders(ReaderLog& log, const std::set<ReaderRole>& ab
         {ReaderRole::Ffmpeg, "FfmpegSource"},
         {ReaderRole::FfmpegProbe, "FfmpegProbeSource"},
         {ReaderRole::Wma, "WmaSource"},
+        {ReaderRole::Flac, "FlacSource"},
     };
     ReaderSet set;
     for (const auto& [role, name] : names) {

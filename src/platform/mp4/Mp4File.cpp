@@ -109,6 +109,12 @@ std::uint64_t Rescale(std::uint64_t value, std::uint32_t from, std::uint32_t to)
     return value / from * to + value % from * to / from;
 }
 
+/// As Rescale, to the nearest unit.
+std::uint64_t RescaleRounded(std::uint64_t value, std::uint32_t from, std::uint32_t to) {
+    if (from == 0) return 0;
+    return value / from * to + (value % from * to + from / 2) / from;
+}
+
 /// The channel count an AudioSpecificConfig states; 2 when it does not say.
 int ChannelsOfConfig(const std::vector<std::uint8_t>& asc) {
     // Object type (5 bits, 11 when escaped), frequency index (4 bits, 28 with an explicit rate),
@@ -136,6 +142,8 @@ struct Mp4File {
     MP4Duration defaultDuration = MP4_INVALID_DURATION;
     std::uint8_t audioType = MP4_MPEG4_AUDIO_TYPE;
     std::vector<std::uint8_t> esConfig;
+    bool hasEdit = false;
+    MP4Duration editStart = 0, editDuration = 0;  // track time scale
 
     std::uint64_t mdatHeader = 0;  // offset of the 16 bytes kept for the media data header
     std::uint64_t mdatPayload = 0;
@@ -264,6 +272,14 @@ bool MP4WriteSampleExx(MP4FileHandle file, MP4TrackId track, const std::uint8_t*
     file->secondBytes += size;
     file->trackDuration += duration;
     file->largestSample = std::max(file->largestSample, size);
+    return true;
+}
+
+bool MP4AddTrackEditExx(MP4FileHandle file, MP4TrackId track, MP4Duration mediaStart, MP4Duration duration) {
+    if (!HasTrack(file, track) || mediaStart > std::numeric_limits<std::int64_t>::max()) return false;
+    file->hasEdit = true;
+    file->editStart = mediaStart;
+    file->editDuration = duration;
     return true;
 }
 
@@ -444,9 +460,13 @@ void Mp4File::Metadata(BoxBuilder& b) const {
 
 std::vector<std::uint8_t> Mp4File::Movie() const {
     const std::uint64_t mediaDuration = trackDuration;
-    const std::uint64_t movieDuration = Rescale(trackDuration, trackTimeScale, movieTimeScale);
-    const std::uint8_t version =
-        (movieDuration > kMax32 || mediaDuration > kMax32 || created > kMax32) ? 1 : 0;
+    // With an edit, the movie and the track last as long as the edit presents.
+    const std::uint64_t movieDuration = hasEdit ? RescaleRounded(editDuration, trackTimeScale, movieTimeScale)
+                                                : Rescale(trackDuration, trackTimeScale, movieTimeScale);
+    const std::uint8_t version = (movieDuration > kMax32 || mediaDuration > kMax32 || created > kMax32 ||
+                                  (hasEdit && editStart > kMax32))
+                                     ? 1
+                                     : 0;
     auto times = [&](BoxBuilder& b) {  // creation and modification
         for (int i = 0; i < 2; ++i) version ? b.U64(created) : b.U32(static_cast<std::uint32_t>(created));
     };
@@ -494,6 +514,17 @@ std::vector<std::uint8_t> Mp4File::Movie() const {
         b.U32(0);  // width
         b.U32(0);  // height
         b.End();
+
+        if (hasEdit) {
+            b.Begin("edts");
+            b.BeginFull("elst", version, 0);
+            b.U32(1);
+            duration(b, movieDuration);
+            duration(b, editStart);  // media time
+            b.U32(0x00010000);       // rate 1.0
+            b.End();
+            b.End();
+        }
 
         b.Begin("mdia");
         b.BeginFull("mdhd", version, 0);

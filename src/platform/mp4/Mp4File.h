@@ -39,6 +39,11 @@ bool MP4SetTrackESConfigurationExx(MP4FileHandle file, MP4TrackId track, const s
 bool MP4WriteSampleExx(MP4FileHandle file, MP4TrackId track, const std::uint8_t* bytes, std::uint32_t size,
                        MP4Duration duration, MP4Duration renderingOffset, bool isSyncSample);
 
+/// The track's one edit: its media from mediaStart on plays for duration, both in the track's time
+/// scale, so that samples the encoder put before the audio (its priming) and after it are not
+/// presented. Without an edit the whole media plays from time 0. Replaces an earlier edit.
+bool MP4AddTrackEditExx(MP4FileHandle file, MP4TrackId track, MP4Duration mediaStart, MP4Duration duration);
+
 /// Metadata texts, UTF-8; each replaces the item's earlier value.
 bool MP4SetMetadataNameExx(MP4FileHandle file, const char* value);
 bool MP4SetMetadataArtistExx(MP4FileHandle file, const char* value);

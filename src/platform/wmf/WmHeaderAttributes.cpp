@@ -4,8 +4,12 @@
 #include <taglib/asftag.h>
 
 #include <array>
+#include <climits>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
+
+#include "platform/UniqueFile.h"
 
 namespace {
 
@@ -83,6 +87,73 @@ constexpr std::array<std::uint8_t, 16> kHeaderObject = {0x30, 0x26, 0xB2, 0x75, 
 constexpr std::array<std::uint8_t, 16> kFilePropertiesObject = {
     0xA1, 0xDC, 0xAB, 0x8C, 0x47, 0xA9, 0xCF, 0x11, 0x8E, 0xE4, 0x00, 0xC0, 0x0C, 0x20, 0x53, 0x65};
 
+bool StoreWithTagLib(const std::string& path, const std::vector<WmAttribute>& attributes);
+
+constexpr std::uint64_t kObjectHeader = 24;  // GUID and 64-bit size
+
+/// Where the top-level objects of an ASF file lie: the header's size and the File Properties
+/// Object's offset. Nothing unless the objects, from the header on, cover the file exactly.
+struct AsfLayout {
+    std::uint64_t headerSize = 0;
+    std::uint64_t fileProperties = 0;
+};
+
+std::optional<AsfLayout> WalkAsf(std::FILE* file) {
+    if (std::fseek(file, 0, SEEK_END) != 0) return std::nullopt;
+    const long end = std::ftell(file);
+    if (end < 0) return std::nullopt;
+    const auto fileSize = static_cast<std::uint64_t>(end);
+    auto readAt = [file](std::uint64_t at, std::uint8_t* into, std::size_t n) {
+        return at <= static_cast<std::uint64_t>(LONG_MAX) &&
+               std::fseek(file, static_cast<long>(at), SEEK_SET) == 0 && std::fread(into, 1, n, file) == n;
+    };
+    std::uint8_t object[kObjectHeader];
+    if (!readAt(0, object, sizeof object) || std::memcmp(object, kHeaderObject.data(), 16) != 0)
+        return std::nullopt;
+    AsfLayout layout;
+    layout.headerSize = Le(object + 16, 8);
+    if (layout.headerSize < 30 || layout.headerSize > fileSize) return std::nullopt;
+    for (std::uint64_t at = 30; at + kObjectHeader <= layout.headerSize;) {
+        if (!readAt(at, object, sizeof object)) return std::nullopt;
+        const std::uint64_t size = Le(object + 16, 8);
+        if (size < kObjectHeader || size > layout.headerSize - at) return std::nullopt;
+        if (std::memcmp(object, kFilePropertiesObject.data(), 16) == 0) {
+            if (size < kObjectHeader + 24) return std::nullopt;
+            layout.fileProperties = at;
+        }
+        at += size;
+    }
+    if (layout.fileProperties == 0) return std::nullopt;
+    // The data object and the indexes follow, back to back, up to the end of the file.
+    std::uint64_t at = layout.headerSize;
+    while (at < fileSize) {
+        if (fileSize - at < kObjectHeader || !readAt(at, object, sizeof object)) return std::nullopt;
+        const std::uint64_t size = Le(object + 16, 8);
+        if (size < kObjectHeader || size > fileSize - at) return std::nullopt;
+        at += size;
+    }
+    return layout;
+}
+
+/// After a rewrite of the header: checks that the file is whole and is the old one with the new
+/// header (oldSize - oldHeader + the new header's size), then makes the File Properties Object
+/// state that size, as an ASF file without the broadcast flag must. False otherwise.
+bool SettleAsfFileSize(const std::string& path, std::uint64_t oldSize, std::uint64_t oldHeader) {
+    UniqueFile file = OpenFile(path.c_str(), "r+b");
+    if (!file) return false;
+    const std::optional<AsfLayout> layout = WalkAsf(file.get());
+    if (!layout || std::fseek(file.get(), 0, SEEK_END) != 0) return false;
+    const std::uint64_t size = oldSize - oldHeader + layout->headerSize;
+    if (static_cast<std::uint64_t>(std::ftell(file.get())) != size) return false;
+    std::vector<std::uint8_t> stated;
+    PutLe(stated, size, 8);
+    // The file size follows the object's header and the file id (16 bytes).
+    const bool ok = std::fseek(file.get(), static_cast<long>(layout->fileProperties + kObjectHeader + 16),
+                               SEEK_SET) == 0 &&
+                    std::fwrite(stated.data(), 1, stated.size(), file.get()) == stated.size();
+    return std::fclose(file.release()) == 0 && ok;
+}
+
 }  // namespace
 
 std::vector<std::uint8_t> Utf16Bytes(const std::string& utf8, bool terminator) {
@@ -93,6 +164,22 @@ std::vector<std::uint8_t> Utf16Bytes(const std::string& utf8, bool terminator) {
 }
 
 bool StoreAsfAttributes(const std::string& path, const std::vector<WmAttribute>& attributes) {
+    // TagLib rewrites only the header and neither updates the file size it states nor reports a
+    // write that failed (a full disk cut the file and the save still succeeded).
+    std::uint64_t oldSize = 0, oldHeader = 0;
+    {
+        UniqueFile file = OpenFile(path.c_str(), "rb");
+        const std::optional<AsfLayout> layout = file ? WalkAsf(file.get()) : std::nullopt;
+        if (!layout || std::fseek(file.get(), 0, SEEK_END) != 0) return false;
+        oldSize = static_cast<std::uint64_t>(std::ftell(file.get()));
+        oldHeader = layout->headerSize;
+    }
+    return StoreWithTagLib(path, attributes) && SettleAsfFileSize(path, oldSize, oldHeader);
+}
+
+namespace {
+
+bool StoreWithTagLib(const std::string& path, const std::vector<WmAttribute>& attributes) {
     TagLib::ASF::File file(path.c_str(), false);
     if (!file.isValid() || !file.tag()) return false;
     TagLib::ASF::Tag& tag = *file.tag();
@@ -131,6 +218,8 @@ bool StoreAsfAttributes(const std::string& path, const std::vector<WmAttribute>&
     }
     return file.save();
 }
+
+}  // namespace
 
 std::vector<WmAttribute> ReadAsfAttributes(const std::string& path) {
     std::vector<WmAttribute> out;

@@ -54,8 +54,6 @@ struct WmSyncReader::Demuxer {
     bool finished = false;
     std::uint64_t deliveredFrames = 0;
 
-    static int OutputChannels(int channels) { return std::min(channels, 2); }
-
     bool StartDecoding(std::size_t which) {
         const AVStream* st = format->streams[streams[which].index];
         const AVCodec* decoder = avcodec_find_decoder(st->codecpar->codec_id);
@@ -77,16 +75,15 @@ struct WmSyncReader::Demuxer {
         } else if (av_channel_layout_copy(&inLayout, &frame->ch_layout) < 0) {
             return false;
         }
-        const int outChannels = OutputChannels(inLayout.nb_channels);
+        // Every channel of the stream, in its own order: which of them to keep is the reader's choice.
+        const int outChannels = inLayout.nb_channels;
         if (outChannels < 1 || frame->sample_rate < 1) {
             av_channel_layout_uninit(&inLayout);
             return false;
         }
-        AVChannelLayout outLayout{};
-        av_channel_layout_default(&outLayout, outChannels);
         if (!swr) {
             SwrContext* raw = nullptr;
-            const int r = swr_alloc_set_opts2(&raw, &outLayout, AV_SAMPLE_FMT_S16, frame->sample_rate,
+            const int r = swr_alloc_set_opts2(&raw, &inLayout, AV_SAMPLE_FMT_S16, frame->sample_rate,
                                               &inLayout, static_cast<AVSampleFormat>(frame->format),
                                               frame->sample_rate, 0, nullptr);
             swr.reset(raw);
@@ -205,7 +202,7 @@ WmResult WmSyncReader::GetOutputProps(std::uint32_t output, std::unique_ptr<WmMe
         return kWmOk;
     }
     const AVCodecParameters& par = *m_demuxer->format->streams[s.index]->codecpar;
-    const int channels = Demuxer::OutputChannels(par.ch_layout.nb_channels);
+    const int channels = par.ch_layout.nb_channels;
     if (channels < 1 || par.sample_rate < 1) return kWmFail;
     const auto rate = static_cast<std::uint32_t>(par.sample_rate);
     WaveFormatEx pcm{1,

@@ -11,7 +11,7 @@
 enum class WmStreamSelection { Off = 0, CleanPointsOnly = 1, On = 2 };
 
 /// Reads the streams of an ASF file; audio streams are delivered decoded as 16-bit
-/// interleaved PCM with at most two channels (more are mixed down to two).
+/// interleaved PCM with all their channels, in the stream's channel order.
 ///
 /// Outputs are numbered like the file's streams in profile order. Sample times are in 100-ns
 /// units, counted from the first decoded sample.

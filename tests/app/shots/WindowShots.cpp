@@ -1,12 +1,15 @@
 // Takes the README's pictures of the window: empty, after a batch of 20 files, with the context
-// menu open, and the progress window mid-batch. Run under Xvfb by scripts/screenshots.sh.
+// menu open, with the format list open, larger with a tooltip, and the progress window mid-batch. Run under
+// Xvfb by scripts/screenshots.sh.
 #include <QApplication>
 #include <QGuiApplication>
+#include <QHelpEvent>
 #include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
+#include <QToolTip>
 #include <QTreeView>
 #include <cstdio>
 #include <filesystem>
@@ -90,6 +93,31 @@ int main(int argc, char** argv) {
     (void)QTest::qWaitForWindowExposed(menu.get());
     Shoot(w, "window-context-menu.png", w.frameGeometry().united(menu->geometry()));
     menu->hide();
+
+    // The open format list with a long entry chosen, and a larger window with a cut-off status
+    // showing whole in its tooltip.
+    w.FormatList()->setCurrentIndex(7);
+    w.FormatList()->showPopup();
+    QApplication::processEvents();
+    Shoot(w, "window-format-list.png",
+          w.frameGeometry().united(w.FormatList()->view()->window()->frameGeometry()).adjusted(0, 0, 0, 0));
+    w.FormatList()->hidePopup();
+    w.FormatList()->setCurrentIndex(0);
+    const QPoint placed = w.pos();
+    w.move(0, 0);
+    w.resize(900, 640);
+    w.Model().SetStatus(3,
+                        "Conversion Failure (No reader opens this file: it is neither MP3 nor any "
+                        "other audio format the program knows)");
+    QApplication::processEvents();
+    const QModelIndex cut = w.Model().index(3, FileListModel::kStatus);
+    const QPoint tipAt = w.List()->visualRect(cut).center();
+    QHelpEvent tip(QEvent::ToolTip, tipAt, w.List()->viewport()->mapToGlobal(tipAt));
+    QApplication::sendEvent(w.List()->viewport(), &tip);
+    Shoot(w, "window-larger.png", w.frameGeometry());
+    QToolTip::hideText();
+    w.resize(699, 538);
+    w.move(placed);
 
     // The progress window, caught while a long file converts.
     w.AddFiles({longFile});
