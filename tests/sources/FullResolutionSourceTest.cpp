@@ -12,6 +12,7 @@
 #include "sources/BassSource.h"
 #include "sources/DecoderStartup.h"
 #include "sources/FfmpegSource.h"
+#include "sources/FlacSource.h"
 #include "sources/OggVorbisSource.h"
 #include "sources/WavFileSource.h"
 #include "support/TestSupport.h"
@@ -150,6 +151,12 @@ INSTANTIATE_TEST_SUITE_P(
              24,
              false},
         Case{"Flac", "t.flac", {"flac", "-s", "-f", "-o", "OUT", "IN"}, Make<BassSource>(), 24, false},
+        Case{"FlacOwnReader",
+             "o.flac",
+             {"flac", "-s", "-f", "-o", "OUT", "IN"},
+             Make<FlacSource>(),
+             24,
+             false},
         Case{"FlacThroughFfmpegSource",
              "f.flac",
              {"flac", "-s", "-f", "-o", "OUT", "IN"},
