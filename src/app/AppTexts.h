@@ -6,6 +6,11 @@
 // Every text the window shows, in one place, so the tests can compare them with one table.
 
 inline constexpr char kWindowTitle[] = "Wavelorn";
+// The desktop notification of a long batch that ended while the window was in the background, and
+// why the system is kept awake meanwhile.
+inline constexpr char kBatchEndedSummary[] = "Conversion finished";
+inline constexpr char kBatchEndedBody[] = "%d file(s) converted, %d failed.";
+inline constexpr char kSleepInhibitReason[] = "Converting audio files";
 inline constexpr char kHomepageAddress[] = "https://wavelorn.org/";
 inline constexpr char kHomepageLinkText[] = "wavelorn.org";
 inline constexpr char kHomepageTooltip[] = "Visit %s Homepage";

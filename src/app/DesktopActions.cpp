@@ -1,5 +1,12 @@
 #include "app/DesktopActions.h"
 
+#include <unistd.h>
+
+#include <QDBusConnection>
+#include <QDBusInterface>
+#include <QDBusReply>
+#include <QDBusUnixFileDescriptor>
+#include <QVariantMap>
 #include <filesystem>
 
 #include "app/AppTexts.h"
@@ -18,6 +25,47 @@ int SystemDesktop::ShowInFileManager(const std::string& path) {
 }
 std::string SystemDesktop::HandlerOf(const std::string& fileOrFolder) {
     return DefaultHandler(fileOrFolder);
+}
+
+namespace {
+
+// logind keeps the system awake while the descriptor it handed out stays open.
+class InhibitorLock final : public DesktopActions::SleepLock {
+public:
+    explicit InhibitorLock(int fd) : m_fd(fd) {}
+    ~InhibitorLock() override { ::close(m_fd); }
+    InhibitorLock(const InhibitorLock&) = delete;
+    InhibitorLock& operator=(const InhibitorLock&) = delete;
+
+private:
+    int m_fd;
+};
+
+}  // namespace
+
+void SystemDesktop::Notify(const std::string& summary, const std::string& body) {
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected()) return;
+    QDBusInterface notifications("org.freedesktop.Notifications", "/org/freedesktop/Notifications",
+                                 "org.freedesktop.Notifications", bus);
+    if (!notifications.isValid()) return;
+    notifications.call(QDBus::NoBlock, "Notify", QString::fromUtf8(kWindowTitle), 0u, QString("wavelorn"),
+                       QString::fromStdString(summary), QString::fromStdString(body), QStringList(),
+                       QVariantMap(), -1);
+}
+
+std::unique_ptr<DesktopActions::SleepLock> SystemDesktop::InhibitSleep(const std::string& why) {
+    QDBusConnection bus = QDBusConnection::systemBus();
+    if (!bus.isConnected()) return nullptr;
+    QDBusInterface logind("org.freedesktop.login1", "/org/freedesktop/login1",
+                          "org.freedesktop.login1.Manager", bus);
+    if (!logind.isValid()) return nullptr;
+    const QDBusReply<QDBusUnixFileDescriptor> reply =
+        logind.call("Inhibit", QString("sleep"), QString::fromUtf8(kWindowTitle), QString::fromStdString(why),
+                    QString("block"));
+    if (!reply.isValid() || !reply.value().isValid()) return nullptr;
+    const int fd = ::dup(reply.value().fileDescriptor());  // the reply's copy closes with it
+    return fd >= 0 ? std::make_unique<InhibitorLock>(fd) : nullptr;
 }
 
 namespace {

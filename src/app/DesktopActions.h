@@ -1,4 +1,5 @@
 #pragma once
+#include <memory>
 #include <string>
 
 class Dialogs;
@@ -16,6 +17,22 @@ public:
     virtual int ShowInFileManager(const std::string& path) = 0;
     /// The desktop entry that Open would start for the file or folder; empty for none.
     virtual std::string HandlerOf(const std::string& fileOrFolder) = 0;
+
+    /// Held while the system must not suspend; releases its lock when destroyed.
+    class SleepLock {
+    public:
+        virtual ~SleepLock() = default;
+    };
+    /// A desktop notification; nothing where there is no notification service.
+    virtual void Notify(const std::string& summary, const std::string& body) {
+        (void)summary;
+        (void)body;
+    }
+    /// Keeps the system from suspending until the lock is destroyed; null where nobody grants one.
+    virtual std::unique_ptr<SleepLock> InhibitSleep(const std::string& why) {
+        (void)why;
+        return nullptr;
+    }
 };
 
 /// The desktop of the running session, through xdg-open, xdg-mime and the file manager's D-Bus
@@ -26,6 +43,10 @@ public:
     int OpenInBrowser(const std::string& address) override;
     int ShowInFileManager(const std::string& path) override;
     std::string HandlerOf(const std::string& fileOrFolder) override;
+    /// Over the session bus's freedesktop Notifications service.
+    void Notify(const std::string& summary, const std::string& body) override;
+    /// logind's "sleep" inhibitor lock, over the system bus.
+    std::unique_ptr<SleepLock> InhibitSleep(const std::string& why) override;
 };
 
 // The window's requests to the desktop. None of them lets the desktop start this program (a

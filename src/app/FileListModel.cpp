@@ -60,7 +60,7 @@ int FileListModel::AddFile(const std::string& path) {
     if (m_listed.count(identity)) return 0;
     std::optional<FileEntry> probed = m_probe(path);
     if (!probed) return -1;
-    Row row{std::make_unique<FileEntry>(std::move(*probed)), {}, {}, std::move(identity)};
+    Row row{std::make_unique<FileEntry>(std::move(*probed)), {}, {}, std::move(identity), {}};
     row.texts = FormatRow(*row.entry);
     const int index = static_cast<int>(m_rows.size());
     beginInsertRows({}, index, index);
@@ -82,8 +82,16 @@ const std::string& FileListModel::StatusOfRow(int row) const {
 void FileListModel::SetStatus(int row, const std::string& text) {
     if (row < 0 || row >= rowCount()) return;
     m_rows[static_cast<std::size_t>(row)].status = text;
+    m_rows[static_cast<std::size_t>(row)].statusReason.clear();
     const QModelIndex cell = index(row, kStatus);
-    emit dataChanged(cell, cell, {Qt::DisplayRole});
+    emit dataChanged(cell, cell, {Qt::DisplayRole, Qt::ToolTipRole});
+}
+
+void FileListModel::SetStatusReason(int row, const std::string& reason) {
+    if (row < 0 || row >= rowCount()) return;
+    m_rows[static_cast<std::size_t>(row)].statusReason = reason;
+    const QModelIndex cell = index(row, kStatus);
+    emit dataChanged(cell, cell, {Qt::ToolTipRole});
 }
 
 void FileListModel::RemoveRows(std::vector<int> rows) {
@@ -159,6 +167,8 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const {
             return FromSystemText(Cell(row, index.column()));
         case Qt::ToolTipRole:
             if (index.column() == kFile) return FromSystemText(row.entry->path);
+            if (index.column() == kStatus && !row.statusReason.empty())
+                return FromSystemText(row.statusReason);
             // Why a converted file's output has another name than expected, and what its source warned of.
             if (index.column() == kStatus && !row.entry->outputPath.empty()) {
                 std::string tip = row.entry->outputNote;

@@ -25,7 +25,10 @@ public:
     int AddFile(const std::string& path);
     FileEntry* EntryOfRow(int row);
     const std::string& StatusOfRow(int row) const;
+    /// A new status drops the reason of the old one.
     void SetStatus(int row, const std::string& text);
+    /// The system's reason for the row's failure, shown as the Status cell's tooltip.
+    void SetStatusReason(int row, const std::string& reason);
     /// Removes the given rows (any order); their files can be added again.
     void RemoveRows(std::vector<int> rows);
     void RemoveAll();
@@ -45,6 +48,7 @@ private:
         RowTexts texts;
         std::string status;
         FileIdentity identity;
+        std::string statusReason;  // tooltip of the Status cell
     };
     const std::string& Cell(const Row& row, int column) const;
 

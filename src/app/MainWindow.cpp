@@ -42,6 +42,9 @@
 
 namespace {
 
+// A batch shorter than this was not waited for long enough to need announcing.
+constexpr qint64 kNotifyAfterMs = 10000;
+
 constexpr int kWindowWidth = 699, kWindowHeight = 538;
 constexpr int kStatusColumn = FileListModel::kStatus;
 constexpr int kColumnWidths[] = {152, 65, 65, 65, 60, 145};
@@ -413,10 +416,27 @@ void MainWindow::OnConvertSelected() {
 }
 
 void MainWindow::RunBatch(const std::vector<int>& rows) {
-    if (!m_driver) m_driver = m_services.makeDriver(*this);
+    // Made for each batch: the number of files converted at once may have changed in Options.
+    m_driver = m_services.makeDriver(*this);
     std::vector<FileEntry*> entries;
     for (int row : rows) entries.push_back(m_model->EntryOfRow(row));
-    m_driver->RunBatch(entries, rows);
+    QElapsedTimer clock;
+    clock.start();
+    {
+        const auto awake = m_services.desktop.InhibitSleep(kSleepInhibitReason);
+        m_driver->RunBatch(entries, rows);
+    }
+    // A long batch that ended unseen is announced; a short one, or one watched, is not.
+    if (clock.elapsed() <= kNotifyAfterMs || isActiveWindow()) return;
+    int converted = 0, failed = 0;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const std::string status = m_model->StatusOfRow(rows[i]);
+        if (!entries[i]->outputPath.empty())
+            ++converted;
+        else if (!status.empty() && status != kStatusCancelled && status != kStatusTargetSkipped)
+            ++failed;  // an output kept because it exists is no failure
+    }
+    m_services.desktop.Notify(kBatchEndedSummary, StringPrintf(kBatchEndedBody, converted, failed));
 }
 
 void MainWindow::OnOptions() {
@@ -493,6 +513,9 @@ void MainWindow::ShowContextMenu(const QPoint& globalPos) {
 
 void MainWindow::SetStatus(int row, const std::string& text) {
     m_model->SetStatus(row, text);
+}
+void MainWindow::SetStatusReason(int row, const std::string& reason) {
+    m_model->SetStatusReason(row, reason);
 }
 void MainWindow::EnsureRowVisible(int row) {
     m_list->scrollTo(m_model->index(row, 0));

@@ -95,6 +95,7 @@ public:
 
     // BatchView
     void SetStatus(int row, const std::string& text) override;
+    void SetStatusReason(int row, const std::string& reason) override;
     void EnsureRowVisible(int row) override;
     void SetStatusColumnWidth(int pixels) override;
     void EnableMainWindow(bool enable) override;

@@ -3,6 +3,7 @@
 #include <QMessageBox>
 #include <QScreen>
 #include <clocale>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 
@@ -55,6 +56,8 @@ int main(int argc, char** argv) {
                      "wavelorn: no display to show the window on (DISPLAY and WAYLAND_DISPLAY are unset)\n");
         return 1;
     }
+    // Past a file-size limit a write must fail like a full disk (and the staged file go), not kill us.
+    std::signal(SIGXFSZ, SIG_IGN);
     QApplication app(argc, argv);
     QApplication::setApplicationName("wavelorn");
     QApplication::setApplicationVersion(WavelornVersion());
@@ -77,18 +80,18 @@ int main(int argc, char** argv) {
     RuntimeWmaFormats wmaFormats(session.Runtime(),
                                  session.Engine().shared.wmaFormats);  // what the batch uses
     ConversionSettings& settings = session.Settings();
-    WindowServices services{
-        settings,
-        session.Store(),
-        session.Engine(),
-        dialogs,
-        desktop,
-        [&](BatchView& view) { return std::make_unique<BatchDriver>(session.MakeDriver(view)); },
-        ProgramDataFolder(),
-        {},
-        [&](QWidget* owner) {
-            return ShowOptions(owner, settings, session.Store(), optionsDialogs, wmaFormats);
-        }};
+    WindowServices services{settings,
+                            session.Store(),
+                            session.Engine(),
+                            dialogs,
+                            desktop,
+                            [&](BatchView& view) { return session.MakeWindowDriver(view); },
+                            ProgramDataFolder(),
+                            {},
+                            [&](QWidget* owner) {
+                                return ShowOptions(owner, settings, session.Store(), optionsDialogs,
+                                                   wmaFormats);
+                            }};
     MainWindow window(std::move(services));
     user.SetOwner(&window);
     if (QScreen* screen = QGuiApplication::primaryScreen())

@@ -1,5 +1,6 @@
 #include "cli/CliMain.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -66,6 +67,12 @@ std::string LoadFailureReason(const std::string& path, const std::string& detail
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) return errno == ENOENT ? "no such file" : std::strerror(errno);
     if (!detail.empty()) return detail;
+    // A file the system will not let us read is no file that no reader accepts.
+    if (S_ISREG(st.st_mode)) {
+        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+        if (fd < 0) return std::strerror(errno);
+        ::close(fd);
+    }
     return "no reader accepts it";
 }
 
@@ -77,25 +84,22 @@ std::vector<std::string> WrittenFormats() {
     return names;
 }
 
-int OnlineProcessors() {
-    const long n = ::sysconf(_SC_NPROCESSORS_ONLN);
-    return n > 0 ? static_cast<int>(std::min(n, 256L)) : 1;
-}
-
 }  // namespace
 
-int RunCli(const std::vector<std::string>& args) {
+namespace {
+
+int RunWithOutput(const std::vector<std::string>& args, OutputLines& out) {
     std::setlocale(LC_ALL, "");
     std::string error;
     const std::optional<CliOptions> parsed = ParseCommandLine(args, error);
     if (!parsed) return UsageError(error);
     const CliOptions& options = *parsed;
     if (options.help) {
-        std::cout << CliUsage(WrittenFormats());
+        out.Write(CliUsage(WrittenFormats()));
         return kExitOk;
     }
     if (options.version) {
-        std::cout << VersionText("wavelorn-cli");
+        out.Write(VersionText("wavelorn-cli"));
         return kExitOk;
     }
 
@@ -167,8 +171,12 @@ int RunCli(const std::vector<std::string>& args) {
             }
             if (options.probe) {
                 for (const auto& n : notes) {
-                    std::fputs(n.line.c_str(), n.toStdout ? stdout : stderr);
-                    std::fflush(n.toStdout ? stdout : stderr);
+                    if (n.toStdout) {
+                        out.Write(n.line);
+                    } else {
+                        std::fputs(n.line.c_str(), stderr);
+                        std::fflush(stderr);
+                    }
                 }
                 notes.clear();
             }
@@ -176,10 +184,8 @@ int RunCli(const std::vector<std::string>& args) {
         }
         if (options.probe) {
             const RowTexts row = FormatRow(*entry);
-            std::printf("%s\t%s\t%s\t%s\t%s\t%s\n", EscapeField(path).c_str(), EscapeField(row.file).c_str(),
-                        row.duration.c_str(), row.bitrate.c_str(), row.frequency.c_str(),
-                        row.channels.c_str());
-            std::fflush(stdout);
+            out.Write(EscapeField(path) + "\t" + EscapeField(row.file) + "\t" + row.duration + "\t" +
+                      row.bitrate + "\t" + row.frequency + "\t" + row.channels + "\n");
         } else {
             entries.push_back(std::move(*entry));
         }
@@ -196,22 +202,37 @@ int RunCli(const std::vector<std::string>& args) {
     }
     const bool showProgress = !options.quiet && ::isatty(STDERR_FILENO);
     {
-        ConsoleBatchView view(viewRows, showProgress, stdout, stderr);
-        for (auto& n : notes)
-            view.AddNote(static_cast<int>(n.beforeEntry), n.toStdout ? stdout : stderr, std::move(n.line));
+        ConsoleBatchView view(viewRows, showProgress, out, stderr);
+        for (auto& n : notes) view.AddNote(static_cast<int>(n.beforeEntry), n.toStdout, std::move(n.line));
         if (!batch.empty()) {
             // Output naming asks for the documents folder only when it falls back to it.
             session.Services().documentsFolder = [&view] {
                 view.NoteDocumentsFallback();
                 return DocumentsFolder(true);
             };
-            session.Services().jobs = options.jobs > 0 ? options.jobs : OnlineProcessors();
+            session.Services().jobs =
+                options.jobs > 0 ? options.jobs : ConverterSession::FilesAtOnce(session.Settings());
             session.MakeDriver(view).RunBatch(batch, rows);
             session.Services().documentsFolder = nullptr;
         }
+        // A file skipped because its output exists was asked for (--if-exists skip, a resumed batch).
+        for (std::size_t i = 0; i < batch.size(); ++i)
+            anyFailed = anyFailed || (batch[i]->outputPath.empty() && !view.SkippedAsExisting(rows[i]));
     }  // the view prints the notes that follow the last row
 
     if (InterruptRequested()) return kExitInterrupted;
-    for (const auto* e : batch) anyFailed = anyFailed || e->outputPath.empty();
     return anyFailed ? kExitFailed : kExitOk;
+}
+
+}  // namespace
+
+int RunCli(const std::vector<std::string>& args) {
+    OutputLines out(stdout);
+    int status = RunWithOutput(args, out);
+    // A report lost on a full disk must not pass for a run that went well.
+    if (const int error = out.Error()) {
+        std::cerr << "wavelorn-cli: write error: " << std::strerror(error) << "\n";
+        if (status == kExitOk) status = kExitFailed;
+    }
+    return status;
 }

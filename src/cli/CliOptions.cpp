@@ -10,6 +10,7 @@
 #include "engine/OutputFormats.h"
 #include "platform/Paths.h"
 #include "settings/ConversionSettings.h"
+#include "settings/OptionRanges.h"
 
 std::vector<std::string> CliFormatNames() {
     std::vector<std::string> names;
@@ -50,8 +51,9 @@ constexpr CliOptionInfo kOptions[] = {
      "print each file's properties (File, Duration, Bit Rate, Freq., Channels)",
      "Lists instead of converting: SOURCE, then the file list's columns, separated by tabs."},
     {"-j", "--jobs", "N", CliValueKind::Number,
-     "convert N files at once (default: one per online processor; 1: one after\n"
-     "another); lines and output names stay as in list order",
+     "convert N files at once (default: the stored FilesAtOnce, whose 0 means one\n"
+     "per online processor; 1: one after another); lines and output names stay as\n"
+     "in list order",
      nullptr},
     {"-y", "--yes", nullptr, CliValueKind::None, "answer the program's questions with yes", nullptr},
     {"-n", "--no", nullptr, CliValueKind::None,
@@ -69,12 +71,15 @@ constexpr CliIfExistsMode kIfExistsModes[] = {
 };
 
 constexpr CliExitStatus kExitStatuses[] = {
-    {0, "all converted", "every file converted (files skipped while searching a folder do not count)"},
-    {1, "a named file failed or was skipped",
-     "a file failed or was skipped, the settings could not be saved, or the decoding libraries did not "
-     "start"},
+    {0, "all converted or skipped as existing",
+     "every file converted or was skipped because its output exists (--if-exists skip, a resumed batch); "
+     "files skipped while searching a folder do not count"},
+    {1, "a file failed",
+     "a file failed to convert, a named file could not be loaded, standard output could not be written "
+     "(a full disk), the settings could not be saved, or the decoding libraries did not start"},
     {2, "usage error",
-     "usage error: an unknown option or value, no files, or an output format this build lacks"},
+     "usage error: an unknown option or value (a --set value the option cannot hold), no files, or an "
+     "output format this build lacks"},
     {130, "interrupted",
      "interrupted (Ctrl+C): the partial outputs of the files being converted are deleted"},
 };
@@ -195,6 +200,15 @@ std::pair<std::string*, std::int32_t*> FindOption(ConversionSettings& settings, 
         return {nullptr, nullptr};
     }
     return {settings.TextOption(name), settings.IntOption(name)};
+}
+
+// A value the option cannot hold, even after the correction loading would make, is a usage error.
+bool InRange(const std::string& name, std::int32_t number, const std::string& given, std::string& error) {
+    const auto dot = name.find('.');  // a template's number is checked by its value name
+    const std::string valueName = dot == std::string::npos ? name : name.substr(dot + 1);
+    if (OptionInRange(valueName, number)) return true;
+    error = "the value of " + name + " must be " + OptionRangeText(valueName) + ", got '" + given + "'";
+    return false;
 }
 
 bool KnownOption(const std::string& name) {
@@ -365,6 +379,7 @@ bool ApplyOverrides(ConversionSettings& settings, const CliOptions& options, std
             return false;
         }
         settings.CheckOption(name);
+        if (number && !InRange(name, *number, value, error)) return false;
     }
     return true;
 }

@@ -16,7 +16,7 @@ struct CliOptions {
     std::vector<std::string> paths;
     std::optional<ReaderRole> reader;
     std::optional<bool> answer;  // -y / -n
-    int jobs = 0;                // files converting at once; 0: one per online processor
+    int jobs = 0;                // files converting at once; 0: the stored "Files converted at once"
     bool save = false;
     bool probe = false;
     bool quiet = false;

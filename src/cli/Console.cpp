@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <filesystem>
 #include <iostream>
 
@@ -36,6 +37,8 @@ void InstallInterruptHandler() {
     sigaction(SIGTERM, &action, nullptr);
     // A reader of the status lines that goes away (`| head`) must not end the batch mid-file.
     ::signal(SIGPIPE, SIG_IGN);
+    // Past a file-size limit a write must fail like a full disk (and the staged file go), not kill us.
+    ::signal(SIGXFSZ, SIG_IGN);
 }
 
 bool InterruptRequested() {
@@ -115,16 +118,29 @@ std::string EscapeField(const std::string& text) {
     return out;
 }
 
-void ConsoleBatchView::AddNote(int beforeRow, std::FILE* stream, std::string line) {
-    m_notes.push_back({beforeRow, stream, std::move(line)});
+void OutputLines::Write(const std::string& text) {
+    if (m_gone) return;
+    errno = 0;
+    if (std::fputs(text.c_str(), m_out) >= 0 && std::fflush(m_out) == 0 && !std::ferror(m_out)) return;
+    // Once nobody reads the lines any more, the batch goes on without them.
+    m_gone = true;
+    if (errno != EPIPE) m_error = errno != 0 ? errno : EIO;
+}
+
+void ConsoleBatchView::AddNote(int beforeRow, bool toOut, std::string line) {
+    m_notes.push_back({beforeRow, toOut, std::move(line)});
 }
 
 void ConsoleBatchView::PrintNotes(int upToRow) {
     for (; m_printedNotes < m_notes.size() && m_notes[m_printedNotes].beforeRow <= upToRow;
          ++m_printedNotes) {
         const Note& note = m_notes[m_printedNotes];
-        std::fputs(note.line.c_str(), note.stream);
-        std::fflush(note.stream);
+        if (note.toOut) {
+            m_out.Write(note.line);
+        } else {
+            std::fputs(note.line.c_str(), m_err);
+            std::fflush(m_err);
+        }
     }
 }
 
@@ -147,6 +163,7 @@ void ConsoleBatchView::SetStatus(int row, const std::string& text) {
     }
     if (m_showProgress) std::cerr << "\r\033[K" << std::flush;
     PrintNotes(row);
+    if (text == kStatusTargetSkipped) m_skipped.insert(row);
     const FileEntry& entry = *m_rows[static_cast<std::size_t>(row)];
     std::string line = EscapeField(entry.path) + "\t" + EscapeField(text);
     // The driver empties the output path of every file that did not convert.
@@ -157,11 +174,7 @@ void ConsoleBatchView::SetStatus(int row, const std::string& text) {
         output = EscapeField(ec ? entry.outputPath : absolute.lexically_normal().string());
         line += "\t" + output;
     }
-    // Once nobody reads the lines any more, the batch goes on without them.
-    if (!m_outGone) {
-        std::fprintf(m_out, "%s\n", line.c_str());
-        if (std::fflush(m_out) != 0 || std::ferror(m_out)) m_outGone = true;
-    }
+    m_out.Write(line + "\n");
     if (!output.empty() && !entry.outputNote.empty()) {
         std::fprintf(m_err, "wavelorn-cli: %s: %s; written to %s\n", EscapeField(entry.path).c_str(),
                      EscapeField(entry.outputNote).c_str(), output.c_str());
@@ -177,4 +190,12 @@ void ConsoleBatchView::SetStatus(int row, const std::string& text) {
                      EscapeField(entry.path).c_str(), output.c_str());
         std::fflush(m_err);
     }
+}
+
+void ConsoleBatchView::SetStatusReason(int row, const std::string& reason) {
+    if (row < 0 || static_cast<std::size_t>(row) >= m_rows.size() || reason.empty()) return;
+    std::fprintf(m_err, "wavelorn-cli: %s: %s\n",
+                 EscapeField(m_rows[static_cast<std::size_t>(row)]->path).c_str(),
+                 EscapeField(reason).c_str());
+    std::fflush(m_err);
 }

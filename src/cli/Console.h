@@ -54,6 +54,23 @@ private:
     std::string m_batch, m_file;
 };
 
+/// Standard output of the converter, written and flushed line by line. Once a write fails nothing more
+/// is written; a reader that went away (a closed pipe) is no failure of the run, any other error is
+/// kept so that the run can end with status 1 and say why, instead of losing its report silently.
+class OutputLines {
+public:
+    explicit OutputLines(std::FILE* out) : m_out(out) {}
+    /// Writes text (with its line breaks) and flushes it.
+    void Write(const std::string& text);
+    /// The errno of the write that failed, other than a closed pipe; 0 when none did.
+    int Error() const { return m_error; }
+
+private:
+    std::FILE* m_out;
+    bool m_gone = false;
+    int m_error = 0;
+};
+
 /// A field of an output line with its tab, line break and backslash characters written as "\t",
 /// "\n" and "\\", so that every line keeps its fields.
 std::string EscapeField(const std::string& text);
@@ -64,12 +81,13 @@ std::string EscapeField(const std::string& text);
 /// so everything is printed in the order the files were named and found.
 class ConsoleBatchView final : public BatchView {
 public:
-    ConsoleBatchView(std::vector<const FileEntry*> rows, bool showProgress, std::FILE* out, std::FILE* err)
+    ConsoleBatchView(std::vector<const FileEntry*> rows, bool showProgress, OutputLines& out, std::FILE* err)
         : m_rows(std::move(rows)), m_showProgress(showProgress), m_out(out), m_err(err) {}
     ~ConsoleBatchView() override { PrintNotes(static_cast<int>(m_rows.size())); }
     void SetStatus(int row, const std::string& text) override;
     /// "SOURCE: N samples clipped" on standard error.
     void NoteClipped(int row, std::int64_t samples) override;
+    void SetStatusReason(int row, const std::string& reason) override;
     void EnsureRowVisible(int) override {}
     void SetStatusColumnWidth(int) override {}
     void EnableMainWindow(bool) override {}
@@ -77,26 +95,29 @@ public:
         return std::make_unique<ConsoleProgress>(m_showProgress);
     }
 
-    /// A finished line (with its line break) for `stream`, printed just before row `beforeRow`.
-    void AddNote(int beforeRow, std::FILE* stream, std::string line);
+    /// A finished line (with its line break), printed just before row `beforeRow` on standard output,
+    /// or with toOut false on standard error.
+    void AddNote(int beforeRow, bool toOut, std::string line);
     /// Output naming fell back to the documents folder for the file that was started last.
     void NoteDocumentsFallback() { m_documentsFallback.insert(m_startedRow); }
+    /// The row was skipped because its output exists.
+    bool SkippedAsExisting(int row) const { return m_skipped.count(row) != 0; }
 
 private:
     struct Note {
         int beforeRow;
-        std::FILE* stream;
+        bool toOut;
         std::string line;
     };
     void PrintNotes(int upToRow);
 
     std::vector<const FileEntry*> m_rows;
     bool m_showProgress;
-    std::FILE* m_out;
+    OutputLines& m_out;
     std::FILE* m_err;
     std::vector<Note> m_notes;  // in the order added
     std::size_t m_printedNotes = 0;
     int m_startedRow = -1;              // the row last shown as converting
     std::set<int> m_documentsFallback;  // rows written to the documents folder
-    bool m_outGone = false;             // the reader of standard output went away
+    std::set<int> m_skipped;            // rows whose output existed, with the skip mode
 };

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "encoders/MemoryHeadroom.h"
 #include "engine/EncoderRates.h"
 
 namespace {
@@ -10,6 +11,9 @@ namespace {
 // libfaac gives back what it holds within a few calls after the input; a library that kept
 // producing (or never produced) would otherwise hold the conversion forever.
 constexpr int kMaxDrainCalls = 64;
+
+// libfaac 1.30's open takes about 12 MB and uses its allocations unchecked; twice that must be free.
+constexpr std::size_t kOpenHeadroom = 24u << 20;
 
 // The sampling rates an AAC header can state by index, ended by -1 for NearestInTable.
 constexpr int kAacRates[] = {8000,  11025, 12000, 16000, 22050, 24000, 32000,
@@ -52,7 +56,7 @@ void ApplyAacOptions(faacEncConfiguration& config, const AacOptions& options, in
 
 int FaacEncoder::Open(int sampleRate, int channels, unsigned outputFormat) {
     Close();
-    if (sampleRate <= 0 || channels < 1 || channels > 2) return 0;
+    if (sampleRate <= 0 || channels < 1 || channels > 2 || !HaveMemoryFor(kOpenHeadroom)) return 0;
     m_encoder.reset(faacEncOpen(static_cast<unsigned long>(sampleRate), static_cast<unsigned>(channels),
                                 &m_inputSamples, &m_maxOutputBytes));
     if (!m_encoder) return 0;

@@ -6,8 +6,16 @@
 
 #include <cstring>
 
+#include "encoders/MemoryHeadroom.h"
 #include "engine/TagChoice.h"
 #include "sources/TextConvert.h"
+
+namespace {
+
+// libvorbis uses its allocations unchecked; its set-up and first blocks take well under 1 MB.
+constexpr std::size_t kAnalysisHeadroom = 4u << 20;
+
+}  // namespace
 
 struct OggWriter::State {
     ogg_stream_state stream{};
@@ -97,7 +105,7 @@ int OggWriter::WriteHeaders(int serial) {
         return 0;
     }
     State& s = *m_state;
-    if (vorbis_analysis_init(&s.dsp, &s.info) != 0) {
+    if (!HaveMemoryFor(kAnalysisHeadroom) || vorbis_analysis_init(&s.dsp, &s.info) != 0) {
         m_failed = true;
         return 0;
     }

@@ -2,13 +2,16 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <ctime>
+#include <new>
 
 #include "engine/EngineTexts.h"
 #include "engine/OutputStaging.h"
 #include "engine/SourceKind.h"
 #include "engine/SourceSelection.h"
+#include "engine/SystemReason.h"
 #include "engine/WmaFormatList.h"
 #include "platform/Paths.h"
 #include "platform/StringPrintf.h"
@@ -86,18 +89,41 @@ std::unique_ptr<StagedOutput> BatchDriver::PrepareOutput(FileEntry& entry, std::
     return staged;
 }
 
-bool BatchDriver::Conclude(FileEntry& entry, int ok, StagedOutput& staged, const std::string& failureDetail,
-                           const std::string& sourceNote, std::string& status) {
+int BatchDriver::RunRoutine(ConversionRoutine routine, ConversionJob& job) {
+    if (!routine) {
+        job.engine.FailureDetail = kFormatUnavailable;
+        return 0;
+    }
+    // Whatever a library throws (memory it cannot get) fails this file alone; the staged output
+    // is removed by its owner.
+    try {
+        return routine(job);
+    } catch (const std::bad_alloc&) {
+        job.engine.FailureReason = SystemReason(ENOMEM);
+    } catch (...) {
+    }
+    return 0;
+}
+
+bool BatchDriver::Conclude(FileEntry& entry, int ok, StagedOutput& staged, const EngineContext& outcome,
+                           std::string& status, std::string& reason) {
+    const std::string& failureDetail = outcome.FailureDetail;
+    const std::string& sourceNote = outcome.SourceNote;
+    reason = outcome.FailureReason;
     if (ok && IsNonEmptyFile(staged.Path())) {
+        errno = 0;
         switch (PlaceOutput(entry, staged, status, m_settings, m_naming)) {
             case Placement::Placed:
                 status = FileNamePart(entry.outputPath);
+                reason.clear();
                 entry.sourceNote = sourceNote;
                 return true;
             case Placement::Skipped:  // status holds the skip message
                 entry.outputNote.clear();
+                reason.clear();
                 return false;
             case Placement::Failed:
+                reason = SystemReason(errno);
                 break;
         }
     }

@@ -53,6 +53,8 @@ private:
 
     bool RuntimeReady();
     bool SoundFontCheck(const std::vector<FileEntry*>& entries);
+    /// The routine (null: the format is missing) on the job; 0 for a failure or an exception.
+    static int RunRoutine(ConversionRoutine routine, ConversionJob& job);
     /// Shows the file as started in the progress window.
     void ShowStart(const FileEntry& entry, int number, int count, const char* formatName,
                    ProgressDialog& progress);
@@ -60,8 +62,8 @@ private:
     std::unique_ptr<StagedOutput> PrepareOutput(FileEntry& entry, std::string& status);
     /// After the routine: gives a complete output its name; true when converted. status receives the row's
     /// text.
-    bool Conclude(FileEntry& entry, int ok, StagedOutput& staged, const std::string& failureDetail,
-                  const std::string& sourceNote, std::string& status);
+    bool Conclude(FileEntry& entry, int ok, StagedOutput& staged, const EngineContext& outcome,
+                  std::string& status, std::string& reason);
     /// The batch loop. Returns whether the batch was cancelled and sets reached to the number of
     /// entries started.
     bool RunFiles(const std::vector<FileEntry*>& entries, const std::vector<int>& rows, int count,

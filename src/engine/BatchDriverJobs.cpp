@@ -125,6 +125,7 @@ struct BatchDriver::Slot {
     bool cancelled = false;
     std::int64_t clipped = 0;  // samples clipped at the last conversion
     std::string status;
+    std::string reason;  // the system's reason for a failure
 };
 
 bool BatchDriver::RunFiles(const std::vector<FileEntry*>& entries, const std::vector<int>& rows, int count,
@@ -136,6 +137,7 @@ bool BatchDriver::RunFiles(const std::vector<FileEntry*>& entries, const std::ve
     // One file at a time converts on this thread with the progress window itself, as it always did.
     const bool inPlace = workers == 1;
     std::mutex mutex;
+    std::mutex startGate;  // encoders start one at a time, and never while a worker is being made
     std::condition_variable finishedOne;
     std::atomic<bool> cancel{false};
     std::vector<Slot> slots(static_cast<std::size_t>(count));
@@ -144,11 +146,13 @@ bool BatchDriver::RunFiles(const std::vector<FileEntry*>& entries, const std::ve
     const std::size_t total = slots.size();
     FileRun* shown = nullptr;
 
-    const auto settle = [&](Slot& slot, bool converted, std::string status, bool cancelled) {
+    const auto settle = [&](Slot& slot, bool converted, std::string status, bool cancelled,
+                            std::string reason = {}) {
         slot.settled = true;
         slot.converted = converted;
         slot.status = std::move(status);
         slot.cancelled = cancelled;
+        slot.reason = std::move(reason);
     };
     const auto anyFinished = [&] {
         return std::any_of(running.begin(), running.end(),
@@ -204,17 +208,13 @@ bool BatchDriver::RunFiles(const std::vector<FileEntry*>& entries, const std::ve
             run.drawnFrom = m_engine.random;
             run.engine.random = m_engine.random;
             m_engine.random.Next();
+            run.engine.startGate = inPlace ? nullptr : &startGate;
             const auto work = [this, routine, &run, &entry, &mutex, &finishedOne, &cancel,
                                number = static_cast<int>(next) + 1] {
-                int ok = 0;
-                if (routine) {
-                    ConversionJob conversion{entry.kind,    entry.path, run.staged->Path(),
-                                             *run.progress, run.engine, m_settings,
-                                             number};
-                    ok = routine(conversion);
-                } else {
-                    run.engine.FailureDetail = kFormatUnavailable;
-                }
+                ConversionJob conversion{entry.kind,    entry.path, run.staged->Path(),
+                                         *run.progress, run.engine, m_settings,
+                                         number};
+                const int ok = RunRoutine(routine, conversion);
                 const bool cancelled = cancel.load() || run.progress->CancelRequested();
                 std::lock_guard lock(mutex);
                 run.ok = ok;
@@ -222,13 +222,19 @@ bool BatchDriver::RunFiles(const std::vector<FileEntry*>& entries, const std::ve
                 run.finished = true;
                 finishedOne.notify_one();
             };
-            try {
-                if (inPlace)
-                    work();
-                else
-                    run.thread = std::thread(work);
-            } catch (const std::system_error&) {
-                work();  // no thread to be had: this file converts here
+            if (inPlace) {
+                work();
+            } else {
+                bool threaded = false;
+                {
+                    std::lock_guard gate(startGate);
+                    try {
+                        run.thread = std::thread(work);
+                        threaded = true;
+                    } catch (const std::system_error&) {
+                    }
+                }
+                if (!threaded) work();  // no thread to be had: this file converts here
             }
             running.push_back(next);
             ++next;
@@ -249,10 +255,9 @@ bool BatchDriver::RunFiles(const std::vector<FileEntry*>& entries, const std::ve
             // A file that converted alone and drew no number gives its draw back, so that numbers go
             // to the files that write streams, as when they are drawn in turn.
             if (inPlace && run.engine.random == run.drawnFrom) m_engine.random = run.drawnFrom;
-            std::string status;
-            const bool converted = Conclude(*entries[i], run.ok, *run.staged, run.engine.FailureDetail,
-                                            run.engine.SourceNote, status);
-            settle(slot, converted, std::move(status), run.cancelled);
+            std::string status, reason;
+            const bool converted = Conclude(*entries[i], run.ok, *run.staged, run.engine, status, reason);
+            settle(slot, converted, std::move(status), run.cancelled, std::move(reason));
             slot.clipped = run.engine.ClippedSamples;
             convertedNow = convertedNow || converted;
             if (shown == &run) shown = nullptr;
@@ -264,9 +269,11 @@ bool BatchDriver::RunFiles(const std::vector<FileEntry*>& entries, const std::ve
         for (; reported < next && slots[reported].settled; ++reported) {
             const Slot& slot = slots[reported];
             if (!slot.converted) entries[reported]->outputPath.clear();
+            const bool cancelled = !slot.converted && slot.cancelled;
             if (slot.converted && slot.clipped > 0) m_view.NoteClipped(rows[reported], slot.clipped);
-            m_view.SetStatus(rows[reported],
-                             !slot.converted && slot.cancelled ? kStatusCancelled : slot.status);
+            m_view.SetStatus(rows[reported], cancelled ? kStatusCancelled : slot.status);
+            if (!cancelled && !slot.converted && !slot.reason.empty())
+                m_view.SetStatusReason(rows[reported], slot.reason);
         }
         // After a converted file the window repaints and Cancel is read before the next one starts.
         if (convertedNow) progress.PumpMessages();

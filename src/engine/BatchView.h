@@ -18,6 +18,9 @@ public:
     }
     /// Writes the Status cell of a list row.
     virtual void SetStatus(int row, const std::string& text) = 0;
+    /// Why the row's file failed in the system's words, right after its status ("" for none): the
+    /// command line says it on standard error, the window shows it as the Status cell's tooltip.
+    virtual void SetStatusReason(int, const std::string&) {}
     /// Scrolls the row fully into view.
     virtual void EnsureRowVisible(int row) = 0;
     virtual void SetStatusColumnWidth(int pixels) = 0;

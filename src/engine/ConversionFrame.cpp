@@ -1,9 +1,14 @@
 #include "engine/ConversionFrame.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstdio>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <vector>
 
@@ -14,6 +19,7 @@
 #include "engine/PcmConverter.h"
 #include "engine/SampleQuantizer.h"
 #include "engine/SourceSelection.h"
+#include "engine/SystemReason.h"
 #include "engine/TagChoice.h"
 #include "platform/FileIdentity.h"
 #include "platform/Paths.h"
@@ -197,6 +203,28 @@ void FileProgress::Complete() {
     }
 }
 
+namespace {
+
+// Why the source could not be opened, when the system refuses it to every reader (no permission).
+std::string OpenReason(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) return SystemReason(errno);
+    ::close(fd);
+    return {};
+}
+
+// Runs one step of the format and keeps the system's reason when it fails. errno is cleared first,
+// so that only what failed in this step can explain it.
+template <typename Step>
+bool Checked(ConversionJob& job, Step step) {
+    errno = 0;
+    if (step()) return true;
+    if (job.engine.FailureReason.empty()) job.engine.FailureReason = SystemReason(errno);
+    return false;
+}
+
+}  // namespace
+
 ChosenTags::ChosenTags(const ConversionJob& job, const OutputFormatInfo& row, AudioSource& source)
     : m_job(job), m_row(row), m_source(source) {}
 
@@ -222,16 +250,25 @@ bool DeliversFullResolution(AudioSource& source, const PcmRequest& request,
 int RunConversionFrame(ConversionJob& job, const OutputFormatInfo& row, ConversionFormat& format) {
     std::unique_ptr<AudioSource> source =
         OpenSource(job.engine, job.sourcePath, job.kind, row.renderRate(job.settings), true);
-    if (!source) return 0;
+    if (!source) {
+        job.engine.FailureReason = OpenReason(job.sourcePath);
+        return 0;
+    }
 
     int result = 0;
     PcmRequest request;
     PcmFeed feed;
     ChosenTags tags(job, row, *source);
-    request.gain = row.Gain(job.settings);
-    const bool started = format.Start(*source, tags, request);
-    request.gain = row.Gain(job.settings);
-    if (started && feed.Setup(*source, request, job.settings, job.sourcePath)) {
+    std::unique_lock<std::mutex> starting;
+    if (job.engine.startGate) starting = std::unique_lock(*job.engine.startGate);
+    const bool started = Checked(job, [&] {
+        request.gain = row.Gain(job.settings);
+        if (!format.Start(*source, tags, request)) return false;
+        request.gain = row.Gain(job.settings);
+        return feed.Setup(*source, request, job.settings, job.sourcePath) != 0;
+    });
+    if (starting) starting.unlock();
+    if (started) {
         const bool stereo = source->GetOutputChannels() == 2;
         // Room for a block of any sample format the source may deliver, floats included.
         std::array<float, kBlockFrames> left{}, right{};
@@ -255,16 +292,21 @@ int RunConversionFrame(ConversionJob& job, const OutputFormatInfo& row, Conversi
             const std::int64_t position = source->GetPosition();
             progress.Update(position);
             job.progress.PumpMessages();
-            if (job.progress.CancelRequested() ||
-                !feed.Feed(left.data(), stereo ? right.data() : nullptr, frames, format)) {
+            if (job.progress.CancelRequested() || !Checked(job, [&] {
+                    return feed.Feed(left.data(), stereo ? right.data() : nullptr, frames, format);
+                })) {
                 result = 0;
                 break;
             }
             if (stopAtLength && position >= total) break;
         }
-        // A source that announced a playing time and gave no audio is a decoder that could not read
-        // it, not an empty recording. (The total above counts progress units, often file bytes.)
-        if (source->GetDuration() > 0 && delivered == 0) result = 0;
+        // A source that announced a playing time, or audio past the end of its file, and gave none is
+        // a file without its sound, not an empty recording. (The total above counts progress units,
+        // often file bytes.)
+        if ((source->GetDuration() > 0 || source->SoundMissing()) && delivered == 0) {
+            result = 0;
+            if (job.engine.FailureDetail.empty()) job.engine.FailureDetail = kNoSoundHeld;
+        }
         // Damage the source could tell: a failure with its reason, or a note for the converted file.
         if (sourceEnded) {
             ReadOutcome outcome = source->GetReadOutcome();
@@ -275,12 +317,12 @@ int RunConversionFrame(ConversionJob& job, const OutputFormatInfo& row, Conversi
                 job.engine.SourceNote = std::move(outcome.note);
             }
         }
-        if (result && !feed.Drain(format)) result = 0;
+        if (result && !Checked(job, [&] { return feed.Drain(format); })) result = 0;
         job.engine.ClippedSamples = feed.Clipped();
         if (result) progress.Complete();
         source->Close();
         source.reset();
-        if (!format.Finish()) result = 0;
+        if (!Checked(job, [&] { return format.Finish() != 0; })) result = 0;
     } else {
         source->Close();
         source.reset();

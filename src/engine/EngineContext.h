@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 
@@ -63,9 +64,16 @@ public:
     std::string FailureDetail;
     /// Samples of the file converted last that lay beyond full scale and were clipped.
     std::int64_t ClippedSamples = 0;
+    /// The system's reason for the last failed conversion ("No space left on device"), for standard
+    /// error and the Status cell's tooltip rather than the status text; emptied with FailureDetail.
+    std::string FailureReason;
     /// What the source of the last conversion warned about the audio it delivered (a checksum that
     /// does not match); emptied by the caller before each attempt.
     std::string SourceNote;
     /// Serial numbers of Ogg streams: drawn per file, so a run numbers its files in order.
     PseudoRandom random;
+    /// With files converting at once, held while one starts its encoder: libraries that use their
+    /// allocations unchecked are promised memory right before (HaveMemoryFor), which no other start
+    /// and no new worker thread may take meanwhile. Null when files convert one after another.
+    std::mutex* startGate = nullptr;
 };

@@ -38,6 +38,7 @@ inline constexpr char kStatusConverting[] = "Converting...";
 inline constexpr char kStatusFailure[] = "Conversion Failure";
 inline constexpr char kStatusNeedsSoundFont[] = "Failure. Requires file \"ct4mgm.sf2\".";
 inline constexpr char kStatusCancelled[] = "Cancelled";
+inline constexpr char kStatusTargetSkipped[] = "Target exists and skipped";
 
 /// Asked when a batch holds MIDI files and the SoundFont is missing; %s is the program's folder.
 inline constexpr char kSoundFontQuestion[] =
@@ -46,6 +47,9 @@ inline constexpr char kSoundFontQuestion[] =
     "Once download completes, please copy the file to folder:\n\"%s\"\nAnd then convert your MIDI file "
     "again. Thank you.";
 inline constexpr char kSoundFontDownloadAddress[] = "https://wavelorn.org/download/ct4mgm.sf2";
+
+/// FailureDetail for a source whose header announces audio that the file does not hold.
+inline constexpr char kNoSoundHeld[] = "the file holds none of the audio its header announces";
 
 /// FailureDetail for an output format whose routine this build does not have.
 inline constexpr char kFormatUnavailable[] = "this output format is not available in this version";

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <filesystem>
 
+#include "engine/EngineTexts.h"
 #include "engine/OutputFormats.h"
 #include "engine/OutputStaging.h"
 #include "platform/FileIdentity.h"
@@ -23,7 +24,7 @@ constexpr int kSkip = 33;
 const char* const kSameFileMessage =
     "Target file name is same as original file that can't be overwritten. Please output files to a custom "
     "folder.";
-const char* const kSkippedMessage = "Target exists and skipped";
+const char* const kSkippedMessage = kStatusTargetSkipped;
 
 std::string FolderMessage(const std::string& folder) {
     return "Failed to create folder \"" + folder + "\"";

@@ -1,5 +1,9 @@
 #include "host/ConverterSession.h"
 
+#include <unistd.h>
+
+#include <algorithm>
+
 #include "encoders/ConversionRoutines.h"
 #include "platform/UserFolders.h"
 
@@ -30,6 +34,18 @@ ConversionRoutine ConverterSession::RoutineFor(int outputFormat) {
     return RoutineForFormat(outputFormat);
 }
 
+int ConverterSession::FilesAtOnce(const ConversionSettings& settings) {
+    if (settings.FilesAtOnce > 0) return settings.FilesAtOnce;
+    const long n = ::sysconf(_SC_NPROCESSORS_ONLN);
+    return n > 0 ? static_cast<int>(std::min(n, 256L)) : 1;
+}
+
 BatchDriver ConverterSession::MakeDriver(BatchView& view) {
     return BatchDriver(m_engine, m_settings, view, m_services);
+}
+
+std::unique_ptr<BatchDriver> ConverterSession::MakeWindowDriver(BatchView& view) {
+    BatchServices services = m_services;
+    services.jobs = FilesAtOnce(m_settings);
+    return std::make_unique<BatchDriver>(m_engine, m_settings, view, std::move(services));
 }

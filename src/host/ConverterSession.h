@@ -38,8 +38,14 @@ public:
     /// The routine that writes an OutputFormat code; null when this build has none.
     static ConversionRoutine RoutineFor(int outputFormat);
 
+    /// How many files the settings convert at once: "Files converted at once", Auto being one per
+    /// online processor.
+    static int FilesAtOnce(const ConversionSettings& settings);
+
     /// A batch driver over this session's engine and settings, showing its work in view.
     BatchDriver MakeDriver(BatchView& view);
+    /// The window's driver: as MakeDriver, converting as many files at once as the settings say now.
+    std::unique_ptr<BatchDriver> MakeWindowDriver(BatchView& view);
 
     /// Overrides for tests: the folder of the SoundFont and the documents folder of output naming.
     BatchServices& Services() { return m_services; }

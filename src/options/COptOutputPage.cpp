@@ -50,6 +50,15 @@ COptOutputPage::COptOutputPage(OptionsDialogs& dialogs, QWidget* parent) : Optio
     g->addWidget(NoteLabel(kFilterNote));
     g->addWidget(m_dither);
     g->addWidget(m_legacyResampler);
+    m_filesAtOnce = Named(new QComboBox, "filesAtOnce", kFilesAtOnceLabel);
+    m_filesAtOnce->addItem(QString::fromUtf8(kFilesAtOnceAuto), 0);  // one per processor
+    for (int n = 1; n <= ConversionSettings::kMaxFilesAtOnce; ++n)
+        m_filesAtOnce->addItem(QString::number(n), n);
+    auto* atOnceRow = new QHBoxLayout;
+    atOnceRow->addWidget(BuddyLabel(kFilesAtOnceLabel, m_filesAtOnce));
+    atOnceRow->addWidget(m_filesAtOnce);
+    atOnceRow->addStretch();
+    g->addLayout(atOnceRow);
 
     m_folderChoice = Named(new QComboBox, "folderChoice", kOutputFolderLabel);
     m_folderChoice->addItem(QString::fromUtf8(kSameFolder), kBesideSource);
@@ -115,6 +124,7 @@ void COptOutputPage::LoadFrom(const ConversionSettings& s) {
     m_browseOutput->setChecked(s.BrowseOutputFolder != 0);
     m_dither->setChecked(s.Dither != 0);
     m_legacyResampler->setChecked(s.Resampler == 1);
+    SelectValue(m_filesAtOnce, s.FilesAtOnce);  // an unknown count shows Auto
     UpdateFolderGroup();
 }
 
@@ -131,6 +141,7 @@ void COptOutputPage::StoreTo(ConversionSettings& s) const {
     s.BrowseOutputFolder = m_browseOutput->isChecked() ? 1 : 0;
     s.Dither = m_dither->isChecked() ? 1 : 0;
     s.Resampler = m_legacyResampler->isChecked() ? 1 : 0;
+    s.FilesAtOnce = SelectedValue(m_filesAtOnce);
 }
 
 bool COptOutputPage::Validate() {

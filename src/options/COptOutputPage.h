@@ -36,5 +36,6 @@ private:
     QComboBox* m_target;
     QCheckBox* m_myDocuments;
     QCheckBox* m_browseOutput;
+    QComboBox* m_filesAtOnce;
     std::int32_t m_loadedMono = 0;
 };

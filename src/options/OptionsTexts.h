@@ -28,6 +28,8 @@ inline constexpr char kFilterNote[] =
     "Note: use comma (,) to separate multiple extensions. For example: wav,mp3,m4a,aac";
 inline constexpr char kDitherCheck[] = "&Dither when reducing to 16 or 8 bits";
 inline constexpr char kLegacyResamplerCheck[] = "Resample with the earlier, &16-bit resampler (libresample)";
+inline constexpr char kFilesAtOnceLabel[] = "Files con&verted at once:";
+inline constexpr char kFilesAtOnceAuto[] = "Auto";
 inline constexpr char kOutputHeading[] = "Output";
 inline constexpr char kOutputFolderLabel[] = "&Output folder:";
 inline constexpr char kSameFolder[] = "Same as original file";

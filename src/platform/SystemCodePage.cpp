@@ -37,6 +37,7 @@ using UniqueIconv = std::unique_ptr<void, IconvCloser>;
 // conversion never fails on content, only on an unusable code set.
 std::optional<std::string> Convert(const char* from, const char* to, const char* in, std::size_t inBytes,
                                    std::size_t unit, std::string_view replacement) {
+    const bool utf8Input = std::string_view(from) == "UTF-8";
     iconv_t raw = ::iconv_open(to, from);
     if (raw == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
     UniqueIconv cd(raw);
@@ -54,6 +55,13 @@ std::optional<std::string> Convert(const char* from, const char* to, const char*
         out.append(replacement);
         if (errno == EINVAL) break;  // truncated sequence at the end
         std::size_t skip = left < unit ? left : unit;
+        if (utf8Input) {  // a character the code page lacks is one replacement, whatever its length
+            const auto lead = static_cast<unsigned char>(*src);
+            const std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+            skip = 1;
+            while (skip < length && skip < left && (static_cast<unsigned char>(src[skip]) & 0xC0) == 0x80)
+                ++skip;
+        }
         if (unit == 2 && left >= 4) {  // a surrogate pair is one character: one replacement
             char16_t hi, lo;
             std::memcpy(&hi, src, 2);

@@ -8,6 +8,7 @@
 
 #include "platform/UserFolders.h"
 #include "platform/UserStore.h"
+#include "settings/OptionRanges.h"
 #include "settings/StoreValueReads.h"
 
 namespace {
@@ -41,6 +42,10 @@ std::int32_t ZeroOrOneElseZero(std::int32_t v) {
 }
 std::int32_t OggBitRate(std::int32_t v) {
     return v > 1000 ? v / 1000 : v;
+}
+
+std::int32_t FilesAtOnceCount(std::int32_t v) {
+    return (v >= 0 && v <= ConversionSettings::kMaxFilesAtOnce) ? v : 0;
 }
 
 using S = ConversionSettings;
@@ -124,12 +129,20 @@ constexpr DwordValue kFormatValues[] = {
     {"Resampler", &S::Resampler, ZeroOrOneElseZero},
 };
 
+// Options added after the first stored record, after everything else in load and save order.
+constexpr DwordValue kAppendedValues[] = {
+    {"FilesAtOnce", &S::FilesAtOnce, FilesAtOnceCount},
+};
+
 constexpr TagTemplateSlot kTemplates[] = {
     {"MP3", &S::MP3Tag}, {"OGG", &S::OGGTag}, {"WMA", &S::WMATag}, {"M4A", &S::M4ATag}};
 
 void Load(S& s, const StoreKey& key, const DwordValue& v) {
-    ReadDwordInto(key, v.name, s.*v.field);
-    if (v.check) s.*v.field = v.check(s.*v.field);
+    std::int32_t value = s.*v.field;
+    ReadDwordInto(key, v.name, value);
+    if (v.check) value = v.check(value);
+    // A value no option page stores (a damaged or hand-edited store) leaves the default in place.
+    if (OptionInRange(v.name, value)) s.*v.field = value;
 }
 
 void Save(const S& s, StoreKey& key, const DwordValue& v) {
@@ -185,7 +198,10 @@ ConversionSettings::ConversionSettings(const std::string& documentsFolder) {
 
 void ConversionSettings::LoadSettings(const UserStore& store) {
     const auto key = store.OpenKey(kOptionsKey);
-    if (!key) return;  // first start: everything keeps its default
+    if (!key) {  // first start: everything keeps its default
+        RememberStored(*this);
+        return;
+    }
     {
         LoadFolderText(*key, "Folder", Folder);
         Load(*this, *key, {"DestOutputFolderOpt", &S::DestOutputFolderOpt});
@@ -197,34 +213,71 @@ void ConversionSettings::LoadSettings(const UserStore& store) {
         Load(*this, *key, {"OutputFormat", &S::OutputFormat});
         for (const auto& v : kFormatValues) Load(*this, *key, v);
         Load(*this, *key, {"OptStartPageIndex", &S::OptStartPageIndex});
+        for (const auto& v : kAppendedValues) Load(*this, *key, v);
         key->Close();
     }
     for (const auto& [name, tmpl] : kTemplates) LoadTagTemplate(store, this->*tmpl, name);
+    RememberStored(*this);
 }
 
 bool ConversionSettings::SaveSettings(UserStore& store, unsigned groups) const {
     if (!(groups & (SaveOnExit | SaveFolder | SaveOptions))) return true;
+    // Only what changed since the store was read is written: the file is reread and merged under its
+    // lock, so another program's save of other values in the meantime survives.
+    const ConversionSettings* was = m_stored.record.get();
+    const auto changed = [&](auto S::*field) { return !was || !(was->*field == this->*field); };
     // The options and the templates are one write: a failure leaves the store as it was.
     StoreBatch batch(store);
     const auto key = store.CreateKey(kOptionsKey);
     if (!key) return false;
+    const auto put = [&](const DwordValue& v) {
+        if (changed(v.field)) Save(*this, *key, v);
+    };
+    const auto putText = [&](const char* name, std::string S::*field) {
+        if (changed(field)) key->SetString(name, this->*field);
+    };
     if (groups & SaveOnExit) {
-        Save(*this, *key, {"OutputFormat", &S::OutputFormat});
-        Save(*this, *key, {"OptStartPageIndex", &S::OptStartPageIndex});
+        put({"OutputFormat", &S::OutputFormat});
+        put({"OptStartPageIndex", &S::OptStartPageIndex});
     }
-    if (groups & SaveFolder) key->SetString("Folder", Folder);
+    if (groups & SaveFolder) putText("Folder", &S::Folder);
     if (groups & SaveOptions) {
-        Save(*this, *key, {"DestOutputFolderOpt", &S::DestOutputFolderOpt});
-        key->SetString("DestSpecifiedFolder", DestSpecifiedFolder);
-        for (const auto& v : kGeneralValues) Save(*this, *key, v);
-        key->SetString("FilterExts", FilterExts);
-        for (const auto& v : kFormatValues) Save(*this, *key, v);
+        put({"DestOutputFolderOpt", &S::DestOutputFolderOpt});
+        putText("DestSpecifiedFolder", &S::DestSpecifiedFolder);
+        for (const auto& v : kGeneralValues) put(v);
+        putText("FilterExts", &S::FilterExts);
+        for (const auto& v : kFormatValues) put(v);
+        for (const auto& v : kAppendedValues) put(v);
     }
     if (!key->Close()) return false;  // the templates follow only an options key that was stored
     if (groups & SaveOptions)
         for (const auto& [name, tmpl] : kTemplates)
-            if (!SaveTagTemplate(store, this->*tmpl, name)) return false;
-    return batch.Commit() != 0;
+            if (changed(tmpl) && !SaveTagTemplate(store, this->*tmpl, name, was ? &(was->*tmpl) : nullptr))
+                return false;
+    if (!batch.Commit()) return false;
+    if (was) {  // what was written is now what the store holds; the other groups stay as they were
+        ConversionSettings now = *was;
+        if (groups & SaveOnExit) {
+            now.OutputFormat = OutputFormat;
+            now.OptStartPageIndex = OptStartPageIndex;
+        }
+        if (groups & SaveFolder) now.Folder = Folder;
+        if (groups & SaveOptions) {
+            now.DestOutputFolderOpt = DestOutputFolderOpt;
+            now.DestSpecifiedFolder = DestSpecifiedFolder;
+            for (const auto& v : kGeneralValues) now.*v.field = this->*v.field;
+            now.FilterExts = FilterExts;
+            for (const auto& v : kFormatValues) now.*v.field = this->*v.field;
+            for (const auto& [name, tmpl] : kTemplates) now.*tmpl = this->*tmpl;
+        }
+        RememberStored(std::move(now));
+    }
+    return true;
+}
+
+void ConversionSettings::RememberStored(ConversionSettings stored) const {
+    stored.m_stored.record.reset();
+    m_stored.record = std::make_shared<const ConversionSettings>(std::move(stored));
 }
 
 namespace {
@@ -236,6 +289,7 @@ std::vector<DwordValue> AllDwordValues() {
                                 {"DestOutputFolderOpt", &S::DestOutputFolderOpt}};
     all.insert(all.end(), std::begin(kGeneralValues), std::end(kGeneralValues));
     all.insert(all.end(), std::begin(kFormatValues), std::end(kFormatValues));
+    all.insert(all.end(), std::begin(kAppendedValues), std::end(kAppendedValues));
     return all;
 }
 
@@ -271,6 +325,7 @@ std::vector<std::string> ConversionSettings::OptionNames() {
     for (const auto& v : kGeneralValues) names.emplace_back(v.name);
     names.emplace_back("FilterExts");
     for (const auto& v : kFormatValues) names.emplace_back(v.name);
+    for (const auto& v : kAppendedValues) names.emplace_back(v.name);
     return names;
 }
 

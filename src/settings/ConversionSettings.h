@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
@@ -30,8 +31,9 @@ public:
 
     /// Fills the record from the store; without an options key everything keeps its default.
     void LoadSettings(const UserStore& store);
-    /// Writes the given groups; changes nothing in memory. false when the store could not be
-    /// written (each failed write leaves the store as it was).
+    /// Writes the values of the given groups that changed since the record was loaded or last saved
+    /// (every value of the groups when it was never loaded); changes no option in memory. false when
+    /// the store could not be written (each failed write leaves the store as it was).
     bool SaveSettings(UserStore& store, unsigned groups) const;
     /// Recomputes FilterExtList from EnableExtFilter and FilterExts.
     void RebuildFilterList();
@@ -131,7 +133,10 @@ public:
     std::int32_t AmplifyAMR = 0;
     std::int32_t AmplifyAMRCoef = 100;
 
-    // Full-resolution chain
+    // Appended: stores written before these load with their defaults.
+    std::int32_t FilesAtOnce = 0;  // files converting at once; 0: one per processor, else 1..32
+    static constexpr std::int32_t kMaxFilesAtOnce = 32;
+
     std::int32_t Dither = 1;     // TPDF dither when reducing to 8 or 16 bits
     std::int32_t Resampler = 0;  // 0 libsoxr, 1 libresample (the earlier output, 16-bit chain)
 
@@ -142,6 +147,16 @@ public:
 
     /// Lower-cased extensions a folder search accepts; empty when the filter is off. Never stored.
     std::vector<std::string> FilterExtList;
+
+private:
+    /// The record as the store held it when last loaded or saved; null before the first load.
+    /// Not part of the record's value.
+    struct StoredCopy {
+        std::shared_ptr<const ConversionSettings> record;
+        bool operator==(const StoredCopy&) const { return true; }
+    };
+    void RememberStored(ConversionSettings stored) const;
+    mutable StoredCopy m_stored;
 };
 
 /// A tag template's place in the settings; its stored subkey and its command-line prefix are the name

@@ -4,6 +4,7 @@
 
 #include "platform/UserStore.h"
 #include "settings/ConversionSettings.h"
+#include "settings/OptionRanges.h"
 #include "settings/StoreValueReads.h"
 
 namespace {
@@ -39,15 +40,23 @@ int LoadTagTemplate(const UserStore& store, TagTemplate& tmpl, const std::string
         if (!info || info->size < 2 || !ReadTextInto(*key, value, info->size + 4, tmpl.*field))
             (tmpl.*field).clear();
     }
-    for (const auto& [value, field] : kNumbers) ReadDwordInto(*key, value, tmpl.*field);
+    for (const auto& [value, field] : kNumbers) {
+        std::int32_t number = tmpl.*field;
+        ReadDwordInto(*key, value, number);
+        if (OptionInRange(value, number)) tmpl.*field = number;  // else the track would not fit its tag
+    }
     key->Close();
     return 1;
 }
 
-int SaveTagTemplate(UserStore& store, const TagTemplate& tmpl, const std::string& name) {
+int SaveTagTemplate(UserStore& store, const TagTemplate& tmpl, const std::string& name,
+                    const TagTemplate* stored) {
     const auto key = store.CreateKey(SubkeyPath(name));
     if (!key) return 0;
-    for (const auto& [value, field] : kTexts) key->SetString(value, tmpl.*field);
-    for (const auto& [value, field] : kNumbers) key->SetDword(value, static_cast<std::uint32_t>(tmpl.*field));
+    for (const auto& [value, field] : kTexts)
+        if (!stored || stored->*field != tmpl.*field) key->SetString(value, tmpl.*field);
+    for (const auto& [value, field] : kNumbers)
+        if (!stored || stored->*field != tmpl.*field)
+            key->SetDword(value, static_cast<std::uint32_t>(tmpl.*field));
     return key->Close();
 }

@@ -26,5 +26,7 @@ struct TagTemplate {
 /// 0 when the subkey cannot be opened; the template is then unchanged.
 int LoadTagTemplate(const UserStore& store, TagTemplate& tmpl, const std::string& name);
 
-/// Writes the template into its subkey, creating it; 0 when that fails.
-int SaveTagTemplate(UserStore& store, const TagTemplate& tmpl, const std::string& name);
+/// Writes the template into its subkey, creating it; 0 when that fails. With `stored` (the template as
+/// the store held it), only the values that differ from it are written.
+int SaveTagTemplate(UserStore& store, const TagTemplate& tmpl, const std::string& name,
+                    const TagTemplate* stored = nullptr);

@@ -161,12 +161,15 @@ bool AuSource::PlaceData(const Header& header) {
     m_dataOffset = header.dataOffset;
     if (::fseeko(f, m_dataOffset, SEEK_SET) != 0) return false;
     m_position = 0;
+    struct stat st {};
+    if (::fstat(::fileno(f), &st) != 0) return false;
+    const std::int64_t held = std::max<std::int64_t>(0, st.st_size - m_dataOffset);
     if (header.dataSize == kUnknownSize) {
-        struct stat st {};
-        if (::fstat(::fileno(f), &st) != 0) return false;
-        m_totalLength = std::max<std::int64_t>(0, st.st_size - m_dataOffset);
+        m_totalLength = held;
+        m_soundMissing = m_dataOffset > st.st_size;
     } else {
         m_totalLength = header.dataSize;
+        m_soundMissing = m_dataOffset > st.st_size || (header.dataSize > 0 && held == 0);
     }
     m_data = SoundData(m_totalLength);
     const std::int64_t frames = m_totalLength * 8 / (static_cast<std::int64_t>(m_storedBits) * m_channels);

@@ -28,6 +28,7 @@ struct StreamDescription {
     int m_videoWidth = 0;
     int m_videoHeight = 0;
     double m_videoFrameRate = 0.0;
+    bool m_soundMissing = false;  // the header places audio where the file holds none
 };
 
 /// How reading a stream went, told once ReadBlock has ended it.
@@ -86,6 +87,9 @@ public:
         height = m_videoHeight;
     }
     virtual double GetFrameRate() { return m_videoFrameRate; }
+    /// The header announces audio the file does not hold (it would lie past the end): converting
+    /// it fails instead of writing an output without sound.
+    bool SoundMissing() const { return m_soundMissing; }
     /// Asked after ReadBlock ended the stream; sources that cannot tell damage report nothing.
     virtual ReadOutcome GetReadOutcome() { return {}; }
     virtual ~AudioSource() = default;

@@ -19,6 +19,12 @@ int FfmpegProbeSource::Open(const char* path, int /*renderRate*/) {
         return 0;
     }
     const AVCodecParameters& par = *m_format->streams[m_stream]->codecpar;
+    // A stream guessed from the name alone (an empty or random ".flac") has no rate or channels, and
+    // the decoder refuses it likewise: refuse it here, as every other reader does such a file.
+    if (par.sample_rate <= 0 || par.ch_layout.nb_channels <= 0) {
+        Close();
+        return 0;
+    }
     m_sampleRate = std::max(par.sample_rate, 0);
     m_bitrate = static_cast<int>(std::clamp<std::int64_t>(par.bit_rate / 1000, 0, 0x7FFFFFFF));
     // The decoder would be asked for stereo; the list shows the stream's own count.

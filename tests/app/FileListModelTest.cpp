@@ -154,6 +154,19 @@ private slots:
                  QString::fromStdString(b.outputNote));
         QVERIFY(model.data(model.index(0, FileListModel::kStatus), Qt::ToolTipRole).isNull());
     }
+
+    void FailureReasonIsTheStatusTooltipUntilTheNextStatus() {
+        // "Conversion Failure" alone did not say that the disk was full.
+        std::map<std::string, FileEntry> rows = {{"/music/a.wav", Row("a.wav", 1, 0, 0)}};
+        FileListModel model([&](const std::string& p) { return std::optional<FileEntry>(rows.at(p)); });
+        model.AddFile("/music/a.wav");
+        const QModelIndex status = model.index(0, FileListModel::kStatus);
+        model.SetStatus(0, "Conversion Failure");
+        model.SetStatusReason(0, "No space left on device");
+        QCOMPARE(model.data(status, Qt::ToolTipRole).toString(), QString("No space left on device"));
+        model.SetStatus(0, "a.mp3");
+        QVERIFY(model.data(status, Qt::ToolTipRole).isNull());
+    }
 };
 
 QTEST_MAIN(FileListModelTest)

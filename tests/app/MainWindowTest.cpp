@@ -37,6 +37,14 @@ void Touch(const std::string& path) {
 class MainWindowTest : public QObject {
     Q_OBJECT
 private slots:
+    void DesktopWithoutBusesStaysSilent() {
+        // No session or system bus: no notification, no lock, no error, nothing printed.
+        qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/wavelorn-session");
+        qputenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/wavelorn-system");
+        SystemDesktop desktop;
+        desktop.Notify("summary", "body");
+        QVERIFY(!desktop.InhibitSleep("why"));
+    }
     void ContextMenuEnabledRules_data() {
         QTest::addColumn<int>("rows");
         QTest::addColumn<QList<int>>("selected");

@@ -91,6 +91,20 @@ public:
         return fileManagerResult;
     }
     std::string HandlerOf(const std::string&) override { return handler; }
+    std::vector<std::string> notified;
+    int locksTaken = 0, locksHeld = 0;
+    void Notify(const std::string& summary, const std::string& body) override {
+        notified.push_back(summary + ": " + body);
+    }
+    struct CountedLock final : SleepLock {
+        explicit CountedLock(int& held) : held(held) { ++held; }
+        ~CountedLock() override { --held; }
+        int& held;
+    };
+    std::unique_ptr<SleepLock> InhibitSleep(const std::string&) override {
+        ++locksTaken;
+        return std::make_unique<CountedLock>(locksHeld);
+    }
 };
 
 /// A main window over the program's own composition (ConverterSession) with an in-memory store,
@@ -127,15 +141,9 @@ struct WindowHarness {
         *settings = ConversionSettings("");
         settings->LoadSettings(store);
         WindowServices services{
-            *settings,
-            store,
-            engine,
-            dialogs,
-            desktop,
-            [this](BatchView& view) { return std::make_unique<BatchDriver>(session.MakeDriver(view)); },
-            programFolder,
-            probe,
-            {}};
+            *settings,     store,   engine,
+            dialogs,       desktop, [this](BatchView& view) { return session.MakeWindowDriver(view); },
+            programFolder, probe,   {}};
         window = std::make_unique<MainWindow>(std::move(services));
         user.SetOwner(window.get());
     }

@@ -143,4 +143,55 @@ TEST(CliHardening, ClosedStandardOutputDoesNotStopTheBatch) {
     EXPECT_EQ(Names(home.File("out")), (std::vector<std::string>{"a.wav", "b.wav", "c.wav"}));
 }
 
+TEST(CliHardening, ReportLostOnAFullDeviceFailsTheRun) {
+    // With standard output on a full device every line was lost and the run still said success.
+    CliHome home;
+    WriteWav16(home.File("a.wav"), 8000, std::vector<std::int16_t>(800, 1));
+    const std::vector<std::string> toFull = {"sh", "-c", "exec \"$@\" > /dev/full", "sh"};
+    const std::vector<std::vector<std::string>> runs = {
+        {"-q", "-t", "wav", "-o", home.File("out"), home.File("a.wav")},
+        {"--probe", home.File("a.wav")},
+        {"--help"}};
+    for (const auto& args : runs) {
+        const auto r = home.Run(args, toFull);
+        EXPECT_EQ(r.status, 1) << args.front();
+        EXPECT_EQ(r.err, "wavelorn-cli: write error: No space left on device\n") << args.front();
+    }
+    EXPECT_TRUE(fs::exists(home.File("out/a.wav")));  // the batch itself went on
+}
+
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+TEST(CliHardening, BatchShortOfMemoryFailsFilesInsteadOfCrashing) {
+    // Under an address-space limit libfaac's open and libvorbis's set-up crashed on an unchecked
+    // allocation: now a file that cannot get its memory fails with the reason, and the others go on.
+    if (!testsupport::HaveTool("prlimit")) GTEST_SKIP() << "prlimit missing";
+    CliHome home;
+    fs::create_directories(home.File("in"));
+    for (int i = 0; i < 6; ++i)
+        WriteWav16(home.File("in/s" + std::to_string(i) + ".wav"), 44100,
+                   std::vector<std::int16_t>(44100 * 2, static_cast<std::int16_t>(100 * i)),
+                   std::vector<std::int16_t>(44100 * 2, 7));
+    const std::vector<std::string> limit = {"prlimit", "--as=204800000"};
+    if (home.Run({"--version"}, limit).status != 0) GTEST_SKIP() << "this build needs more address space";
+    for (const char* format : {"m4a", "ogg"}) {
+        const std::string out = home.File(std::string("out-") + format);
+        const auto r = home.Run({"-q", "-t", format, "--jobs", "16", "-o", out, home.File("in")}, limit);
+        ASSERT_TRUE(r.status == 0 || r.status == 1) << format << " status " << r.status << "\n" << r.err;
+        ASSERT_EQ(r.lines.size(), 6u) << format;
+        std::size_t converted = 0, failed = 0;
+        for (const auto& line : r.lines) {
+            converted += line.find(std::string(".") + format + "\t") != std::string::npos;
+            failed += line.ends_with("\tConversion Failure");
+        }
+        EXPECT_EQ(converted + failed, 6u) << format << "\n" << r.out;
+        // Every failure says why, and nothing is left but the outputs.
+        std::size_t reasons = 0;
+        for (std::size_t at = 0; (at = r.err.find(": Cannot allocate memory", at)) != std::string::npos; ++at)
+            ++reasons;
+        EXPECT_EQ(reasons, failed) << format << "\n" << r.err;
+        EXPECT_EQ(Names(out).size(), converted) << format;
+    }
+}
+#endif
+
 }  // namespace

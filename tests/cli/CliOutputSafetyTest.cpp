@@ -236,4 +236,17 @@ TEST(CliOutputSafety, FilesBelowTheLongestPathAreFoundAndReported) {
     testsupport::Run({"rm", "-rf", in + "/" + level});  // removal by path stops at the longest path
 }
 
+TEST(CliOutputSafety, AFileSizeLimitFailsTheFileInsteadOfKillingTheBatch) {
+    // SIGXFSZ used to end the converter mid-write, leaving its staged file and no status line.
+    CliHome home;
+    const std::string out = home.File("out");
+    fs::create_directories(out);
+    WriteTone(home.File("long.wav"), 2);
+    const auto r =
+        home.Run({"-q", "-t", "wav", "-o", out, home.File("long.wav")}, {"prlimit", "--fsize=100000"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.lines, (std::vector<std::string>{home.File("long.wav") + "\tConversion Failure"}));
+    EXPECT_TRUE(Names(out).empty());
+}
+
 }  // namespace

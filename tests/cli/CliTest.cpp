@@ -61,18 +61,24 @@ TEST_P(CliUsage, RejectedWithStatusTwoAndNothingConverted) {
 
 INSTANTIATE_TEST_SUITE_P(
     Mistakes, CliUsage,
-    ::testing::Values(UsageCase{"UnknownOption", {"--frobnicate", "A"}, "unknown option '--frobnicate'"},
-                      UsageCase{"UnknownFormat", {"-t", "flac", "A"}, "unknown output format 'flac'"},
-                      UsageCase{"UnknownSetting", {"--set", "MP3Bitrate=192", "A"}, "unknown settings name"},
-                      UsageCase{"SetWithoutValue", {"--set", "MP3BitRate", "A"}, "NAME=VALUE"},
-                      UsageCase{"NotANumber", {"--set", "MP3BitRate=fast", "A"}, "whole number"},
-                      UsageCase{"MissingValue", {"A", "-o"}, "needs a value"},
-                      UsageCase{"BadIfExists", {"--if-exists", "merge", "A"}, "unknown --if-exists mode"},
-                      UsageCase{"UnknownReader", {"--reader", "mpg", "A"}, "unknown reader"},
-                      UsageCase{"NoFiles", {"-t", "wav"}, "no files given"},
-                      UsageCase{"NoJobs", {"--jobs", "0", "A"}, "--jobs needs a number from 1"},
-                      UsageCase{
-                          "UnknownTemplateField", {"--set", "MP3Tag.Titel=x", "A"}, "unknown settings name"}),
+    ::testing::Values(
+        UsageCase{"UnknownOption", {"--frobnicate", "A"}, "unknown option '--frobnicate'"},
+        UsageCase{"UnknownFormat", {"-t", "flac", "A"}, "unknown output format 'flac'"},
+        UsageCase{"UnknownSetting", {"--set", "MP3Bitrate=192", "A"}, "unknown settings name"},
+        UsageCase{"SetWithoutValue", {"--set", "MP3BitRate", "A"}, "NAME=VALUE"},
+        UsageCase{"NotANumber", {"--set", "MP3BitRate=fast", "A"}, "whole number"},
+        UsageCase{"MissingValue", {"A", "-o"}, "needs a value"},
+        UsageCase{"BadIfExists", {"--if-exists", "merge", "A"}, "unknown --if-exists mode"},
+        UsageCase{"UnknownReader", {"--reader", "mpg", "A"}, "unknown reader"},
+        UsageCase{"NoFiles", {"-t", "wav"}, "no files given"},
+        UsageCase{"NoJobs", {"--jobs", "0", "A"}, "--jobs needs a number from 1"},
+        UsageCase{"UnknownTemplateField", {"--set", "MP3Tag.Titel=x", "A"}, "unknown settings name"},
+        UsageCase{"TrackAboveAByte",
+                  {"--set", "OGGTag.CustomTrackNum=300", "A"},
+                  "OGGTag.CustomTrackNum must be from 0 to 255, got '300'"},
+        UsageCase{
+            "NegativeRate", {"--set", "WAVSampleRate=-1", "A"}, "WAVSampleRate must be one of 0, 6000, 8000"},
+        UsageCase{"RateAsDword", {"--set", "WAVSampleRate=4294967295", "A"}, "WAVSampleRate must be one of"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Cli, DoubleDashLetsAFileStartWithADash) {
@@ -304,6 +310,77 @@ TEST(Cli, MixedBatchReportsEachFileAndLeavesNoPartialOutput) {
     EXPECT_EQ(testsupport::ReadBytes(home.File("out/kept.wav")), (std::vector<std::uint8_t>{'o', 'l', 'd'}));
 }
 
+TEST(Cli, ResumedBatchThatSkipsExistingOutputsSucceeds) {
+    // Files skipped because their output exists were asked for (--if-exists skip): a script that
+    // resumes a batch must not see a failure, named or found in a folder.
+    CliHome home;
+    fs::create_directories(home.File("in"));
+    WriteWav16(home.File("in/a.wav"), 8000, std::vector<std::int16_t>(800, 1));
+    WriteWav16(home.File("b.wav"), 8000, std::vector<std::int16_t>(800, 2));
+    const std::vector<std::string> args = {"-q",
+                                           "-t",
+                                           "wav",
+                                           "-o",
+                                           home.File("out"),
+                                           "--if-exists",
+                                           "skip",
+                                           home.File("in"),
+                                           home.File("b.wav")};
+    EXPECT_EQ(home.Run(args).status, 0);
+    const auto again = home.Run(args);
+    EXPECT_EQ(again.status, 0) << again.out;
+    EXPECT_EQ(again.lines, (std::vector<std::string>{home.File("in/a.wav") + "\tTarget exists and skipped",
+                                                     home.File("b.wav") + "\tTarget exists and skipped"}));
+}
+
+TEST(Cli, EmptyOrRandomFilesAreRefusedAtListingInEveryFormat) {
+    // A file no reader can convert must not become a row with blank cells that only fails later.
+    CliHome home;
+    std::vector<std::string> args = {"--probe"}, expected;
+    std::vector<std::uint8_t> noise(5000);
+    std::uint32_t x = 12345;
+    for (auto& b : noise) b = static_cast<std::uint8_t>((x = x * 1103515245u + 12345u) >> 24);
+    for (const char* ext : {"flac", "wav", "mp3", "ogg", "m4a", "wma", "aac"}) {
+        for (const char* kind : {"empty", "noise"}) {
+            const std::string path = home.File(std::string(kind) + "." + ext);
+            testsupport::WriteBytes(path, std::string(kind) == "empty" ? std::vector<std::uint8_t>{} : noise);
+            args.push_back(path);
+            expected.push_back(path + "\tFailed to load");
+        }
+    }
+    const auto r = home.Run(args);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.lines, expected);
+}
+
+TEST(Cli, AuWhoseSoundLiesPastTheEndIsAConversionFailure) {
+    // A header placing the audio beyond the file gave a "converted" output without sound.
+    struct Case {
+        const char* name;
+        std::uint32_t offset, size;
+    };
+    const Case cases[] = {{"unknown.au", 100000, 0xFFFFFFFFu},  // the length runs to the end of the file
+                          {"short.au", 100000, 4000},           // half a second: no whole second announced
+                          {"atend.au", 224, 4000}};             // data would start right at the end
+    CliHome home;
+    std::vector<std::string> args = {"-q", "-t", "wav", "-o", home.File("out")}, expected;
+    for (const auto& c : cases) {
+        std::vector<std::uint8_t> bytes = {'.', 's', 'n', 'd'};
+        for (std::uint32_t v : {c.offset, c.size, 3u, 8000u, 1u})
+            for (int shift = 24; shift >= 0; shift -= 8)
+                bytes.push_back(static_cast<std::uint8_t>(v >> shift));
+        bytes.resize(224, 0);
+        testsupport::WriteBytes(home.File(c.name), bytes);
+        args.push_back(home.File(c.name));
+        expected.push_back(home.File(c.name) +
+                           "\tConversion Failure (the file holds none of the audio its header announces)");
+    }
+    const auto r = home.Run(args);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.lines, expected);
+    EXPECT_EQ(Files(home.File("out")), std::vector<std::string>{});
+}
+
 TEST(Cli, FullDiskIsAConversionFailureWithNoFileLeft) {
     // A write that fails must fail the file and remove what was written, not report success.
     CliHome home;
@@ -318,6 +395,8 @@ TEST(Cli, FullDiskIsAConversionFailureWithNoFileLeft) {
     if (r.status == 99) GTEST_SKIP() << "no mount namespace here";
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.lines, std::vector<std::string>{home.File("big.wav") + "\tConversion Failure"});
+    // The system's reason, which the status alone does not give.
+    EXPECT_NE(r.err.find(home.File("big.wav") + ": No space left on device"), std::string::npos) << r.err;
 }
 
 TEST(Cli, SaveStoresOnlyWhatWasGiven) {

@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <new>
 
 #include "engine/BatchDriver.h"
 #include "engine/EngineTexts.h"
@@ -16,9 +19,9 @@ using namespace testsupport;
 namespace fs = std::filesystem;
 
 // The fake routine acts on the source's name: "good" writes output, "empty" writes an empty file,
-// "draw" writes the next number of its random stream, "detail" fails with a FailureDetail, anything
-// else fails plainly. It counts its calls.
-int g_routineCalls = 0;
+// "draw" writes the next number of its random stream, "detail" fails with a FailureDetail, "throws"
+// throws as a library short of memory does, anything else fails plainly. It counts its calls.
+std::atomic<int> g_routineCalls{0};
 
 int FakeRoutine(ConversionJob& job) {
     ++g_routineCalls;
@@ -40,6 +43,7 @@ int FakeRoutine(ConversionJob& job) {
         return 1;
     }
     if (name.rfind("detail", 0) == 0) job.engine.FailureDetail = "why it failed";
+    if (name.rfind("throws", 0) == 0) throw std::bad_alloc();  // as TagLib does short of memory
     return 0;
 }
 
@@ -52,6 +56,7 @@ struct Batch {
     RecordingView view;
     std::vector<FileEntry> entries;
     int fontLoads = 0;
+    int jobs = 1;
 
     Batch() {
         g_routineCalls = 0;
@@ -71,6 +76,7 @@ struct Batch {
         services.jobs = jobs;
         services.routines = [](int) -> ConversionRoutine { return &FakeRoutine; };
         services.programFolder = dir.Path().string() + "/";
+        services.jobs = jobs;
         services.loadSoundFont = [this, fontAvailable](const std::string&) {
             ++fontLoads;
             return fontAvailable ? 1 : 0;
@@ -112,6 +118,26 @@ TEST(BatchDriver, StatusPerOutcome) {
     EXPECT_EQ(b.view.progress.dialogsOpen, 0);
     EXPECT_EQ(b.user.selected, std::vector<std::string>{b.dir.File("good.mp3")});
 }
+
+class BatchDriverJobs : public ::testing::TestWithParam<int> {};
+
+TEST_P(BatchDriverJobs, ExceptionFromARoutineFailsThatFileAloneWithTheReason) {
+    // An exception thrown on a worker thread ended the whole program.
+    Batch b;
+    b.Add("good1.wav");
+    b.Add("throws.wav");
+    b.Add("good2.wav");
+    b.jobs = GetParam();
+    b.Run();
+    EXPECT_EQ(b.view.status[10], "good1.mp3");
+    EXPECT_EQ(b.view.status[11], "Conversion Failure");
+    EXPECT_EQ(b.view.reason[11], std::strerror(ENOMEM));
+    EXPECT_EQ(b.view.status[12], "good2.mp3");
+    EXPECT_FALSE(fs::exists(b.dir.File("throws.mp3")));
+    EXPECT_EQ(b.view.reason.size(), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(OneAndSeveral, BatchDriverJobs, ::testing::Values(1, 3));
 
 TEST(BatchDriver, CancelDuringAFileMarksItAndStops) {
     // The cancelled row says so, later rows are untouched, and no file manager opens.

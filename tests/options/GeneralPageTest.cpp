@@ -78,11 +78,13 @@ INSTANTIATE_TEST_SUITE_P(
                                   [](ConversionSettings& s) {
                                       s.DestOutputFolderOpt = 5;
                                       s.TargetExistsOpt = 99;
+                                      s.FilesAtOnce = 40;
                                   },
                                   [](QWidget*) {}, true, nullptr,
                                   [](const ConversionSettings& s) {
                                       EXPECT_EQ(s.DestOutputFolderOpt, 199);
                                       EXPECT_EQ(s.TargetExistsOpt, 11);
+                                      EXPECT_EQ(s.FilesAtOnce, 0);
                                   }},
                       GeneralCase{"ChoicesAreCommitted", nullptr,
                                   [](QWidget* p) {
@@ -91,6 +93,7 @@ INSTANTIATE_TEST_SUITE_P(
                                       Click(p, "createDirs");
                                       Click(p, "myDocuments");
                                       Click(p, "browseOutput");
+                                      Choose(Find<QComboBox>(p, "filesAtOnce"), "4");
                                   },
                                   true, nullptr,
                                   [](const ConversionSettings& s) {
@@ -99,6 +102,7 @@ INSTANTIATE_TEST_SUITE_P(
                                       EXPECT_EQ(s.CreateDirs, 1);
                                       EXPECT_EQ(s.OutputFiles2MyDocuments, 0);
                                       EXPECT_EQ(s.BrowseOutputFolder, 0);
+                                      EXPECT_EQ(s.FilesAtOnce, 4);
                                   }},
                       GeneralCase{"ProcessingChoicesAreCommitted", nullptr,
                                   [](QWidget* p) {

@@ -10,6 +10,7 @@
 #include "platform/UserFolders.h"
 #include "settings/ConversionSettings.h"
 #include "settings/GenreNames.h"
+#include "settings/OptionRanges.h"
 #include "support/ReadOnlyMount.h"
 #include "support/TestSupport.h"
 
@@ -89,7 +90,8 @@ const Field kAllDwords[] = {&S::OutputFormat,
                             &S::AmplifyAMR,
                             &S::AmplifyAMRCoef,
                             &S::Dither,
-                            &S::Resampler};
+                            &S::Resampler,
+                            &S::FilesAtOnce};
 
 const std::string kTricky = "Caf\xc3\xa9 \"Live\" C:\\x\\ line\nbreak\r\n\xe2\x99\xab";
 
@@ -109,20 +111,21 @@ TagTemplate TrickyTemplate(int seed) {
     return t;
 }
 
-// A record where every value differs from its default and survives the load checks.
+// A record where every value differs from its default and is one its option may hold: distinct
+// numbers (11, 12, ...) where the range allows, so that two values swapped in load or save show.
 ConversionSettings EveryFieldChanged() {
     ConversionSettings s(kDocs);
-    int n = 11;
-    for (Field f : kAllDwords) s.*f = n++;  // 11..75: inside every load check's range but for the next lines
-    s.MP3ChannelMode = 3;
-    s.WAVChannelNum = 0;
-    s.WMAChannels = 1;
-    s.WMAID3TagType = 0;
-    s.OGGChannels = 1;
-    s.M4AID3TagType = 2;
-    s.OGGBitRate = 1000;
-    s.Dither = 0;
-    s.Resampler = 1;
+    ConversionSettings defaults(kDocs);
+    const std::int32_t others[] = {0, 1, 2, 199, 22, 8, 16, 48000, 96000, 320000, 480, 320, 6500};
+    std::int32_t n = 11;
+    for (const std::string& name : ConversionSettings::OptionNames()) {
+        std::int32_t* field = s.IntOption(name);
+        if (!field) continue;
+        const std::int32_t was = *defaults.IntOption(name);
+        *field = n++;
+        for (std::size_t i = 0; i < std::size(others) && !(OptionInRange(name, *field) && *field != was); ++i)
+            *field = others[i];
+    }
     s.Folder = "/music/" + kTricky;
     s.DestSpecifiedFolder = "/out put/\xc3\xa9";
     s.FilterExts = "MP3,,\xc3\x89XT,";
@@ -210,8 +213,9 @@ struct LoadCase {
     std::int32_t loaded;
 };
 
-TEST(ConversionSettings, LoadChecksCorrectOnlyTheValuesTheyCover) {
-    // A missing or misplaced correction lets out-of-range values reach the encoders, or alters valid ones.
+TEST(ConversionSettings, LoadCorrectsOrReplacesValuesNoPageStores) {
+    // A value out of range (a damaged or hand-edited store) must not reach the encoders: the named
+    // corrections apply first, and what is still out of range keeps its default.
     const LoadCase cases[] = {
         {"AmplifyMp3Coeff", 5, &S::AmplifyMp3Coeff, 10},
         {"AmplifyMp3Coeff", 5000, &S::AmplifyMp3Coeff, 3000},
@@ -221,28 +225,37 @@ TEST(ConversionSettings, LoadChecksCorrectOnlyTheValuesTheyCover) {
         {"Resampler", 7, &S::Resampler, 0},
         {"AmplifyWMACoeff", 3001, &S::AmplifyWMACoeff, 3000},
         {"AmplifyOGGCoeff", 2, &S::AmplifyOGGCoeff, 10},
-        {"AmplifyAACCoef", 5, &S::AmplifyAACCoef, 5},
-        {"AmplifyM4ACoef", 5000, &S::AmplifyM4ACoef, 5000},
-        {"AmplifyAMRCoef", 5, &S::AmplifyAMRCoef, 5},
+        {"AmplifyAACCoef", 5, &S::AmplifyAACCoef, 100},
+        {"AmplifyM4ACoef", 5000, &S::AmplifyM4ACoef, 100},
+        {"AmplifyAMRCoef", 3000, &S::AmplifyAMRCoef, 3000},
+        {"FilesAtOnce", 32, &S::FilesAtOnce, 32},
+        {"FilesAtOnce", 33, &S::FilesAtOnce, 0},
+        {"FilesAtOnce", 0xffffffffu, &S::FilesAtOnce, 0},
         {"OGGBitRate", 128000, &S::OGGBitRate, 128},
-        {"OGGBitRate", 1000, &S::OGGBitRate, 1000},
-        {"OGGBitRate", 1001, &S::OGGBitRate, 1},
+        {"OGGBitRate", 1000, &S::OGGBitRate, 128},
+        {"OGGBitRate", 480, &S::OGGBitRate, 480},
         {"MP3ChannelMode", 2, &S::MP3ChannelMode, 1},
         {"MP3ChannelMode", 4, &S::MP3ChannelMode, 4},
         {"MP3ChannelMode", 0, &S::MP3ChannelMode, 0},
         {"MP3ChannelMode", 5, &S::MP3ChannelMode, 1},
         {"WAVChannelNum", 3, &S::WAVChannelNum, 2},
         {"WAVChannelNum", 0, &S::WAVChannelNum, 0},
+        {"WAVSampleRate", 0xffffffffu, &S::WAVSampleRate, 44100},
+        {"WAVSampleRate", 6000, &S::WAVSampleRate, 6000},
+        {"MP3SampleRate", 6000, &S::MP3SampleRate, 44100},
+        {"WAVBitsPerSample", 24, &S::WAVBitsPerSample, 16},
         {"WMAChannels", 0, &S::WMAChannels, 2},
         {"WMAChannels", 1, &S::WMAChannels, 1},
         {"WMAID3TagType", 7, &S::WMAID3TagType, 2},
         {"WMAID3TagType", 0xffffffffu, &S::WMAID3TagType, 2},
         {"M4AID3TagType", 3, &S::M4AID3TagType, 2},
-        {"OGGID3TagType", 7, &S::OGGID3TagType, 7},
+        {"OGGID3TagType", 7, &S::OGGID3TagType, 1},
         {"OGGChannels", 9, &S::OGGChannels, 2},
-        {"MP3ID3TagType", 7, &S::MP3ID3TagType, 7},
-        {"TargetExistsOpt", 12345, &S::TargetExistsOpt, 12345},
-        {"OutputFormat", 4242, &S::OutputFormat, 4242},
+        {"MP3ID3TagType", 7, &S::MP3ID3TagType, 1},
+        {"AMRMode", 8, &S::AMRMode, 6},
+        {"AWBMode", 8, &S::AWBMode, 8},
+        {"TargetExistsOpt", 12345, &S::TargetExistsOpt, 11},
+        {"OutputFormat", 4242, &S::OutputFormat, 4242},  // the format list replaces it when filled
     };
     for (const auto& c : cases) {
         MemoryUserStore store;
@@ -256,13 +269,13 @@ TEST(ConversionSettings, LoadChecksCorrectOnlyTheValuesTheyCover) {
 TEST(ConversionSettings, DwordsAreReadAsBytesWhateverTheirStoredType) {
     // A hand-edited value of the wrong type must load like the registry would, never overrun.
     MemoryUserStore store;
-    store.Data().Merge(kOptionsKey, {{"MP3BitRate", {kRegSz, std::string("\x40\0", 2)}},
+    store.Data().Merge(kOptionsKey, {{"OptStartPageIndex", {kRegSz, std::string("\x40\0", 2)}},
                                      {"MP3SampleRate", {kRegSz, "far too long for a dword\0"}},
                                      {"CreateDirs", {kRegSz, std::string("\x01\0\0", 3)}}});
     ConversionSettings s(kDocs);
-    s.MP3BitRate = 0x11223344;
+    s.OptStartPageIndex = 0x11223344;  // an option without a range, so the bytes show as they land
     s.LoadSettings(store);
-    EXPECT_EQ(s.MP3BitRate, 0x11220040);  // two bytes replace the low half
+    EXPECT_EQ(s.OptStartPageIndex, 0x11220040);  // two bytes replace the low half
     EXPECT_EQ(s.MP3SampleRate, 44100);
     EXPECT_EQ(s.CreateDirs, 1);
 }
@@ -384,7 +397,8 @@ TEST(ConversionSettings, EachSaveGroupWritesExactlyItsValuesInOrder) {
                                               "AmplifyWav",
                                               "AmplifyWavCoeff",
                                               "Dither",
-                                              "Resampler"};
+                                              "Resampler",
+                                              "FilesAtOnce"};
     const std::vector<std::string> tagValues = {
         "Title",    "Artist",    "Album",           "Year",         "Genre",         "Comment",
         "Composer", "Copyright", "TitleAsFileName", "TrackNumType", "CustomTrackNum"};
@@ -516,6 +530,55 @@ TEST(ConversionSettings, OptionsAndTemplatesReachTheStoreInOneWrite) {
     EXPECT_EQ(loaded, saved);
 }
 
+TEST(ConversionSettings, TwoProgramsSavingDifferentValuesKeepBoth) {
+    // Each program rewrote the whole group from what it had loaded, undoing the other's change.
+    struct Case {
+        const char* name;
+        unsigned groups;
+        void (*first)(ConversionSettings&);   // the program that saves first
+        void (*second)(ConversionSettings&);  // loaded before that save, saves after it
+        bool (*bothKept)(const ConversionSettings&);
+    };
+    const Case cases[] = {
+        {"Options", SaveOptions, [](S& s) { s.MP3BitRate = 192; }, [](S& s) { s.OGGBitRate = 64; },
+         [](const S& s) { return s.MP3BitRate == 192 && s.OGGBitRate == 64; }},
+        {"TemplateFields", SaveOptions, [](S& s) { s.MP3Tag.Artist = "A"; },
+         [](S& s) { s.MP3Tag.Album = "B"; },
+         [](const S& s) { return s.MP3Tag.Artist == "A" && s.MP3Tag.Album == "B"; }},
+        // The command line's --save while the window is open; the window saves on exit.
+        {"ExitSave", SaveOnExit, [](S& s) { s.OutputFormat = 2000; }, [](S& s) { s.OptStartPageIndex = 3; },
+         [](const S& s) { return s.OutputFormat == 2000 && s.OptStartPageIndex == 3; }},
+    };
+    for (const auto& c : cases) {
+        testsupport::TempDir dir;
+        FileUserStore store(dir.File("wavelorn/registry.reg"));
+        ASSERT_TRUE(ConversionSettings(kDocs).SaveSettings(store, SaveOnExit | SaveOptions));
+        ConversionSettings first(kDocs), second(kDocs), loaded(kDocs);
+        first.LoadSettings(store);
+        second.LoadSettings(store);
+        c.first(first);
+        c.second(second);
+        ASSERT_TRUE(first.SaveSettings(store, c.groups));
+        ASSERT_TRUE(second.SaveSettings(store, c.groups));
+        loaded.LoadSettings(store);
+        EXPECT_TRUE(c.bothKept(loaded)) << c.name;
+    }
+}
+
+TEST(ConversionSettings, ValueChangedBackAfterASaveIsSavedAgain) {
+    // Once saved, the new value is what the store holds: returning to the loaded value is a change.
+    testsupport::TempDir dir;
+    FileUserStore store(dir.File("wavelorn/registry.reg"));
+    ConversionSettings s(kDocs), loaded(kDocs);
+    s.LoadSettings(store);
+    s.MP3BitRate = 192;
+    ASSERT_TRUE(s.SaveSettings(store, SaveOptions));
+    s.MP3BitRate = 128;
+    ASSERT_TRUE(s.SaveSettings(store, SaveOptions));
+    loaded.LoadSettings(store);
+    EXPECT_EQ(loaded.MP3BitRate, 128);
+}
+
 TEST(TagTemplate, TextsUnderTwoBytesAreEmptyAndMissingNumbersKeepTheirValue) {
     // A one-byte (lone zero) or hand-emptied text must load as empty, not as garbage past the buffer.
     MemoryUserStore store;
@@ -543,6 +606,18 @@ TEST(TagTemplate, TextsUnderTwoBytesAreEmptyAndMissingNumbersKeepTheirValue) {
     TagTemplate untouched = t;
     EXPECT_EQ(LoadTagTemplate(store, untouched, "MP3"), 0);
     EXPECT_EQ(untouched, t);
+}
+
+TEST(TagTemplate, TrackNumberOutsideAByteKeepsItsDefault) {
+    // Tag writers take the track as one byte: a stored 300 would be written as 300 or as 44.
+    MemoryUserStore store;
+    store.Data().Merge(kOptionsKey + "\\MP3Tag",
+                       {{"CustomTrackNum", {kRegDword, std::string("\x2c\x01\0\0", 4)}},
+                        {"TrackNumType", {kRegDword, std::string("\x02\0\0\0", 4)}}});
+    TagTemplate t;
+    EXPECT_EQ(LoadTagTemplate(store, t, "MP3"), 1);
+    EXPECT_EQ(t.CustomTrackNum, 0);
+    EXPECT_EQ(t.TrackNumType, 2);
 }
 
 TEST(TagTemplate, GenreListHasTheId3v1Numbering) {

@@ -55,6 +55,8 @@ public:
         status[row] = text;
         statusHistory.push_back(std::to_string(row) + ":" + text);
     }
+    void SetStatusReason(int row, const std::string& text) override { reason[row] = text; }
+    std::map<int, std::string> reason;
     void EnsureRowVisible(int) override {}
     void SetStatusColumnWidth(int pixels) override { columnWidths.push_back(pixels); }
     void EnableMainWindow(bool enable) override { enabled.push_back(enable); }
