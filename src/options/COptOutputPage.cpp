@@ -48,17 +48,18 @@ COptOutputPage::COptOutputPage(OptionsDialogs& dialogs, QWidget* parent) : Optio
     g->addWidget(m_filterOn);
     g->addWidget(m_filter);
     g->addWidget(NoteLabel(kFilterNote));
-    g->addWidget(m_dither);
-    g->addWidget(m_legacyResampler);
     m_filesAtOnce = Named(new QComboBox, "filesAtOnce", kFilesAtOnceLabel);
     m_filesAtOnce->addItem(QString::fromUtf8(kFilesAtOnceAuto), 0);  // one per processor
     for (int n = 1; n <= ConversionSettings::kMaxFilesAtOnce; ++n)
         m_filesAtOnce->addItem(QString::number(n), n);
+    // The dither choice shares the row: the page has no height for another line.
     auto* atOnceRow = new QHBoxLayout;
+    atOnceRow->addWidget(m_dither);
+    atOnceRow->addStretch();
     atOnceRow->addWidget(BuddyLabel(kFilesAtOnceLabel, m_filesAtOnce));
     atOnceRow->addWidget(m_filesAtOnce);
-    atOnceRow->addStretch();
     g->addLayout(atOnceRow);
+    g->addWidget(m_legacyResampler);
 
     m_folderChoice = Named(new QComboBox, "folderChoice", kOutputFolderLabel);
     m_folderChoice->addItem(QString::fromUtf8(kSameFolder), kBesideSource);

@@ -243,7 +243,7 @@ TEST(ConversionSettings, LoadCorrectsOrReplacesValuesNoPageStores) {
         {"WAVSampleRate", 0xffffffffu, &S::WAVSampleRate, 44100},
         {"WAVSampleRate", 6000, &S::WAVSampleRate, 6000},
         {"MP3SampleRate", 6000, &S::MP3SampleRate, 44100},
-        {"WAVBitsPerSample", 24, &S::WAVBitsPerSample, 16},
+        {"WAVBitsPerSample", 12, &S::WAVBitsPerSample, 16},
         {"WMAChannels", 0, &S::WMAChannels, 2},
         {"WMAChannels", 1, &S::WMAChannels, 1},
         {"WMAID3TagType", 7, &S::WMAID3TagType, 2},
