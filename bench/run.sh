@@ -43,6 +43,9 @@ mkdir "$work/out" "$work/config" "$work/peer" "$work/wavs" "$work/mp3s" "$work/b
 sox -n -r 44100 -c 2 -b 16 "$work/in.wav" synth "$seconds" sine 220 sine 331 synth "$seconds" pinknoise mix vol 0.6
 lame --quiet -b 192 "$work/in.wav" "$work/in.mp3"
 flac -s "$work/in.wav" -o "$work/in.flac"
+# Full resolution: the same music in 24 bits, and in 24 bits at 96 kHz.
+sox "$work/in.wav" -b 24 "$work/in24.wav"
+sox "$work/in.wav" -b 24 "$work/in96.wav" rate -v 96000
 ffmpeg -v error -nostdin -i "$work/in.wav" -c:a aac -b:a 128k "$work/in.m4a"
 ffmpeg -v error -nostdin -i "$work/in.wav" -c:a wmav2 -b:a 128k "$work/in.wma"
 # The AMR encoders' limit is timed on input that sox resampled beforehand.
@@ -71,6 +74,8 @@ m4a_opts=(--set AutoDestM4AEncodingParam=0 --set M4AVBR=0 --set M4AABRBitRate=12
     --set M4AID3TagType=2)
 amr_opts=(--set AMRType=0 --set AMRMode=7 --set AMRDTX=0 --set AWBMode=8 --set AWBDTX=0 --set AmplifyAMR=0)
 wav_opts=(--set AmplifyWav=0)
+wav_44k_opts=(--set AutoDestWAVEncodingParam=0 --set WAVSampleRate=44100 --set WAVBitsPerSample=16
+    --set WAVChannelNum=0)
 
 # Runs a command, appending "SECONDS PEAK-KIB" to FILE; a failed run appends nothing.
 measure() {  # FILE COMMAND...
@@ -140,6 +145,11 @@ enc_wav() { measure "$1" "${convert[@]}" -t wav "${wav_opts[@]}" "$work/in.wav";
 peer_wav() { measure "$1" sox "$work/in.wav" "$work/peer/p.wav"; }
 dec_mp3() { measure "$1" "${convert[@]}" -t wav "${wav_opts[@]}" "$work/in.mp3"; }
 peer_dec_mp3() { measure "$1" mpg123 -q -w "$work/peer/d.wav" "$work/in.mp3"; }
+enc_mp3_24() { measure "$1" "${convert[@]}" -t mp3 "${mp3_opts[@]}" "$work/in24.wav"; }
+peer_mp3_24() { measure "$1" lame --quiet -b 128 --cbr -t "$work/in24.wav" "$work/peer/p24.mp3"; }
+# 96 kHz 24-bit to 44.1 kHz 16-bit: libsoxr at very high quality and dither, as sox's rate -v does.
+enc_wav_96() { measure "$1" "${convert[@]}" -t wav "${wav_opts[@]}" "${wav_44k_opts[@]}" "$work/in96.wav"; }
+peer_wav_96() { measure "$1" sox "$work/in96.wav" -b 16 "$work/peer/p96.wav" rate -v 44100; }
 dec_flac() { measure "$1" "${convert[@]}" -t wav "${wav_opts[@]}" "$work/in.flac"; }
 peer_dec_flac() { measure "$1" flac -s -f -d -o "$work/peer/d.wav" "$work/in.flac"; }
 dec_m4a() { measure "$1" "${convert[@]}" -t wav "${wav_opts[@]}" "$work/in.m4a"; }
@@ -166,6 +176,8 @@ if [ -x "$loop" ]; then
     compare "WAV → AMR-WB 23.85k" "encoder loop + resampling" "≤ 1.05" enc_awb peer_awb
 fi
 compare "WAV → WAV" '`sox in.wav out.wav`' "≤ 1.05" enc_wav peer_wav
+compare "24-bit WAV → MP3 128k" '`lame -b 128 --cbr -t` (24-bit input)' "≤ 1.05" enc_mp3_24 peer_mp3_24
+compare "96 kHz 24-bit WAV → 44.1 kHz 16-bit WAV" '`sox -b 16 … rate -v 44100`' "≤ 1.05" enc_wav_96 peer_wav_96
 compare "MP3 192k → WAV" '`mpg123 -w`' "≤ 1.05" dec_mp3 peer_dec_mp3
 compare "FLAC → WAV (libFLAC, no FFmpeg)" '`flac -d`' "≤ 1.00, ≤ 10 MiB" dec_flac peer_dec_flac
 compare "AAC (M4A) → WAV" '`ffmpeg -i`' "≤ 1.05" dec_m4a peer_dec_m4a

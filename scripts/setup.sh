@@ -14,7 +14,7 @@ for group in "${groups[@]}"; do
       # toolchain
       build-essential cmake pkg-config git ccache
       # decoding and encoding libraries
-      libgsm1-dev libresample1-dev
+      libgsm1-dev libresample1-dev libsoxr-dev
       libmpg123-dev libfluidsynth-dev libopenmpt-dev libtag1-dev
       libavformat-dev libavcodec-dev libavutil-dev libswresample-dev
       libmp3lame-dev libvorbis-dev libogg-dev libflac-dev libid3-3.8.3-dev

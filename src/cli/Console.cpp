@@ -144,6 +144,16 @@ void ConsoleBatchView::PrintNotes(int upToRow) {
     }
 }
 
+void ConsoleBatchView::NoteClipped(int row, std::int64_t samples) {
+    if (row < 0 || static_cast<std::size_t>(row) >= m_rows.size()) return;
+    if (m_showProgress) std::cerr << "\r\033[K" << std::flush;
+    PrintNotes(row);
+    const std::string line = "wavelorn-cli: " + EscapeField(m_rows[static_cast<std::size_t>(row)]->path) +
+                             ": " + std::to_string(samples) + " samples clipped\n";
+    std::fputs(line.c_str(), m_err);
+    std::fflush(m_err);
+}
+
 void ConsoleBatchView::SetStatus(int row, const std::string& text) {
     if (row < 0 || static_cast<std::size_t>(row) >= m_rows.size()) return;
     if (text == kStatusConverting) {

@@ -1,11 +1,14 @@
 #include "encoders/AdtsWriter.h"
 
-int AdtsWriter::Open(const std::string& path, int sampleRate, int channels, int /*bitsPerSample*/) {
+#include "sources/AudioSource.h"
+
+int AdtsWriter::Open(const std::string& path, int sampleRate, int channels, int bitsPerSample) {
     Finish();
     m_failed = false;
     m_out = OpenFile(path.c_str(), "wb");
     if (!m_out) return 0;
     if (!m_encoder.Open(sampleRate, channels, ADTS_STREAM)) return 0;
+    if (bitsPerSample == kFloatBits) m_encoder.UseFloatInput();
     m_sink = [this](std::int64_t, const std::uint8_t* bytes, int length) { return Keep(bytes, length); };
     return 1;
 }
@@ -25,6 +28,12 @@ int AdtsWriter::Keep(const std::uint8_t* bytes, int length) {
 int AdtsWriter::Write16(const std::int16_t* left, const std::int16_t* right, int frames) {
     if (!m_started || m_failed) return 0;
     if (!m_encoder.Write16(left, right, frames, m_sink)) m_failed = true;
+    return !m_failed;
+}
+
+int AdtsWriter::WriteFloat(const float* left, const float* right, int frames) {
+    if (!m_started || m_failed) return 0;
+    if (!m_encoder.WriteFloat(left, right, frames, m_sink)) m_failed = true;
     return !m_failed;
 }
 

@@ -24,6 +24,8 @@ public:
     /// Planar blocks; right is read only for two channels. 0 once a write has failed.
     int Write16(const std::int16_t* left, const std::int16_t* right, int frames);
     int Write8(const std::uint8_t* left, const std::uint8_t* right, int frames);
+    /// Full-resolution samples, for a writer opened with kFloatBits.
+    int WriteFloat(const float* left, const float* right, int frames);
     /// Encodes the last partial buffer, drains the encoder and closes the file: 0 if any step of
     /// this file failed. Harmless when nothing is open.
     int Finish();

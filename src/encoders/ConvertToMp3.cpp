@@ -27,14 +27,17 @@ public:
         m_writer.SetOutputRate(params.outputRate);
         if (params.bitrate) m_writer.SetBitrate(*params.bitrate);
 
-        // LAME resamples itself and takes 16-bit samples only.
+        // LAME resamples itself and takes 16-bit samples, or floats at full resolution.
         request.channels = params.channels;
         request.bits = 16;
+        request.takesFloat = true;
         request.pick = params.pick;
         return m_writer.Start();
     }
 
     int Encode(const PcmBlock& block) override {
+        if (block.bits == kFloatBits)
+            return m_writer.EncodeFloat(block.LeftFloat(), block.RightFloat(), block.frames);
         return m_writer.Encode(block.Left16(), block.Right16(), block.frames);
     }
 

@@ -23,7 +23,11 @@ public:
         // libfaac takes the source's channels and depth as they come, and its rate when AAC has it.
         const int channels = source.GetOutputChannels();
         request.rate = NearestAacRate(source.GetSampleRate());
-        if (!m_writer.Open(m_job.outputPath, request.rate, channels, source.GetBitsPerSample())) return 0;
+        request.takesFloat = true;
+        const bool wide = DeliversFullResolution(source, request, m_job.settings);
+        if (!m_writer.Open(m_job.outputPath, request.rate, channels,
+                           wide ? kFloatBits : source.GetBitsPerSample()))
+            return 0;
         ApplyAacOptions(*m_writer.Configuration(), AacOptionsOf(m_job.settings, kM4aOptionGroup), channels);
         if (!m_writer.Start()) return 0;
         if (const auto& t = tags.Get())
@@ -35,6 +39,8 @@ public:
 
     int Encode(const PcmBlock& block) override {
         if (block.bits == 8) return m_writer.Write8(block.Left8(), block.Right8(), block.frames);
+        if (block.bits == kFloatBits)
+            return m_writer.WriteFloat(block.LeftFloat(), block.RightFloat(), block.frames);
         return m_writer.Write16(block.Left16(), block.Right16(), block.frames);
     }
 

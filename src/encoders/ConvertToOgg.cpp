@@ -18,6 +18,7 @@ public:
         request.rate = params.rate;
         request.channels = params.channels;
         request.bits = 16;
+        request.takesFloat = true;
         request.pick = params.pick;
 
         if (!m_writer.Setup(params.rate, params.channels, params.bitrate * 1000)) return 0;
@@ -27,6 +28,8 @@ public:
     }
 
     int Encode(const PcmBlock& block) override {
+        if (block.bits == kFloatBits)
+            return m_writer.EncodeFloat(block.LeftFloat(), block.RightFloat(), block.frames);
         return m_writer.Encode(block.Left16(), block.Right16(), block.frames);
     }
 

@@ -5,18 +5,25 @@
 
 namespace {
 
+// The depth that keeps what the source holds: 8 or 16 bits as delivered, 24 for wider integers, and
+// floats as floats.
+int SourceDepth(AudioSource& source) {
+    if (source.HoldsFloat()) return kFloatBits;
+    return source.GetHeldBits() > 16 ? 24 : source.GetBitsPerSample();
+}
+
 class WavFormat final : public ConversionFormat {
 public:
     explicit WavFormat(const ConversionJob& job) : m_settings(job.settings), m_outputPath(job.outputPath) {}
 
     int Start(AudioSource& source, ChosenTags&, PcmRequest& request) override {
         const int sourceChannels = source.GetOutputChannels();
-        int rate = source.GetSampleRate(), channels = sourceChannels, bits = source.GetBitsPerSample();
+        int rate = source.GetSampleRate(), channels = sourceChannels, bits = SourceDepth(source);
         if (!m_settings.AutoDestWAVEncodingParam) {
             if (m_settings.WAVSampleRate) rate = m_settings.WAVSampleRate;
             if (m_settings.WAVChannelNum) channels = m_settings.WAVChannelNum;
             if (m_settings.WAVBitsPerSample) bits = m_settings.WAVBitsPerSample;
-            bits = bits == 16 ? 16 : 8;
+            bits = bits == 16 || bits == 24 || bits == kFloatBits ? bits : 8;
             channels = channels == 1 ? 1 : 2;
             if (sourceChannels > channels && m_settings.MonoType > 0)
                 request.pick = m_settings.MonoType == 1 ? ChannelPick::Left : ChannelPick::Right;
@@ -28,8 +35,16 @@ public:
     }
 
     int Encode(const PcmBlock& block) override {
-        if (block.bits == 16) return m_writer.Write16(block.Left16(), block.Right16(), block.frames);
-        return m_writer.Write8(block.Left8(), block.Right8(), block.frames);
+        switch (block.bits) {
+            case 8:
+                return m_writer.Write8(block.Left8(), block.Right8(), block.frames);
+            case 16:
+                return m_writer.Write16(block.Left16(), block.Right16(), block.frames);
+            case 24:
+                return m_writer.Write24(block.Left24(), block.Right24(), block.frames);
+            default:
+                return m_writer.WriteFloat(block.LeftFloat(), block.RightFloat(), block.frames);
+        }
     }
 
     int Finish() override { return m_writer.Close(); }

@@ -23,7 +23,10 @@ public:
             request.channels = 1;
             request.pick = t.feed == 1 ? ChannelPick::Left : ChannelPick::Right;
         }
-        m_writer.SetInputFormat(source.GetSampleRate(), source.GetBitsPerSample(), inputChannels);
+        request.takesFloat = true;
+        const bool wide = DeliversFullResolution(source, request, s);
+        m_writer.SetInputFormat(source.GetSampleRate(), wide ? kFloatBits : source.GetBitsPerSample(),
+                                inputChannels);
 
         // The batch built the list before any file started; files only read it.
         const WmaFormatEntry* format =
@@ -38,6 +41,8 @@ public:
 
     int Encode(const PcmBlock& block) override {
         if (block.bits == 8) return m_writer.Write8(block.Left8(), block.Right8(), block.frames);
+        if (block.bits == kFloatBits)
+            return m_writer.WriteFloat(block.LeftFloat(), block.RightFloat(), block.frames);
         return m_writer.Write16(block.Left16(), block.Right16(), block.frames);
     }
 

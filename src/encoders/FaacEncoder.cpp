@@ -76,9 +76,19 @@ int FaacEncoder::Open(int sampleRate, int channels, unsigned outputFormat) {
     return 1;
 }
 
+void FaacEncoder::UseFloatInput() {
+    if (!m_config || m_started) return;
+    m_config->inputFormat = FAAC_INPUT_FLOAT;
+    m_float = true;
+}
+
 int FaacEncoder::Start() {
     if (!m_encoder || !faacEncSetConfiguration(m_encoder.get(), m_config)) return 0;
-    m_input.assign(m_inputSamples + 4, 0);  // the spare room libfaac's callers traditionally leave
+    // The spare room libfaac's callers traditionally leave.
+    if (m_float)
+        m_floatInput.assign(m_inputSamples + 4, 0.0f);
+    else
+        m_input.assign(m_inputSamples + 4, 0);
     m_output.assign(m_maxOutputBytes, 0);
     m_buffered = 0;
     m_filledCalls = m_producedFrames = 0;
@@ -88,9 +98,10 @@ int FaacEncoder::Start() {
 
 int FaacEncoder::EncodeBuffered(const Sink& sink) {
     const auto frames = static_cast<std::int64_t>(m_buffered / static_cast<std::size_t>(m_channels));
-    const int length = faacEncEncode(m_encoder.get(), reinterpret_cast<std::int32_t*>(m_input.data()),
-                                     static_cast<unsigned>(m_buffered), m_output.data(),
-                                     static_cast<unsigned>(m_maxOutputBytes));
+    void* input = m_float ? static_cast<void*>(m_floatInput.data()) : static_cast<void*>(m_input.data());
+    const int length =
+        faacEncEncode(m_encoder.get(), static_cast<std::int32_t*>(input), static_cast<unsigned>(m_buffered),
+                      m_output.data(), static_cast<unsigned>(m_maxOutputBytes));
     if (m_buffered > 0) ++m_filledCalls;
     m_buffered = 0;
     if (length < 0) return -1;
@@ -98,16 +109,17 @@ int FaacEncoder::EncodeBuffered(const Sink& sink) {
     return sink(frames, m_output.data(), length) ? length : -1;
 }
 
-template <typename Sample, typename Widen>
-int FaacEncoder::Append(const Sample* left, const Sample* right, int frames, const Sink& sink, Widen widen) {
-    if (!m_started) return 0;
+template <typename Out, typename Sample, typename Widen>
+int FaacEncoder::Append(Out* buffer, const Sample* left, const Sample* right, int frames, const Sink& sink,
+                        Widen widen) {
+    if (!m_started || !buffer) return 0;
     const auto channels = static_cast<std::size_t>(m_channels);
     // Interleaves up to the end of the input buffer in one plain loop per channel layout, without
     // a fullness check per frame; the encoder runs once per full buffer.
     auto remaining = static_cast<std::size_t>(std::max(frames, 0));
     while (remaining > 0) {
         const std::size_t take = std::min(remaining, (m_inputSamples - m_buffered) / channels);
-        std::int16_t* out = m_input.data() + m_buffered;
+        Out* out = buffer + m_buffered;
         if (channels == 2) {
             for (std::size_t i = 0; i < take; ++i) {
                 out[2 * i] = widen(left[i]);
@@ -126,13 +138,21 @@ int FaacEncoder::Append(const Sample* left, const Sample* right, int frames, con
 }
 
 int FaacEncoder::Write16(const std::int16_t* left, const std::int16_t* right, int frames, const Sink& sink) {
-    return Append(left, right, frames, sink, [](std::int16_t s) { return s; });
+    if (m_float) return 0;
+    return Append(m_input.data(), left, right, frames, sink, [](std::int16_t s) { return s; });
 }
 
 int FaacEncoder::Write8(const std::uint8_t* left, const std::uint8_t* right, int frames, const Sink& sink) {
-    return Append(left, right, frames, sink, [](std::uint8_t s) {
+    if (m_float) return 0;
+    return Append(m_input.data(), left, right, frames, sink, [](std::uint8_t s) {
         return static_cast<std::int16_t>((static_cast<int>(s) - 128) * 256);
     });
+}
+
+int FaacEncoder::WriteFloat(const float* left, const float* right, int frames, const Sink& sink) {
+    if (!m_float) return 0;
+    // libfaac's float input keeps the 16-bit scale.
+    return Append(m_floatInput.data(), left, right, frames, sink, [](float s) { return s * 32768.0f; });
 }
 
 int FaacEncoder::Drain(const Sink& sink) {
@@ -166,6 +186,8 @@ void FaacEncoder::Close() {
     m_channels = 0;
     m_inputSamples = m_maxOutputBytes = 0;
     m_input = {};
+    m_floatInput = {};
+    m_float = false;
     m_output = {};
     m_buffered = 0;
     m_filledCalls = m_producedFrames = 0;

@@ -43,12 +43,16 @@ public:
     int Open(int sampleRate, int channels, unsigned outputFormat);
     /// The configuration to change between Open and Start; null when not open.
     faacEncConfiguration* Configuration() { return m_config; }
+    /// Between Open and Start: full-resolution input (WriteFloat) instead of 16-bit.
+    void UseFloatInput();
     /// faacEncSetConfiguration, then the buffers; 0 when libfaac rejects the configuration.
     int Start();
     /// Appends planar frames (right only for two channels), encoding each full input buffer.
     int Write16(const std::int16_t* left, const std::int16_t* right, int frames, const Sink& sink);
     /// As Write16, for unsigned 8-bit samples with 128 as silence.
     int Write8(const std::uint8_t* left, const std::uint8_t* right, int frames, const Sink& sink);
+    /// As Write16, for full-resolution samples (full scale ±1.0), after UseFloatInput.
+    int WriteFloat(const float* left, const float* right, int frames, const Sink& sink);
     /// Encodes what is still buffered, then drains the encoder until it has given back a frame for
     /// every call that carried samples and yields nothing more.
     int Drain(const Sink& sink);
@@ -66,8 +70,9 @@ private:
         void operator()(void* encoder) const noexcept { faacEncClose(encoder); }
     };
     int EncodeBuffered(const Sink& sink);
-    template <typename Sample, typename Widen>
-    int Append(const Sample* left, const Sample* right, int frames, const Sink& sink, Widen widen);
+    template <typename Out, typename Sample, typename Widen>
+    int Append(Out* buffer, const Sample* left, const Sample* right, int frames, const Sink& sink,
+               Widen widen);
 
     std::unique_ptr<void, EncoderClose> m_encoder;
     faacEncConfiguration* m_config = nullptr;  // owned by the encoder
@@ -75,6 +80,8 @@ private:
     unsigned long m_inputSamples = 0;  // all channels together
     unsigned long m_maxOutputBytes = 0;
     std::vector<std::int16_t> m_input;
+    std::vector<float> m_floatInput;  // instead of m_input with float input
+    bool m_float = false;
     std::vector<std::uint8_t> m_output;
     std::size_t m_buffered = 0;
     std::int64_t m_filledCalls = 0;     // encoder calls that carried samples

@@ -101,7 +101,8 @@ int Mp3Writer::Start() {
     return WriteBytes(m_id3v2.data(), m_id3v2.size());
 }
 
-int Mp3Writer::Encode(const std::int16_t* left, const std::int16_t* right, int frames) {
+template <typename Sample, typename Call>
+int Mp3Writer::EncodeWith(const Sample* left, const Sample* right, int frames, Call call) {
     if (m_failed || !m_started) {
         m_failed = true;
         return 0;
@@ -115,8 +116,7 @@ int Mp3Writer::Encode(const std::int16_t* left, const std::int16_t* right, int f
     // LAME needs at most 1.25 * frames + 7200 bytes; blocks of this size always fit the buffer.
     for (int done = 0; done < frames;) {
         const int n = std::min(frames - done, kBlockFrames);
-        const int bytes =
-            lame_encode_buffer(m_lame.get(), left + done, m_channels == 2 ? right + done : nullptr, n,
+        const int bytes = call(m_lame.get(), left + done, m_channels == 2 ? right + done : nullptr, n,
                                m_buffer.data(), static_cast<int>(m_buffer.size()));
         if (bytes < 0) {
             m_failed = true;
@@ -126,6 +126,14 @@ int Mp3Writer::Encode(const std::int16_t* left, const std::int16_t* right, int f
         done += n;
     }
     return 1;
+}
+
+int Mp3Writer::Encode(const std::int16_t* left, const std::int16_t* right, int frames) {
+    return EncodeWith(left, right, frames, &lame_encode_buffer);
+}
+
+int Mp3Writer::EncodeFloat(const float* left, const float* right, int frames) {
+    return EncodeWith(left, right, frames, &lame_encode_buffer_ieee_float);
 }
 
 int Mp3Writer::Finish() {

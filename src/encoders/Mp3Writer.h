@@ -39,6 +39,8 @@ public:
     int Start();
     /// Planar 16-bit samples; right is read only for two channels and must then be given.
     int Encode(const std::int16_t* left, const std::int16_t* right, int frames);
+    /// As Encode, for full-resolution samples (full scale ±1.0).
+    int EncodeFloat(const float* left, const float* right, int frames);
     /// Flushes LAME, writes the ID3v1 block, closes the file and the encoder: 0 if any step of
     /// this file failed. Harmless when nothing is open.
     int Finish();
@@ -53,6 +55,8 @@ private:
     using LameHandle = std::unique_ptr<lame_global_struct, LameClose>;
 
     int WriteBytes(const void* data, std::size_t bytes);
+    template <typename Sample, typename Call>
+    int EncodeWith(const Sample* left, const Sample* right, int frames, Call call);
 
     std::string m_path;
     UniqueFile m_out;

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "sources/AudioSource.h"
+
 namespace {
 
 constexpr std::uint32_t kMovieTimeScale = 90000;
@@ -10,12 +12,13 @@ constexpr std::uint8_t kAacProfileLevel = 0x0F;
 
 }  // namespace
 
-int Mp4Writer::Open(const std::string& path, int sampleRate, int channels, int /*bitsPerSample*/) {
+int Mp4Writer::Open(const std::string& path, int sampleRate, int channels, int bitsPerSample) {
     Finish();
     m_failed = false;
     m_file.reset(MP4CreateExx(path.c_str()));
     if (!m_file) return 0;
     if (!m_encoder.Open(sampleRate, channels, RAW_STREAM)) return 0;
+    if (bitsPerSample == kFloatBits) m_encoder.UseFloatInput();
     m_sampleRate = sampleRate;
     m_frameDuration = m_encoder.FrameLength();
     m_sink = [this](std::int64_t frames, const std::uint8_t* bytes, int length) {
@@ -76,6 +79,12 @@ int Mp4Writer::Keep(std::int64_t frames, const std::uint8_t* bytes, int length) 
 int Mp4Writer::Write16(const std::int16_t* left, const std::int16_t* right, int frames) {
     if (!m_started || m_failed) return 0;
     if (!m_encoder.Write16(left, right, frames, m_sink)) m_failed = true;
+    return !m_failed;
+}
+
+int Mp4Writer::WriteFloat(const float* left, const float* right, int frames) {
+    if (!m_started || m_failed) return 0;
+    if (!m_encoder.WriteFloat(left, right, frames, m_sink)) m_failed = true;
     return !m_failed;
 }
 

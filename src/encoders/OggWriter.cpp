@@ -130,6 +130,16 @@ int OggWriter::WriteHeaders(int serial) {
 }
 
 int OggWriter::Encode(const std::int16_t* left, const std::int16_t* right, int frames) {
+    return EncodeWith(left, right, frames,
+                      [](std::int16_t v) { return static_cast<float>(v) * (1.0f / 32768.0f); });
+}
+
+int OggWriter::EncodeFloat(const float* left, const float* right, int frames) {
+    return EncodeWith(left, right, frames, [](float v) { return v; });
+}
+
+template <typename Sample, typename Scale>
+int OggWriter::EncodeWith(const Sample* left, const Sample* right, int frames, Scale scale) {
     if (!m_started || m_failed) {
         m_failed = true;
         return 0;
@@ -142,9 +152,9 @@ int OggWriter::Encode(const std::int16_t* left, const std::int16_t* right, int f
             return 0;
         }
         float** buffer = vorbis_analysis_buffer(&s.dsp, frames);
-        for (int i = 0; i < frames; ++i) buffer[0][i] = static_cast<float>(left[i]) * (1.0f / 32768.0f);
+        for (int i = 0; i < frames; ++i) buffer[0][i] = scale(left[i]);
         if (m_channels == 2)
-            for (int i = 0; i < frames; ++i) buffer[1][i] = static_cast<float>(right[i]) * (1.0f / 32768.0f);
+            for (int i = 0; i < frames; ++i) buffer[1][i] = scale(right[i]);
         vorbis_analysis_wrote(&s.dsp, frames);
     } else {
         vorbis_analysis_wrote(&s.dsp, 0);

@@ -28,6 +28,8 @@ public:
     /// Planar 16-bit samples; right is read only for two channels and must then be given.
     /// 0 frames ends the stream. 0 when a write failed, now or before.
     int Encode(const std::int16_t* left, const std::int16_t* right, int frames);
+    /// As Encode, for full-resolution samples (full scale ±1.0).
+    int EncodeFloat(const float* left, const float* right, int frames);
     /// Closes the file and releases the encoder: 0 unless every write succeeded and the stream
     /// was ended. Harmless when nothing is open.
     int Close();
@@ -37,6 +39,8 @@ public:
 private:
     struct State;
 
+    template <typename Sample, typename Scale>
+    int EncodeWith(const Sample* left, const Sample* right, int frames, Scale scale);
     int WritePage(const void* header, long headerBytes, const void* body, long bodyBytes);
     int DrainBlocks();
 

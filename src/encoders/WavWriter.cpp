@@ -38,7 +38,7 @@ int WavWriter::Open(const std::string& path, bool stereo, int bitsPerSample, int
     PutLe32(header + 4, 4);
     std::memcpy(header + 8, "WAVEfmt ", 8);
     PutLe32(header + 16, 16);
-    PutLe16(header + 20, 1);
+    PutLe16(header + 20, m_bitsPerSample == 32 ? 3 : 1);
     PutLe16(header + 22, m_channels);
     PutLe32(header + 24, m_sampleRate);
     PutLe32(header + 28, m_sampleRate * blockAlign);
@@ -66,6 +66,40 @@ int WavWriter::Write16(const std::int16_t* left, const std::int16_t* right, int 
         PutLe16(out + 2, static_cast<std::uint16_t>(right[i]));
     }
     return WriteBytes(m_interleaved.data(), n * 4);
+}
+
+template <int Bytes, typename T, typename Put>
+int WavWriter::WriteWide(const T* left, const T* right, int frames, Put put) {
+    if (frames <= 0) return m_failed ? 0 : 1;
+    const auto n = static_cast<std::size_t>(frames);
+    m_interleaved.resize(n * Bytes * m_channels);
+    std::uint8_t* out = m_interleaved.data();
+    if (m_channels == 1) {
+        for (std::size_t i = 0; i < n; ++i, out += Bytes) put(out, left[i]);
+    } else {
+        for (std::size_t i = 0; i < n; ++i, out += 2 * Bytes) {
+            put(out, left[i]);
+            put(out + Bytes, right[i]);
+        }
+    }
+    return WriteBytes(m_interleaved.data(), m_interleaved.size());
+}
+
+int WavWriter::Write24(const std::int32_t* left, const std::int32_t* right, int frames) {
+    return WriteWide<3>(left, right, frames, [](std::uint8_t* p, std::int32_t v) {
+        const auto u = static_cast<std::uint32_t>(v);
+        p[0] = static_cast<std::uint8_t>(u);
+        p[1] = static_cast<std::uint8_t>(u >> 8);
+        p[2] = static_cast<std::uint8_t>(u >> 16);
+    });
+}
+
+int WavWriter::WriteFloat(const float* left, const float* right, int frames) {
+    return WriteWide<4>(left, right, frames, [](std::uint8_t* p, float v) {
+        std::uint32_t u;
+        std::memcpy(&u, &v, sizeof u);
+        PutLe32(p, u);
+    });
 }
 
 int WavWriter::Write8(const std::uint8_t* left, const std::uint8_t* right, int frames) {

@@ -84,7 +84,9 @@ int WmaWriter::Start() {
         m_writer.reset();
         return 0;
     };
-    if (m_writer || m_rate < 1 || (m_bits != 8 && m_bits != 16) || m_channels < 1 || m_channels > 2) return 0;
+    if (m_writer || m_rate < 1 || (m_bits != 8 && m_bits != 16 && m_bits != 32) || m_channels < 1 ||
+        m_channels > 2)
+        return 0;
     if (WmFailed(WMCreateWriter(m_writer))) return fail();
 
     std::unique_ptr<WmProfileManager> manager;
@@ -116,7 +118,7 @@ int WmaWriter::Start() {
     if (!found) return fail();
     const auto blockAlign = static_cast<std::uint16_t>(m_bits * m_channels / 8);
     const WaveFormatEx pcm{
-        1,
+        static_cast<std::uint16_t>(m_bits == 32 ? 3 : 1),
         static_cast<std::uint16_t>(m_channels),
         static_cast<std::uint32_t>(m_rate),
         static_cast<std::uint32_t>(static_cast<std::int64_t>(m_bits) * m_channels * m_rate / 8),
@@ -124,7 +126,7 @@ int WmaWriter::Start() {
         static_cast<std::uint16_t>(m_bits),
         0};
     WmMediaProps input;
-    input.SetMediaType(WmMediaType::Audio(kMediaSubtypePcm, pcm));
+    input.SetMediaType(WmMediaType::Audio(m_bits == 32 ? kMediaSubtypeIeeeFloat : kMediaSubtypePcm, pcm));
     if (WmFailed(m_writer->SetInputProps(m_input, input))) return fail();
 
     AddAttributes();
@@ -167,6 +169,10 @@ int WmaWriter::Write16(const std::int16_t* left, const std::int16_t* right, int 
 
 int WmaWriter::Write8(const std::uint8_t* left, const std::uint8_t* right, int frames) {
     return m_bits == 8 ? Write(left, right, frames) : 0;
+}
+
+int WmaWriter::WriteFloat(const float* left, const float* right, int frames) {
+    return m_bits == 32 ? Write(left, right, frames) : 0;
 }
 
 int WmaWriter::Finish() {

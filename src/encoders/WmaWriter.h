@@ -19,6 +19,7 @@ public:
     WmaWriter& operator=(const WmaWriter&) = delete;
 
     void SetPath(const std::string& path);
+    /// bitsPerSample: 8 or 16 for PCM, 32 for floats.
     void SetInputFormat(int sampleRate, int bitsPerSample, int channels);
     void SetCodec(const WmMediaType& mediaType, int bitrate);
     /// Texts in the system code page; an empty text is stored as absent. track 0: none.
@@ -29,6 +30,8 @@ public:
     /// Planar blocks; right is used only with two input channels.
     int Write16(const std::int16_t* left, const std::int16_t* right, int frames);
     int Write8(const std::uint8_t* left, const std::uint8_t* right, int frames);
+    /// Full-resolution samples (full scale ±1.0), after SetInputFormat with 32 bits.
+    int WriteFloat(const float* left, const float* right, int frames);
     /// Ends the file and releases the runtime. 0 if ending failed or nothing was started.
     int Finish();
 

@@ -123,6 +123,7 @@ struct BatchDriver::Slot {
     bool settled = false;
     bool converted = false;
     bool cancelled = false;
+    std::int64_t clipped = 0;  // samples clipped at the last conversion
     std::string status;
     std::string reason;  // the system's reason for a failure
 };
@@ -257,6 +258,7 @@ bool BatchDriver::RunFiles(const std::vector<FileEntry*>& entries, const std::ve
             std::string status, reason;
             const bool converted = Conclude(*entries[i], run.ok, *run.staged, run.engine, status, reason);
             settle(slot, converted, std::move(status), run.cancelled, std::move(reason));
+            slot.clipped = run.engine.ClippedSamples;
             convertedNow = convertedNow || converted;
             if (shown == &run) shown = nullptr;
             slot.run.reset();
@@ -268,6 +270,7 @@ bool BatchDriver::RunFiles(const std::vector<FileEntry*>& entries, const std::ve
             const Slot& slot = slots[reported];
             if (!slot.converted) entries[reported]->outputPath.clear();
             const bool cancelled = !slot.converted && slot.cancelled;
+            if (slot.converted && slot.clipped > 0) m_view.NoteClipped(rows[reported], slot.clipped);
             m_view.SetStatus(rows[reported], cancelled ? kStatusCancelled : slot.status);
             if (!cancelled && !slot.converted && !slot.reason.empty())
                 m_view.SetStatusReason(rows[reported], slot.reason);

@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -9,6 +10,12 @@ class BatchView {
 public:
     virtual ~BatchView() = default;
 
+    /// A converted file had samples beyond full scale, clipped at the last conversion; called just
+    /// before the row's final status.
+    virtual void NoteClipped(int row, std::int64_t samples) {
+        (void)row;
+        (void)samples;
+    }
     /// Writes the Status cell of a list row.
     virtual void SetStatus(int row, const std::string& text) = 0;
     /// Why the row's file failed in the system's words, right after its status ("" for none): the

@@ -9,12 +9,15 @@
 #include <cstdio>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 #include "engine/EngineTexts.h"
+#include "engine/FloatChain.h"
 #include "engine/OutputFormats.h"
 #include "engine/PcmAmplify.h"
 #include "engine/PcmConverter.h"
+#include "engine/SampleQuantizer.h"
 #include "engine/SourceSelection.h"
 #include "engine/SystemReason.h"
 #include "engine/TagChoice.h"
@@ -26,20 +29,38 @@
 namespace {
 
 // Turns the source's blocks into what the format asked for: the channel pick, the conversion chain
-// when anything differs, and amplification, in that order.
+// when anything differs, and amplification, in that order. At full resolution the chain runs in
+// float and the last conversion dithers, clips and counts.
 class PcmFeed {
 public:
-    int Setup(AudioSource& source, const PcmRequest& request) {
+    int Setup(AudioSource& source, const PcmRequest& request, const ConversionSettings& settings,
+              const std::string& sourcePath) {
         const int sourceChannels = source.GetOutputChannels();
         const int sourceRate = source.GetSampleRate();
-        const int sourceBits = source.GetBitsPerSample();
         const int rate = request.rate > 0 ? request.rate : sourceRate;
         m_channels = request.channels > 0 ? request.channels : sourceChannels;
-        m_bits = request.bits > 0 ? request.bits : sourceBits;
-        if ((m_channels != 1 && m_channels != 2) || (m_bits != 8 && m_bits != 16)) return 0;
-
+        m_bits = request.bits > 0 ? request.bits : source.GetBitsPerSample();
+        if ((m_channels != 1 && m_channels != 2) ||
+            (m_bits != 8 && m_bits != 16 && m_bits != 24 && m_bits != kFloatBits))
+            return 0;
         m_pick = sourceChannels == 2 && m_channels == 1 ? request.pick : ChannelPick::Mix;
         const int inputs = m_pick == ChannelPick::Mix ? sourceChannels : 1;
+        m_gain = request.gain != 0.0f && request.gain != 1.0f ? request.gain : 0.0f;
+
+        m_wide = DeliversFullResolution(source, request, settings);
+        if (m_wide) {
+            // A source that cannot deliver floats is widened by the chain, exactly.
+            const int blockBits = source.RequestFullResolution() ? kFloatBits : source.GetBitsPerSample();
+            if (!m_float.Setup(sourceRate, inputs, blockBits, rate, m_channels, m_gain)) return 0;
+            m_outBits = request.takesFloat ? kFloatBits : m_bits;
+            m_limit = request.takesFloat;  // a float WAV keeps what lies beyond full scale
+            m_last.emplace(m_outBits, settings.Dither != 0, SampleQuantizer::SeedOf(sourcePath.c_str()));
+            const std::size_t bytes = m_outBits == 8 ? 1 : m_outBits == 16 ? 2 : 4;
+            for (int c = 0; c < m_channels; ++c) m_out[c].resize(bytes * kBlockFrames);
+            return 1;
+        }
+        if (m_bits > 16) return 0;
+        const int sourceBits = source.GetBitsPerSample();
         m_useChain = rate != sourceRate || m_bits != sourceBits || inputs != m_channels;
         if (m_useChain) {
             if (!m_chain.Setup(sourceRate, inputs, rate, m_channels, sourceBits, m_bits)) return 0;
@@ -47,13 +68,16 @@ public:
             const auto bytes = static_cast<std::size_t>(m_capacity) * static_cast<std::size_t>(m_bits / 8);
             for (int c = 0; c < m_channels; ++c) m_out[c].resize(bytes);
         }
-        m_gain = request.gain != 0.0f && request.gain != 1.0f ? request.gain : 0.0f;
         return 1;
     }
 
     int Feed(void* left, void* right, int frames, ConversionFormat& format) {
         if (m_pick == ChannelPick::Right) left = right;
         if (m_pick != ChannelPick::Mix) right = nullptr;
+        if (m_wide) {
+            const int got = m_float.Process(left, right, frames);
+            return got >= 0 && DeliverWide(got, format);
+        }
         if (!m_useChain) return Deliver(left, m_channels == 2 ? right : nullptr, frames, format);
         int converted = 0;
         if (!m_chain.Process(left, right, frames, m_out[0].data(), OutRight(), converted)) return 0;
@@ -62,6 +86,10 @@ public:
 
     // What the resampler still holds once the source has ended.
     int Drain(ConversionFormat& format) {
+        if (m_wide) {
+            const int got = m_float.Flush();
+            return got >= 0 && DeliverWide(got, format);
+        }
         if (!m_useChain) return 1;
         // A filter tail is a few hundred frames; the bound only guards against a resampler that
         // never stops producing.
@@ -73,6 +101,9 @@ public:
         }
         return 1;
     }
+
+    /// Samples beyond full scale so far (full resolution only).
+    std::int64_t Clipped() const { return m_last ? m_last->Clipped() : 0; }
 
 private:
     void* OutRight() { return m_channels == 2 ? m_out[1].data() : nullptr; }
@@ -90,6 +121,38 @@ private:
         return format.Encode({left, right, frames, m_bits});
     }
 
+    // The last conversion, in pieces of at most one block (a resampler's tail may be longer).
+    int DeliverWide(int frames, ConversionFormat& format) {
+        float* in[2] = {m_float.Left(), m_float.Right()};
+        for (int done = 0; done < frames;) {
+            const int n = std::min(frames - done, kBlockFrames);
+            void* out[2] = {nullptr, nullptr};
+            for (int c = 0; c < m_channels; ++c) {
+                float* from = in[c] + done;
+                switch (m_outBits) {
+                    case 8:
+                        m_last->ToU8(from, m_out[c].data(), n);
+                        out[c] = m_out[c].data();
+                        break;
+                    case 16:
+                        m_last->ToS16(from, reinterpret_cast<std::int16_t*>(m_out[c].data()), n);
+                        out[c] = m_out[c].data();
+                        break;
+                    case 24:
+                        m_last->ToS24(from, reinterpret_cast<std::int32_t*>(m_out[c].data()), n);
+                        out[c] = m_out[c].data();
+                        break;
+                    default:
+                        if (m_limit) m_last->Limit(from, n);
+                        out[c] = from;
+                }
+            }
+            if (!format.Encode({out[0], out[1], n, m_outBits})) return 0;
+            done += n;
+        }
+        return 1;
+    }
+
     ChannelPick m_pick = ChannelPick::Mix;
     int m_channels = 0;
     int m_bits = 0;
@@ -98,6 +161,12 @@ private:
     int m_capacity = 0;
     PcmConverter m_chain;
     std::vector<std::uint8_t> m_out[2];
+    // Full resolution.
+    bool m_wide = false;
+    bool m_limit = false;
+    int m_outBits = 0;
+    FloatChain m_float;
+    std::optional<SampleQuantizer> m_last;
 };
 
 }  // namespace
@@ -168,6 +237,16 @@ const std::optional<TagSet>& ChosenTags::Get() {
     return m_tags;
 }
 
+bool DeliversFullResolution(AudioSource& source, const PcmRequest& request,
+                            const ConversionSettings& settings) {
+    if (request.bits > 16) return true;
+    const bool resamples = request.rate > 0 && request.rate != source.GetSampleRate();
+    // The earlier resampler gives exactly the earlier output: its 16-bit chain from start to end.
+    if (resamples && settings.Resampler == 1) return false;
+    const bool amplifies = request.gain != 0.0f && request.gain != 1.0f;
+    return source.GetHeldBits() > 16 || resamples || amplifies;
+}
+
 int RunConversionFrame(ConversionJob& job, const OutputFormatInfo& row, ConversionFormat& format) {
     std::unique_ptr<AudioSource> source =
         OpenSource(job.engine, job.sourcePath, job.kind, row.renderRate(job.settings), true);
@@ -183,14 +262,16 @@ int RunConversionFrame(ConversionJob& job, const OutputFormatInfo& row, Conversi
     std::unique_lock<std::mutex> starting;
     if (job.engine.startGate) starting = std::unique_lock(*job.engine.startGate);
     const bool started = Checked(job, [&] {
+        request.gain = row.Gain(job.settings);
         if (!format.Start(*source, tags, request)) return false;
         request.gain = row.Gain(job.settings);
-        return feed.Setup(*source, request) != 0;
+        return feed.Setup(*source, request, job.settings, job.sourcePath) != 0;
     });
     if (starting) starting.unlock();
     if (started) {
         const bool stereo = source->GetOutputChannels() == 2;
-        std::array<std::int16_t, kBlockFrames> left{}, right{};
+        // Room for a block of any sample format the source may deliver, floats included.
+        std::array<float, kBlockFrames> left{}, right{};
         std::int64_t total = source->GetTotalLength();
         if (total <= 0) total = 1;
         std::int64_t delivered = 0;
@@ -237,6 +318,7 @@ int RunConversionFrame(ConversionJob& job, const OutputFormatInfo& row, Conversi
             }
         }
         if (result && !Checked(job, [&] { return feed.Drain(format); })) result = 0;
+        job.engine.ClippedSamples = feed.Clipped();
         if (result) progress.Complete();
         source->Close();
         source.reset();

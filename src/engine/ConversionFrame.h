@@ -16,10 +16,14 @@ struct PcmBlock {
     const void* left;
     const void* right;  // null for one channel
     int frames;
-    int bits;  // 8: unsigned with 128 as silence; 16: signed
+    int bits;  // 8: unsigned with 128 as silence; 16: signed; 24: signed in 32-bit words; kFloatBits
 
     const std::int16_t* Left16() const { return static_cast<const std::int16_t*>(left); }
     const std::int16_t* Right16() const { return static_cast<const std::int16_t*>(right); }
+    const std::int32_t* Left24() const { return static_cast<const std::int32_t*>(left); }
+    const std::int32_t* Right24() const { return static_cast<const std::int32_t*>(right); }
+    const float* LeftFloat() const { return static_cast<const float*>(left); }
+    const float* RightFloat() const { return static_cast<const float*>(right); }
     const std::uint8_t* Left8() const { return static_cast<const std::uint8_t*>(left); }
     const std::uint8_t* Right8() const { return static_cast<const std::uint8_t*>(right); }
 };
@@ -54,6 +58,14 @@ public:
     /// that failed. 0 if anything failed.
     virtual int Finish() = 0;
 };
+
+/// Whether the frame hands this request's blocks over at full resolution: when the format keeps more
+/// than 16 bits, or the source holds more than 16 bits, or the chain resamples or amplifies (unless
+/// the earlier 16-bit resampler is chosen for a rate change). The blocks are then floats for a format
+/// that takes them, else the requested depth, dithered when reduced to 8 or 16 bits. A format whose
+/// encoder must know it before it opens asks at the end of Start (the gain is set by then).
+bool DeliversFullResolution(AudioSource& source, const PcmRequest& request,
+                            const ConversionSettings& settings);
 
 /// Makes the format part of one conversion; null when the format cannot run at all.
 using FormatMaker = std::unique_ptr<ConversionFormat> (*)(const ConversionJob& job);

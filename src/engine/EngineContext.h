@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -61,6 +62,8 @@ public:
     UserInteraction& user;
     /// Explains the last failure in more words; emptied by the caller before each attempt.
     std::string FailureDetail;
+    /// Samples of the file converted last that lay beyond full scale and were clipped.
+    std::int64_t ClippedSamples = 0;
     /// The system's reason for the last failed conversion ("No space left on device"), for standard
     /// error and the Status cell's tooltip rather than the status text; emptied with FailureDetail.
     std::string FailureReason;

@@ -25,3 +25,9 @@ void Amplify8(std::uint8_t* left, std::uint8_t* right, int frames, int channels,
     AmplifyChannel(left, frames, factor, 128, -128.0f, 127.0f);
     if (channels == 2) AmplifyChannel(right, frames, factor, 128, -128.0f, 127.0f);
 }
+
+void AmplifyFloat(float* left, float* right, int frames, int channels, float factor) {
+    for (int i = 0; i < frames; ++i) left[i] *= factor;
+    if (channels == 2)
+        for (int i = 0; i < frames; ++i) right[i] *= factor;
+}

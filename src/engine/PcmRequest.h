@@ -8,9 +8,11 @@ enum class ChannelPick { Mix, Left, Right };
 struct PcmRequest {
     int rate = 0;      // Hz
     int channels = 0;  // 1 or 2
-    int bits = 0;      // 8 or 16
+    int bits = 0;      // 8 or 16, or 24 and 32 (float) for formats that keep more
     ChannelPick pick = ChannelPick::Mix;
     float gain = 0.0f;  // amplification factor applied after conversion; 0 or 1: none
+    /// The encoder also takes float blocks: at full resolution it gets those instead of `bits`.
+    bool takesFloat = false;
 
     bool operator==(const PcmRequest&) const = default;
 };

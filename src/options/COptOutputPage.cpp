@@ -33,6 +33,9 @@ COptOutputPage::COptOutputPage(OptionsDialogs& dialogs, QWidget* parent) : Optio
     help->setAccessibleDescription(QString::fromUtf8(kMonoHelp));
     m_filterOn = Named(new QCheckBox(QString::fromUtf8(kFilterCheck)), "filterOn", kFilterCheck);
     m_filter = Named(new QLineEdit, "filter", kFilterCheck);
+    m_dither = Named(new QCheckBox(QString::fromUtf8(kDitherCheck)), "dither", kDitherCheck);
+    m_legacyResampler = Named(new QCheckBox(QString::fromUtf8(kLegacyResamplerCheck)), "legacyResampler",
+                              kLegacyResamplerCheck);
 
     auto* general = new QGroupBox(QString::fromUtf8(kGeneralHeading));
     auto* g = new QVBoxLayout(general);
@@ -49,11 +52,14 @@ COptOutputPage::COptOutputPage(OptionsDialogs& dialogs, QWidget* parent) : Optio
     m_filesAtOnce->addItem(QString::fromUtf8(kFilesAtOnceAuto), 0);  // one per processor
     for (int n = 1; n <= ConversionSettings::kMaxFilesAtOnce; ++n)
         m_filesAtOnce->addItem(QString::number(n), n);
+    // The dither choice shares the row: the page has no height for another line.
     auto* atOnceRow = new QHBoxLayout;
+    atOnceRow->addWidget(m_dither);
+    atOnceRow->addStretch();
     atOnceRow->addWidget(BuddyLabel(kFilesAtOnceLabel, m_filesAtOnce));
     atOnceRow->addWidget(m_filesAtOnce);
-    atOnceRow->addStretch();
     g->addLayout(atOnceRow);
+    g->addWidget(m_legacyResampler);
 
     m_folderChoice = Named(new QComboBox, "folderChoice", kOutputFolderLabel);
     m_folderChoice->addItem(QString::fromUtf8(kSameFolder), kBesideSource);
@@ -117,6 +123,8 @@ void COptOutputPage::LoadFrom(const ConversionSettings& s) {
     m_createDirs->setChecked(s.CreateDirs != 0);
     m_myDocuments->setChecked(s.OutputFiles2MyDocuments != 0);
     m_browseOutput->setChecked(s.BrowseOutputFolder != 0);
+    m_dither->setChecked(s.Dither != 0);
+    m_legacyResampler->setChecked(s.Resampler == 1);
     SelectValue(m_filesAtOnce, s.FilesAtOnce);  // an unknown count shows Auto
     UpdateFolderGroup();
 }
@@ -132,6 +140,8 @@ void COptOutputPage::StoreTo(ConversionSettings& s) const {
     s.TargetExistsOpt = SelectedValue(m_target);
     s.OutputFiles2MyDocuments = m_myDocuments->isChecked() ? 1 : 0;
     s.BrowseOutputFolder = m_browseOutput->isChecked() ? 1 : 0;
+    s.Dither = m_dither->isChecked() ? 1 : 0;
+    s.Resampler = m_legacyResampler->isChecked() ? 1 : 0;
     s.FilesAtOnce = SelectedValue(m_filesAtOnce);
 }
 

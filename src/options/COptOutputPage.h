@@ -24,6 +24,8 @@ private:
     void OnOpen();
     QRadioButton* m_mono[3];
     QCheckBox* m_filterOn;
+    QCheckBox* m_dither;
+    QCheckBox* m_legacyResampler;
     QLineEdit* m_filter;
     QComboBox* m_folderChoice;
     QLineEdit* m_folder;

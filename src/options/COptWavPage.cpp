@@ -12,10 +12,11 @@ COptWavPage::COptWavPage(OptionsDialogs& dialogs, QWidget* parent) : OptionsPage
         {kWavPresets,
          {{11025, 8, 1}, {22050, 16, 2}, {32000, 16, 2}, {44100, 16, 2}},
          {6000, 8000, 11025, 12000, 16000, 22050, 24000, 32000, 44100, 48000, 88200, 96000},
-         {8, 16},
+         {8, 16, 24, 32},
          kBitsLabel,
          kBitsEntry,
          {{kStereo, "stereo", 2}, {kMono, "mono", 1}, {kSameChannels, "sameChannels", 0}}});
+    m_encoding->RenameBits(32, kFloatBitsEntry);
     m_amplify = new AmplifyGroup;
     auto* page = new QVBoxLayout(this);
     page->addWidget(m_encoding);

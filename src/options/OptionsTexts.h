@@ -26,6 +26,8 @@ inline constexpr char kFilterCheck[] =
     "O&nly add the following file extensions for \"Add Folder\" and Drag/Drop";
 inline constexpr char kFilterNote[] =
     "Note: use comma (,) to separate multiple extensions. For example: wav,mp3,m4a,aac";
+inline constexpr char kDitherCheck[] = "&Dither when reducing to 16 or 8 bits";
+inline constexpr char kLegacyResamplerCheck[] = "Resample with the earlier, &16-bit resampler (libresample)";
 inline constexpr char kFilesAtOnceLabel[] = "Files con&verted at once:";
 inline constexpr char kFilesAtOnceAuto[] = "Auto";
 inline constexpr char kOutputHeading[] = "Output";
@@ -110,6 +112,7 @@ inline constexpr const char* kWavPresets[] = {
     "Custom",
 };
 inline constexpr char kBitsEntry[] = "%1 bits";
+inline constexpr char kFloatBitsEntry[] = "32 bits float";
 
 inline constexpr const char* kOggPresets[] = {
     "Auto",

@@ -92,6 +92,11 @@ int PresetControls::Channel() const {
 void PresetControls::ShowRate(int rate) {
     SelectValue(m_rate, rate);
 }
+void PresetControls::RenameBits(int bits, const char* text) {
+    const int index = m_bits->findData(bits);
+    if (index >= 0) m_bits->setItemText(index, QString::fromUtf8(text));
+}
+
 void PresetControls::ShowBits(int bits) {
     SelectValue(m_bits, bits);
 }

@@ -47,6 +47,8 @@ public:
     int Channel() const;  // the checked channel button's value; the loaded value when none is checked
     void ShowRate(int rate);
     void ShowBits(int bits);
+    /// Gives one entry of the bits list a text of its own.
+    void RenameBits(int bits, const char* text);
     void SwitchToCustom();
     /// Records the selected rate and bits as the page's current ones.
     void Record();

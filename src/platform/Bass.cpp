@@ -132,7 +132,7 @@ int BASS_ChannelGetInfo(std::uint32_t handle, BASS_CHANNELINFO* info) {
     BassChannel* ch = locked.library ? locked.library->Find(handle) : nullptr;
     if (!ch || !info) return 0;
     const auto& d = ch->Info();
-    *info = {d.freq, d.chans, d.eightBit ? BASS_SAMPLE_8BITS : 0u, d.ctype};
+    *info = {d.freq, d.chans, d.eightBit ? BASS_SAMPLE_8BITS : 0u, d.ctype, d.origres};
     return 1;
 }
 
@@ -147,7 +147,9 @@ std::uint64_t BASS_StreamGetFilePosition(HSTREAM handle, std::uint32_t mode) {
 
 std::uint32_t BASS_ChannelGetData(std::uint32_t handle, void* buffer, std::uint32_t length) {
     const HeldBassChannel ch = Hold(handle);
-    return ch ? ch->GetData(buffer, length) : BASS_DATA_END;
+    if (!ch) return BASS_DATA_END;
+    if (length & BASS_DATA_FLOAT) return ch->GetFloatData(buffer, length & ~BASS_DATA_FLOAT);
+    return ch->GetData(buffer, length);
 }
 
 std::uint64_t BASS_ChannelGetPosition(std::uint32_t handle, std::uint32_t mode) {

@@ -22,7 +22,9 @@ inline constexpr std::uint32_t BASS_FILEPOS_END = 2;
 inline constexpr std::uint32_t BASS_FILEPOS_START = 3;
 inline constexpr std::uint32_t BASS_TAG_ID3 = 0;
 inline constexpr std::uint32_t BASS_TAG_ID3V2 = 1;
-inline constexpr std::uint32_t BASS_DATA_END = 0xFFFFFFFFu;  // BASS_ChannelGetData at the end
+inline constexpr std::uint32_t BASS_DATA_END = 0xFFFFFFFFu;    // BASS_ChannelGetData at the end
+inline constexpr std::uint32_t BASS_DATA_FLOAT = 0x40000000u;  // length flag: 32-bit float data
+inline constexpr std::uint32_t BASS_ORIGRES_FLOAT = 0x10000;   // origres flag: the source is float
 
 // Channel types reported in BASS_CHANNELINFO::ctype.
 inline constexpr std::uint32_t BASS_CTYPE_STREAM = 0x10000;
@@ -37,6 +39,7 @@ struct BASS_CHANNELINFO {
     std::uint32_t chans;
     std::uint32_t flags;  // BASS_SAMPLE_8BITS when the data is 8-bit unsigned
     std::uint32_t ctype;
+    std::uint32_t origres;  // bits per sample of the source's own data (0: not known), or BASS_ORIGRES_FLOAT
 };
 
 /// Version of the library: 0x0204xxxx.
@@ -71,7 +74,9 @@ int BASS_ChannelGetInfo(std::uint32_t handle, BASS_CHANNELINFO* info);
 /// BASS_FILEPOS_START: where the audio data begins; BASS_FILEPOS_END: the file size. All ones
 /// when not available (tracker modules).
 std::uint64_t BASS_StreamGetFilePosition(HSTREAM handle, std::uint32_t mode);
-/// Interleaved PCM, whole frames only; BASS_DATA_END at the end or on error.
+/// Interleaved PCM, whole frames only; BASS_DATA_END at the end or on error. With BASS_DATA_FLOAT
+/// in length, 32-bit floats (full scale ±1.0) at the decoder's own resolution; a channel asked for
+/// floats before its first read keeps delivering them. The position still counts 16-bit bytes.
 std::uint32_t BASS_ChannelGetData(std::uint32_t handle, void* buffer, std::uint32_t length);
 /// Bytes delivered so far; all ones on error.
 std::uint64_t BASS_ChannelGetPosition(std::uint32_t handle, std::uint32_t mode);

@@ -64,6 +64,19 @@ bool IsExactContainer(const std::string& demuxer) {
     return std::find(std::begin(kExact), std::end(kExact), demuxer) != std::end(kExact);
 }
 
+// What a lossless decoder's samples hold; lossy decoders' output counts as not known, so that
+// only sources with more than 16 bits of their own take the full-resolution path by themselves.
+std::uint32_t OriginalResolution(const AVCodecContext& codec) {
+    if (!codec.codec_descriptor || !(codec.codec_descriptor->props & AV_CODEC_PROP_LOSSLESS)) return 0;
+    const AVSampleFormat fmt = codec.sample_fmt;
+    if (fmt == AV_SAMPLE_FMT_FLT || fmt == AV_SAMPLE_FMT_FLTP || fmt == AV_SAMPLE_FMT_DBL ||
+        fmt == AV_SAMPLE_FMT_DBLP)
+        return BASS_ORIGRES_FLOAT;
+    if (codec.bits_per_raw_sample > 0) return static_cast<std::uint32_t>(codec.bits_per_raw_sample);
+    if (fmt == AV_SAMPLE_FMT_S32 || fmt == AV_SAMPLE_FMT_S32P) return 32;
+    return 0;
+}
+
 bool IsEightBit(AVSampleFormat fmt) {
     return fmt == AV_SAMPLE_FMT_U8 || fmt == AV_SAMPLE_FMT_U8P;
 }
@@ -235,6 +248,7 @@ std::unique_ptr<BassChannel> BassAvChannel::Open(const std::string& path,
     d.freq = static_cast<std::uint32_t>(rate);
     d.chans = static_cast<std::uint32_t>(channels);
     d.eightBit = IsEightBit(ch->m_codec->sample_fmt);
+    d.origres = OriginalResolution(*ch->m_codec);
     d.ctype = BASS_CTYPE_STREAM;
     d.fileStart = 0;
     struct stat sb {};
@@ -295,6 +309,14 @@ BassAvChannel::~BassAvChannel() {
     avformat_close_input(&m_format);
 }
 
+bool BassAvChannel::StartFloat() {
+    if (!m_pending.empty()) return false;
+    swr_free(&m_swr);
+    m_swrFormat = -1;
+    m_float = true;
+    return true;
+}
+
 std::size_t BassAvChannel::Render(std::uint8_t* out, std::size_t bytes) {
     std::size_t got = 0;
     while (got < bytes) {
@@ -351,7 +373,10 @@ bool BassAvChannel::DecodeMore() {
 
 bool BassAvChannel::Convert(const AVFrame* frame) {
     if (frame->nb_samples <= 0) return true;
-    const AVSampleFormat outFormat = m_info.eightBit ? AV_SAMPLE_FMT_U8 : AV_SAMPLE_FMT_S16;
+    const AVSampleFormat outFormat = m_float           ? AV_SAMPLE_FMT_FLT
+                                     : m_info.eightBit ? AV_SAMPLE_FMT_U8
+                                                       : AV_SAMPLE_FMT_S16;
+    const std::size_t outFrame = m_float ? std::size_t{m_info.chans} * 4 : FrameBytes();
     const int inChannels = frame->ch_layout.nb_channels;
     if (!m_swr || frame->format != m_swrFormat || frame->sample_rate != m_swrRate ||
         inChannels != m_swrChannels) {
@@ -379,11 +404,11 @@ bool BassAvChannel::Convert(const AVFrame* frame) {
     }
     const int room = swr_get_out_samples(m_swr, frame->nb_samples);
     if (room <= 0) return true;
-    m_pending.resize(static_cast<std::size_t>(room) * FrameBytes());
+    m_pending.resize(static_cast<std::size_t>(room) * outFrame);
     std::uint8_t* dst = m_pending.data();
     const int n = swr_convert(m_swr, &dst, room, const_cast<const std::uint8_t**>(frame->extended_data),
                               frame->nb_samples);
     if (n < 0) return false;
-    m_pending.resize(static_cast<std::size_t>(n) * FrameBytes());
+    m_pending.resize(static_cast<std::size_t>(n) * outFrame);
     return true;
 }

@@ -14,7 +14,8 @@ struct AVFrame;
 struct SwrContext;
 
 /// WAV, AIFF, Ogg Vorbis and the plug-in formats through libavformat/libavcodec, converted to
-/// interleaved 16-bit (8-bit when the decoder itself delivers 8-bit) at the stream's rate.
+/// interleaved 16-bit (8-bit when the decoder itself delivers 8-bit), or float when asked, at the
+/// stream's rate.
 class BassAvChannel final : public BassChannel {
 public:
     /// Null when the container or codec is not one the built-in decoders or loaded plug-ins read.
@@ -25,6 +26,7 @@ public:
 
 protected:
     std::size_t Render(std::uint8_t* out, std::size_t bytes) override;
+    bool StartFloat() override;
 
 private:
     BassAvChannel() = default;
@@ -46,4 +48,5 @@ private:
     bool m_finished = false;
     std::vector<std::uint8_t> m_pending;
     std::size_t m_pendingOffset = 0;
+    bool m_float = false;  // converts to interleaved float instead
 };

@@ -112,6 +112,11 @@ bool BassMidiChannel::StartSynth() {
     return m_fluid->fluid_player_play(m_player) == FLUID_OK;
 }
 
+bool BassMidiChannel::StartFloat() {
+    m_float = true;
+    return true;
+}
+
 std::size_t BassMidiChannel::Render(std::uint8_t* out, std::size_t bytes) {
     if (!m_started && !StartSynth()) {
         m_broken = true;
@@ -119,12 +124,20 @@ std::size_t BassMidiChannel::Render(std::uint8_t* out, std::size_t bytes) {
         m_info.padToLength = false;
     }
     if (m_broken) return 0;
-    const std::size_t frames = bytes / FrameBytes();
+    const std::size_t frames = bytes / (m_float ? 2 * sizeof(float) : FrameBytes());
     m_left.resize(frames);
     m_right.resize(frames);
     if (m_fluid->fluid_synth_write_float(m_synth, static_cast<int>(frames), m_left.data(), 0, 1,
                                          m_right.data(), 0, 1) != FLUID_OK)
         return 0;
+    if (m_float) {
+        auto* pcm = reinterpret_cast<float*>(out);
+        for (std::size_t i = 0; i < frames; ++i) {
+            pcm[2 * i] = m_left[i];
+            pcm[2 * i + 1] = m_right[i];
+        }
+        return frames * 2 * sizeof(float);
+    }
     auto* pcm = reinterpret_cast<std::int16_t*>(out);
     for (std::size_t i = 0; i < frames; ++i) {
         pcm[2 * i] = ToS16(m_left[i]);

@@ -21,6 +21,7 @@ public:
 
 protected:
     std::size_t Render(std::uint8_t* out, std::size_t bytes) override;
+    bool StartFloat() override;
 
 private:
     BassMidiChannel() = default;
@@ -35,4 +36,5 @@ private:
     _fluid_synth_t* m_synth = nullptr;
     _fluid_player_t* m_player = nullptr;
     std::vector<float> m_left, m_right;
+    bool m_float = false;  // Render delivers interleaved floats
 };

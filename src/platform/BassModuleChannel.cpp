@@ -57,7 +57,18 @@ BassModuleChannel::~BassModuleChannel() {
     if (m_module) openmpt_module_destroy(m_module);
 }
 
+bool BassModuleChannel::StartFloat() {
+    m_float = true;
+    return true;
+}
+
 std::size_t BassModuleChannel::Render(std::uint8_t* out, std::size_t bytes) {
+    if (m_float) {
+        const std::size_t frames = bytes / (2 * sizeof(float));
+        const std::size_t n = openmpt_module_read_interleaved_float_stereo(
+            m_module, static_cast<std::int32_t>(m_info.freq), frames, reinterpret_cast<float*>(out));
+        return n * 2 * sizeof(float);
+    }
     const std::size_t frames = bytes / FrameBytes();
     const std::size_t n = openmpt_module_read_interleaved_stereo(
         m_module, static_cast<std::int32_t>(m_info.freq), frames, reinterpret_cast<std::int16_t*>(out));

@@ -14,8 +14,10 @@ public:
 
 protected:
     std::size_t Render(std::uint8_t* out, std::size_t bytes) override;
+    bool StartFloat() override;
 
 private:
     BassModuleChannel() = default;
     openmpt_module* m_module = nullptr;
+    bool m_float = false;  // Render delivers interleaved floats
 };

@@ -104,7 +104,35 @@ BassMpegChannel::~BassMpegChannel() {
     }
 }
 
+bool BassMpegChannel::StartFloat() {
+    // The output format is fixed when a stream is opened, so the stream opens again, unread,
+    // with floats as its only format; the scan gives the same exact length.
+    mpg123_handle* mh = m_handle;
+    mpg123_close(mh);
+    mpg123_format_none(mh);
+    mpg123_format(mh, static_cast<long>(m_info.freq), m_info.chans == 1 ? MPG123_MONO : MPG123_STEREO,
+                  MPG123_ENC_FLOAT_32);
+    long rate = 0;
+    int channels = 0, encoding = 0;
+    if (std::fseek(m_input.get(), 0, SEEK_SET) != 0 || mpg123_open_handle(mh, m_input.get()) != MPG123_OK ||
+        mpg123_scan(mh) != MPG123_OK || mpg123_getformat(mh, &rate, &channels, &encoding) != MPG123_OK ||
+        encoding != MPG123_ENC_FLOAT_32 ||
+        static_cast<std::uint64_t>(mpg123_length(mh)) * FrameBytes() != m_info.length) {
+        // Back to what the stream delivered before, from its start.
+        mpg123_close(mh);
+        mpg123_format_none(mh);
+        mpg123_format(mh, static_cast<long>(m_info.freq), m_info.chans == 1 ? MPG123_MONO : MPG123_STEREO,
+                      MPG123_ENC_SIGNED_16);
+        std::fseek(m_input.get(), 0, SEEK_SET);
+        m_broken = mpg123_open_handle(mh, m_input.get()) != MPG123_OK || mpg123_scan(mh) != MPG123_OK;
+        return false;
+    }
+    m_float = true;
+    return true;
+}
+
 std::size_t BassMpegChannel::Render(std::uint8_t* out, std::size_t bytes) {
+    if (m_broken) return 0;
     std::size_t total = 0;
     int idle = 0;
     while (total < bytes) {

@@ -19,6 +19,7 @@ public:
 
 protected:
     std::size_t Render(std::uint8_t* out, std::size_t bytes) override;
+    bool StartFloat() override;
 
 private:
     BassMpegChannel() = default;
@@ -28,4 +29,6 @@ private:
     std::uint64_t m_id3v2Size = 0;  // header + body, 0 when the file has none
     std::optional<std::vector<std::uint8_t>> m_id3v1;
     std::optional<std::vector<std::uint8_t>> m_id3v2;
+    bool m_float = false;
+    bool m_broken = false;  // could not reopen  // Render delivers interleaved floats
 };

@@ -409,6 +409,72 @@ void Convert(Sample s, const std::uint8_t* in, std::uint8_t* out, std::size_t sa
     }
 }
 
+// Full resolution: integers up to 24 bits are exact in a float; NaN becomes silence.
+template <Sample S>
+void ConvertSamplesToFloat(const std::uint8_t* in, float* out, std::size_t samples) {
+    constexpr std::size_t kIn = S == Sample::U8 || S == Sample::S8         ? 1
+                                : S == Sample::S16LE || S == Sample::S16BE ? 2
+                                : S == Sample::S24LE || S == Sample::S24BE ? 3
+                                : S == Sample::F64LE || S == Sample::F64BE ? 8
+                                                                           : 4;
+    for (std::size_t i = 0; i < samples; ++i, in += kIn) {
+        double v = 0;
+        if constexpr (S == Sample::U8) v = (in[0] - 128) / 128.0;
+        if constexpr (S == Sample::S8) v = static_cast<std::int8_t>(in[0]) / 128.0;
+        if constexpr (S == Sample::S16LE) v = static_cast<std::int16_t>(Le16(in)) / 32768.0;
+        if constexpr (S == Sample::S16BE) v = static_cast<std::int16_t>(Be16(in)) / 32768.0;
+        if constexpr (S == Sample::S24LE)
+            v = static_cast<std::int32_t>(std::uint32_t{in[0]} << 8 | std::uint32_t{in[1]} << 16 |
+                                          std::uint32_t{in[2]} << 24) /
+                2147483648.0;
+        if constexpr (S == Sample::S24BE)
+            v = static_cast<std::int32_t>(std::uint32_t{in[0]} << 24 | std::uint32_t{in[1]} << 16 |
+                                          std::uint32_t{in[2]} << 8) /
+                2147483648.0;
+        if constexpr (S == Sample::S32LE) v = static_cast<std::int32_t>(Le32(in)) / 2147483648.0;
+        if constexpr (S == Sample::S32BE) v = static_cast<std::int32_t>(Be32(in)) / 2147483648.0;
+        if constexpr (S == Sample::F32LE) v = std::bit_cast<float>(Le32(in));
+        if constexpr (S == Sample::F32BE) v = std::bit_cast<float>(Be32(in));
+        if constexpr (S == Sample::F64LE)
+            v = std::bit_cast<double>((std::uint64_t{Le32(in + 4)} << 32) | Le32(in));
+        if constexpr (S == Sample::F64BE) v = std::bit_cast<double>(Be64(in));
+        out[i] = std::isnan(v) ? 0.0f : static_cast<float>(v);
+    }
+}
+
+void ConvertToFloat(Sample s, const std::uint8_t* in, float* out, std::size_t samples) {
+    switch (s) {
+        case Sample::U8:
+            return ConvertSamplesToFloat<Sample::U8>(in, out, samples);
+        case Sample::S8:
+            return ConvertSamplesToFloat<Sample::S8>(in, out, samples);
+        case Sample::S16LE:
+            return ConvertSamplesToFloat<Sample::S16LE>(in, out, samples);
+        case Sample::S16BE:
+            return ConvertSamplesToFloat<Sample::S16BE>(in, out, samples);
+        case Sample::S24LE:
+            return ConvertSamplesToFloat<Sample::S24LE>(in, out, samples);
+        case Sample::S24BE:
+            return ConvertSamplesToFloat<Sample::S24BE>(in, out, samples);
+        case Sample::S32LE:
+            return ConvertSamplesToFloat<Sample::S32LE>(in, out, samples);
+        case Sample::S32BE:
+            return ConvertSamplesToFloat<Sample::S32BE>(in, out, samples);
+        case Sample::F32LE:
+            return ConvertSamplesToFloat<Sample::F32LE>(in, out, samples);
+        case Sample::F32BE:
+            return ConvertSamplesToFloat<Sample::F32BE>(in, out, samples);
+        case Sample::F64LE:
+            return ConvertSamplesToFloat<Sample::F64LE>(in, out, samples);
+        case Sample::F64BE:
+            return ConvertSamplesToFloat<Sample::F64BE>(in, out, samples);
+    }
+}
+
+std::uint32_t OriginalResolution(Sample s) {
+    return IsFloat(s) ? BASS_ORIGRES_FLOAT : StoredBytes(s) * 8;
+}
+
 }  // namespace
 
 std::unique_ptr<BassChannel> BassPcmChannel::Open(const std::string& path) {
@@ -445,20 +511,31 @@ std::unique_ptr<BassChannel> BassPcmChannel::Open(const std::string& path) {
     d.chans = layout->chans;
     d.eightBit = IsEightBit(layout->sample);
     d.ctype = BASS_CTYPE_STREAM;
+    d.origres = OriginalResolution(layout->sample);
     d.length = layout->frames * ch->FrameBytes();
     d.fileStart = 0;
     d.fileEnd = fileSize;
     return ch;
 }
 
+bool BassPcmChannel::StartFloat() {
+    m_float = true;
+    return true;
+}
+
 std::size_t BassPcmChannel::Render(std::uint8_t* out, std::size_t bytes) {
-    const std::size_t outFrame = FrameBytes();
+    const std::size_t outFrame = m_float ? std::size_t{m_info.chans} * 4 : FrameBytes();
     std::size_t frames = static_cast<std::size_t>(std::min<std::uint64_t>(bytes / outFrame, m_framesLeft));
     std::size_t done = 0;
     while (done < frames) {
         const std::size_t want = std::min(frames - done, m_raw.size() / m_inFrame);
         const std::size_t got = std::fread(m_raw.data(), 1, want * m_inFrame, m_input.get()) / m_inFrame;
-        for (std::size_t run = 0; run < got;) {
+        if (m_float) {
+            ConvertToFloat(m_sample, m_raw.data(), reinterpret_cast<float*>(out + done * outFrame),
+                           got * m_info.chans);
+            m_frameIndex += got;
+        }
+        for (std::size_t run = m_float ? got : 0; run < got;) {
             // Which of libswresample's ways a frame takes depends on its place in its packet:
             // the leading multiple of 16 frames goes the vector way, the rest the scalar way.
             const std::uint64_t start = m_frameIndex - m_frameIndex % m_packetFrames;

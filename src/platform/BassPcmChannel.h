@@ -22,6 +22,7 @@ public:
 
 protected:
     std::size_t Render(std::uint8_t* out, std::size_t bytes) override;
+    bool StartFloat() override;
 
 private:
     BassPcmChannel() = default;
@@ -34,4 +35,5 @@ private:
     std::uint64_t m_storedFrames = 0;
     std::size_t m_packetFrames = 1;
     std::vector<std::uint8_t> m_raw;
+    bool m_float = false;  // floats out, each sample at its stored resolution
 };

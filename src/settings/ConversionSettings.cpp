@@ -34,6 +34,12 @@ std::int32_t ZeroToTwoElseTwo(std::int32_t v) {
 std::int32_t OneOrTwoElseTwo(std::int32_t v) {
     return (v == 1 || v == 2) ? v : 2;
 }
+std::int32_t ZeroOrOneElseOne(std::int32_t v) {
+    return v == 0 ? 0 : 1;
+}
+std::int32_t ZeroOrOneElseZero(std::int32_t v) {
+    return v == 1 ? 1 : 0;
+}
 std::int32_t OggBitRate(std::int32_t v) {
     return v > 1000 ? v / 1000 : v;
 }
@@ -119,6 +125,8 @@ constexpr DwordValue kFormatValues[] = {
     {"AmplifyMp3Coeff", &S::AmplifyMp3Coeff, ClampCoefficient},
     {"AmplifyWav", &S::AmplifyWav},
     {"AmplifyWavCoeff", &S::AmplifyWavCoeff, ClampCoefficient},
+    {"Dither", &S::Dither, ZeroOrOneElseOne},
+    {"Resampler", &S::Resampler, ZeroOrOneElseZero},
 };
 
 // Options added after the first stored record, after everything else in load and save order.

@@ -76,7 +76,7 @@ public:
     // WAV
     std::int32_t AutoDestWAVEncodingParam = 1;
     std::int32_t WAVSampleRate = 44100;
-    std::int32_t WAVBitsPerSample = 16;
+    std::int32_t WAVBitsPerSample = 16;  // 8, 16, 24, or 32 for 32-bit float
     std::int32_t WAVChannelNum = 2;
     std::int32_t AmplifyWav = 0;
     std::int32_t AmplifyWavCoeff = 100;
@@ -136,6 +136,9 @@ public:
     // Appended: stores written before these load with their defaults.
     std::int32_t FilesAtOnce = 0;  // files converting at once; 0: one per processor, else 1..32
     static constexpr std::int32_t kMaxFilesAtOnce = 32;
+
+    std::int32_t Dither = 1;     // TPDF dither when reducing to 8 or 16 bits
+    std::int32_t Resampler = 0;  // 0 libsoxr, 1 libresample (the earlier output, 16-bit chain)
 
     TagTemplate MP3Tag;
     TagTemplate OGGTag;

@@ -26,7 +26,9 @@ constexpr OptionChoice kMonoType[] = {{0, "(L+R)/2"}, {1, "left channel"}, {2, "
 constexpr OptionChoice kMp3ChannelMode[] = {
     {0, "stereo"}, {1, "joint stereo"}, {3, "mono"}, {4, "same as the source"}};
 constexpr OptionChoice kId3Version[] = {{0, "ID3v1"}, {1, "ID3v2"}, {2, "ID3v1 and ID3v2"}};
-constexpr OptionChoice kBitsPerSample[] = {{0, "same as the source"}, {8, "8 bits"}, {16, "16 bits"}};
+constexpr OptionChoice kBitsPerSample[] = {
+    {0, "same as the source"}, {8, "8 bits"}, {16, "16 bits"}, {24, "24 bits"}, {32, "32-bit float"}};
+constexpr OptionChoice kResampler[] = {{0, "libsoxr"}, {1, "libresample (16 bits)"}};
 constexpr OptionChoice kAacVbr[] = {{0, "average bit rate"}, {1, "variable bit rate by quality"}};
 constexpr OptionChoice kMpegVersion[] = {{0, "MPEG-4"}, {1, "MPEG-2"}};
 constexpr OptionChoice kAmrType[] = {{0, "narrow band (8000 Hz)"}, {1, "wide band (16000 Hz)"}};
@@ -84,6 +86,8 @@ constexpr Entry kEntries[] = {
     {"AWBMode", kWideBandModes},
     {"AWBDTX", kOnOff},
     {"AmplifyAMR", kOnOff},
+    {"Dither", kOnOff},
+    {"Resampler", kResampler},
     {"TitleAsFileName", kOnOff},
     {"TrackNumType", kTrackNumType},
 };

@@ -24,7 +24,7 @@ constexpr std::int32_t kOggBitRates[] = {0,   8,   16,  24,  32,  40,  48,  56, 
                                          112, 128, 144, 160, 192, 224, 256, 320, 400, 480};
 constexpr std::int32_t kAacBitRates[] = {0,  16,  24,  32,  40,  48,  56,  64,  80,
                                          96, 112, 128, 144, 160, 192, 224, 256, 320};
-constexpr std::int32_t kWavBits[] = {0, 8, 16};
+constexpr std::int32_t kWavBits[] = {0, 8, 16, 24, 32};  // 32: float
 constexpr std::int32_t kMp3ChannelModes[] = {0, 1, 3, 4};
 constexpr std::int32_t kFolderChoices[] = {199, 399};
 constexpr std::int32_t kTargetExists[] = {11, 22, 33};
@@ -112,6 +112,8 @@ const OptionRange kRanges[] = {
     Span("AmplifyAMRCoef", 10, 3000),
 
     Span("FilesAtOnce", 0, 32),
+    List("Dither", kFlag),
+    List("Resampler", kFlag),
 
     // The numbers of a tag template; tag writers take the track as one byte.
     List("TitleAsFileName", kFlag),

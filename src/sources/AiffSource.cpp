@@ -217,6 +217,9 @@ bool AiffSource::ChooseConverter() {
                     m_sampleAt = m_littleEndian ? Le24At : Be16At;
                 else
                     m_sampleAt = m_littleEndian ? Le32At : Be16At;
+                if (m_sampleBytes == 3) m_floatAt = m_littleEndian ? Le24F : Be24F;
+                if (m_sampleBytes == 4) m_floatAt = m_littleEndian ? Le32F : Be32F;
+                if (m_sampleBytes > 2) m_heldBits = m_sampleSize;
             }
             break;
         case kMuLaw:
@@ -229,11 +232,17 @@ bool AiffSource::ChooseConverter() {
             m_sampleBytes = 4;
             m_convert = &AiffSource::ReadSamples16;
             m_sampleAt = BeFloatAt;
+            m_floatAt = BeFloatF;
+            m_heldBits = kFloatBits;
+            m_heldFloat = true;
             break;
         case kFloat64:
             m_sampleBytes = 8;
             m_convert = &AiffSource::ReadSamples16;
             m_sampleAt = BeDoubleAt;
+            m_floatAt = BeDoubleF;
+            m_heldBits = kFloatBits;
+            m_heldFloat = true;
             break;
         case kRawOffset:
             m_sampleBytes = 1;
@@ -284,6 +293,21 @@ int AiffSource::ReadSamples16(void* left, void* right) {
     const FrameLayout layout{sampleBytes * static_cast<std::size_t>(m_channels),
                              sampleBytes * static_cast<std::size_t>(m_rightIndex)};
     return Deinterleave<std::int16_t>(m_raw.data(), ReadSound(m_raw.size()), layout, left, right, m_sampleAt);
+}
+
+int AiffSource::RequestFullResolution() {
+    if (!m_floatAt || m_data.Used() != 0) return 0;
+    m_convert = &AiffSource::ReadSamplesFull;
+    m_bitsPerSample = kFloatBits;
+    m_bytesPerSample = 4;
+    return 1;
+}
+
+int AiffSource::ReadSamplesFull(void* left, void* right) {
+    const std::size_t sampleBytes = static_cast<std::size_t>(m_sampleBytes);
+    const FrameLayout layout{sampleBytes * static_cast<std::size_t>(m_channels),
+                             sampleBytes * static_cast<std::size_t>(m_rightIndex)};
+    return Deinterleave<float>(m_raw.data(), ReadSound(m_raw.size()), layout, left, right, m_floatAt);
 }
 
 int AiffSource::ReadIma4(void* left, void* right) {

@@ -45,7 +45,8 @@ struct AiffState {
     SoundData m_data;  // the sound in the SSND chunk
     Converter m_convert = nullptr;
     SampleReader m_sampleAt = nullptr;
-    std::uint8_t m_byteXor = 0;  // 0x80 turns signed 8-bit samples into offset-binary
+    float (*m_floatAt)(const std::uint8_t*) = nullptr;  // PCM wider than 16 bits and float
+    std::uint8_t m_byteXor = 0;                         // 0x80 turns signed 8-bit samples into offset-binary
     std::vector<std::uint8_t> m_raw;
     GsmHandle m_gsm;
     std::vector<std::int16_t> m_gsmSamples;
@@ -65,6 +66,7 @@ public:
     void Close() override;
     int Open(const char* path, int renderRate) override;  // renderRate is ignored
     int ReadBlock(void* left, void* right) override;      // <= 1152 frames; < 1 ends the stream
+    int RequestFullResolution() override;                 // PCM wider than 16 bits and float
 
 private:
     bool ParseChunks();
@@ -75,6 +77,7 @@ private:
 
     int ReadSamples8(void* left, void* right);
     int ReadSamples16(void* left, void* right);
+    int ReadSamplesFull(void* left, void* right);
     int ReadIma4(void* left, void* right);
     int ReadGsm(void* left, void* right);
     int ReadDwvw(void* left, void* right);

@@ -100,18 +100,28 @@ bool AuSource::ChooseEncoding(std::uint32_t encoding) {
         case 4:
             m_storedBits = 24;
             m_sampleAt = be ? Be24At : Le24At;
+            m_floatAt = be ? Be24F : Le24F;
+            m_heldBits = 24;
             break;
         case 5:
             m_storedBits = 32;
             m_sampleAt = be ? Be32At : Le32At;
+            m_floatAt = be ? Be32F : Le32F;
+            m_heldBits = 32;
             break;
         case 6:
             m_storedBits = 32;
             m_sampleAt = be ? BeFloatAt : LeFloatAt;
+            m_floatAt = be ? BeFloatF : LeFloatF;
+            m_heldBits = kFloatBits;
+            m_heldFloat = true;
             break;
         case 7:
             m_storedBits = 64;
             m_sampleAt = be ? BeDoubleAt : LeDoubleAt;
+            m_floatAt = be ? BeDoubleF : LeDoubleF;
+            m_heldBits = kFloatBits;
+            m_heldFloat = true;
             break;
         case 23:
             codeBits = 4;
@@ -177,9 +187,23 @@ int AuSource::ReadBlock(void* left, void* right) {
     if (m_raw.empty() || !left || (m_channels == 2 && !right)) return 0;
     const std::size_t got = m_data.Read(m_file.get(), m_raw.data(), m_raw.size());
     m_position = m_data.Used();
+    if (m_full) {
+        const std::size_t sampleBytes = static_cast<std::size_t>(m_storedBits / 8);
+        const FrameLayout layout{sampleBytes * static_cast<std::size_t>(m_channels), sampleBytes};
+        return Deinterleave<float>(m_raw.data(), got, layout, left, m_channels == 2 ? right : nullptr,
+                                   m_floatAt);
+    }
     auto* l = static_cast<std::int16_t*>(left);
     auto* r = m_channels == 2 ? static_cast<std::int16_t*>(right) : nullptr;
     return m_adpcm ? ReadAdpcm(l, r, got) : ReadLinear(l, r, got);
+}
+
+int AuSource::RequestFullResolution() {
+    if (!m_floatAt || m_data.Used() != 0) return 0;
+    m_full = true;
+    m_bitsPerSample = kFloatBits;
+    m_bytesPerSample = 4;
+    return 1;
 }
 
 int AuSource::ReadLinear(std::int16_t* left, std::int16_t* right, std::size_t bytes) {

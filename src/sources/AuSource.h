@@ -21,21 +21,25 @@ struct AuState {
     int m_storedBits = 0;
     std::int64_t m_dataOffset = 0;
     SoundData m_data;
-    SampleReader m_sampleAt = nullptr;   // linear, float and G.711 encodings
-    std::optional<G72xDecoder> m_adpcm;  // ADPCM encodings; one state for both channels
-    std::uint32_t m_reservoir = 0;       // ADPCM codes not yet used, least significant first
+    SampleReader m_sampleAt = nullptr;                  // linear, float and G.711 encodings
+    float (*m_floatAt)(const std::uint8_t*) = nullptr;  // linear wider than 16 bits and float
+    bool m_full = false;                                // delivering floats
+    std::optional<G72xDecoder> m_adpcm;                 // ADPCM encodings; one state for both channels
+    std::uint32_t m_reservoir = 0;                      // ADPCM codes not yet used, least significant first
     int m_reservoirBits = 0;
 };
 
 /// Sun/NeXT audio reader: linear 8 to 32 bits, float, double, G.711 and G.721/G.723 ADPCM, in
 /// either byte order. A damaged encoding field is searched for; out-of-range rates and channel
-/// counts are replaced. Always delivers 16-bit mono or stereo.
+/// counts are replaced. Delivers 16-bit mono or stereo, or, when asked, floats for linear samples
+/// wider than 16 bits and float.
 class AuSource final : public AudioSource, private AuState {
 public:
     ~AuSource() override { Close(); }
     void Close() override;
     int Open(const char* path, int renderRate) override;  // renderRate is ignored
     int ReadBlock(void* left, void* right) override;      // <= 1152 frames; < 1 ends the stream
+    int RequestFullResolution() override;
 
 private:
     /// The fields of the file's header, wherever a damaged header put them.

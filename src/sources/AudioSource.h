@@ -7,6 +7,9 @@
 /// Most frames one ReadBlock call delivers.
 inline constexpr int kBlockFrames = 1152;
 
+/// GetBitsPerSample of full-resolution blocks: 32-bit float samples, full scale at ±1.0.
+inline constexpr int kFloatBits = 32;
+
 /// What a source tells about its open stream; the default values describe none (channel mode 4:
 /// not known). A base of AudioSource, so that one assignment resets every field.
 struct StreamDescription {
@@ -18,6 +21,8 @@ struct StreamDescription {
     int m_outputChannels = 0;
     int m_bitsPerSample = 0;
     int m_bytesPerSample = 0;
+    int m_heldBits = 0;        // precision of the stream (24 for 24-bit PCM, 32 for float); 0: as delivered
+    bool m_heldFloat = false;  // the stream's own samples are floats
     int m_bitrate = 0;
     int m_channelMode = 4;
     int m_videoWidth = 0;
@@ -38,6 +43,7 @@ struct ReadOutcome {
 /// buffers (right only when GetOutputChannels() is 2, else null and untouched); 16-bit samples
 /// are signed native-endian, 8-bit samples unsigned with 128 as silence. A result below 1 ends
 /// the stream. Open begins with Close, so an object can be reopened; the destructor closes.
+/// After a successful RequestFullResolution, blocks hold floats instead (kFloatBits).
 class AudioSource : protected StreamDescription {
 public:
     AudioSource() = default;
@@ -54,6 +60,14 @@ public:
     virtual int GetOutputChannels() { return m_outputChannels; }
     virtual int GetSampleRate() { return m_sampleRate; }
     virtual int GetBitsPerSample() { return m_bitsPerSample; }
+    /// Bits of precision the stream holds (8 to 32; float counts as 32), whatever it delivers.
+    virtual int GetHeldBits() { return m_heldBits > 0 ? m_heldBits : m_bitsPerSample; }
+    /// The stream's own samples are floats (GetHeldBits then reports kFloatBits).
+    virtual bool HoldsFloat() { return m_heldFloat; }
+    /// Asks for full-resolution blocks (float, kFloatBits) from the next ReadBlock on, before the
+    /// first block is read. 1 when they follow (GetBitsPerSample then reports kFloatBits); 0 when
+    /// the class keeps its 8- or 16-bit blocks, which the caller then widens itself.
+    virtual int RequestFullResolution() { return 0; }
     virtual int GetChannelMode() { return m_channelMode; }  // 0 stereo .. 3 mono, 4 unknown
     virtual int GetBitrate() { return m_bitrate; }          // kbit/s
     /// 128-byte ID3v1 block owned by the source until Close, or null.

@@ -3,6 +3,7 @@
 #include <strings.h>
 #include <sys/types.h>
 
+#include <algorithm>
 #include <array>
 #include <climits>
 #include <cstring>
@@ -73,6 +74,7 @@ void BassSource::Close() {
     m_id3v1.reset();
     m_id3v2.reset();
     m_id3v1Asked = m_id3v2Asked = false;
+    m_float = m_read = false;
     m_handle = 0;
     m_readBufferSize = 0;
     m_id3v2Size = 0;
@@ -123,6 +125,12 @@ int BassSource::Open(const char* path, int renderRate) {
         m_bytesPerSample = 2;
     }
 
+    if (info.origres & BASS_ORIGRES_FLOAT) {
+        m_heldBits = kFloatBits;
+        m_heldFloat = true;
+    } else if (info.origres > 16)
+        m_heldBits = static_cast<int>(std::min<std::uint32_t>(info.origres, 32));
+
     if (m_kind == kKindMp3) ReadChannelMode(path);
 
     const std::uint64_t fileSize = BASS_StreamGetFilePosition(m_handle, BASS_FILEPOS_END);
@@ -153,8 +161,20 @@ void BassSource::ReadChannelMode(const char* path) {
     if (mode >= 0) m_channelMode = mode;
 }
 
+int BassSource::RequestFullResolution() {
+    if (!m_handle || m_read) return 0;
+    m_float = true;
+    m_bitsPerSample = kFloatBits;
+    m_bytesPerSample = 4;
+    m_readBufferSize = static_cast<std::uint32_t>(4 * m_channels * kBlockFrames);
+    m_readBuffer.assign(m_readBufferSize, 0);
+    return 1;
+}
+
 int BassSource::ReadBlock(void* left, void* right) {
     if (!m_handle || !left) return 0;
+    m_read = true;
+    if (m_float) return ReadFloatBlock(static_cast<float*>(left), static_cast<float*>(right));
     void* target = m_channels < 2 ? left : m_readBuffer.data();
     const std::uint32_t got = BASS_ChannelGetData(m_handle, target, m_readBufferSize);
     if (got == BASS_DATA_END) return 0;
@@ -171,6 +191,21 @@ int BassSource::ReadBlock(void* left, void* right) {
                                                        });
     return readerbytes::Deinterleave<std::uint8_t>(m_readBuffer.data(), got, layout, left, right,
                                                    [](const std::uint8_t* p) { return *p; });
+}
+
+int BassSource::ReadFloatBlock(float* left, float* right) {
+    void* target = m_channels < 2 ? static_cast<void*>(left) : m_readBuffer.data();
+    const std::uint32_t got = BASS_ChannelGetData(
+        m_handle, target, (m_channels < 2 ? 4u * kBlockFrames : m_readBufferSize) | BASS_DATA_FLOAT);
+    if (got == BASS_DATA_END) return 0;
+    if (m_channels < 2) return static_cast<int>(got / 4);
+    const readerbytes::FrameLayout layout{4 * static_cast<std::size_t>(m_channels), 4};
+    return readerbytes::Deinterleave<float>(m_readBuffer.data(), got, layout, left, right,
+                                            [](const std::uint8_t* p) {
+                                                float v;
+                                                std::memcpy(&v, p, sizeof v);
+                                                return v;
+                                            });
 }
 
 std::int64_t BassSource::GetPosition() {

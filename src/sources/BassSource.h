@@ -15,6 +15,7 @@ public:
     void Close() override;
     int Open(const char* path, int renderRate) override;  // renderRate: MIDI and modules, 0 = 44100
     int ReadBlock(void* left, void* right) override;
+    int RequestFullResolution() override;  // always: the library scales what it cannot decode to floats
     std::int64_t GetPosition() override;
     const std::uint8_t* GetId3v1Tag() override;           // kind 1 only
     const std::uint8_t* GetId3v2Tag(int& size) override;  // kind 1 only
@@ -27,6 +28,7 @@ public:
 
 private:
     void ReadChannelMode(const char* path);
+    int ReadFloatBlock(float* left, float* right);
 
     std::uint32_t m_handle = 0;
     std::vector<std::uint8_t> m_readBuffer;
@@ -37,5 +39,7 @@ private:
     bool m_id3v1Asked = false;
     bool m_id3v2Asked = false;
     int m_kind = 0;
+    bool m_float = false;
+    bool m_read = false;  // a block was asked for
     std::string m_path;
 };

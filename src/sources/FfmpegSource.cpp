@@ -41,6 +41,26 @@ std::int16_t To16(double v) {
     return FromUnit(v);
 }
 
+// Full resolution: every integer width scaled to ±1.0; NaN becomes silence.
+float ToF(std::uint8_t v) {
+    return static_cast<float>(v - 128) / 128.0f;
+}
+float ToF(std::int16_t v) {
+    return static_cast<float>(v) / 32768.0f;
+}
+float ToF(std::int32_t v) {
+    return static_cast<float>(static_cast<double>(v) / 2147483648.0);
+}
+float ToF(std::int64_t v) {
+    return static_cast<float>(static_cast<double>(v) / 9223372036854775808.0);
+}
+float ToF(float v) {
+    return std::isnan(v) ? 0.0f : v;
+}
+float ToF(double v) {
+    return std::isnan(v) ? 0.0f : static_cast<float>(v);
+}
+
 std::uint8_t To8(std::uint8_t v) {
     return v;
 }
@@ -68,6 +88,7 @@ void FfmpegSource::Close() {
     m_framePending = false;
     m_draining = false;
     m_ended = false;
+    m_float = m_read = false;
     ResetCommon();
 }
 
@@ -106,6 +127,15 @@ int FfmpegSource::Open(const char* path, int /*renderRate*/) {
     const AVSampleFormat fmt = codec->sample_fmt;
     m_bitsPerSample = (fmt == AV_SAMPLE_FMT_U8 || fmt == AV_SAMPLE_FMT_U8P) ? 8 : 16;
     m_bytesPerSample = m_bitsPerSample / 8;
+    // Lossless decoders say what their samples hold; lossy ones count as 16 bits.
+    if (codec->codec_descriptor && (codec->codec_descriptor->props & AV_CODEC_PROP_LOSSLESS)) {
+        if (fmt == AV_SAMPLE_FMT_FLT || fmt == AV_SAMPLE_FMT_FLTP || fmt == AV_SAMPLE_FMT_DBL ||
+            fmt == AV_SAMPLE_FMT_DBLP) {
+            m_heldBits = kFloatBits;
+            m_heldFloat = true;
+        } else if (codec->bits_per_raw_sample > 16)
+            m_heldBits = std::min(codec->bits_per_raw_sample, 32);
+    }
 
     m_format = std::move(format);
     m_codec = std::move(codec);
@@ -129,7 +159,10 @@ void FfmpegSource::Convert(void* left, void* right, int at, int count) {
                                : reinterpret_cast<const T*>(f.extended_data[0]) + src;
         const std::ptrdiff_t stride = planar ? 1 : channels;
         const T* in = base + static_cast<std::ptrdiff_t>(m_frameCursor) * stride;
-        if (m_bitsPerSample == 8) {
+        if (m_float) {
+            auto* dst = static_cast<float*>(out[c]) + at;
+            for (int k = 0; k < count; ++k) dst[k] = ToF(in[k * stride]);
+        } else if (m_bitsPerSample == 8) {
             auto* dst = static_cast<std::uint8_t*>(out[c]) + at;
             for (int k = 0; k < count; ++k) dst[k] = To8(in[k * stride]);
         } else {
@@ -184,8 +217,17 @@ bool FfmpegSource::FeedDecoder() {
     }
 }
 
+int FfmpegSource::RequestFullResolution() {
+    if (!m_codec || m_read) return 0;
+    m_float = true;
+    m_bitsPerSample = kFloatBits;
+    m_bytesPerSample = 4;
+    return 1;
+}
+
 int FfmpegSource::ReadBlock(void* left, void* right) {
     if (!m_codec || !left || (m_outputChannels == 2 && !right)) return 0;
+    m_read = true;
     int done = 0;
     int failures = 0;
     while (done < kBlockFrames) {

@@ -13,6 +13,7 @@ public:
     void Close() override;
     int Open(const char* path, int renderRate) override;  // renderRate is ignored
     int ReadBlock(void* left, void* right) override;      // fills up to 1152 frames; < 1 ends
+    int RequestFullResolution() override;                 // the decoder's samples as floats
     int ReadTags(TagSet& tags) override;                  // container metadata
 
     /// Consecutive decoder failures after which the stream ends.
@@ -35,4 +36,6 @@ private:
     bool m_framePending = false;
     bool m_draining = false;  // the container is exhausted; the decoder is being flushed
     bool m_ended = false;
+    bool m_float = false;  // blocks of floats
+    bool m_read = false;   // a block was asked for
 };

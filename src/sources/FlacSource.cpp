@@ -67,6 +67,13 @@ void To16(const std::int32_t* in, void* out, int count, int bits) {
     }
 }
 
+// Full resolution: exact for widths up to 24 bits.
+void ToFloat(const std::int32_t* in, void* out, int count, int bits) {
+    auto* o = static_cast<float*>(out);
+    const double scale = 1.0 / static_cast<double>(std::uint64_t{1} << (bits - 1));
+    for (int i = 0; i < count; ++i) o[i] = static_cast<float>(in[i] * scale);
+}
+
 void ToUnsigned8(const std::int32_t* in, void* out, int count, int bits) {
     auto* o = static_cast<std::uint8_t*>(out);
     const int shift = 8 - bits;
@@ -162,6 +169,7 @@ int FlacSource::Open(const char* path, int /*renderRate*/) {
     m_bitsPerSample = m_streamBits <= 8 ? 8 : 16;
     m_bytesPerSample = m_bitsPerSample / 8;
     m_convert = m_streamBits <= 8 ? &ToUnsigned8 : &To16;
+    if (m_streamBits > 16) m_heldBits = m_streamBits;
     m_totalLength = static_cast<std::int64_t>(std::min<std::uint64_t>(m_totalSamples, INT64_MAX));
     const double seconds = static_cast<double>(m_totalSamples) / m_sampleRate;
     m_duration = static_cast<int>(std::min<double>(seconds, INT_MAX));
@@ -252,6 +260,14 @@ void FlacSource::ReachEnd() {
     }
     // libFLAC compares the signature in finish(); only a stream read whole can match it.
     if (!Damaged()) m_md5Mismatch = !FLAC__stream_decoder_finish(m_decoder.get());
+}
+
+int FlacSource::RequestFullResolution() {
+    if (!m_decoder || m_position != 0 || m_pendingFrames != 0) return 0;
+    m_convert = &ToFloat;
+    m_bitsPerSample = kFloatBits;
+    m_bytesPerSample = 4;
+    return 1;
 }
 
 int FlacSource::ReadBlock(void* left, void* right) {

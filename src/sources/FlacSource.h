@@ -44,14 +44,15 @@ struct FlacState {
 
 /// FLAC reader over libFLAC, native or in Ogg, for files whose STREAMINFO gives the length. Delivers
 /// the first two channels: 8-bit samples for streams of up to 8 bits, else 16-bit ones (the upper 16
-/// bits of wider samples). Frames that libFLAC finds corrupt or missing fail the read, counted; an
-/// MD5 signature that does not match the decoded audio is a warning.
+/// bits of wider samples), or every bit as floats when asked. Frames that libFLAC finds corrupt or missing
+/// fail the read, counted; an MD5 signature that does not match the decoded audio is a warning.
 class FlacSource final : public AudioSource, private FlacState {
 public:
     ~FlacSource() override { Close(); }
     void Close() override;
     int Open(const char* path, int renderRate) override;  // renderRate is ignored
     int ReadBlock(void* left, void* right) override;      // <= 1152 frames; < 1 ends the stream
+    int RequestFullResolution() override;                 // every bit of the stream, as floats
     int ReadTags(TagSet& tags) override;
     ReadOutcome GetReadOutcome() override;
 

@@ -38,6 +38,7 @@ void OggVorbisSource::Close() {
     m_version = -1;
     m_comments.clear();
     m_vendor.clear();
+    m_float = m_read = false;
     ResetCommon();
 }
 
@@ -106,8 +107,38 @@ int OggVorbisSource::ReadSome(char* buffer, int bytes, int& channels) {
     return 0;
 }
 
+int OggVorbisSource::RequestFullResolution() {
+    if (!m_file || m_read) return 0;
+    m_float = true;
+    m_bitsPerSample = kFloatBits;
+    m_bytesPerSample = 4;
+    return 1;
+}
+
+int OggVorbisSource::ReadFloat(float* left, float* right) {
+    for (int tries = 0; tries < kMaxFailedReads; ++tries) {
+        int link = 0;
+        float** pcm = nullptr;
+        const long got = ov_read_float(m_file.get(), &pcm, kBlockFrames, &link);
+        if (got < 0) continue;
+        const vorbis_info* info = ov_info(m_file.get(), link);
+        const int channels = info && info->channels > 0 ? info->channels : m_channels;
+        const int frames = static_cast<int>(std::min<long>(got, kBlockFrames));
+        std::copy(pcm[0], pcm[0] + frames, left);
+        if (right) std::copy(pcm[channels > 1 ? 1 : 0], pcm[channels > 1 ? 1 : 0] + frames, right);
+        return frames;
+    }
+    return 0;
+}
+
 int OggVorbisSource::ReadBlock(void* left, void* right) {
     if (!m_file || !left) return 0;
+    m_read = true;
+    if (m_float) {
+        if (m_outputChannels == 2 && !right) return 0;
+        return ReadFloat(static_cast<float*>(left),
+                         m_outputChannels == 2 ? static_cast<float*>(right) : nullptr);
+    }
     auto* l = static_cast<std::int16_t*>(left);
     auto* r = static_cast<std::int16_t*>(right);
     int channels = m_channels;

@@ -18,7 +18,8 @@ public:
     int Open(const char* path, int renderRate) override;  // renderRate is ignored
     /// At most 1152 frames for mono, 1024 for stereo, fewer for more channels.
     int ReadBlock(void* left, void* right) override;
-    std::int64_t GetPosition() override;  // compressed byte offset
+    int RequestFullResolution() override;  // the decoder's own floats
+    std::int64_t GetPosition() override;   // compressed byte offset
     int ReadTags(TagSet& tags) override;
 
     const std::vector<std::string>& Comments() const { return m_comments; }
@@ -34,6 +35,7 @@ private:
     struct FileCloser {
         void operator()(OggVorbis_File* vf) const;
     };
+    int ReadFloat(float* left, float* right);
     int ReadSome(char* buffer, int bytes, int& channels);
 
     std::unique_ptr<OggVorbis_File, FileCloser> m_file;  // null while closed
@@ -42,4 +44,6 @@ private:
     std::string m_vendor;
     std::array<char, 4096> m_interleave{};
     int m_interleaveRead = 4096;  // bytes asked of one stereo read
+    bool m_float = false;         // blocks of the decoder's floats
+    bool m_read = false;          // a block was asked for
 };

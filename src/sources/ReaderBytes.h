@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -80,6 +81,63 @@ inline std::int16_t MuLawAt(const std::uint8_t* p) {
 }
 inline std::int16_t ALawAt(const std::uint8_t* p) {
     return ALawToLinear(*p);
+}
+
+// Full-resolution readers: the stored sample as a float, full scale at ±1.0. Integers of up to
+// 24 bits are exact; NaN becomes silence so that it cannot spread through a filter.
+inline float S8F(const std::uint8_t* p) {
+    return static_cast<float>(static_cast<std::int8_t>(p[0])) * (1.0f / 128.0f);
+}
+inline float Le16F(const std::uint8_t* p) {
+    return static_cast<float>(static_cast<std::int16_t>(Le16(p))) * (1.0f / 32768.0f);
+}
+inline float Be16F(const std::uint8_t* p) {
+    return static_cast<float>(static_cast<std::int16_t>(Be16(p))) * (1.0f / 32768.0f);
+}
+inline float Le24F(const std::uint8_t* p) {
+    const std::int32_t s = static_cast<std::int32_t>((static_cast<std::uint32_t>(p[0]) << 8) |
+                                                     (static_cast<std::uint32_t>(p[1]) << 16) |
+                                                     (static_cast<std::uint32_t>(p[2]) << 24));
+    return static_cast<float>(s >> 8) * (1.0f / 8388608.0f);
+}
+inline float Be24F(const std::uint8_t* p) {
+    const std::int32_t s = static_cast<std::int32_t>((static_cast<std::uint32_t>(p[0]) << 24) |
+                                                     (static_cast<std::uint32_t>(p[1]) << 16) |
+                                                     (static_cast<std::uint32_t>(p[2]) << 8));
+    return static_cast<float>(s >> 8) * (1.0f / 8388608.0f);
+}
+inline float Le32F(const std::uint8_t* p) {
+    return static_cast<float>(static_cast<double>(static_cast<std::int32_t>(Le32(p))) * (1.0 / 2147483648.0));
+}
+inline float Be32F(const std::uint8_t* p) {
+    return static_cast<float>(static_cast<double>(static_cast<std::int32_t>(Be32(p))) * (1.0 / 2147483648.0));
+}
+inline float FiniteOrSilence(double v) {
+    return std::isnan(v) ? 0.0f : static_cast<float>(v);
+}
+inline float LeFloatF(const std::uint8_t* p) {
+    const std::uint32_t bits = Le32(p);
+    float v;
+    std::memcpy(&v, &bits, sizeof v);
+    return FiniteOrSilence(v);
+}
+inline float BeFloatF(const std::uint8_t* p) {
+    const std::uint32_t bits = Be32(p);
+    float v;
+    std::memcpy(&v, &bits, sizeof v);
+    return FiniteOrSilence(v);
+}
+inline float LeDoubleF(const std::uint8_t* p) {
+    const std::uint64_t bits = (static_cast<std::uint64_t>(Le32(p + 4)) << 32) | Le32(p);
+    double v;
+    std::memcpy(&v, &bits, sizeof v);
+    return FiniteOrSilence(v);
+}
+inline float BeDoubleF(const std::uint8_t* p) {
+    const std::uint64_t bits = (static_cast<std::uint64_t>(Be32(p)) << 32) | Be32(p + 4);
+    double v;
+    std::memcpy(&v, &bits, sizeof v);
+    return FiniteOrSilence(v);
 }
 
 inline bool ReadExact(std::FILE* f, void* dst, std::size_t n) {

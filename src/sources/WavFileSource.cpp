@@ -239,9 +239,11 @@ bool WavFileSource::ChooseConverter() {
                     break;
                 case 24:
                     m_convert = &WavFileSource::ReadPcm24;
+                    m_floatAt = Le24F;
                     break;
                 case 32:
                     m_convert = &WavFileSource::ReadPcm32;
+                    m_floatAt = Le32F;
                     break;
                 default:
                     return false;
@@ -249,12 +251,15 @@ bool WavFileSource::ChooseConverter() {
             m_readSize = ch * kBlockFrames * static_cast<std::size_t>(m_fileBits / 8);
             break;
         case kTagFloat:
-            if (m_fileBits == 32)
+            if (m_fileBits == 32) {
                 m_convert = &WavFileSource::ReadFloat32;
-            else if (m_fileBits == 64)
+                m_floatAt = LeFloatF;
+            } else if (m_fileBits == 64) {
                 m_convert = &WavFileSource::ReadFloat64;
-            else
+                m_floatAt = LeDoubleF;
+            } else {
                 return false;
+            }
             m_readSize = ch * kBlockFrames * static_cast<std::size_t>(m_fileBits / 8);
             break;
         case kTagALaw:
@@ -288,6 +293,8 @@ bool WavFileSource::ChooseConverter() {
     }
     m_bitsPerSample = outBits;
     m_bytesPerSample = outBits / 8;
+    if (m_floatAt) m_heldBits = tag == kTagFloat ? kFloatBits : m_fileBits;
+    m_heldFloat = m_floatAt && tag == kTagFloat;
     m_read.assign(m_readSize, 0);
     m_decoded.assign(static_cast<std::size_t>(decodedSamples), 0);
     return true;
@@ -332,6 +339,18 @@ int WavFileSource::ReadFloat32(void* left, void* right) {
 
 int WavFileSource::ReadFloat64(void* left, void* right) {
     return ReadInterleaved<std::int16_t>(8, left, right, LeDoubleAt);
+}
+
+int WavFileSource::RequestFullResolution() {
+    if (!m_floatAt || m_data.Used() != 0) return 0;
+    m_convert = &WavFileSource::ReadFull;
+    m_bitsPerSample = kFloatBits;
+    m_bytesPerSample = 4;
+    return 1;
+}
+
+int WavFileSource::ReadFull(void* left, void* right) {
+    return ReadInterleaved<float>(static_cast<std::size_t>(m_fileBits / 8), left, right, m_floatAt);
 }
 
 int WavFileSource::ReadG711(void* left, void* right) {

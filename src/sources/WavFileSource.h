@@ -18,6 +18,7 @@ class WavFileSource;
 struct WavFileState {
     using Converter = int (WavFileSource::*)(void* left, void* right);
     using Expander = std::int16_t (*)(std::uint8_t);
+    using FloatReader = float (*)(const std::uint8_t*);
 
     UniqueFile m_file;
     SoundData m_data;  // the data chunk
@@ -26,6 +27,7 @@ struct WavFileState {
     int m_subFormat = 0;  // format tag in an extensible record's sub-format GUID, 0 when none
     Converter m_convert = nullptr;
     Expander m_expand = nullptr;
+    FloatReader m_floatAt = nullptr;  // PCM wider than 16 bits and float, read at full resolution
     std::vector<std::uint8_t> m_read;
     std::vector<std::int16_t> m_decoded;
     std::size_t m_readSize = 0;
@@ -39,13 +41,15 @@ struct WavFileState {
 
 /// RIFF WAVE reader with its own converters: integer PCM 8/16/24/32, IEEE float 32/64, G.711,
 /// MS ADPCM, IMA ADPCM and GSM 6.10 (WAV49 framing). Delivers 16-bit samples, except 8-bit PCM,
-/// which stays unsigned 8-bit. The first two channels of a multichannel file are delivered.
+/// which stays unsigned 8-bit, and wider PCM and float at full resolution when asked. The first two channels
+/// of a multichannel file are delivered.
 class WavFileSource final : public AudioSource, private WavFileState {
 public:
     ~WavFileSource() override { Close(); }
     void Close() override;
     int Open(const char* path, int renderRate) override;  // renderRate is ignored
     int ReadBlock(void* left, void* right) override;      // <= 1152 frames; < 1 ends the stream
+    int RequestFullResolution() override;                 // PCM wider than 16 bits and float
 
 private:
     bool ParseHeader();
@@ -69,6 +73,7 @@ private:
     int ReadPcm32(void* left, void* right);
     int ReadFloat32(void* left, void* right);
     int ReadFloat64(void* left, void* right);
+    int ReadFull(void* left, void* right);
     int ReadG711(void* left, void* right);
     int ReadBlocks(void* left, void* right);
     /// Decodes the block in m_read into m_decoded; false on a decode error.

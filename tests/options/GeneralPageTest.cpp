@@ -103,6 +103,16 @@ INSTANTIATE_TEST_SUITE_P(
                                       EXPECT_EQ(s.OutputFiles2MyDocuments, 0);
                                       EXPECT_EQ(s.BrowseOutputFolder, 0);
                                       EXPECT_EQ(s.FilesAtOnce, 4);
+                                  }},
+                      GeneralCase{"ProcessingChoicesAreCommitted", nullptr,
+                                  [](QWidget* p) {
+                                      Click(p, "dither");
+                                      Click(p, "legacyResampler");
+                                  },
+                                  true, nullptr,
+                                  [](const ConversionSettings& s) {
+                                      EXPECT_EQ(s.Dither, 0);
+                                      EXPECT_EQ(s.Resampler, 1);
                                   }}),
     [](const auto& info) { return std::string(info.param.name); });
 

@@ -135,6 +135,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 QString Bits(int bits) {
+    if (bits == 32) return QString::fromUtf8(kFloatBitsEntry);
     return bits ? QString::fromUtf8(kBitsEntry).arg(bits) : QString::fromUtf8(kSameAsSource);
 }
 
@@ -152,7 +153,9 @@ INSTANTIATE_TEST_SUITE_P(
         PresetCase{"PresetThenBits", 44100, 16, 2, {ChoosePreset(1), ChooseBits(16)}, 11025, 16, true},
         PresetCase{"RechosenValueKeepsPreset", 22050, 16, 2, {ChooseRate(22050)}, 22050, 16, false},
         PresetCase{"SameAsSourceIsAChange", 22050, 16, 2, {ChooseBits(0)}, 22050, 0, true},
-        PresetCase{"NoBounds", 6000, 8, 1, {ChooseRate(96000)}, 96000, 8, true}),
+        PresetCase{"NoBounds", 6000, 8, 1, {ChooseRate(96000)}, 96000, 8, true},
+        PresetCase{"TwentyFourBits", 44100, 16, 2, {ChooseBits(24)}, 44100, 24, true},
+        PresetCase{"FloatBits", 44100, 16, 2, {ChooseBits(32)}, 44100, 32, true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(PresetPages, AutoKeepsTheExplicitParameters) {

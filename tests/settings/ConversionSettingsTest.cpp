@@ -89,6 +89,8 @@ const Field kAllDwords[] = {&S::OutputFormat,
                             &S::AWBDTX,
                             &S::AmplifyAMR,
                             &S::AmplifyAMRCoef,
+                            &S::Dither,
+                            &S::Resampler,
                             &S::FilesAtOnce};
 
 const std::string kTricky = "Caf\xc3\xa9 \"Live\" C:\\x\\ line\nbreak\r\n\xe2\x99\xab";
@@ -219,6 +221,8 @@ TEST(ConversionSettings, LoadCorrectsOrReplacesValuesNoPageStores) {
         {"AmplifyMp3Coeff", 5000, &S::AmplifyMp3Coeff, 3000},
         {"AmplifyMp3Coeff", 0xffffffffu, &S::AmplifyMp3Coeff, 10},  // -1 as a signed DWORD
         {"AmplifyWavCoeff", 9, &S::AmplifyWavCoeff, 10},
+        {"Dither", 7, &S::Dither, 1},
+        {"Resampler", 7, &S::Resampler, 0},
         {"AmplifyWMACoeff", 3001, &S::AmplifyWMACoeff, 3000},
         {"AmplifyOGGCoeff", 2, &S::AmplifyOGGCoeff, 10},
         {"AmplifyAACCoef", 5, &S::AmplifyAACCoef, 100},
@@ -239,7 +243,7 @@ TEST(ConversionSettings, LoadCorrectsOrReplacesValuesNoPageStores) {
         {"WAVSampleRate", 0xffffffffu, &S::WAVSampleRate, 44100},
         {"WAVSampleRate", 6000, &S::WAVSampleRate, 6000},
         {"MP3SampleRate", 6000, &S::MP3SampleRate, 44100},
-        {"WAVBitsPerSample", 24, &S::WAVBitsPerSample, 16},
+        {"WAVBitsPerSample", 12, &S::WAVBitsPerSample, 16},
         {"WMAChannels", 0, &S::WMAChannels, 2},
         {"WMAChannels", 1, &S::WMAChannels, 1},
         {"WMAID3TagType", 7, &S::WMAID3TagType, 2},
@@ -392,6 +396,8 @@ TEST(ConversionSettings, EachSaveGroupWritesExactlyItsValuesInOrder) {
                                               "AmplifyMp3Coeff",
                                               "AmplifyWav",
                                               "AmplifyWavCoeff",
+                                              "Dither",
+                                              "Resampler",
                                               "FilesAtOnce"};
     const std::vector<std::string> tagValues = {
         "Title",    "Artist",    "Album",           "Year",         "Genre",         "Comment",

@@ -32,6 +32,7 @@ constexpr WmGuid WaveSubtype(std::uint32_t formatTag) {
 inline constexpr WmGuid kMediaTypeAudio = WaveSubtype(0x73647561);  // 'auds'
 inline constexpr WmGuid kMediaTypeVideo = WaveSubtype(0x73646976);  // 'vids'
 inline constexpr WmGuid kMediaSubtypePcm = WaveSubtype(0x0001);
+inline constexpr WmGuid kMediaSubtypeIeeeFloat = WaveSubtype(0x0003);
 inline constexpr WmGuid kMediaSubtypeWmAudioV8 = WaveSubtype(0x0161);
 inline constexpr WmGuid kMediaSubtypeWmAudioV9 = WaveSubtype(0x0162);
 inline constexpr WmGuid kFormatWaveFormatEx = {

@@ -171,8 +171,11 @@ WmResult WmWriter::SetInputProps(std::uint32_t input, const WmMediaProps& props)
     WmMediaType type;
     props.GetMediaType(type);
     WaveFormatEx wave;
-    if (!(type.majorType == kMediaTypeAudio) || !(type.subtype == kMediaSubtypePcm) ||
-        !type.GetWaveFormat(wave) || (wave.bitsPerSample != 8 && wave.bitsPerSample != 16) ||
+    // 8- or 16-bit PCM, or 32-bit float.
+    const bool pcm = type.subtype == kMediaSubtypePcm;
+    if (!(type.majorType == kMediaTypeAudio) || !(pcm || type.subtype == kMediaSubtypeIeeeFloat) ||
+        !type.GetWaveFormat(wave) ||
+        (pcm ? wave.bitsPerSample != 8 && wave.bitsPerSample != 16 : wave.bitsPerSample != 32) ||
         wave.channels < 1 || wave.channels > 2 || wave.samplesPerSec < 1000 || wave.samplesPerSec > 384000 ||
         wave.blockAlign != wave.channels * wave.bitsPerSample / 8) {
         return kWmInvalidArg;
@@ -237,7 +240,9 @@ WmResult WmWriter::BeginWriting() {
     AVChannelLayout inLayout{};
     av_channel_layout_default(&inLayout, inWave.channels);
     SwrContext* swr = nullptr;
-    const AVSampleFormat inFormat = inWave.bitsPerSample == 8 ? AV_SAMPLE_FMT_U8 : AV_SAMPLE_FMT_S16;
+    const AVSampleFormat inFormat = inWave.bitsPerSample == 8    ? AV_SAMPLE_FMT_U8
+                                    : inWave.bitsPerSample == 32 ? AV_SAMPLE_FMT_FLT
+                                                                 : AV_SAMPLE_FMT_S16;
     if (swr_alloc_set_opts2(&swr, &c.ch_layout, c.sample_fmt, c.sample_rate, &inLayout, inFormat,
                             static_cast<int>(inWave.samplesPerSec), 0, nullptr) < 0) {
         return kWmFail;
