@@ -36,16 +36,16 @@ int OpusWriter::Open(const std::string& path, const OpusParameters& p, const Tag
         return 0;
     m_out = OpenFile(path.c_str(), "wb");
     if (!m_out) return 0;
-    const std::unique_ptr<OggOpusComments, CommentsDeleter> comments(ope_comments_create());
-    if (!comments) return 0;
+    m_comments.reset(ope_comments_create());
+    if (!m_comments) return 0;
     if (tags)
         for (const auto& [name, value] : VorbisCommentFields(*tags))
-            if (ope_comments_add(comments.get(), name, value.c_str()) != OPE_OK) return 0;
+            if (ope_comments_add(m_comments.get(), name, value.c_str()) != OPE_OK) return 0;
     static const OpusEncCallbacks kCallbacks{&OpusWriter::WriteBytes, &OpusWriter::CloseStream};
     int error = OPE_OK;
     // Mapping family 0: one stream, mono or stereo, as every Opus player expects.
     m_encoder.reset(
-        ope_encoder_create_callbacks(&kCallbacks, this, comments.get(), kRate, p.channels, 0, &error));
+        ope_encoder_create_callbacks(&kCallbacks, this, m_comments.get(), kRate, p.channels, 0, &error));
     if (!m_encoder || error != OPE_OK) return 0;
     OggOpusEnc* e = m_encoder.get();
     const int signal = p.signal == 1 ? OPUS_SIGNAL_MUSIC : p.signal == 2 ? OPUS_SIGNAL_VOICE : OPUS_AUTO;

@@ -53,6 +53,7 @@ private:
     int Interleave(const Sample* left, const Sample* right, int frames, std::vector<Sample>& buffer);
 
     UniqueFile m_out;
+    std::unique_ptr<OggOpusComments, CommentsDeleter> m_comments;  // outlives the encoder that reads it
     std::unique_ptr<OggOpusEnc, EncoderDeleter> m_encoder;
     std::vector<std::int16_t> m_shorts;
     std::vector<float> m_floats;
