@@ -38,6 +38,10 @@ int Count(const std::string& text, const std::string& what) {
     return n;
 }
 
+void PrintTo(const FlacCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class FlacOutput : public ::testing::TestWithParam<FlacCase> {};
 
 TEST_P(FlacOutput, FlacToolsAcceptItAndLosslessMeansIdentical) {

@@ -57,6 +57,10 @@ struct OpusCase {
     int cbrKbps;  // 0: not constant
 };
 
+void PrintTo(const OpusCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class OpusOutput : public ::testing::TestWithParam<OpusCase> {};
 
 TEST_P(OpusOutput, DecodersGiveTheSourcesLengthAndClickPlace) {
