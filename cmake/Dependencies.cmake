@@ -35,6 +35,7 @@ wavelorn_pkg(AVUTIL libavutil)
 wavelorn_pkg(SWRESAMPLE libswresample)
 wavelorn_pkg(SOXR soxr)
 wavelorn_pkg(TAGLIB taglib)
+wavelorn_pkg(EBUR128 libebur128)
 wavelorn_pkg(FLAC flac)
 wavelorn_pkg(LAME lame)
 # vorbisenc.pc lists libvorbis and libogg only as private, so they are named here.

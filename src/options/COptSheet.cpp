@@ -7,6 +7,7 @@
 
 #include "options/CAmrOptPage.h"
 #include "options/COptAacPage.h"
+#include "options/COptLoudnessPage.h"
 #include "options/COptM4aPage.h"
 #include "options/COptMp3Page.h"
 #include "options/COptOggPage.h"
@@ -39,6 +40,7 @@ constexpr PageEntry kPages[] = {
     {"AMR/AWB Options", &Make<CAmrOptPage>},
     {"AAC Options", &Make<COptAacPage>},
     {"MP4/M4A/M4B Options", &Make<COptM4aPage>},
+    {"Loudness", &Make<COptLoudnessPage>},
 };
 
 }  // namespace

@@ -132,6 +132,9 @@ constexpr DwordValue kFormatValues[] = {
 // Options added after the first stored record, after everything else in load and save order.
 constexpr DwordValue kAppendedValues[] = {
     {"FilesAtOnce", &S::FilesAtOnce, FilesAtOnceCount},
+    {"ReplayGain", &S::ReplayGain},
+    {"Normalize", &S::Normalize},
+    {"NormalizeTarget", &S::NormalizeTarget},
 };
 
 constexpr TagTemplateSlot kTemplates[] = {

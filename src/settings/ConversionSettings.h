@@ -140,6 +140,11 @@ public:
     std::int32_t Dither = 1;     // TPDF dither when reducing to 8 or 16 bits
     std::int32_t Resampler = 0;  // 0 libsoxr, 1 libresample (the earlier output, 16-bit chain)
 
+    // Loudness: 0 off, 1 per track, 2 per album as well (tags) or per album (normalising).
+    std::int32_t ReplayGain = 0;         // ReplayGain tags in the formats that carry them
+    std::int32_t Normalize = 0;          // a gain in the chain brings each track or album to the target
+    std::int32_t NormalizeTarget = -18;  // LUFS, -31..-14
+
     TagTemplate MP3Tag;
     TagTemplate OGGTag;
     TagTemplate WMATag;

@@ -114,6 +114,9 @@ const OptionRange kRanges[] = {
     Span("FilesAtOnce", 0, 32),
     List("Dither", kFlag),
     List("Resampler", kFlag),
+    Span("ReplayGain", 0, 2),
+    Span("Normalize", 0, 2),
+    Span("NormalizeTarget", -31, -14),
 
     // The numbers of a tag template; tag writers take the track as one byte.
     List("TitleAsFileName", kFlag),
