@@ -171,6 +171,7 @@ bool BatchDriver::MeasureAlbums(const std::vector<FileEntry*>& entries, const st
             entry.kind, entry.path, {}, progress, m_engine, m_settings, static_cast<int>(i) + 1};
         // A file that cannot be measured does not count for its album; it fails when it converts.
         if (!MeasureSource(job, *row, meters[i])) meters[i] = LoudnessMeter();
+        meters[i].TruePeak();  // done measuring: the meter's thread ends
         if (progress.CancelRequested()) return false;
     }
     const int albumCount = albums.empty() ? 0 : *std::max_element(albums.begin(), albums.end()) + 1;

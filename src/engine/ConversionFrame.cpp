@@ -364,7 +364,6 @@ int RunConversionFrame(ConversionJob& job, const OutputFormatInfo& row, Conversi
         if (job.engine.startGate) starting = std::unique_lock(*job.engine.startGate);
         started =
             Checked(job, [&] { return feed.Setup(*source, request, job.settings, job.sourcePath) != 0; });
-        if (starting) starting.unlock();
         if (started && (s.ReplayGain != 0 || s.Normalize != 0 || job.engine.shared.measureLoudness)) {
             meter = std::make_shared<LoudnessMeter>();
             // A rate the meter cannot take converts unmeasured, as before.
@@ -373,6 +372,7 @@ int RunConversionFrame(ConversionJob& job, const OutputFormatInfo& row, Conversi
             else
                 meter.reset();
         }
+        if (starting) starting.unlock();  // the meter's thread starts under the gate too
     }
     if (started) {
         const bool stereo = source->GetOutputChannels() == 2;
