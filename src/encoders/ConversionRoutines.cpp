@@ -9,6 +9,7 @@
 #include "encoders/ConvertToOpus.h"
 #include "encoders/ConvertToWav.h"
 #include "encoders/ConvertToWma.h"
+#include "encoders/LoudnessTags.h"
 #include "engine/OutputFormats.h"
 #include "settings/ConversionSettings.h"
 
@@ -40,7 +41,8 @@ int ConvertFile(ConversionJob& job) {
     const FormatMaker make = MakerFor(job.settings.OutputFormat);
     if (!row || !make) return 0;
     const std::unique_ptr<ConversionFormat> format = make(job);
-    return format ? RunConversionFrame(job, *row, *format) : 0;
+    if (!format || !RunConversionFrame(job, *row, *format)) return 0;
+    return TagConvertedFile(job);
 }
 
 ConversionRoutine RoutineForFormat(int outputFormat) {

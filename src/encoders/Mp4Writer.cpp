@@ -41,6 +41,10 @@ int Mp4Writer::Start() {
     return 1;
 }
 
+void Mp4Writer::KeepMetadataBox() {
+    if (m_file) MP4KeepMetadataBoxExx(m_file.get());
+}
+
 void Mp4Writer::SetMetadata(const std::string& title, const std::string& artist, const std::string& album,
                             const std::string& genre, const std::string& year, const std::string& comment,
                             const std::string& composer, const std::string& /*copyright*/, int track) {

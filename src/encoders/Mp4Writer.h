@@ -25,6 +25,8 @@ public:
     /// Applies the configuration and sets up the track; 0 when libfaac rejects the configuration.
     int Start();
     /// UTF-8 texts; empty ones are left out, as is a track number of 0. Copyright has no item.
+    /// The output keeps a metadata box, empty or not, for tags written into it after it is closed.
+    void KeepMetadataBox();
     void SetMetadata(const std::string& title, const std::string& artist, const std::string& album,
                      const std::string& genre, const std::string& year, const std::string& comment,
                      const std::string& composer, const std::string& copyright, int track);

@@ -30,6 +30,9 @@ inline constexpr char kNotRegularFile[] = "not a regular file";
 
 // Progress window lines.
 inline constexpr char kConvertingFileText[] = "Converting %s...";
+inline constexpr char kMeasuringFileText[] = "Measuring the loudness of %s...";
+/// A converted file of an album whose album values could not be added; it keeps its track values.
+inline constexpr char kAlbumTagsFailed[] = "the album's ReplayGain tags could not be written";
 inline constexpr char kConvertingPercentText[] = "Converting %s...%d%%";
 inline constexpr char kConvertingBatchText[] = "Converting %d of %d file(s) to %s...";
 

@@ -20,3 +20,19 @@ const char* OutputFormatName(int outputFormat) {
     const OutputFormatInfo* f = FindOutputFormat(outputFormat);
     return f ? f->name : "";
 }
+
+LoudnessTagStyle LoudnessTagStyleOf(int outputFormat) {
+    struct Entry {
+        OutputFormatCode code;
+        LoudnessTagStyle style;
+    };
+    static constexpr Entry kStyles[] = {
+        {kFormatMp3, LoudnessTagStyle::Id3v2},       {kFormatOgg, LoudnessTagStyle::OggVorbis},
+        {kFormatM4a, LoudnessTagStyle::Mp4Freeform}, {kFormatMp4, LoudnessTagStyle::Mp4Freeform},
+        {kFormatM4b, LoudnessTagStyle::Mp4Freeform}, {kFormatWma, LoudnessTagStyle::AsfAttributes},
+        {kFormatFlac, LoudnessTagStyle::Flac},       {kFormatOpus, LoudnessTagStyle::Opus},
+    };
+    for (const auto& e : kStyles)
+        if (e.code == outputFormat) return e.style;
+    return LoudnessTagStyle::None;
+}

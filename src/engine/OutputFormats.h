@@ -118,3 +118,17 @@ const char* OutputFormatName(int outputFormat);
 
 /// The routine that converts into an OutputFormat code; null when this build has none.
 using RoutineLookup = std::function<ConversionRoutine(int outputFormat)>;
+
+/// Where a format keeps ReplayGain values: its own tag convention, or nowhere.
+enum class LoudnessTagStyle {
+    None,           // WAV, ADTS, AMR
+    Id3v2,          // TXXX frames
+    OggVorbis,      // Vorbis comments
+    Flac,           // Vorbis comments in the FLAC metadata
+    Opus,           // R128_TRACK_GAIN / R128_ALBUM_GAIN, Q7.8 relative to -23 LUFS
+    Mp4Freeform,    // ----:com.apple.iTunes:replaygain_* atoms
+    AsfAttributes,  // WMA header attributes
+};
+
+/// The convention of an OutputFormat code, beside the table so that a new format names its own.
+LoudnessTagStyle LoudnessTagStyleOf(int outputFormat);

@@ -8,6 +8,7 @@
 #include "options/CAmrOptPage.h"
 #include "options/COptAacPage.h"
 #include "options/COptFlacPage.h"
+#include "options/COptLoudnessPage.h"
 #include "options/COptM4aPage.h"
 #include "options/COptMp3Page.h"
 #include "options/COptOggPage.h"
@@ -43,6 +44,7 @@ constexpr PageEntry kPages[] = {
     {"MP4/M4A/M4B Options", &Make<COptM4aPage>},
     {"FLAC Options", &Make<COptFlacPage>},
     {"Opus Options", &Make<COptOpusPage>},
+    {"Loudness", &Make<COptLoudnessPage>},
 };
 
 }  // namespace

@@ -196,3 +196,19 @@ inline constexpr char kComposerLabel[] = "C&omposer:";
 inline constexpr char kCopyrightLabel[] = "Co&pyright:";
 inline constexpr char kNeedInteger[] = "Please enter an integer.";
 inline constexpr char kNeedTrackNumber[] = "Please enter an integer between 0 and 255.";
+
+// Loudness page
+inline constexpr char kLoudnessHeading[] = "Loudness (EBU R128)";
+inline constexpr char kReplayGainLabel[] = "Write &ReplayGain tags:";
+inline constexpr char kNormalizeLabel[] = "&Normalise:";
+inline constexpr char kLoudnessOff[] = "Off";
+inline constexpr char kLoudnessTrack[] = "Track";
+inline constexpr char kLoudnessAlbum[] = "Album";
+inline constexpr char kNormalizeTargetLabel[] = "&Target loudness (LUFS):";
+inline constexpr char kLoudnessNote[] =
+    "ReplayGain 2.0 values (reference -18 LUFS) go into MP3, OGG, WMA and MP4/M4A/M4B files; WAV, AAC "
+    "(ADTS) and AMR/AWB files carry none. Album values cover the files of one album: the same album and "
+    "album artist, or the same folder when the album tag is empty.";
+inline constexpr char kNormalizeNote[] =
+    "Normalising reads each source twice (once to measure it) and lowers the gain where needed so that "
+    "the true peak stays at or below -1 dBTP. Album keeps the tracks' relative levels.";

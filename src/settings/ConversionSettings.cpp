@@ -147,6 +147,9 @@ constexpr DwordValue kAppendedValues[] = {
     {"OpusID3TagType", &S::OpusID3TagType},
     {"AmplifyOpus", &S::AmplifyOpus},
     {"AmplifyOpusCoeff", &S::AmplifyOpusCoeff, ClampCoefficient},
+    {"ReplayGain", &S::ReplayGain},
+    {"Normalize", &S::Normalize},
+    {"NormalizeTarget", &S::NormalizeTarget},
 };
 
 constexpr TagTemplateSlot kTemplates[] = {{"MP3", &S::MP3Tag}, {"OGG", &S::OGGTag},   {"WMA", &S::WMATag},

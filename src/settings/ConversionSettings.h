@@ -158,6 +158,10 @@ public:
     std::int32_t OpusID3TagType = 1;
     std::int32_t AmplifyOpus = 0;
     std::int32_t AmplifyOpusCoeff = 100;
+    // Loudness: 0 off, 1 per track, 2 per album as well (tags) or per album (normalising).
+    std::int32_t ReplayGain = 0;         // ReplayGain tags in the formats that carry them
+    std::int32_t Normalize = 0;          // a gain in the chain brings each track or album to the target
+    std::int32_t NormalizeTarget = -18;  // LUFS, -31..-14
 
     TagTemplate MP3Tag;
     TagTemplate OGGTag;

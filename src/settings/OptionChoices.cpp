@@ -28,6 +28,7 @@ constexpr OptionChoice kMp3ChannelMode[] = {
 constexpr OptionChoice kId3Version[] = {{0, "ID3v1"}, {1, "ID3v2"}, {2, "ID3v1 and ID3v2"}};
 constexpr OptionChoice kBitsPerSample[] = {
     {0, "same as the source"}, {8, "8 bits"}, {16, "16 bits"}, {24, "24 bits"}, {32, "32-bit float"}};
+constexpr OptionChoice kLoudnessScope[] = {{0, "off"}, {1, "track"}, {2, "album"}};
 constexpr OptionChoice kResampler[] = {{0, "libsoxr"}, {1, "libresample (16 bits)"}};
 constexpr OptionChoice kAacVbr[] = {{0, "average bit rate"}, {1, "variable bit rate by quality"}};
 constexpr OptionChoice kMpegVersion[] = {{0, "MPEG-4"}, {1, "MPEG-2"}};
@@ -103,6 +104,8 @@ constexpr Entry kEntries[] = {
     {"OpusChannels", kAutoOrMono},
     {"OpusID3TagType", kTagChoice},
     {"AmplifyOpus", kOnOff},
+    {"ReplayGain", kLoudnessScope},
+    {"Normalize", kLoudnessScope},
     {"TitleAsFileName", kOnOff},
     {"TrackNumType", kTrackNumType},
 };

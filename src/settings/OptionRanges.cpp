@@ -121,6 +121,9 @@ const OptionRange kRanges[] = {
     Span("FilesAtOnce", 0, 32),
     List("Dither", kFlag),
     List("Resampler", kFlag),
+    Span("ReplayGain", 0, 2),
+    Span("Normalize", 0, 2),
+    Span("NormalizeTarget", -31, -14),
 
     Span("FLACCompression", 0, 8),
     List("FLACBitsPerSample", kFlacBits),

@@ -131,8 +131,8 @@ TEST_P(SheetStartPage, OpensOnTheRememberedPage) {
     EXPECT_EQ(o.settings.OptStartPageIndex, GetParam().opened);
 }
 INSTANTIATE_TEST_SUITE_P(Cases, SheetStartPage,
-                         ::testing::Values(StartCase{"Wma", 3, 3}, StartCase{"Last", 9, 9},
-                                           StartCase{"PastTheEnd", 10, 0}, StartCase{"Negative", -1, 0}),
+                         ::testing::Values(StartCase{"Wma", 3, 3}, StartCase{"Last", 10, 10},
+                                           StartCase{"PastTheEnd", 11, 0}, StartCase{"Negative", -1, 0}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(OptionsSheet, PagesNeverShownKeepTheirSettings) {

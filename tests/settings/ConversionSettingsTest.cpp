@@ -106,7 +106,10 @@ const Field kAllDwords[] = {&S::OutputFormat,
                             &S::OpusChannels,
                             &S::OpusID3TagType,
                             &S::AmplifyOpus,
-                            &S::AmplifyOpusCoeff};
+                            &S::AmplifyOpusCoeff,
+                            &S::ReplayGain,
+                            &S::Normalize,
+                            &S::NormalizeTarget};
 
 const std::string kTricky = "Caf\xc3\xa9 \"Live\" C:\\x\\ line\nbreak\r\n\xe2\x99\xab";
 
@@ -131,7 +134,7 @@ TagTemplate TrickyTemplate(int seed) {
 ConversionSettings EveryFieldChanged() {
     ConversionSettings s(kDocs);
     ConversionSettings defaults(kDocs);
-    const std::int32_t others[] = {0, 1, 2, 199, 22, 8, 16, 48000, 96000, 320000, 480, 320, 6500};
+    const std::int32_t others[] = {0, 1, 2, 199, 22, 8, 16, 48000, 96000, 320000, 480, 320, 6500, -20};
     std::int32_t n = 11;
     for (const std::string& name : ConversionSettings::OptionNames()) {
         std::int32_t* field = s.IntOption(name);
@@ -439,7 +442,10 @@ TEST(ConversionSettings, EachSaveGroupWritesExactlyItsValuesInOrder) {
                                               "OpusChannels",
                                               "OpusID3TagType",
                                               "AmplifyOpus",
-                                              "AmplifyOpusCoeff"};
+                                              "AmplifyOpusCoeff",
+                                              "ReplayGain",
+                                              "Normalize",
+                                              "NormalizeTarget"};
     const std::vector<std::string> tagValues = {
         "Title",    "Artist",    "Album",           "Year",         "Genre",         "Comment",
         "Composer", "Copyright", "TitleAsFileName", "TrackNumType", "CustomTrackNum"};

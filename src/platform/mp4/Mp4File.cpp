@@ -162,6 +162,7 @@ struct Mp4File {
     std::array<std::string, kMetaItems> meta;
     std::array<bool, kMetaItems> metaSet{};
     bool trackSet = false;
+    bool keepMetadata = false;
     std::uint16_t trackNumber = 0, trackTotal = 0;
 
     void Write(const void* data, std::size_t n) {
@@ -188,6 +189,12 @@ bool SetText(MP4FileHandle file, MetaItem item, const char* value) {
 }
 
 }  // namespace
+
+bool MP4KeepMetadataBoxExx(MP4FileHandle file) {
+    if (!file) return false;
+    file->keepMetadata = true;
+    return true;
+}
 
 MP4FileHandle MP4CreateExx(const char* path) {
     if (!path) return MP4_INVALID_FILE_HANDLE;
@@ -414,7 +421,8 @@ void Mp4File::SampleTable(BoxBuilder& b) const {
 }
 
 void Mp4File::Metadata(BoxBuilder& b) const {
-    const bool any = trackSet || std::any_of(metaSet.begin(), metaSet.end(), [](bool set) { return set; });
+    const bool any =
+        keepMetadata || trackSet || std::any_of(metaSet.begin(), metaSet.end(), [](bool set) { return set; });
     if (!any) return;
     b.Begin("udta");
     b.BeginFull("meta", 0, 0);
