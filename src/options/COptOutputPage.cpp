@@ -60,6 +60,13 @@ COptOutputPage::COptOutputPage(OptionsDialogs& dialogs, QWidget* parent) : Optio
     atOnceRow->addWidget(m_filesAtOnce);
     g->addLayout(atOnceRow);
     g->addWidget(m_legacyResampler);
+    m_verify = Named(new QCheckBox(QString::fromUtf8(kVerifyCheck)), "verifyOutputs", kVerifyCheck);
+    m_strict = Named(new QCheckBox(QString::fromUtf8(kStrictCheck)), "strictDecode", kStrictCheck);
+    auto* checkRow = new QHBoxLayout;
+    checkRow->addWidget(m_verify);
+    checkRow->addWidget(m_strict);
+    checkRow->addStretch();
+    g->addLayout(checkRow);
 
     m_folderChoice = Named(new QComboBox, "folderChoice", kOutputFolderLabel);
     m_folderChoice->addItem(QString::fromUtf8(kSameFolder), kBesideSource);
@@ -126,6 +133,8 @@ void COptOutputPage::LoadFrom(const ConversionSettings& s) {
     m_dither->setChecked(s.Dither != 0);
     m_legacyResampler->setChecked(s.Resampler == 1);
     SelectValue(m_filesAtOnce, s.FilesAtOnce);  // an unknown count shows Auto
+    m_verify->setChecked(s.VerifyOutputs != 0);
+    m_strict->setChecked(s.StrictDecode != 0);
     UpdateFolderGroup();
 }
 
@@ -143,6 +152,8 @@ void COptOutputPage::StoreTo(ConversionSettings& s) const {
     s.Dither = m_dither->isChecked() ? 1 : 0;
     s.Resampler = m_legacyResampler->isChecked() ? 1 : 0;
     s.FilesAtOnce = SelectedValue(m_filesAtOnce);
+    s.VerifyOutputs = m_verify->isChecked() ? 1 : 0;
+    s.StrictDecode = m_strict->isChecked() ? 1 : 0;
 }
 
 bool COptOutputPage::Validate() {

@@ -132,6 +132,9 @@ constexpr DwordValue kFormatValues[] = {
 // Options added after the first stored record, after everything else in load and save order.
 constexpr DwordValue kAppendedValues[] = {
     {"FilesAtOnce", &S::FilesAtOnce, FilesAtOnceCount},
+    {"MP3InfoFrame", &S::MP3InfoFrame, ZeroOrOneElseOne},
+    {"VerifyOutputs", &S::VerifyOutputs, ZeroOrOneElseZero},
+    {"StrictDecode", &S::StrictDecode, ZeroOrOneElseZero},
 };
 
 constexpr TagTemplateSlot kTemplates[] = {

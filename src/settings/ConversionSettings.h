@@ -140,6 +140,10 @@ public:
     std::int32_t Dither = 1;     // TPDF dither when reducing to 8 or 16 bits
     std::int32_t Resampler = 0;  // 0 libsoxr, 1 libresample (the earlier output, 16-bit chain)
 
+    std::int32_t MP3InfoFrame = 1;   // LAME info frame with delay, padding and length: gapless MP3
+    std::int32_t VerifyOutputs = 0;  // decode every output before it takes its name
+    std::int32_t StrictDecode = 0;   // a source with damaged frames fails instead of being noted
+
     TagTemplate MP3Tag;
     TagTemplate OGGTag;
     TagTemplate WMATag;

@@ -88,6 +88,9 @@ constexpr Entry kEntries[] = {
     {"AmplifyAMR", kOnOff},
     {"Dither", kOnOff},
     {"Resampler", kResampler},
+    {"MP3InfoFrame", kOnOff},
+    {"VerifyOutputs", kOnOff},
+    {"StrictDecode", kOnOff},
     {"TitleAsFileName", kOnOff},
     {"TrackNumType", kTrackNumType},
 };

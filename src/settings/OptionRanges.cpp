@@ -114,6 +114,9 @@ const OptionRange kRanges[] = {
     Span("FilesAtOnce", 0, 32),
     List("Dither", kFlag),
     List("Resampler", kFlag),
+    List("MP3InfoFrame", kFlag),
+    List("VerifyOutputs", kFlag),
+    List("StrictDecode", kFlag),
 
     // The numbers of a tag template; tag writers take the track as one byte.
     List("TitleAsFileName", kFlag),

@@ -53,6 +53,8 @@ bool MP4SetMetadataGenreExx(MP4FileHandle file, const char* value);
 bool MP4SetMetadataCommentExx(MP4FileHandle file, const char* value);
 bool MP4SetMetadataWriterExx(MP4FileHandle file, const char* value);
 bool MP4SetMetadataTrackExx(MP4FileHandle file, std::uint16_t track, std::uint16_t total);
+/// A free-form item of the "com.apple.iTunes" space ("iTunSMPB"), UTF-8; written after the others.
+bool MP4SetMetadataFreeFormExx(MP4FileHandle file, const char* name, const char* value);
 
 /// Writes the sample tables and metadata, completes the media data box and closes the file; the
 /// handle is released whatever the result. false when any write to this file failed.
