@@ -59,14 +59,14 @@ COptOutputPage::COptOutputPage(OptionsDialogs& dialogs, QWidget* parent) : Optio
     atOnceRow->addWidget(BuddyLabel(kFilesAtOnceLabel, m_filesAtOnce));
     atOnceRow->addWidget(m_filesAtOnce);
     g->addLayout(atOnceRow);
-    g->addWidget(m_legacyResampler);
+    // The checks of outputs and sources share rows too.
     m_verify = Named(new QCheckBox(QString::fromUtf8(kVerifyCheck)), "verifyOutputs", kVerifyCheck);
     m_strict = Named(new QCheckBox(QString::fromUtf8(kStrictCheck)), "strictDecode", kStrictCheck);
-    auto* checkRow = new QHBoxLayout;
-    checkRow->addWidget(m_verify);
-    checkRow->addWidget(m_strict);
-    checkRow->addStretch();
-    g->addLayout(checkRow);
+    auto* resamplerRow = new QHBoxLayout;
+    resamplerRow->addWidget(m_legacyResampler);
+    resamplerRow->addStretch();
+    resamplerRow->addWidget(m_verify);
+    g->addLayout(resamplerRow);
 
     m_folderChoice = Named(new QComboBox, "folderChoice", kOutputFolderLabel);
     m_folderChoice->addItem(QString::fromUtf8(kSameFolder), kBesideSource);
@@ -100,7 +100,11 @@ COptOutputPage::COptOutputPage(OptionsDialogs& dialogs, QWidget* parent) : Optio
     o->addWidget(BuddyLabel(kTargetExistsLabel, m_target), 4, 0);
     o->addWidget(m_target, 4, 1, Qt::AlignLeft);
     o->addWidget(m_myDocuments, 5, 0, 1, 2);
-    o->addWidget(m_browseOutput, 6, 0, 1, 2);
+    auto* browseRow = new QHBoxLayout;
+    browseRow->addWidget(m_browseOutput);
+    browseRow->addStretch();
+    browseRow->addWidget(m_strict);
+    o->addLayout(browseRow, 6, 0, 1, 2);
     o->setColumnStretch(1, 1);
 
     auto* page = new QVBoxLayout(this);
