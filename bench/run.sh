@@ -128,6 +128,7 @@ compare() {  # LABEL PEER-LABEL TARGET OURS-FUNCTION PEER-FUNCTION
 enc_mp3() { measure "$1" "${convert[@]}" -t mp3 "${mp3_opts[@]}" "$work/in.wav"; }
 enc_mp3_rg() { measure "$1" "${convert[@]}" -t mp3 "${mp3_opts[@]}" --replaygain track "$work/in.wav"; }
 peer_mp3() { measure "$1" lame --quiet -b 128 --cbr -t "$work/in.wav" "$work/peer/p.mp3"; }
+enc_mp3_verify() { measure "$1" "${convert[@]}" -t mp3 "${mp3_opts[@]}" --verify "$work/in.wav"; }
 enc_ogg() { measure "$1" "${convert[@]}" -t ogg "${ogg_opts[@]}" "$work/in.wav"; }
 peer_ogg() { measure "$1" oggenc -Q -b 128 -o "$work/peer/p.ogg" "$work/in.wav"; }
 enc_wma() { measure "$1" "${convert[@]}" -t wma "${wma_opts[@]}" "$work/in.wav"; }
@@ -175,6 +176,7 @@ len="${m} min"
 [ $((seconds % 60)) -eq 0 ] || len="${seconds} s"
 compare "WAV → MP3 128k ($len)" '`lame -b 128 --cbr -t`' "≤ 1.05" enc_mp3 peer_mp3
 compare "WAV → MP3 128k with ReplayGain tags" 'the same without tags' "≤ 1.05" enc_mp3_rg enc_mp3
+compare "WAV → MP3 128k with \`--verify\`" 'the same without' "≤ 1.15" enc_mp3_verify enc_mp3
 compare "WAV → Ogg Vorbis 128k" '`oggenc -b 128`' "≤ 1.05" enc_ogg peer_ogg
 compare "WAV → WMA 128k" '`ffmpeg -c:a wmav2`' "≤ 1.05" enc_wma peer_wma
 compare "WAV → AAC 128k" '`faac -b 128 --joint 1 --mpeg-vers 4`' "≤ 1.05" enc_aac peer_aac

@@ -50,6 +50,16 @@ constexpr CliOptionInfo kOptions[] = {
     {nullptr, "--probe", nullptr, CliValueKind::None,
      "print each file's properties (File, Duration, Bit Rate, Freq., Channels)",
      "Lists instead of converting: SOURCE, then the file list's columns, separated by tabs."},
+    {nullptr, "--verify", nullptr, CliValueKind::None,
+     "decode each output before it takes its name; one that does not decode to\n"
+     "what was written fails",
+     "Sets VerifyOutputs=1. The hidden output is decoded with the converter's own readers: the decode "
+     "must end without damage and as long as what was encoded (WAV: the same samples). A failed "
+     "output is removed, and an existing output of that name is kept."},
+    {nullptr, "--strict", nullptr, CliValueKind::None,
+     "a source with damaged frames fails instead of converting with a note",
+     "Sets StrictDecode=1. Without it, such a file converts and standard error gives the count of "
+     "damaged frames."},
     {"-j", "--jobs", "N", CliValueKind::Number,
      "convert N files at once (default: the stored FilesAtOnce, whose 0 means one\n"
      "per online processor; 1: one after another); lines and output names stay as\n"
@@ -304,6 +314,10 @@ std::optional<CliOptions> ParseCommandLine(const std::vector<std::string>& args,
             o.overrides.emplace_back("DestSpecifiedFolder", AbsoluteFolder(v));
         } else if (name == "--beside-source") {
             o.overrides.emplace_back("DestOutputFolderOpt", "199");
+        } else if (name == "--verify") {
+            o.overrides.emplace_back("VerifyOutputs", "1");
+        } else if (name == "--strict") {
+            o.overrides.emplace_back("StrictDecode", "1");
         } else if (name == "--if-exists") {
             if (!value(v)) return std::nullopt;
             const char* code = nullptr;

@@ -3,12 +3,10 @@
 #include <vector>
 
 #include "encoders/FlacWriter.h"
+#include "engine/OutputFormats.h"
 #include "settings/ConversionSettings.h"
 
 namespace {
-
-// libFLAC's verify mode decodes every frame again as it encodes; off until an option asks for it.
-constexpr bool kVerifyOutput = false;
 
 // The depth that keeps what the source holds: 8 or 16 bits as delivered, 24 for wider integers and
 // for floats (FLAC has no float samples).
@@ -30,7 +28,7 @@ public:
         p.bits = s.FLACBitsPerSample == 16 || s.FLACBitsPerSample == 24 ? s.FLACBitsPerSample
                                                                         : SourceDepth(source);
         p.compression = s.FLACCompression;
-        p.verify = kVerifyOutput;
+        p.verify = VerifiesOutputs(s);  // libFLAC decodes every frame again as it encodes
         // Sources measure their length in units of their own; the whole seconds are common to all.
         // Seek points past the real end become placeholders when the stream is finished.
         if (source.GetDuration() >= 0)

@@ -8,7 +8,7 @@
 
 /// AAC-in-MP4 writer: libfaac's raw frames become the samples of one audio track, timed so the
 /// track ends at most one frame after the input, with an edit that skips the encoder's priming;
-/// metadata as iTunes-style items.
+/// metadata as iTunes-style items, with the priming, padding and length in "iTunSMPB" too.
 /// A writer that failed once stays failed: every later Write and Finish report 0.
 class Mp4Writer {
 public:
@@ -50,6 +50,7 @@ private:
     std::int64_t m_inputTime = 0;   // frames handed to the encoder
     std::int64_t m_outputTime = 0;  // sum of the durations written
     std::int64_t m_frameDuration = 0;
+    std::int64_t m_samples = 0;  // AAC frames written
     int m_sampleRate = 0;
     FaacEncoder m_encoder;
     FaacEncoder::Sink m_sink;

@@ -14,8 +14,10 @@
 #include <vector>
 
 #include "engine/EngineTexts.h"
+#include "engine/FedAudio.h"
 #include "engine/FloatChain.h"
 #include "engine/LoudnessMeter.h"
+#include "engine/OutputCheck.h"
 #include "engine/OutputFormats.h"
 #include "engine/PcmAmplify.h"
 #include "engine/PcmConverter.h"
@@ -105,6 +107,8 @@ public:
         return 1;
     }
 
+    int Channels() const { return m_channels; }
+
     /// Samples beyond full scale so far (full resolution only).
     std::int64_t Clipped() const { return m_last ? m_last->Clipped() : 0; }
 
@@ -189,6 +193,24 @@ public:
     int Start(AudioSource&, ChosenTags&, PcmRequest&) override { return 1; }
     int Encode(const PcmBlock&) override { return 1; }
     int Finish() override { return 1; }
+};
+
+// Passes every block on to the format, tallying what it was fed for the check of its output.
+class TalliedFormat final : public ConversionFormat {
+public:
+    TalliedFormat(ConversionFormat& format, FedAudio* fed) : m_format(format), m_fed(fed) {}
+    int Start(AudioSource& source, ChosenTags& tags, PcmRequest& request) override {
+        return m_format.Start(source, tags, request);
+    }
+    int Encode(const PcmBlock& block) override {
+        if (m_fed) m_fed->Add(block);
+        return m_format.Encode(block);
+    }
+    int Finish() override { return m_format.Finish(); }
+
+private:
+    ConversionFormat& m_format;
+    FedAudio* m_fed;
 };
 
 }  // namespace
@@ -374,6 +396,12 @@ int RunConversionFrame(ConversionJob& job, const OutputFormatInfo& row, Conversi
         }
         if (starting) starting.unlock();  // the meter's thread starts under the gate too
     }
+    const bool verify = VerifiesOutputs(job.settings);
+    FedAudio fed;
+    TalliedFormat tallied(format, verify ? &fed : nullptr);
+    if (started && verify)
+        fed.Start(request.rate > 0 ? request.rate : source->GetSampleRate(), feed.Channels(),
+                  row.verify.samplesExact);
     if (started) {
         const bool stereo = source->GetOutputChannels() == 2;
         // Room for a block of any sample format the source may deliver, floats included.
@@ -399,7 +427,7 @@ int RunConversionFrame(ConversionJob& job, const OutputFormatInfo& row, Conversi
             progress.Update(position);
             job.progress.PumpMessages();
             if (job.progress.CancelRequested() || !Checked(job, [&] {
-                    return feed.Feed(left.data(), stereo ? right.data() : nullptr, frames, format);
+                    return feed.Feed(left.data(), stereo ? right.data() : nullptr, frames, tallied);
                 })) {
                 result = 0;
                 break;
@@ -416,6 +444,13 @@ int RunConversionFrame(ConversionJob& job, const OutputFormatInfo& row, Conversi
         // Damage the source could tell: a failure with its reason, or a note for the converted file.
         if (sourceEnded) {
             ReadOutcome outcome = source->GetReadOutcome();
+            if (!outcome.failed && outcome.damagedFrames > 0) {
+                std::string damage =
+                    StringPrintf(kDamagedFramesNote, static_cast<long long>(outcome.damagedFrames));
+                if (!outcome.note.empty()) damage += "; " + outcome.note;
+                outcome.note = std::move(damage);
+                outcome.failed = job.settings.StrictDecode != 0;
+            }
             if (outcome.failed) {
                 result = 0;
                 job.engine.FailureDetail = std::move(outcome.note);
@@ -423,7 +458,7 @@ int RunConversionFrame(ConversionJob& job, const OutputFormatInfo& row, Conversi
                 job.engine.SourceNote = std::move(outcome.note);
             }
         }
-        if (result && !Checked(job, [&] { return feed.Drain(format); })) result = 0;
+        if (result && !Checked(job, [&] { return feed.Drain(tallied); })) result = 0;
         job.engine.ClippedSamples = feed.Clipped();
         if (result && meter) {
             const double integrated = meter->Integrated();
@@ -434,6 +469,14 @@ int RunConversionFrame(ConversionJob& job, const OutputFormatInfo& row, Conversi
         source->Close();
         source.reset();
         if (!Checked(job, [&] { return format.Finish() != 0; })) result = 0;
+        // Only an output that decodes back to what was written may take its name.
+        if (result && verify) {
+            const std::string fault = CheckOutput(job.engine, job.outputPath, row, job.settings, fed);
+            if (!fault.empty()) {
+                result = 0;
+                job.engine.FailureReason = StringPrintf(kVerifyFailedReason, fault.c_str());
+            }
+        }
     } else {
         source->Close();
         source.reset();

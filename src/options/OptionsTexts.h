@@ -27,6 +27,9 @@ inline constexpr char kFilterCheck[] =
 inline constexpr char kFilterNote[] =
     "Note: use comma (,) to separate multiple extensions. For example: wav,mp3,m4a,aac";
 inline constexpr char kDitherCheck[] = "&Dither when reducing to 16 or 8 bits";
+inline constexpr char kMp3InfoFrameCheck[] = "Gapless (LAME &info frame)";
+inline constexpr char kVerifyCheck[] = "Ver&ify outputs";
+inline constexpr char kStrictCheck[] = "Fail damaged &sources";
 inline constexpr char kLegacyResamplerCheck[] = "Resample with the earlier, &16-bit resampler (libresample)";
 inline constexpr char kFilesAtOnceLabel[] = "Files con&verted at once:";
 inline constexpr char kFilesAtOnceAuto[] = "Auto";

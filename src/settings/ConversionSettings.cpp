@@ -150,6 +150,9 @@ constexpr DwordValue kAppendedValues[] = {
     {"ReplayGain", &S::ReplayGain},
     {"Normalize", &S::Normalize},
     {"NormalizeTarget", &S::NormalizeTarget},
+    {"MP3InfoFrame", &S::MP3InfoFrame, ZeroOrOneElseOne},
+    {"VerifyOutputs", &S::VerifyOutputs, ZeroOrOneElseZero},
+    {"StrictDecode", &S::StrictDecode, ZeroOrOneElseZero},
 };
 
 constexpr TagTemplateSlot kTemplates[] = {{"MP3", &S::MP3Tag}, {"OGG", &S::OGGTag},   {"WMA", &S::WMATag},

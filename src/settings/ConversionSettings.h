@@ -162,6 +162,9 @@ public:
     std::int32_t ReplayGain = 0;         // ReplayGain tags in the formats that carry them
     std::int32_t Normalize = 0;          // a gain in the chain brings each track or album to the target
     std::int32_t NormalizeTarget = -18;  // LUFS, -31..-14
+    std::int32_t MP3InfoFrame = 1;       // LAME info frame with delay, padding and length: gapless MP3
+    std::int32_t VerifyOutputs = 0;      // decode every output before it takes its name
+    std::int32_t StrictDecode = 0;       // a source with damaged frames fails instead of being noted
 
     TagTemplate MP3Tag;
     TagTemplate OGGTag;

@@ -106,6 +106,9 @@ constexpr Entry kEntries[] = {
     {"AmplifyOpus", kOnOff},
     {"ReplayGain", kLoudnessScope},
     {"Normalize", kLoudnessScope},
+    {"MP3InfoFrame", kOnOff},
+    {"VerifyOutputs", kOnOff},
+    {"StrictDecode", kOnOff},
     {"TitleAsFileName", kOnOff},
     {"TrackNumType", kTrackNumType},
 };

@@ -141,6 +141,9 @@ const OptionRange kRanges[] = {
     Span("OpusID3TagType", 0, 2),
     List("AmplifyOpus", kFlag),
     Span("AmplifyOpusCoeff", 10, 3000),
+    List("MP3InfoFrame", kFlag),
+    List("VerifyOutputs", kFlag),
+    List("StrictDecode", kFlag),
 
     // The numbers of a tag template; tag writers take the track as one byte.
     List("TitleAsFileName", kFlag),

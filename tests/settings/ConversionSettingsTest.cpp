@@ -109,7 +109,10 @@ const Field kAllDwords[] = {&S::OutputFormat,
                             &S::AmplifyOpusCoeff,
                             &S::ReplayGain,
                             &S::Normalize,
-                            &S::NormalizeTarget};
+                            &S::NormalizeTarget,
+                            &S::MP3InfoFrame,
+                            &S::VerifyOutputs,
+                            &S::StrictDecode};
 
 const std::string kTricky = "Caf\xc3\xa9 \"Live\" C:\\x\\ line\nbreak\r\n\xe2\x99\xab";
 
@@ -243,6 +246,8 @@ TEST(ConversionSettings, LoadCorrectsOrReplacesValuesNoPageStores) {
         {"AmplifyWavCoeff", 9, &S::AmplifyWavCoeff, 10},
         {"Dither", 7, &S::Dither, 1},
         {"Resampler", 7, &S::Resampler, 0},
+        {"MP3InfoFrame", 7, &S::MP3InfoFrame, 1},
+        {"VerifyOutputs", 7, &S::VerifyOutputs, 0},
         {"AmplifyWMACoeff", 3001, &S::AmplifyWMACoeff, 3000},
         {"AmplifyOGGCoeff", 2, &S::AmplifyOGGCoeff, 10},
         {"AmplifyAACCoef", 5, &S::AmplifyAACCoef, 100},
@@ -445,7 +450,10 @@ TEST(ConversionSettings, EachSaveGroupWritesExactlyItsValuesInOrder) {
                                               "AmplifyOpusCoeff",
                                               "ReplayGain",
                                               "Normalize",
-                                              "NormalizeTarget"};
+                                              "NormalizeTarget",
+                                              "MP3InfoFrame",
+                                              "VerifyOutputs",
+                                              "StrictDecode"};
     const std::vector<std::string> tagValues = {
         "Title",    "Artist",    "Album",           "Year",         "Genre",         "Comment",
         "Composer", "Copyright", "TitleAsFileName", "TrackNumType", "CustomTrackNum"};
