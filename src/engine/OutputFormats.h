@@ -5,6 +5,7 @@
 
 #include "engine/ConversionJob.h"
 #include "settings/ConversionSettings.h"
+#include "tags/TagWriters.h"
 
 /// The codes of the OutputFormat option. Where a family is also read, its SourceKind is the same code.
 enum OutputFormatCode : int {
@@ -41,6 +42,8 @@ struct OutputFormatInfo {
     /// its options, else CD rate.
     int (*renderRate)(const ConversionSettings& settings);
     bool needsWmfRuntime;  // the batch loads the Windows Media runtime first
+    /// Where the source's other fields and pictures go once the format has finished its file.
+    TagSystem tagSystem = TagSystem::None;
 
     /// The amplification factor the settings ask for; 0 for none.
     float Gain(const ConversionSettings& settings) const;
@@ -72,28 +75,32 @@ inline constexpr OutputFormatInfo kOutputFormats[] = {
      [](const ConversionSettings& s) {
          return s.AutoDestMP3EncodingParam || s.MP3SampleRate <= 0 ? 44100 : s.MP3SampleRate;
      },
-     false},
+     false, TagSystem::Id3v2},
     {kFormatWav, "WAV", ".wav", "wav", output_formats::kWavOptions,
      [](const ConversionSettings& s) {
          return s.AutoDestWAVEncodingParam || s.WAVSampleRate <= 0 ? 44100 : s.WAVSampleRate;
      },
-     false},
+     false, TagSystem::RiffInfo},
     {kFormatOgg, "OGG", ".ogg", "ogg", output_formats::kOggOptions,
      [](const ConversionSettings& s) {
          return s.AutoDestOGGEncodingParam || s.OGGSampleRate <= 0 ? 44100 : s.OGGSampleRate;
      },
-     false},
+     false, TagSystem::VorbisComment},
     // AMR codes at its band's rate: "amr" output is narrow band unless AMRType asks for wide band.
     {kFormatAmr, "AMR", ".amr", "amr", output_formats::kAmrOptions,
      [](const ConversionSettings& s) { return s.AMRType == 0 ? 8000 : 16000; }, false},
     {kFormatAwb, "AWB", ".awb", "awb", output_formats::kAmrOptions,
      [](const ConversionSettings&) { return 16000; }, false},
     {kFormatAac, "AAC", ".aac", "aac", output_formats::kAacOptions, &output_formats::CdRate, false},
-    {kFormatM4a, "M4A", ".m4a", "m4a", output_formats::kM4aOptions, &output_formats::CdRate, false},
-    {kFormatMp4, "MP4", ".mp4", "mp4", output_formats::kM4aOptions, &output_formats::CdRate, false},
-    {kFormatM4b, "M4B", ".m4b", "m4b", output_formats::kM4aOptions, &output_formats::CdRate, false},
+    {kFormatM4a, "M4A", ".m4a", "m4a", output_formats::kM4aOptions, &output_formats::CdRate, false,
+     TagSystem::Mp4},
+    {kFormatMp4, "MP4", ".mp4", "mp4", output_formats::kM4aOptions, &output_formats::CdRate, false,
+     TagSystem::Mp4},
+    {kFormatM4b, "M4B", ".m4b", "m4b", output_formats::kM4aOptions, &output_formats::CdRate, false,
+     TagSystem::Mp4},
     {kFormatWma, "WMA", ".wma", "wma", output_formats::kWmaOptions,
-     [](const ConversionSettings& s) { return s.AutoDestWMAEncodingParam ? 44100 : s.WMASampleRate; }, true},
+     [](const ConversionSettings& s) { return s.AutoDestWMAEncodingParam ? 44100 : s.WMASampleRate; }, true,
+     TagSystem::Asf},
 };
 
 /// Every output format, in the order of their codes.

@@ -29,6 +29,7 @@ constexpr OptionChoice kId3Version[] = {{0, "ID3v1"}, {1, "ID3v2"}, {2, "ID3v1 a
 constexpr OptionChoice kBitsPerSample[] = {
     {0, "same as the source"}, {8, "8 bits"}, {16, "16 bits"}, {24, "24 bits"}, {32, "32-bit float"}};
 constexpr OptionChoice kResampler[] = {{0, "libsoxr"}, {1, "libresample (16 bits)"}};
+constexpr OptionChoice kId3v2Version[] = {{3, "ID3v2.3"}, {4, "ID3v2.4"}};
 constexpr OptionChoice kAacVbr[] = {{0, "average bit rate"}, {1, "variable bit rate by quality"}};
 constexpr OptionChoice kMpegVersion[] = {{0, "MPEG-4"}, {1, "MPEG-2"}};
 constexpr OptionChoice kAmrType[] = {{0, "narrow band (8000 Hz)"}, {1, "wide band (16000 Hz)"}};
@@ -88,6 +89,10 @@ constexpr Entry kEntries[] = {
     {"AmplifyAMR", kOnOff},
     {"Dither", kOnOff},
     {"Resampler", kResampler},
+    {"TransferAllTags", kOnOff},
+    {"FolderCoverArt", kOnOff},
+    {"ID3v2Version", kId3v2Version},
+    {"WavId3Chunk", kOnOff},
     {"TitleAsFileName", kOnOff},
     {"TrackNumType", kTrackNumType},
 };
