@@ -34,6 +34,12 @@ int TransferTags(const ConversionJob& job, const OutputFormatInfo& row) {
     try {
         FullTags tags = ReadFullTags(job.sourcePath);
         for (const char* name : kSourceOnlyFields) tags.Erase(name);
+        // MP4's encoding-tool atom reads as ENCODEDBY.
+        if (job.kind == kKindMp4 || job.kind == kKindM4a) tags.Erase("ENCODEDBY");
+        // A track without a positive number gets none, as the formats' own track rules say.
+        if (const TagField* track = tags.Find("TRACKNUMBER");
+            track && LeadingTrackNumber(track->values.front()) <= 0)
+            tags.Erase("TRACKNUMBER");
         if (tagType == kTagsFromTemplate)
             for (const char* name : kTemplateFields) tags.Erase(name);
         if (tags.pictures.empty() && s.FolderCoverArt)

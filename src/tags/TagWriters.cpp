@@ -8,6 +8,7 @@
 #include <taglib/mp4file.h>
 #include <taglib/mpegfile.h>
 #include <taglib/opusfile.h>
+#include <taglib/textidentificationframe.h>
 #include <taglib/tfilestream.h>
 #include <taglib/tpropertymap.h>
 #include <taglib/vorbisfile.h>
@@ -57,8 +58,33 @@ TagLib::FLAC::Picture* FlacPicture(const TagPicture& p) {
     return picture;
 }
 
-void ApplyId3v2(TagLib::ID3v2::Tag& tag, const FullTags& tags) {
+// Frames that ID3v2.3 lacks; TagLib drops them when it renders 2.3, so they go into TXXX frames
+// under their field name instead, as the common taggers write them.
+constexpr struct {
+    const char* id;
+    const char* field;
+} kId3v24Only[] = {{"TMOO", "MOOD"},
+                   {"TPRO", "PRODUCEDNOTICE"},
+                   {"TSST", "DISCSUBTITLE"},
+                   {"TDRL", "RELEASEDATE"},
+                   {"TDTG", "TAGGINGDATE"}};
+
+void KeepId3v24OnlyFrames(TagLib::ID3v2::Tag& tag) {
+    for (const auto& [id, key] : kId3v24Only) {
+        const TagLib::ID3v2::FrameList frames = tag.frameList(id);
+        for (TagLib::ID3v2::Frame* frame : frames) {
+            const auto* text = dynamic_cast<TagLib::ID3v2::TextIdentificationFrame*>(frame);
+            if (!text) continue;
+            const TagLib::StringList values = text->fieldList();
+            tag.removeFrame(frame);
+            tag.addFrame(new TagLib::ID3v2::UserTextIdentificationFrame(key, values, String::UTF16));
+        }
+    }
+}
+
+void ApplyId3v2(TagLib::ID3v2::Tag& tag, const FullTags& tags, const TagWriteOptions& options) {
     tag.setProperties(Merged(tag.properties(), tags));
+    if (options.id3v2Version != 4) KeepId3v24OnlyFrames(tag);
     if (tags.pictures.empty()) return;
     tag.removeFrames("APIC");
     for (const TagPicture& p : tags.pictures) {
@@ -80,7 +106,7 @@ TagLib::ID3v2::Version Id3Version(const TagWriteOptions& options) {
 int WriteId3v2(const std::string& path, const FullTags& tags, const TagWriteOptions& options) {
     TagLib::MPEG::File file(path.c_str(), false);
     if (!file.isValid() || file.readOnly()) return 0;
-    ApplyId3v2(*file.ID3v2Tag(true), tags);
+    ApplyId3v2(*file.ID3v2Tag(true), tags, options);
     // An ID3v1 block the writer put at the end stays as it is.
     return file.save(TagLib::MPEG::File::ID3v2, TagLib::File::StripNone, Id3Version(options),
                      TagLib::File::DoNotDuplicate);
@@ -168,8 +194,21 @@ int WriteAsf(const std::string& path, const FullTags& tags) {
     TagLib::ASF::File file(path.c_str(), false);
     if (!file.isValid() || file.readOnly() || !file.tag()) return 0;
     TagLib::ASF::Tag& tag = *file.tag();
+    // The content description holds one title, artist, copyright and description each; TagLib would
+    // join several values with a bare space.
+    TagLib::PropertyMap merged = Merged(tag.properties(), tags);
+    for (const char* single : {"TITLE", "ARTIST", "COPYRIGHT", "COMMENT"})
+        if (merged.contains(single) && merged[single].size() > 1)
+            merged.replace(single, TagLib::StringList(merged[single].toString("; ")));
+    // WM/TrackNumber is a number, which TagLib would rewrite as text; it has no place for a total.
+    TagLib::ASF::AttributeList track = tag.attribute("WM/TrackNumber");
+    if (track.isEmpty() && merged.contains("TRACKNUMBER")) {
+        const int number = merged["TRACKNUMBER"].front().toInt();
+        if (number > 0) track.append(TagLib::ASF::Attribute(static_cast<unsigned>(number)));
+    }
     // Fields without an attribute of their own keep their name as the attribute's.
-    const TagLib::PropertyMap left = tag.setProperties(Merged(tag.properties(), tags));
+    const TagLib::PropertyMap left = tag.setProperties(merged);
+    if (!track.isEmpty()) tag.setAttribute("WM/TrackNumber", track);
     for (const auto& [key, values] : left) {
         TagLib::ASF::AttributeList list;
         for (const String& v : values) list.append(TagLib::ASF::Attribute(v));
@@ -215,7 +254,7 @@ int WriteRiff(const std::string& path, const FullTags& tags, const TagWriteOptio
         if (const TagField* f = tags.Find(c.field)) info.setFieldText(c.chunk, Joined(f->values));
     int systems = TagLib::RIFF::WAV::File::Info;
     if (options.wavId3Chunk) {
-        ApplyId3v2(*file.ID3v2Tag(), tags);
+        ApplyId3v2(*file.ID3v2Tag(), tags, options);
         systems |= TagLib::RIFF::WAV::File::ID3v2;
     }
     return file.save(static_cast<TagLib::RIFF::WAV::File::TagTypes>(systems), TagLib::File::StripOthers,
