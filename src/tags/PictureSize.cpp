@@ -31,6 +31,9 @@ void JpegFail(j_common_ptr info) {
     std::longjmp(reinterpret_cast<JpegError*>(info->err)->jump, 1);
 }
 
+// The library would print its warnings on standard error; a damaged picture is kept as it is instead.
+void JpegQuiet(j_common_ptr) {}
+
 // Limits what a damaged or hostile header can make us allocate.
 constexpr std::uint64_t kMaxPixels = 100'000'000;
 
@@ -44,6 +47,7 @@ std::optional<Image> DecodeJpeg(const std::vector<std::uint8_t>& data, bool pixe
     JpegError error{};
     info.err = jpeg_std_error(&error.mgr);
     error.mgr.error_exit = &JpegFail;
+    error.mgr.output_message = &JpegQuiet;
     Image image;
     if (setjmp(error.jump)) {
         jpeg_destroy_decompress(&info);
@@ -68,7 +72,10 @@ std::optional<Image> DecodeJpeg(const std::vector<std::uint8_t>& data, bool pixe
         }
         jpeg_finish_decompress(&info);
     }
+    // A cut or damaged picture decodes with grey in place of what is missing: keep the original.
+    const bool damaged = error.mgr.num_warnings > 0;
     jpeg_destroy_decompress(&info);
+    if (damaged) return std::nullopt;
     return image;
 }
 
