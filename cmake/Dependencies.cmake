@@ -44,6 +44,9 @@ wavelorn_pkg(VORBISENC "vorbisenc;vorbis;ogg")
 wavelorn_pkg(OPENCORE_AMRNB opencore-amrnb)
 wavelorn_pkg(OPENCORE_AMRWB opencore-amrwb)
 wavelorn_pkg(VO_AMRWBENC vo-amrwbenc)
+# Pictures larger than the size option are decoded and re-encoded with these.
+wavelorn_pkg(LIBPNG libpng)
+wavelorn_pkg(LIBJPEG libjpeg)
 
 # libfaac (Debian's non-free component) ships no pkg-config file.
 find_library(FAAC_LIBRARY faac REQUIRED)

@@ -19,6 +19,8 @@ for group in "${groups[@]}"; do
       libavformat-dev libavcodec-dev libavutil-dev libswresample-dev
       libmp3lame-dev libvorbis-dev libogg-dev libflac-dev libid3-3.8.3-dev libopusenc-dev libebur128-dev
       libopencore-amrnb-dev libopencore-amrwb-dev libvo-amrwbenc-dev libfaac-dev
+      # pictures re-encoded to the size limit
+      libjpeg-dev libpng-dev
       timgm6mb-soundfont
       # the window
       qt6-base-dev libgl-dev xdg-utils fonts-wine) ;;

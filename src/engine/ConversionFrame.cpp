@@ -25,6 +25,7 @@
 #include "engine/SourceSelection.h"
 #include "engine/SystemReason.h"
 #include "engine/TagChoice.h"
+#include "engine/TagTransfer.h"
 #include "platform/FileIdentity.h"
 #include "platform/Paths.h"
 #include "platform/StringPrintf.h"
@@ -467,6 +468,7 @@ int RunConversionFrame(ConversionJob& job, const OutputFormatInfo& row, Conversi
         source->Close();
         source.reset();
         if (!Checked(job, [&] { return format.Finish() != 0; })) result = 0;
+        if (result && !Checked(job, [&] { return TransferTags(job, row) != 0; })) result = 0;
         // Only an output that decodes back to what was written may take its name.
         if (result && verify) {
             const std::string fault = CheckOutput(job.engine, job.outputPath, row, job.settings, fed);

@@ -6,6 +6,7 @@
 
 #include "engine/ConversionJob.h"
 #include "settings/ConversionSettings.h"
+#include "tags/TagWriters.h"
 
 /// The codes of the OutputFormat option. Where a family is also read, its SourceKind is the same code.
 enum OutputFormatCode : int {
@@ -56,6 +57,8 @@ struct OutputFormatInfo {
     int (*renderRate)(const ConversionSettings& settings);
     bool needsWmfRuntime;  // the batch loads the Windows Media runtime first
     OutputVerification verify;
+    /// Where the source's other fields and pictures go once the format has finished its file.
+    TagSystem tagSystem = TagSystem::None;
 
     /// The amplification factor the settings ask for; 0 for none.
     float Gain(const ConversionSettings& settings) const;
@@ -114,7 +117,8 @@ inline constexpr OutputFormatInfo kOutputFormats[] = {
       [](const ConversionSettings& s, const std::string& output) {
           return s.MP3InfoFrame && output_formats::Mp3StatesItsLength(output) ? 0 : 3 * 1152;
       },
-      false}},
+      false},
+     TagSystem::Id3v2},
     {kFormatWav,
      "WAV",
      ".wav",
@@ -124,7 +128,8 @@ inline constexpr OutputFormatInfo kOutputFormats[] = {
          return s.AutoDestWAVEncodingParam || s.WAVSampleRate <= 0 ? 44100 : s.WAVSampleRate;
      },
      false,
-     {2000, &output_formats::Exact, true}},
+     {2000, &output_formats::Exact, true},
+     TagSystem::RiffInfo},
     {kFormatOgg,
      "OGG",
      ".ogg",
@@ -134,7 +139,8 @@ inline constexpr OutputFormatInfo kOutputFormats[] = {
          return s.AutoDestOGGEncodingParam || s.OGGSampleRate <= 0 ? 44100 : s.OGGSampleRate;
      },
      false,
-     {4000, &output_formats::Exact, false}},
+     {4000, &output_formats::Exact, false},
+     TagSystem::VorbisComment},
     // AMR codes at its band's rate: "amr" output is narrow band unless AMRType asks for wide band.
     {kFormatAmr,
      "AMR",
@@ -167,7 +173,8 @@ inline constexpr OutputFormatInfo kOutputFormats[] = {
      output_formats::kM4aOptions,
      &output_formats::CdRate,
      false,
-     {6500, &output_formats::AacFramePadding, false}},
+     {6500, &output_formats::AacFramePadding, false},
+     TagSystem::Mp4},
     {kFormatMp4,
      "MP4",
      ".mp4",
@@ -175,7 +182,8 @@ inline constexpr OutputFormatInfo kOutputFormats[] = {
      output_formats::kM4aOptions,
      &output_formats::CdRate,
      false,
-     {6600, &output_formats::AacFramePadding, false}},
+     {6600, &output_formats::AacFramePadding, false},
+     TagSystem::Mp4},
     {kFormatM4b,
      "M4B",
      ".m4b",
@@ -183,7 +191,8 @@ inline constexpr OutputFormatInfo kOutputFormats[] = {
      output_formats::kM4aOptions,
      &output_formats::CdRate,
      false,
-     {6500, &output_formats::AacFramePadding, false}},
+     {6500, &output_formats::AacFramePadding, false},
+     TagSystem::Mp4},
     {kFormatWma,
      "WMA",
      ".wma",
@@ -191,7 +200,8 @@ inline constexpr OutputFormatInfo kOutputFormats[] = {
      output_formats::kWmaOptions,
      [](const ConversionSettings& s) { return s.AutoDestWMAEncodingParam ? 44100 : s.WMASampleRate; },
      true,
-     {7000, [](const ConversionSettings&, const std::string&) { return 3 * 2048; }, false}},
+     {7000, [](const ConversionSettings&, const std::string&) { return 3 * 2048; }, false},
+     TagSystem::Asf},
     {kFormatFlac,
      "FLAC",
      ".flac",
@@ -199,7 +209,8 @@ inline constexpr OutputFormatInfo kOutputFormats[] = {
      output_formats::kFlacOptions,
      [](const ConversionSettings& s) { return s.FLACSampleRate > 0 ? s.FLACSampleRate : 44100; },
      false,
-     {kKindFlac, &output_formats::Exact, true}},
+     {kKindFlac, &output_formats::Exact, true},
+     TagSystem::VorbisComment},
     // Opus always codes at 48 kHz; its pre-skip and end trimming make the length exact.
     {kFormatOpus,
      "Opus",
@@ -208,7 +219,8 @@ inline constexpr OutputFormatInfo kOutputFormats[] = {
      output_formats::kOpusOptions,
      [](const ConversionSettings&) { return 48000; },
      false,
-     {kKindOther, &output_formats::Exact, false}},
+     {kKindOther, &output_formats::Exact, false},
+     TagSystem::VorbisComment},
 };
 
 /// Whether outputs are decoded and checked before they take their names; an encoder with a check of

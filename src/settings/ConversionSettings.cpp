@@ -44,6 +44,13 @@ std::int32_t OggBitRate(std::int32_t v) {
     return v > 1000 ? v / 1000 : v;
 }
 
+std::int32_t PictureSizeLimit(std::int32_t v) {
+    return (v >= 0 && v <= ConversionSettings::kMaxPictureSizeLimit) ? v : 0;
+}
+std::int32_t Id3v2Version(std::int32_t v) {
+    return v == 4 ? 4 : 3;
+}
+
 std::int32_t FilesAtOnceCount(std::int32_t v) {
     return (v >= 0 && v <= ConversionSettings::kMaxFilesAtOnce) ? v : 0;
 }
@@ -153,6 +160,11 @@ constexpr DwordValue kAppendedValues[] = {
     {"MP3InfoFrame", &S::MP3InfoFrame, ZeroOrOneElseOne},
     {"VerifyOutputs", &S::VerifyOutputs, ZeroOrOneElseZero},
     {"StrictDecode", &S::StrictDecode, ZeroOrOneElseZero},
+    {"TransferAllTags", &S::TransferAllTags, ZeroOrOneElseOne},
+    {"FolderCoverArt", &S::FolderCoverArt, ZeroOrOneElseOne},
+    {"MaxPictureSize", &S::MaxPictureSize, PictureSizeLimit},
+    {"ID3v2Version", &S::ID3v2Version, Id3v2Version},
+    {"WavId3Chunk", &S::WavId3Chunk, ZeroOrOneElseZero},
 };
 
 constexpr TagTemplateSlot kTemplates[] = {{"MP3", &S::MP3Tag}, {"OGG", &S::OGGTag},   {"WMA", &S::WMATag},

@@ -165,6 +165,13 @@ public:
     std::int32_t MP3InfoFrame = 1;       // LAME info frame with delay, padding and length: gapless MP3
     std::int32_t VerifyOutputs = 0;      // decode every output before it takes its name
     std::int32_t StrictDecode = 0;       // a source with damaged frames fails instead of being noted
+    // Tags beyond the nine texts: 0 gives exactly the earlier output.
+    std::int32_t TransferAllTags = 1;  // every field and picture of the source travels
+    std::int32_t FolderCoverArt = 1;   // cover/folder/front .jpg/.png beside a source without a picture
+    std::int32_t MaxPictureSize = 0;   // longer side in pixels; larger pictures become a JPEG that fits
+    static constexpr std::int32_t kMaxPictureSizeLimit = 10000;
+    std::int32_t ID3v2Version = 3;  // 3 or 4
+    std::int32_t WavId3Chunk = 0;   // WAV: an ID3v2 chunk beside the INFO list
 
     TagTemplate MP3Tag;
     TagTemplate OGGTag;

@@ -30,6 +30,7 @@ constexpr OptionChoice kBitsPerSample[] = {
     {0, "same as the source"}, {8, "8 bits"}, {16, "16 bits"}, {24, "24 bits"}, {32, "32-bit float"}};
 constexpr OptionChoice kLoudnessScope[] = {{0, "off"}, {1, "track"}, {2, "album"}};
 constexpr OptionChoice kResampler[] = {{0, "libsoxr"}, {1, "libresample (16 bits)"}};
+constexpr OptionChoice kId3v2Version[] = {{3, "ID3v2.3"}, {4, "ID3v2.4"}};
 constexpr OptionChoice kAacVbr[] = {{0, "average bit rate"}, {1, "variable bit rate by quality"}};
 constexpr OptionChoice kMpegVersion[] = {{0, "MPEG-4"}, {1, "MPEG-2"}};
 constexpr OptionChoice kAmrType[] = {{0, "narrow band (8000 Hz)"}, {1, "wide band (16000 Hz)"}};
@@ -109,6 +110,10 @@ constexpr Entry kEntries[] = {
     {"MP3InfoFrame", kOnOff},
     {"VerifyOutputs", kOnOff},
     {"StrictDecode", kOnOff},
+    {"TransferAllTags", kOnOff},
+    {"FolderCoverArt", kOnOff},
+    {"ID3v2Version", kId3v2Version},
+    {"WavId3Chunk", kOnOff},
     {"TitleAsFileName", kOnOff},
     {"TrackNumType", kTrackNumType},
 };

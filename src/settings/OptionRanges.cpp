@@ -33,6 +33,7 @@ constexpr std::int32_t kMp3ChannelModes[] = {0, 1, 3, 4};
 constexpr std::int32_t kFolderChoices[] = {199, 399};
 constexpr std::int32_t kTargetExists[] = {11, 22, 33};
 constexpr std::int32_t kWmaChannels[] = {1, 2};
+constexpr std::int32_t kId3v2Versions[] = {3, 4};
 
 OptionRange List(const char* name, std::span<const std::int32_t> list) {
     return {name, list};
@@ -144,6 +145,11 @@ const OptionRange kRanges[] = {
     List("MP3InfoFrame", kFlag),
     List("VerifyOutputs", kFlag),
     List("StrictDecode", kFlag),
+    List("TransferAllTags", kFlag),
+    List("FolderCoverArt", kFlag),
+    Span("MaxPictureSize", 0, 10000),
+    List("ID3v2Version", kId3v2Versions),
+    List("WavId3Chunk", kFlag),
 
     // The numbers of a tag template; tag writers take the track as one byte.
     List("TitleAsFileName", kFlag),

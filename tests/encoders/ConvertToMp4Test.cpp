@@ -232,6 +232,7 @@ struct TrackNumberCase {
     int trackNumType;
     const char* sourceTrack;  // for carried-over tags
     const char* expected;     // trkn as TagLib reads it; "" for none
+    int transferAllTags = 1;
 };
 
 void PrintTo(const TrackNumberCase& c, std::ostream* os) {
@@ -241,7 +242,8 @@ void PrintTo(const TrackNumberCase& c, std::ostream* os) {
 class Mp4TrackNumber : public ::testing::TestWithParam<TrackNumberCase> {};
 
 TEST_P(Mp4TrackNumber, OnlyAPositiveLeadingNumberBecomesTrkn) {
-    // A track text must give its leading number with total 0, and no number must give no item.
+    // A track text must give its leading number (with its total when every tag travels), and no number
+    // must give no item.
     const auto& p = GetParam();
     if (!testsupport::HaveTool("ffmpeg")) GTEST_SKIP();
     ConversionRun run{kFormatM4a};
@@ -253,6 +255,7 @@ TEST_P(Mp4TrackNumber, OnlyAPositiveLeadingNumberBecomesTrkn) {
     run.settings.M4AID3TagType = p.tagType;
     run.settings.M4ATag.TrackNumType = p.trackNumType;
     run.settings.M4ATag.CustomTrackNum = 0;
+    run.settings.TransferAllTags = p.transferAllTags;
     ASSERT_EQ(run.Convert(kKindFlac, src, out, 7), 1);
     const auto items = TagLibItems(out);
     const auto trkn = items.find("trkn");
@@ -261,7 +264,8 @@ TEST_P(Mp4TrackNumber, OnlyAPositiveLeadingNumberBecomesTrkn) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, Mp4TrackNumber,
-                         ::testing::Values(TrackNumberCase{"CarriedWithTotal", 1, 0, "3/10", "3/0"},
+                         ::testing::Values(TrackNumberCase{"CarriedWithTotal", 1, 0, "3/10", "3/10"},
+                                           TrackNumberCase{"CarriedNineTexts", 1, 0, "3/10", "3/0", 0},
                                            TrackNumberCase{"CarriedZero", 1, 0, "0", ""},
                                            TrackNumberCase{"CarriedText", 1, 0, "B-side", ""},
                                            TrackNumberCase{"TemplateNone", 0, 0, "5", ""},

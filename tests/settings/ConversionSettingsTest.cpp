@@ -112,7 +112,12 @@ const Field kAllDwords[] = {&S::OutputFormat,
                             &S::NormalizeTarget,
                             &S::MP3InfoFrame,
                             &S::VerifyOutputs,
-                            &S::StrictDecode};
+                            &S::StrictDecode,
+                            &S::TransferAllTags,
+                            &S::FolderCoverArt,
+                            &S::MaxPictureSize,
+                            &S::ID3v2Version,
+                            &S::WavId3Chunk};
 
 const std::string kTricky = "Caf\xc3\xa9 \"Live\" C:\\x\\ line\nbreak\r\n\xe2\x99\xab";
 
@@ -137,7 +142,9 @@ TagTemplate TrickyTemplate(int seed) {
 ConversionSettings EveryFieldChanged() {
     ConversionSettings s(kDocs);
     ConversionSettings defaults(kDocs);
-    const std::int32_t others[] = {0, 1, 2, 199, 22, 8, 16, 48000, 96000, 320000, 480, 320, 6500, -20};
+    const std::int32_t others[] = {
+        0, 1, 2, 199, 22, 8, 16, 48000, 96000, 320000, 480, 320, 6500, -20,
+        const std::int32_t others[] = {0, 1, 2, 199, 22, 8, 16, 48000, 96000, 320000, 480, 320, 6500, 4};
     std::int32_t n = 11;
     for (const std::string& name : ConversionSettings::OptionNames()) {
         std::int32_t* field = s.IntOption(name);
@@ -256,6 +263,8 @@ TEST(ConversionSettings, LoadCorrectsOrReplacesValuesNoPageStores) {
         {"FilesAtOnce", 32, &S::FilesAtOnce, 32},
         {"FilesAtOnce", 33, &S::FilesAtOnce, 0},
         {"FilesAtOnce", 0xffffffffu, &S::FilesAtOnce, 0},
+        {"MaxPictureSize", 10001, &S::MaxPictureSize, 0},
+        {"ID3v2Version", 2, &S::ID3v2Version, 3},
         {"OGGBitRate", 128000, &S::OGGBitRate, 128},
         {"OGGBitRate", 1000, &S::OGGBitRate, 128},
         {"OGGBitRate", 480, &S::OGGBitRate, 480},
@@ -453,7 +462,12 @@ TEST(ConversionSettings, EachSaveGroupWritesExactlyItsValuesInOrder) {
                                               "NormalizeTarget",
                                               "MP3InfoFrame",
                                               "VerifyOutputs",
-                                              "StrictDecode"};
+                                              "StrictDecode",
+                                              "TransferAllTags",
+                                              "FolderCoverArt",
+                                              "MaxPictureSize",
+                                              "ID3v2Version",
+                                              "WavId3Chunk"};
     const std::vector<std::string> tagValues = {
         "Title",    "Artist",    "Album",           "Year",         "Genre",         "Comment",
         "Composer", "Copyright", "TitleAsFileName", "TrackNumType", "CustomTrackNum"};
