@@ -142,9 +142,7 @@ TagTemplate TrickyTemplate(int seed) {
 ConversionSettings EveryFieldChanged() {
     ConversionSettings s(kDocs);
     ConversionSettings defaults(kDocs);
-    const std::int32_t others[] = {
-        0, 1, 2, 199, 22, 8, 16, 48000, 96000, 320000, 480, 320, 6500, -20,
-        const std::int32_t others[] = {0, 1, 2, 199, 22, 8, 16, 48000, 96000, 320000, 480, 320, 6500, 4};
+    const std::int32_t others[] = {0, 1, 2, 199, 22, 8, 16, 48000, 96000, 320000, 480, 320, 6500, -20, 4};
     std::int32_t n = 11;
     for (const std::string& name : ConversionSettings::OptionNames()) {
         std::int32_t* field = s.IntOption(name);
