@@ -1,5 +1,7 @@
 #include "app/FileListModel.h"
 
+#include <QApplication>
+#include <QStyle>
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -175,6 +177,11 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const {
                 if (!row.entry->sourceNote.empty()) tip += (tip.empty() ? "" : "\n") + row.entry->sourceNote;
                 if (!tip.empty()) return FromSystemText(tip);
             }
+            return {};
+        case Qt::DecorationRole:
+            // A file converted from a damaged source is marked; its tooltip says what was wrong.
+            if (index.column() == kStatus && !row.entry->outputPath.empty() && !row.entry->sourceNote.empty())
+                return QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning);
             return {};
         case Qt::TextAlignmentRole: {
             const bool right = index.column() >= kDuration && index.column() <= kFreq;

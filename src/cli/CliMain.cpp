@@ -203,6 +203,8 @@ int RunWithOutput(const std::vector<std::string>& args, OutputLines& out) {
     const bool showProgress = !options.quiet && ::isatty(STDERR_FILENO);
     {
         ConsoleBatchView view(viewRows, showProgress, out, stderr);
+        view.ShowLoudness(options.verbose);
+        engine.shared.measureLoudness = options.verbose;
         for (auto& n : notes) view.AddNote(static_cast<int>(n.beforeEntry), n.toStdout, std::move(n.line));
         if (!batch.empty()) {
             // Output naming asks for the documents folder only when it falls back to it.

@@ -50,6 +50,16 @@ constexpr CliOptionInfo kOptions[] = {
     {nullptr, "--probe", nullptr, CliValueKind::None,
      "print each file's properties (File, Duration, Bit Rate, Freq., Channels)",
      "Lists instead of converting: SOURCE, then the file list's columns, separated by tabs."},
+    {nullptr, "--verify", nullptr, CliValueKind::None,
+     "decode each output before it takes its name; one that does not decode to\n"
+     "what was written fails",
+     "Sets VerifyOutputs=1. The hidden output is decoded with the converter's own readers: the decode "
+     "must end without damage and as long as what was encoded (WAV: the same samples). A failed "
+     "output is removed, and an existing output of that name is kept."},
+    {nullptr, "--strict", nullptr, CliValueKind::None,
+     "a source with damaged frames fails instead of converting with a note",
+     "Sets StrictDecode=1. Without it, such a file converts and standard error gives the count of "
+     "damaged frames."},
     {"-j", "--jobs", "N", CliValueKind::Number,
      "convert N files at once (default: the stored FilesAtOnce, whose 0 means one\n"
      "per online processor; 1: one after another); lines and output names stay as\n"
@@ -59,6 +69,18 @@ constexpr CliOptionInfo kOptions[] = {
     {"-n", "--no", nullptr, CliValueKind::None,
      "answer the program's questions with no (default: ask on a terminal, else no)", nullptr},
     {"-q", "--quiet", nullptr, CliValueKind::None, "no progress display", nullptr},
+    {"-v", "--verbose", nullptr, CliValueKind::None,
+     "add each converted file's loudness (LUFS) and true peak (dBTP) to its line", nullptr},
+    {nullptr, "--replaygain", "MODE", CliValueKind::ReplayGainMode,
+     "write ReplayGain tags: track, album (track and album values) or off;\n"
+     "WAV, AAC (ADTS) and AMR files carry none",
+     "Sets ReplayGain (0 off, 1 track, 2 album). Album values cover the files of one album: the same "
+     "album and album artist tags, or the same source folder when the album tag is empty."},
+    {nullptr, "--normalize", "LUFS", CliValueKind::Loudness,
+     "bring each track to LUFS (-31 to -14, usually -18), true peak at most -1 dBTP;\n"
+     "--set Normalize=2 keeps an album's relative levels instead",
+     "Sets Normalize=1 and NormalizeTarget. Each source is read twice: once to measure it, once to "
+     "convert it."},
     {"-h", "--help", nullptr, CliValueKind::None, "this text", nullptr},
     {nullptr, "--version", nullptr, CliValueKind::None, "the version, with the codec libraries' versions",
      nullptr},
@@ -292,6 +314,10 @@ std::optional<CliOptions> ParseCommandLine(const std::vector<std::string>& args,
             o.overrides.emplace_back("DestSpecifiedFolder", AbsoluteFolder(v));
         } else if (name == "--beside-source") {
             o.overrides.emplace_back("DestOutputFolderOpt", "199");
+        } else if (name == "--verify") {
+            o.overrides.emplace_back("VerifyOutputs", "1");
+        } else if (name == "--strict") {
+            o.overrides.emplace_back("StrictDecode", "1");
         } else if (name == "--if-exists") {
             if (!value(v)) return std::nullopt;
             const char* code = nullptr;
@@ -329,6 +355,23 @@ std::optional<CliOptions> ParseCommandLine(const std::vector<std::string>& args,
                 error = "unknown reader '" + v + "' (use " + Joined(CliReaderNames(), ", ", ", ") + ")";
                 return std::nullopt;
             }
+        } else if (name == "--replaygain") {
+            if (!value(v)) return std::nullopt;
+            const char* code = v == "off" ? "0" : v == "track" ? "1" : v == "album" ? "2" : nullptr;
+            if (!code) {
+                error = "unknown --replaygain mode '" + v + "' (use track, album or off)";
+                return std::nullopt;
+            }
+            o.overrides.emplace_back("ReplayGain", code);
+        } else if (name == "--normalize") {
+            if (!value(v)) return std::nullopt;
+            const auto n = ParseInt(v);
+            if (!n || *n < -31 || *n > -14) {
+                error = "--normalize needs a loudness from -31 to -14 LUFS, got '" + v + "'";
+                return std::nullopt;
+            }
+            o.overrides.emplace_back("Normalize", "1");
+            o.overrides.emplace_back("NormalizeTarget", std::to_string(*n));
         } else if (name == "-j" || name == "--jobs") {
             if (!value(v)) return std::nullopt;
             const auto n = ParseInt(v);
@@ -350,6 +393,8 @@ std::optional<CliOptions> ParseCommandLine(const std::vector<std::string>& args,
             o.answer = false;
         } else if (name == "-q" || name == "--quiet") {
             o.quiet = true;
+        } else if (name == "-v" || name == "--verbose") {
+            o.verbose = true;
         } else if (name == "-h" || name == "--help") {
             o.help = true;
         } else if (name == "--version") {

@@ -20,6 +20,7 @@ struct CliOptions {
     bool save = false;
     bool probe = false;
     bool quiet = false;
+    bool verbose = false;  // each converted file's loudness in its line
     bool help = false;
     bool version = false;
 };
@@ -45,7 +46,17 @@ std::vector<std::string> CliFormatNames();
 std::vector<std::string> CliTemplateNames();
 
 /// What the value of an option is, for the manual page and the shell completions.
-enum class CliValueKind { None, Format, Folder, IfExistsMode, Setting, Reader, Number };
+enum class CliValueKind {
+    None,
+    Format,
+    Folder,
+    IfExistsMode,
+    Setting,
+    Reader,
+    Number,
+    ReplayGainMode,
+    Loudness
+};
 
 /// One option of the command line. --help, the manual page and the completions are made from
 /// this table, so none of them can offer an option the parser does not take.

@@ -3,8 +3,11 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <iostream>
 
@@ -173,6 +176,13 @@ void ConsoleBatchView::SetStatus(int row, const std::string& text) {
         const auto absolute = std::filesystem::absolute(entry.outputPath, ec);
         output = EscapeField(ec ? entry.outputPath : absolute.lexically_normal().string());
         line += "\t" + output;
+        if (m_showLoudness && entry.loudness) {
+            char text[64] = "silent";
+            if (!entry.loudness->silent)
+                std::snprintf(text, sizeof text, "%.2f LUFS, %.2f dBTP", entry.loudness->integrated,
+                              20.0 * std::log10(std::max(entry.loudness->truePeak, 1e-10)));
+            line += std::string("\t") + text;
+        }
     }
     m_out.Write(line + "\n");
     if (!output.empty() && !entry.outputNote.empty()) {

@@ -102,6 +102,8 @@ public:
     void NoteDocumentsFallback() { m_documentsFallback.insert(m_startedRow); }
     /// The row was skipped because its output exists.
     bool SkippedAsExisting(int row) const { return m_skipped.count(row) != 0; }
+    /// Lines of converted files end with their loudness.
+    void ShowLoudness(bool show) { m_showLoudness = show; }
 
 private:
     struct Note {
@@ -120,4 +122,5 @@ private:
     int m_startedRow = -1;              // the row last shown as converting
     std::set<int> m_documentsFallback;  // rows written to the documents folder
     std::set<int> m_skipped;            // rows whose output existed, with the skip mode
+    bool m_showLoudness = false;
 };

@@ -43,6 +43,8 @@ std::vector<std::string> ModeNames() {
     return names;
 }
 
+const std::vector<std::string> kReplayGainModes = {"track", "album", "off"};
+
 // Single quotes for the shells: ' becomes '\''.
 std::string Quoted(const std::string& text) {
     std::string out = "'";
@@ -113,10 +115,14 @@ std::string BashCompletion() {
            Quoted(Words(CliReaderNames())) +
            " -- \"$cur\")); return ;;\n"
            "        " +
+           Pattern(CliValueKind::ReplayGainMode) + ")\n            COMPREPLY=($(compgen -W " +
+           Quoted(Words(kReplayGainModes)) +
+           " -- \"$cur\")); return ;;\n"
+           "        " +
            Pattern(CliValueKind::Folder) +
            ")\n            _filedir -d; return ;;\n"
            "        " +
-           Pattern(CliValueKind::Number) +
+           Pattern(CliValueKind::Number) + "|" + Pattern(CliValueKind::Loudness) +
            ")\n            return ;;\n"
            "        " +
            Pattern(CliValueKind::Setting) +
@@ -177,7 +183,11 @@ std::string ZshCompletion() {
                 action = ":reader:(" + Words(CliReaderNames()) + ")";
                 break;
             case CliValueKind::Number:
+            case CliValueKind::Loudness:
                 action = ":number: ";
+                break;
+            case CliValueKind::ReplayGainMode:
+                action = ":mode:(" + Words(kReplayGainModes) + ")";
                 break;
         }
         const bool repeatable = o.kind == CliValueKind::Setting;
@@ -253,7 +263,11 @@ std::string FishCompletion() {
                 line += " -x -a " + Quoted(Words(CliReaderNames()));
                 break;
             case CliValueKind::Number:
+            case CliValueKind::Loudness:
                 line += " -x";
+                break;
+            case CliValueKind::ReplayGainMode:
+                line += " -x -a " + Quoted(Words(kReplayGainModes));
                 break;
         }
         text += line + " -d " + Quoted(help) + "\n";

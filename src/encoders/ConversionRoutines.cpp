@@ -2,11 +2,14 @@
 
 #include "encoders/ConvertToAac.h"
 #include "encoders/ConvertToAmr.h"
+#include "encoders/ConvertToFlac.h"
 #include "encoders/ConvertToMp3.h"
 #include "encoders/ConvertToMp4.h"
 #include "encoders/ConvertToOgg.h"
+#include "encoders/ConvertToOpus.h"
 #include "encoders/ConvertToWav.h"
 #include "encoders/ConvertToWma.h"
+#include "encoders/LoudnessTags.h"
 #include "engine/OutputFormats.h"
 #include "settings/ConversionSettings.h"
 
@@ -19,10 +22,10 @@ struct MakerEntry {
 
 // A new output format plugs in here with one line, beside its row in the engine's format table.
 constexpr MakerEntry kMakers[] = {
-    {kFormatMp3, &MakeMp3Format}, {kFormatWav, &MakeWavFormat}, {kFormatOgg, &MakeOggFormat},
-    {kFormatWma, &MakeWmaFormat}, {kFormatAac, &MakeAacFormat}, {kFormatM4a, &MakeMp4Format},
-    {kFormatMp4, &MakeMp4Format}, {kFormatM4b, &MakeMp4Format}, {kFormatAmr, &MakeAmrFormat},
-    {kFormatAwb, &MakeAmrFormat},
+    {kFormatMp3, &MakeMp3Format}, {kFormatWav, &MakeWavFormat},   {kFormatOgg, &MakeOggFormat},
+    {kFormatWma, &MakeWmaFormat}, {kFormatAac, &MakeAacFormat},   {kFormatM4a, &MakeMp4Format},
+    {kFormatMp4, &MakeMp4Format}, {kFormatM4b, &MakeMp4Format},   {kFormatAmr, &MakeAmrFormat},
+    {kFormatAwb, &MakeAmrFormat}, {kFormatFlac, &MakeFlacFormat}, {kFormatOpus, &MakeOpusFormat},
 };
 
 FormatMaker MakerFor(int outputFormat) {
@@ -38,7 +41,8 @@ int ConvertFile(ConversionJob& job) {
     const FormatMaker make = MakerFor(job.settings.OutputFormat);
     if (!row || !make) return 0;
     const std::unique_ptr<ConversionFormat> format = make(job);
-    return format ? RunConversionFrame(job, *row, *format) : 0;
+    if (!format || !RunConversionFrame(job, *row, *format)) return 0;
+    return TagConvertedFile(job);
 }
 
 ConversionRoutine RoutineForFormat(int outputFormat) {

@@ -26,6 +26,7 @@ public:
         if (params.mode) m_writer.SetMode(*params.mode);
         m_writer.SetOutputRate(params.outputRate);
         if (params.bitrate) m_writer.SetBitrate(*params.bitrate);
+        m_writer.SetInfoFrame(m_job.settings.MP3InfoFrame != 0);
 
         // LAME resamples itself and takes 16-bit samples, or floats at full resolution.
         request.channels = params.channels;

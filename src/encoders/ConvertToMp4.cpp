@@ -30,6 +30,7 @@ public:
             return 0;
         ApplyAacOptions(*m_writer.Configuration(), AacOptionsOf(m_job.settings, kM4aOptionGroup), channels);
         if (!m_writer.Start()) return 0;
+        if (m_job.settings.ReplayGain != 0) m_writer.KeepMetadataBox();
         if (const auto& t = tags.Get())
             m_writer.SetMetadata(Utf8(t->title), Utf8(t->artist), Utf8(t->album), Utf8(t->genre),
                                  Utf8(t->year), Utf8(t->comment), Utf8(t->composer), Utf8(t->copyright),

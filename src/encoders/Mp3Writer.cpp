@@ -86,7 +86,7 @@ int Mp3Writer::Start() {
         m_failed = true;
         return 0;
     }
-    lame_set_bWriteVbrTag(m_lame.get(), 0);
+    lame_set_bWriteVbrTag(m_lame.get(), m_infoFrame ? 1 : 0);
     lame_set_VBR(m_lame.get(), vbr_off);
     int initialised;
     {
@@ -136,6 +136,18 @@ int Mp3Writer::EncodeFloat(const float* left, const float* right, int frames) {
     return EncodeWith(left, right, frames, &lame_encode_buffer_ieee_float);
 }
 
+// LAME reserved the first frame for its info frame and can fill it in only now that it knows the
+// length; it goes back over that frame, right after the ID3v2 block.
+int Mp3Writer::WriteInfoFrame() {
+    const std::size_t bytes = lame_get_lametag_frame(m_lame.get(), m_buffer.data(), m_buffer.size());
+    if (bytes == 0 || bytes > m_buffer.size()) return 1;  // no frame was reserved
+    std::FILE* f = m_out.get();
+    if (std::fseek(f, static_cast<long>(m_id3v2.size()), SEEK_SET) != 0 ||
+        std::fwrite(m_buffer.data(), 1, bytes, f) != bytes || std::fseek(f, 0, SEEK_END) != 0)
+        m_failed = true;
+    return m_failed ? 0 : 1;
+}
+
 int Mp3Writer::Finish() {
     if (!m_out) return m_failed ? 0 : 1;
     if (m_lame && m_started && !m_failed) {
@@ -145,6 +157,7 @@ int Mp3Writer::Finish() {
         else
             WriteBytes(m_buffer.data(), static_cast<std::size_t>(bytes));
     }
+    if (m_infoFrame && m_lame && m_started && !m_failed) WriteInfoFrame();
     if (m_id3v1) WriteBytes(m_id3v1->data(), m_id3v1->size());
     // Flushing first makes a full disk show up here rather than be lost in fclose.
     if (!m_failed && std::fflush(m_out.get()) != 0) m_failed = true;

@@ -34,8 +34,12 @@ public:
     /// Copies `length` bytes from block; null or 0 drops the tag.
     void SetId3v2(const std::uint8_t* block, std::size_t length);
 
-    /// Constant bit rate without a VBR/Info frame; writes the ID3v2 block. 0 when LAME rejects
-    /// the parameters or the write fails.
+    /// With on, the first frame is the LAME info frame (encoder delay, padding, length), filled in
+    /// by Finish, so decoders play exactly what was encoded; off writes audio frames only.
+    void SetInfoFrame(bool on) { m_infoFrame = on; }
+
+    /// Constant bit rate; writes the ID3v2 block. 0 when LAME rejects the parameters or the write
+    /// fails.
     int Start();
     /// Planar 16-bit samples; right is read only for two channels and must then be given.
     int Encode(const std::int16_t* left, const std::int16_t* right, int frames);
@@ -55,6 +59,7 @@ private:
     using LameHandle = std::unique_ptr<lame_global_struct, LameClose>;
 
     int WriteBytes(const void* data, std::size_t bytes);
+    int WriteInfoFrame();
     template <typename Sample, typename Call>
     int EncodeWith(const Sample* left, const Sample* right, int frames, Call call);
 
@@ -65,6 +70,7 @@ private:
     std::optional<std::array<std::uint8_t, kId3v1Bytes>> m_id3v1;
     std::vector<std::uint8_t> m_id3v2;
     int m_channels = 2;  // LAME's default until SetChannels
+    bool m_infoFrame = false;
     bool m_started = false;
     bool m_failed = false;
 };

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "platform/StringPrintf.h"
 #include "sources/AudioSource.h"
 
 namespace {
@@ -36,9 +37,13 @@ int Mp4Writer::Start() {
     const std::vector<std::uint8_t> config = m_encoder.DecoderSpecificInfo();
     MP4SetTrackESConfigurationExx(m_file.get(), m_track, config.data(),
                                   static_cast<std::uint32_t>(config.size()));
-    m_inputTime = m_outputTime = 0;
+    m_inputTime = m_outputTime = m_samples = 0;
     m_started = true;
     return 1;
+}
+
+void Mp4Writer::KeepMetadataBox() {
+    if (m_file) MP4KeepMetadataBoxExx(m_file.get());
 }
 
 void Mp4Writer::SetMetadata(const std::string& title, const std::string& artist, const std::string& album,
@@ -62,6 +67,7 @@ void Mp4Writer::SetMetadata(const std::string& title, const std::string& artist,
 int Mp4Writer::Keep(std::int64_t frames, const std::uint8_t* bytes, int length) {
     m_inputTime += frames;
     if (length <= 0) return 1;  // the encoder is still filling its delay
+    ++m_samples;
     // Steady state: one frame per sample. At the end the durations shrink so the track stops at
     // most one frame after the input; what the encoder still yields after that lasts 0.
     std::int64_t duration = m_inputTime + m_frameDuration - m_outputTime;
@@ -104,10 +110,21 @@ int Mp4Writer::Finish() {
         !MP4AddTrackEditExx(m_file.get(), m_track, static_cast<MP4Duration>(m_frameDuration),
                             static_cast<MP4Duration>(m_inputTime)))
         ok = false;
+    // The same delay, padding and length for players that read iTunes' comment instead of the edit.
+    if (ok && m_inputTime > 0) {
+        const std::int64_t padding =
+            std::max<std::int64_t>(m_samples * m_frameDuration - m_frameDuration - m_inputTime, 0);
+        const std::string smpb = StringPrintf(
+            " 00000000 %08X %08X %016llX 00000000 00000000 00000000 00000000 00000000 00000000 00000000 "
+            "00000000",
+            static_cast<unsigned>(m_frameDuration), static_cast<unsigned>(padding),
+            static_cast<unsigned long long>(m_inputTime));
+        MP4SetMetadataFreeFormExx(m_file.get(), "iTunSMPB", smpb.c_str());
+    }
     if (m_file && !MP4CloseExx(m_file.release())) ok = false;
     m_encoder.Close();
     m_track = MP4_INVALID_TRACK_ID;
-    m_inputTime = m_outputTime = m_frameDuration = 0;
+    m_inputTime = m_outputTime = m_frameDuration = m_samples = 0;
     m_started = false;
     m_failed = !ok;
     return ok;

@@ -8,7 +8,7 @@
 
 /// AAC-in-MP4 writer: libfaac's raw frames become the samples of one audio track, timed so the
 /// track ends at most one frame after the input, with an edit that skips the encoder's priming;
-/// metadata as iTunes-style items.
+/// metadata as iTunes-style items, with the priming, padding and length in "iTunSMPB" too.
 /// A writer that failed once stays failed: every later Write and Finish report 0.
 class Mp4Writer {
 public:
@@ -25,6 +25,8 @@ public:
     /// Applies the configuration and sets up the track; 0 when libfaac rejects the configuration.
     int Start();
     /// UTF-8 texts; empty ones are left out, as is a track number of 0. Copyright has no item.
+    /// The output keeps a metadata box, empty or not, for tags written into it after it is closed.
+    void KeepMetadataBox();
     void SetMetadata(const std::string& title, const std::string& artist, const std::string& album,
                      const std::string& genre, const std::string& year, const std::string& comment,
                      const std::string& composer, const std::string& copyright, int track);
@@ -48,6 +50,7 @@ private:
     std::int64_t m_inputTime = 0;   // frames handed to the encoder
     std::int64_t m_outputTime = 0;  // sum of the durations written
     std::int64_t m_frameDuration = 0;
+    std::int64_t m_samples = 0;  // AAC frames written
     int m_sampleRate = 0;
     FaacEncoder m_encoder;
     FaacEncoder::Sink m_sink;

@@ -3,11 +3,16 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <ctime>
+#include <map>
 #include <new>
 
+#include "engine/ConversionFrame.h"
+#include "engine/ConversionJob.h"
 #include "engine/EngineTexts.h"
+#include "engine/LoudnessMeter.h"
 #include "engine/OutputStaging.h"
 #include "engine/SourceKind.h"
 #include "engine/SourceSelection.h"
@@ -137,6 +142,54 @@ bool BatchDriver::Conclude(FileEntry& entry, int ok, StagedOutput& staged, const
         }
     }
     return false;
+}
+
+std::vector<int> BatchDriver::AlbumsOf(const std::vector<FileEntry*>& entries, int count) {
+    if (m_settings.ReplayGain != 2 && m_settings.Normalize != 2) return {};
+    std::map<std::string, int> numbers;
+    std::vector<int> albums;
+    for (int i = 0; i < count; ++i) {
+        const std::string& path = entries[static_cast<std::size_t>(i)]->path;
+        const std::string key = m_services.albumKey ? m_services.albumKey(path) : FolderPart(path);
+        albums.push_back(numbers.emplace(key, static_cast<int>(numbers.size())).first->second);
+    }
+    return albums;
+}
+
+bool BatchDriver::MeasureAlbums(const std::vector<FileEntry*>& entries, const std::vector<int>& albums,
+                                ProgressDialog& progress, std::vector<double>& gains) {
+    gains.assign(albums.size(), 0.0);
+    const OutputFormatInfo* row = FindOutputFormat(m_settings.OutputFormat);
+    if (m_settings.Normalize != 2 || !row) return true;
+    std::vector<LoudnessMeter> meters(albums.size());
+    for (std::size_t i = 0; i < albums.size(); ++i) {
+        const FileEntry& entry = *entries[i];
+        if (entry.kind == kKindMidi && !m_engine.shared.SoundFontReady) continue;
+        progress.SetFileText(StringPrintf(kMeasuringFileText, FileNamePart(entry.path).c_str()));
+        progress.PumpMessages();
+        ConversionJob job{
+            entry.kind, entry.path, {}, progress, m_engine, m_settings, static_cast<int>(i) + 1};
+        // A file that cannot be measured does not count for its album; it fails when it converts.
+        if (!MeasureSource(job, *row, meters[i])) meters[i] = LoudnessMeter();
+        meters[i].TruePeak();  // done measuring: the meter's thread ends
+        if (progress.CancelRequested()) return false;
+    }
+    const int albumCount = albums.empty() ? 0 : *std::max_element(albums.begin(), albums.end()) + 1;
+    for (int album = 0; album < albumCount; ++album) {
+        std::vector<const LoudnessMeter*> members;
+        double peak = 0.0;
+        for (std::size_t i = 0; i < albums.size(); ++i)
+            if (albums[i] == album && meters[i].Ready()) {
+                members.push_back(&meters[i]);
+                peak = std::max(peak, meters[i].TruePeak());
+            }
+        const double loudness = LoudnessMeter::IntegratedOf(members);
+        const double gain =
+            std::pow(10.0, NormalizeGainDb(loudness, peak, m_settings.NormalizeTarget) / 20.0);
+        for (std::size_t i = 0; i < albums.size(); ++i)
+            if (albums[i] == album) gains[i] = gain;
+    }
+    return true;
 }
 
 void BatchDriver::RunBatch(const std::vector<FileEntry*>& entries, const std::vector<int>& rows) {

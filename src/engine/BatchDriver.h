@@ -29,6 +29,12 @@ struct BatchServices {
     DocumentsFolderLookup documentsFolder;
     /// How many files convert at once; 1 converts them one after another on the calling thread.
     int jobs = 1;
+    /// What makes sources one album (album tags, album normalising); empty: their folder.
+    std::function<std::string(const std::string& sourcePath)> albumKey;
+    /// Writes an album's ReplayGain values into a finished output of a format; 1 on success.
+    /// Empty: albums get no tags.
+    std::function<int(const std::string& outputPath, int outputFormat, const FileLoudness& album)>
+        writeAlbumTags;
 };
 
 class StagedOutput;
@@ -64,6 +70,12 @@ private:
     /// text.
     bool Conclude(FileEntry& entry, int ok, StagedOutput& staged, const EngineContext& outcome,
                   std::string& status, std::string& reason);
+    /// The album of each entry, by number, when the settings treat albums; empty otherwise.
+    std::vector<int> AlbumsOf(const std::vector<FileEntry*>& entries, int count);
+    /// Normalising albums: measures each album's sources first and sets the linear gain of each entry
+    /// (0: none). False when cancelled.
+    bool MeasureAlbums(const std::vector<FileEntry*>& entries, const std::vector<int>& albums,
+                       ProgressDialog& progress, std::vector<double>& gains);
     /// The batch loop. Returns whether the batch was cancelled and sets reached to the number of
     /// entries started.
     bool RunFiles(const std::vector<FileEntry*>& entries, const std::vector<int>& rows, int count,

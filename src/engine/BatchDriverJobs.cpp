@@ -2,9 +2,11 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <condition_variable>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <system_error>
 #include <thread>
 
@@ -165,6 +167,8 @@ struct BatchDriver::Slot {
     bool converted = false;
     bool cancelled = false;
     std::int64_t clipped = 0;  // samples clipped at the last conversion
+    std::optional<FileLoudness> loudness;
+    std::shared_ptr<LoudnessMeter> meter;  // for the album's loudness
     std::string status;
     std::string reason;  // the system's reason for a failure
 };
@@ -193,6 +197,37 @@ bool BatchDriver::RunFiles(const std::vector<FileEntry*>& entries, const std::ve
     double totalAudio = 0, finishedAudio = 0;
     for (std::size_t i = 0; i < total; ++i) totalAudio += audio[i] = std::max(entries[i]->duration, 1);
     progress.SetBatchAudio(0, totalAudio);
+
+    // Albums: the files of each, their gain when albums are normalised, and how many are still to
+    // come before the album's values can be written.
+    const std::vector<int> albums = AlbumsOf(entries, count);
+    std::vector<double> albumGains;
+    if (!MeasureAlbums(entries, albums, progress, albumGains)) {
+        reached = 0;
+        return true;
+    }
+    std::vector<int> albumLeft;
+    for (const int album : albums) {
+        if (static_cast<std::size_t>(album) >= albumLeft.size()) albumLeft.resize(album + 1, 0);
+        ++albumLeft[album];
+    }
+    const auto finishAlbum = [&](int album) {
+        if (m_settings.ReplayGain != 2 || !m_services.writeAlbumTags) return;
+        std::vector<const LoudnessMeter*> members;
+        double peak = 0.0;
+        for (std::size_t i = 0; i < albums.size(); ++i)
+            if (albums[i] == album && slots[i].converted && slots[i].meter) {
+                members.push_back(slots[i].meter.get());
+                peak = std::max(peak, slots[i].loudness->truePeak);
+            }
+        if (members.empty()) return;
+        const double loudness = LoudnessMeter::IntegratedOf(members);
+        const FileLoudness values{loudness, peak, !std::isfinite(loudness)};
+        for (std::size_t i = 0; i < albums.size(); ++i)
+            if (albums[i] == album && slots[i].converted && slots[i].meter &&
+                !m_services.writeAlbumTags(entries[i]->outputPath, m_settings.OutputFormat, values))
+                m_view.SetStatusReason(rows[i], kAlbumTagsFailed);
+    };
 
     const auto settle = [&](Slot& slot, bool converted, std::string status, bool cancelled,
                             std::string reason = {}) {
@@ -271,6 +306,7 @@ bool BatchDriver::RunFiles(const std::vector<FileEntry*>& entries, const std::ve
             run.engine.random = m_engine.random;
             m_engine.random.Next();
             run.engine.startGate = inPlace ? nullptr : &startGate;
+            if (!albumGains.empty()) run.engine.AlbumGain = albumGains[next];
             const auto work = [this, routine, &run, &entry, &mutex, &finishedOne, &cancel,
                                number = static_cast<int>(next) + 1] {
                 ConversionJob conversion{entry.kind,    entry.path, run.staged->Path(),
@@ -321,6 +357,8 @@ bool BatchDriver::RunFiles(const std::vector<FileEntry*>& entries, const std::ve
             const bool converted = Conclude(*entries[i], run.ok, *run.staged, run.engine, status, reason);
             settle(slot, converted, std::move(status), run.cancelled, std::move(reason));
             slot.clipped = run.engine.ClippedSamples;
+            slot.loudness = run.engine.Loudness;
+            slot.meter = std::move(run.engine.LoudnessState);
             convertedNow = convertedNow || converted;
             if (shown == &run) shown = nullptr;
             progress.EndSlot(run.slot);
@@ -333,11 +371,14 @@ bool BatchDriver::RunFiles(const std::vector<FileEntry*>& entries, const std::ve
         for (; reported < next && slots[reported].settled; ++reported) {
             const Slot& slot = slots[reported];
             if (!slot.converted) entries[reported]->outputPath.clear();
+            entries[reported]->loudness = slot.converted ? slot.loudness : std::nullopt;
             const bool cancelled = !slot.converted && slot.cancelled;
             if (slot.converted && slot.clipped > 0) m_view.NoteClipped(rows[reported], slot.clipped);
             m_view.SetStatus(rows[reported], cancelled ? kStatusCancelled : slot.status);
             if (!cancelled && !slot.converted && !slot.reason.empty())
                 m_view.SetStatusReason(rows[reported], slot.reason);
+            // The album's values go into its outputs once its last file is reported.
+            if (!albums.empty() && --albumLeft[albums[reported]] == 0) finishAlbum(albums[reported]);
         }
         // After a converted file the window repaints and Cancel is read before the next one starts.
         if (convertedNow) progress.PumpMessages();

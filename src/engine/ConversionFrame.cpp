@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <memory>
 #include <mutex>
@@ -13,7 +14,10 @@
 #include <vector>
 
 #include "engine/EngineTexts.h"
+#include "engine/FedAudio.h"
 #include "engine/FloatChain.h"
+#include "engine/LoudnessMeter.h"
+#include "engine/OutputCheck.h"
 #include "engine/OutputFormats.h"
 #include "engine/PcmAmplify.h"
 #include "engine/PcmConverter.h"
@@ -38,6 +42,7 @@ public:
         const int sourceChannels = source.GetOutputChannels();
         const int sourceRate = source.GetSampleRate();
         const int rate = request.rate > 0 ? request.rate : sourceRate;
+        m_rate = rate;
         m_channels = request.channels > 0 ? request.channels : sourceChannels;
         m_bits = request.bits > 0 ? request.bits : source.GetBitsPerSample();
         if ((m_channels != 1 && m_channels != 2) ||
@@ -102,8 +107,15 @@ public:
         return 1;
     }
 
+    int Channels() const { return m_channels; }
+
     /// Samples beyond full scale so far (full resolution only).
     std::int64_t Clipped() const { return m_last ? m_last->Clipped() : 0; }
+
+    /// Every block handed to the format from now on also goes through the meter.
+    void MeasureWith(LoudnessMeter* meter) { m_meter = meter; }
+    int Rate() const { return m_rate; }
+    int Channels() const { return m_channels; }
 
 private:
     void* OutRight() { return m_channels == 2 ? m_out[1].data() : nullptr; }
@@ -118,7 +130,9 @@ private:
                 Amplify8(static_cast<std::uint8_t*>(left), static_cast<std::uint8_t*>(right), frames,
                          m_channels, m_gain);
         }
-        return format.Encode({left, right, frames, m_bits});
+        const PcmBlock block{left, right, frames, m_bits};
+        if (m_meter && !m_meter->Add(block)) return 0;
+        return format.Encode(block);
     }
 
     // The last conversion, in pieces of at most one block (a resampler's tail may be longer).
@@ -147,13 +161,16 @@ private:
                         out[c] = from;
                 }
             }
-            if (!format.Encode({out[0], out[1], n, m_outBits})) return 0;
+            const PcmBlock block{out[0], out[1], n, m_outBits};
+            if (m_meter && !m_meter->Add(block)) return 0;
+            if (!format.Encode(block)) return 0;
             done += n;
         }
         return 1;
     }
 
     ChannelPick m_pick = ChannelPick::Mix;
+    int m_rate = 0;
     int m_channels = 0;
     int m_bits = 0;
     float m_gain = 0.0f;
@@ -167,6 +184,33 @@ private:
     int m_outBits = 0;
     FloatChain m_float;
     std::optional<SampleQuantizer> m_last;
+    LoudnessMeter* m_meter = nullptr;
+};
+
+// A format that only measures: the first pass of a normalised track.
+class MeterSink final : public ConversionFormat {
+public:
+    int Start(AudioSource&, ChosenTags&, PcmRequest&) override { return 1; }
+    int Encode(const PcmBlock&) override { return 1; }
+    int Finish() override { return 1; }
+};
+
+// Passes every block on to the format, tallying what it was fed for the check of its output.
+class TalliedFormat final : public ConversionFormat {
+public:
+    TalliedFormat(ConversionFormat& format, FedAudio* fed) : m_format(format), m_fed(fed) {}
+    int Start(AudioSource& source, ChosenTags& tags, PcmRequest& request) override {
+        return m_format.Start(source, tags, request);
+    }
+    int Encode(const PcmBlock& block) override {
+        if (m_fed) m_fed->Add(block);
+        return m_format.Encode(block);
+    }
+    int Finish() override { return m_format.Finish(); }
+
+private:
+    ConversionFormat& m_format;
+    FedAudio* m_fed;
 };
 
 }  // namespace
@@ -243,11 +287,75 @@ bool DeliversFullResolution(AudioSource& source, const PcmRequest& request,
     const bool resamples = request.rate > 0 && request.rate != source.GetSampleRate();
     // The earlier resampler gives exactly the earlier output: its 16-bit chain from start to end.
     if (resamples && settings.Resampler == 1) return false;
-    const bool amplifies = request.gain != 0.0f && request.gain != 1.0f;
+    // Normalising decides its gain after the format started, so its files always take the float chain.
+    const bool amplifies = (request.gain != 0.0f && request.gain != 1.0f) || settings.Normalize != 0;
     return source.GetHeldBits() > 16 || resamples || amplifies;
 }
 
+namespace {
+
+// The loudness a track will have: the source once through the chain the format asked for, into a
+// meter. Normalising a track needs it before the first block is encoded; tags alone never run it.
+int MeasureTrack(ConversionJob& job, const OutputFormatInfo& row, const PcmRequest& request,
+                 LoudnessMeter& meter) {
+    std::unique_ptr<AudioSource> source =
+        OpenSource(job.engine, job.sourcePath, job.kind, row.renderRate(job.settings), true);
+    if (!source) return 0;
+    PcmFeed feed;
+    MeterSink sink;
+    if (!feed.Setup(*source, request, job.settings, job.sourcePath) ||
+        !meter.Setup(feed.Rate(), feed.Channels()))
+        return 0;
+    feed.MeasureWith(&meter);
+    const bool stereo = source->GetOutputChannels() == 2;
+    std::array<float, kBlockFrames> left{}, right{};
+    const std::int64_t total = std::max<std::int64_t>(source->GetTotalLength(), 1);
+    const bool stopAtLength = job.kind == kKindModule || job.kind == kKindMidi;
+    for (;;) {
+        const int frames =
+            std::min(source->ReadBlock(left.data(), stereo ? right.data() : nullptr), kBlockFrames);
+        if (frames <= 0) break;
+        job.progress.PumpMessages();
+        if (job.progress.CancelRequested() ||
+            !feed.Feed(left.data(), stereo ? right.data() : nullptr, frames, sink))
+            return 0;
+        if (stopAtLength && source->GetPosition() >= total) break;
+    }
+    return feed.Drain(sink);
+}
+
+}  // namespace
+
+int MeasureSource(ConversionJob& job, const OutputFormatInfo& row, LoudnessMeter& meter) {
+    PcmRequest request;
+    request.gain = row.Gain(job.settings);
+    request.takesFloat = true;
+    return MeasureTrack(job, row, request, meter);
+}
+
+namespace {
+
+// The linear factor normalising adds to the format's own amplification; 1 for none.
+bool NormalizingGain(ConversionJob& job, const OutputFormatInfo& row, const PcmRequest& request,
+                     double& factor) {
+    factor = 1.0;
+    const ConversionSettings& s = job.settings;
+    if (s.Normalize == 2) {  // the batch measured the album before its first file
+        if (job.engine.AlbumGain > 0.0) factor = job.engine.AlbumGain;
+        return true;
+    }
+    if (s.Normalize != 1) return true;
+    LoudnessMeter meter;
+    if (!MeasureTrack(job, row, request, meter)) return false;
+    factor = std::pow(10.0, NormalizeGainDb(meter.Integrated(), meter.TruePeak(), s.NormalizeTarget) / 20.0);
+    return true;
+}
+
+}  // namespace
+
 int RunConversionFrame(ConversionJob& job, const OutputFormatInfo& row, ConversionFormat& format) {
+    job.engine.Loudness.reset();  // a file that is not measured must not take another's values
+    job.engine.LoudnessState.reset();
     std::unique_ptr<AudioSource> source =
         OpenSource(job.engine, job.sourcePath, job.kind, row.renderRate(job.settings), true);
     if (!source) {
@@ -261,13 +369,39 @@ int RunConversionFrame(ConversionJob& job, const OutputFormatInfo& row, Conversi
     ChosenTags tags(job, row, *source);
     std::unique_lock<std::mutex> starting;
     if (job.engine.startGate) starting = std::unique_lock(*job.engine.startGate);
-    const bool started = Checked(job, [&] {
+    bool started = Checked(job, [&] {
         request.gain = row.Gain(job.settings);
         if (!format.Start(*source, tags, request)) return false;
         request.gain = row.Gain(job.settings);
-        return feed.Setup(*source, request, job.settings, job.sourcePath) != 0;
+        return true;
     });
     if (starting) starting.unlock();
+    double normalizing = 1.0;
+    started = started && Checked(job, [&] { return NormalizingGain(job, row, request, normalizing); });
+    const ConversionSettings& s = job.settings;
+    std::shared_ptr<LoudnessMeter> meter;
+    if (started) {
+        if (normalizing != 1.0)
+            request.gain = static_cast<float>((request.gain != 0.0f ? request.gain : 1.0f) * normalizing);
+        if (job.engine.startGate) starting = std::unique_lock(*job.engine.startGate);
+        started =
+            Checked(job, [&] { return feed.Setup(*source, request, job.settings, job.sourcePath) != 0; });
+        if (started && (s.ReplayGain != 0 || s.Normalize != 0 || job.engine.shared.measureLoudness)) {
+            meter = std::make_shared<LoudnessMeter>();
+            // A rate the meter cannot take converts unmeasured, as before.
+            if (meter->Setup(feed.Rate(), feed.Channels()))
+                feed.MeasureWith(meter.get());
+            else
+                meter.reset();
+        }
+        if (starting) starting.unlock();  // the meter's thread starts under the gate too
+    }
+    const bool verify = VerifiesOutputs(job.settings);
+    FedAudio fed;
+    TalliedFormat tallied(format, verify ? &fed : nullptr);
+    if (started && verify)
+        fed.Start(request.rate > 0 ? request.rate : source->GetSampleRate(), feed.Channels(),
+                  row.verify.samplesExact);
     if (started) {
         const bool stereo = source->GetOutputChannels() == 2;
         // Room for a block of any sample format the source may deliver, floats included.
@@ -293,7 +427,7 @@ int RunConversionFrame(ConversionJob& job, const OutputFormatInfo& row, Conversi
             progress.Update(position);
             job.progress.PumpMessages();
             if (job.progress.CancelRequested() || !Checked(job, [&] {
-                    return feed.Feed(left.data(), stereo ? right.data() : nullptr, frames, format);
+                    return feed.Feed(left.data(), stereo ? right.data() : nullptr, frames, tallied);
                 })) {
                 result = 0;
                 break;
@@ -310,6 +444,13 @@ int RunConversionFrame(ConversionJob& job, const OutputFormatInfo& row, Conversi
         // Damage the source could tell: a failure with its reason, or a note for the converted file.
         if (sourceEnded) {
             ReadOutcome outcome = source->GetReadOutcome();
+            if (!outcome.failed && outcome.damagedFrames > 0) {
+                std::string damage =
+                    StringPrintf(kDamagedFramesNote, static_cast<long long>(outcome.damagedFrames));
+                if (!outcome.note.empty()) damage += "; " + outcome.note;
+                outcome.note = std::move(damage);
+                outcome.failed = job.settings.StrictDecode != 0;
+            }
             if (outcome.failed) {
                 result = 0;
                 job.engine.FailureDetail = std::move(outcome.note);
@@ -317,12 +458,25 @@ int RunConversionFrame(ConversionJob& job, const OutputFormatInfo& row, Conversi
                 job.engine.SourceNote = std::move(outcome.note);
             }
         }
-        if (result && !Checked(job, [&] { return feed.Drain(format); })) result = 0;
+        if (result && !Checked(job, [&] { return feed.Drain(tallied); })) result = 0;
         job.engine.ClippedSamples = feed.Clipped();
+        if (result && meter) {
+            const double integrated = meter->Integrated();
+            job.engine.Loudness = FileLoudness{integrated, meter->TruePeak(), !std::isfinite(integrated)};
+            job.engine.LoudnessState = std::move(meter);
+        }
         if (result) progress.Complete();
         source->Close();
         source.reset();
         if (!Checked(job, [&] { return format.Finish() != 0; })) result = 0;
+        // Only an output that decodes back to what was written may take its name.
+        if (result && verify) {
+            const std::string fault = CheckOutput(job.engine, job.outputPath, row, job.settings, fed);
+            if (!fault.empty()) {
+                result = 0;
+                job.engine.FailureReason = StringPrintf(kVerifyFailedReason, fault.c_str());
+            }
+        }
     } else {
         source->Close();
         source.reset();

@@ -77,6 +77,13 @@ using FormatMaker = std::unique_ptr<ConversionFormat> (*)(const ConversionJob& j
 /// it is the source itself. 1 on success.
 int RunConversionFrame(ConversionJob& job, const OutputFormatInfo& row, ConversionFormat& format);
 
+class LoudnessMeter;
+
+/// Measures the source of the job as it would reach a format that keeps its rate and channels,
+/// amplified by the row's gain: what normalising an album knows of its files before converting
+/// them. 1 on success; 0 when it cannot be read or the batch is cancelled.
+int MeasureSource(ConversionJob& job, const OutputFormatInfo& row, LoudnessMeter& meter);
+
 /// Percent and pixel progress of one file, shown only when the value grows.
 class FileProgress {
 public:

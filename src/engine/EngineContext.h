@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "engine/LoudnessMeter.h"
 #include "engine/PseudoRandom.h"
 #include "engine/ReaderSet.h"
 #include "engine/UserInteraction.h"
@@ -37,6 +38,8 @@ public:
     int StatusColumnWidth = 145;
     /// Called after the Windows Media runtime was loaded and the format list rebuilt; may be empty.
     std::function<void()> onWmfRuntimeLoaded;
+    /// Every file is measured for loudness even when no option asks (the command line's -v shows it).
+    bool measureLoudness = false;
 };
 
 /// The engine as one caller sees it: the front end (probing files, running batches) or one file
@@ -76,4 +79,11 @@ public:
     /// allocations unchecked are promised memory right before (HaveMemoryFor), which no other start
     /// and no new worker thread may take meanwhile. Null when files convert one after another.
     std::mutex* startGate = nullptr;
+    /// Loudness of the file converted last as its encoder received it, when measured; emptied with
+    /// FailureDetail.
+    std::optional<FileLoudness> Loudness;
+    /// The meter behind it, kept for the loudness of the file's album.
+    std::shared_ptr<LoudnessMeter> LoudnessState;
+    /// Linear gain the batch chose for this file's album when it normalises albums; 0: none.
+    double AlbumGain = 0.0;
 };

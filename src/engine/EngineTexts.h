@@ -28,8 +28,16 @@ inline constexpr char kFlashNote[] =
 /// Left in FailureDetail for a FIFO, socket, device or folder given as a source.
 inline constexpr char kNotRegularFile[] = "not a regular file";
 
+/// A source whose decoder skipped or concealed damaged frames; the count is %lld.
+inline constexpr char kDamagedFramesNote[] = "%lld damaged frame(s) of the source skipped or concealed";
+/// Why an output that failed its check after writing was not kept; %s says what was wrong.
+inline constexpr char kVerifyFailedReason[] = "the output failed verification: %s";
+
 // Progress window lines.
 inline constexpr char kConvertingFileText[] = "Converting %s...";
+inline constexpr char kMeasuringFileText[] = "Measuring the loudness of %s...";
+/// A converted file of an album whose album values could not be added; it keeps its track values.
+inline constexpr char kAlbumTagsFailed[] = "the album's ReplayGain tags could not be written";
 inline constexpr char kConvertingPercentText[] = "Converting %s...%d%%";
 inline constexpr char kConvertingBatchText[] = "Converting %d of %d file(s) to %s...";
 

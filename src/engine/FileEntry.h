@@ -1,7 +1,9 @@
 #pragma once
 #include <cstdint>
+#include <optional>
 #include <string>
 
+#include "engine/LoudnessMeter.h"
 #include "engine/SourceKind.h"
 
 /// One listed input file: what probing it revealed and, after a successful conversion, its output.
@@ -16,4 +18,5 @@ struct FileEntry {
     std::string outputPath;        // empty until a conversion of this entry succeeds
     std::string outputNote;        // why the output has another name than its mode gives; usually empty
     std::string sourceNote;        // what the source warned about while it converted; usually empty
+    std::optional<FileLoudness> loudness;  // of the output as written, when the batch measured it
 };

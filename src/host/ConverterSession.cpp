@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "encoders/ConversionRoutines.h"
+#include "encoders/LoudnessTags.h"
 #include "platform/UserFolders.h"
 
 ConverterSession::ConverterSession(std::unique_ptr<UserStore> store, UserInteraction& user,
@@ -15,6 +16,8 @@ ConverterSession::ConverterSession(std::unique_ptr<UserStore> store, UserInterac
       m_engine(*m_runtime, user) {
     m_settings.LoadSettings(*m_store);
     m_services.routines = &RoutineForFormat;
+    m_services.albumKey = &AlbumKeyOf;
+    m_services.writeAlbumTags = &WriteAlbumLoudnessTags;
 }
 
 ConverterSession::~ConverterSession() {

@@ -1,5 +1,6 @@
 #include "options/COptMp3Page.h"
 
+#include <QCheckBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QRadioButton>
@@ -37,7 +38,11 @@ COptMp3Page::COptMp3Page(OptionsDialogs& dialogs, QWidget* parent) : OptionsPage
     auto* links = new QHBoxLayout;
     auto* jointStereo = Link(kJointStereoLink, "jointStereoLink");
     auto* lame = Link(kLameLink, "lameLink");
+    m_infoFrame =
+        Named(new QCheckBox(QString::fromUtf8(kMp3InfoFrameCheck)), "infoFrame", kMp3InfoFrameCheck);
     links->addWidget(jointStereo);
+    links->addStretch();
+    links->addWidget(m_infoFrame);
     links->addStretch();
     links->addWidget(lame);
 
@@ -80,6 +85,7 @@ void COptMp3Page::LoadFrom(const ConversionSettings& s) {
     CheckOnly(m_version, s.MP3WriteID3Version);
     UpdateVersionButtons();
     m_amplify->Load(s.AmplifyMp3, s.AmplifyMp3Coeff);
+    m_infoFrame->setChecked(s.MP3InfoFrame != 0);
 }
 
 void COptMp3Page::StoreTo(ConversionSettings& s) const {
@@ -88,6 +94,7 @@ void COptMp3Page::StoreTo(ConversionSettings& s) const {
     const int version = CheckedIndex(m_version);
     s.MP3WriteID3Version = version >= 0 ? version : m_loadedVersion;
     m_amplify->Store(s.AmplifyMp3, s.AmplifyMp3Coeff);
+    s.MP3InfoFrame = m_infoFrame->isChecked() ? 1 : 0;
 }
 
 bool COptMp3Page::Validate() {

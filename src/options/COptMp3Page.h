@@ -3,6 +3,7 @@
 
 class AmplifyGroup;
 class PresetControls;
+class QCheckBox;
 class QRadioButton;
 class TagGroup;
 
@@ -24,5 +25,6 @@ private:
     TagGroup* m_tags;
     QRadioButton* m_version[3];
     AmplifyGroup* m_amplify;
+    QCheckBox* m_infoFrame;  // gapless: the LAME info frame
     int m_loadedVersion = 0;
 };

@@ -59,7 +59,14 @@ COptOutputPage::COptOutputPage(OptionsDialogs& dialogs, QWidget* parent) : Optio
     atOnceRow->addWidget(BuddyLabel(kFilesAtOnceLabel, m_filesAtOnce));
     atOnceRow->addWidget(m_filesAtOnce);
     g->addLayout(atOnceRow);
-    g->addWidget(m_legacyResampler);
+    // The checks of outputs and sources share rows too.
+    m_verify = Named(new QCheckBox(QString::fromUtf8(kVerifyCheck)), "verifyOutputs", kVerifyCheck);
+    m_strict = Named(new QCheckBox(QString::fromUtf8(kStrictCheck)), "strictDecode", kStrictCheck);
+    auto* resamplerRow = new QHBoxLayout;
+    resamplerRow->addWidget(m_legacyResampler);
+    resamplerRow->addStretch();
+    resamplerRow->addWidget(m_verify);
+    g->addLayout(resamplerRow);
 
     m_folderChoice = Named(new QComboBox, "folderChoice", kOutputFolderLabel);
     m_folderChoice->addItem(QString::fromUtf8(kSameFolder), kBesideSource);
@@ -93,7 +100,11 @@ COptOutputPage::COptOutputPage(OptionsDialogs& dialogs, QWidget* parent) : Optio
     o->addWidget(BuddyLabel(kTargetExistsLabel, m_target), 4, 0);
     o->addWidget(m_target, 4, 1, Qt::AlignLeft);
     o->addWidget(m_myDocuments, 5, 0, 1, 2);
-    o->addWidget(m_browseOutput, 6, 0, 1, 2);
+    auto* browseRow = new QHBoxLayout;
+    browseRow->addWidget(m_browseOutput);
+    browseRow->addStretch();
+    browseRow->addWidget(m_strict);
+    o->addLayout(browseRow, 6, 0, 1, 2);
     o->setColumnStretch(1, 1);
 
     auto* page = new QVBoxLayout(this);
@@ -126,6 +137,8 @@ void COptOutputPage::LoadFrom(const ConversionSettings& s) {
     m_dither->setChecked(s.Dither != 0);
     m_legacyResampler->setChecked(s.Resampler == 1);
     SelectValue(m_filesAtOnce, s.FilesAtOnce);  // an unknown count shows Auto
+    m_verify->setChecked(s.VerifyOutputs != 0);
+    m_strict->setChecked(s.StrictDecode != 0);
     UpdateFolderGroup();
 }
 
@@ -143,6 +156,8 @@ void COptOutputPage::StoreTo(ConversionSettings& s) const {
     s.Dither = m_dither->isChecked() ? 1 : 0;
     s.Resampler = m_legacyResampler->isChecked() ? 1 : 0;
     s.FilesAtOnce = SelectedValue(m_filesAtOnce);
+    s.VerifyOutputs = m_verify->isChecked() ? 1 : 0;
+    s.StrictDecode = m_strict->isChecked() ? 1 : 0;
 }
 
 bool COptOutputPage::Validate() {

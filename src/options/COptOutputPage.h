@@ -26,6 +26,8 @@ private:
     QCheckBox* m_filterOn;
     QCheckBox* m_dither;
     QCheckBox* m_legacyResampler;
+    QCheckBox* m_verify;
+    QCheckBox* m_strict;
     QLineEdit* m_filter;
     QComboBox* m_folderChoice;
     QLineEdit* m_folder;

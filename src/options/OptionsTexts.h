@@ -27,6 +27,9 @@ inline constexpr char kFilterCheck[] =
 inline constexpr char kFilterNote[] =
     "Note: use comma (,) to separate multiple extensions. For example: wav,mp3,m4a,aac";
 inline constexpr char kDitherCheck[] = "&Dither when reducing to 16 or 8 bits";
+inline constexpr char kMp3InfoFrameCheck[] = "Gapless (LAME &info frame)";
+inline constexpr char kVerifyCheck[] = "Ver&ify outputs";
+inline constexpr char kStrictCheck[] = "Fail damaged &sources";
 inline constexpr char kLegacyResamplerCheck[] = "Resample with the earlier, &16-bit resampler (libresample)";
 inline constexpr char kFilesAtOnceLabel[] = "Files con&verted at once:";
 inline constexpr char kFilesAtOnceAuto[] = "Auto";
@@ -123,6 +126,24 @@ inline constexpr const char* kOggPresets[] = {
     "Custom",
 };
 
+// FLAC page
+inline constexpr char kFlacLevelLabel[] = "Compression &level:";
+inline constexpr const char* kFlacLevels[] = {"0 (fastest)",      "1", "2", "3", "4", "5 (default)", "6", "7",
+                                              "8 (smallest file)"};
+inline constexpr char kFlacSameBits[] = "Same as original file (up to 24 bits)";
+inline constexpr char kChannelsListLabel[] = "C&hannels:";
+inline constexpr char kMonoEntry[] = "Mono";
+
+// Opus page
+inline constexpr char kOpusAutoBitRate[] = "Auto (128 kbps stereo, 64 kbps mono)";
+inline constexpr char kOpusModeLabel[] = "Bit rate &mode:";
+inline constexpr const char* kOpusModes[] = {"VBR (variable)", "Constrained VBR", "CBR (constant)"};
+inline constexpr char kOpusComplexityLabel[] = "Com&plexity:";
+inline constexpr char kOpusComplexityBest[] = "10 (best, slowest)";
+inline constexpr char kOpusSignalLabel[] = "Si&gnal:";
+inline constexpr const char* kOpusSignals[] = {"Auto", "Music", "Voice"};
+inline constexpr char kOpusRateNote[] = "Opus always codes at 48000 Hz; other sample rates are converted.";
+
 // WMA page
 inline constexpr char kWmaFormatLabel[] = "&Encoding Options: (Sample Frequency, Bit Rate, Channels)";
 inline constexpr char kWmaEntry[] = "%1 Hz, %2 kbps, %3";
@@ -178,3 +199,19 @@ inline constexpr char kComposerLabel[] = "C&omposer:";
 inline constexpr char kCopyrightLabel[] = "Co&pyright:";
 inline constexpr char kNeedInteger[] = "Please enter an integer.";
 inline constexpr char kNeedTrackNumber[] = "Please enter an integer between 0 and 255.";
+
+// Loudness page
+inline constexpr char kLoudnessHeading[] = "Loudness (EBU R128)";
+inline constexpr char kReplayGainLabel[] = "Write &ReplayGain tags:";
+inline constexpr char kNormalizeLabel[] = "&Normalise:";
+inline constexpr char kLoudnessOff[] = "Off";
+inline constexpr char kLoudnessTrack[] = "Track";
+inline constexpr char kLoudnessAlbum[] = "Album";
+inline constexpr char kNormalizeTargetLabel[] = "&Target loudness (LUFS):";
+inline constexpr char kLoudnessNote[] =
+    "ReplayGain 2.0 values (reference -18 LUFS) go into MP3, OGG, WMA and MP4/M4A/M4B files; WAV, AAC "
+    "(ADTS) and AMR/AWB files carry none. Album values cover the files of one album: the same album and "
+    "album artist, or the same folder when the album tag is empty.";
+inline constexpr char kNormalizeNote[] =
+    "Normalising reads each source twice (once to measure it) and lowers the gain where needed so that "
+    "the true peak stays at or below -1 dBTP. Album keeps the tracks' relative levels.";

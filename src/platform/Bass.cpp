@@ -152,6 +152,11 @@ std::uint32_t BASS_ChannelGetData(std::uint32_t handle, void* buffer, std::uint3
     return ch->GetData(buffer, length);
 }
 
+std::uint64_t BASS_ChannelGetDamagedFrames(std::uint32_t handle) {
+    const HeldBassChannel ch = Hold(handle);
+    return ch ? ch->DamagedFrames() : 0;
+}
+
 std::uint64_t BASS_ChannelGetPosition(std::uint32_t handle, std::uint32_t mode) {
     const HeldBassChannel ch = Hold(handle);
     if (!ch || mode != BASS_POS_BYTE) return kNone;

@@ -39,6 +39,9 @@ public:
     /// 16-bit samples are scaled. The position advances as for GetData.
     std::uint32_t GetFloatData(void* buffer, std::uint32_t bytes);
 
+    /// Coded frames skipped so far because they were damaged.
+    virtual std::uint64_t DamagedFrames() const { return 0; }
+
     /// Raw ID3 block (0: ID3v1, 1: ID3v2) or null.
     virtual const std::vector<std::uint8_t>* Id3Tag(std::uint32_t) { return nullptr; }
 

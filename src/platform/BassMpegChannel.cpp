@@ -3,6 +3,9 @@
 #include <mpg123.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <cstring>
+
 #include "platform/Bass.h"
 #include "platform/UniqueFile.h"
 
@@ -34,6 +37,7 @@ off_t SeekInput(void* handle, off_t offset, int whence) {
 }
 
 constexpr std::size_t kInputBuffer = std::size_t{1} << 16;
+constexpr long kResyncLimit = 1 << 16;
 
 std::uint64_t FileSize(const std::string& path) {
     struct stat st {};
@@ -53,6 +57,8 @@ std::unique_ptr<BassChannel> BassMpegChannel::Open(const std::string& path) {
     if (!ch->m_handle) return nullptr;
     mpg123_handle* mh = ch->m_handle;
     mpg123_param(mh, MPG123_ADD_FLAGS, MPG123_QUIET | MPG123_GAPLESS, 0.0);
+    // Damage that spans several frames is skipped (and counted) rather than ending the stream.
+    mpg123_param(mh, MPG123_RESYNC_LIMIT, kResyncLimit, 0.0);
     mpg123_format_none(mh);
     const long* rates = nullptr;
     std::size_t count = 0;
@@ -136,15 +142,43 @@ std::size_t BassMpegChannel::Render(std::uint8_t* out, std::size_t bytes) {
     std::size_t total = 0;
     int idle = 0;
     while (total < bytes) {
+        if (m_pendingBytes > 0) {
+            const std::size_t n = std::min(m_pendingBytes, bytes - total);
+            std::memcpy(out + total, m_pending, n);
+            m_pending += n;
+            m_pendingBytes -= n;
+            total += n;
+            continue;
+        }
+        // Frame by frame, so that the bytes mpg123 skipped between two frames (damage it resynced
+        // over) can be counted.
+        off_t number = 0;
+        unsigned char* audio = nullptr;
         std::size_t done = 0;
-        const int rc = mpg123_read(m_handle, out + total, bytes - total, &done);
-        total += done;
-        if (rc == MPG123_DONE || (rc != MPG123_OK && rc != MPG123_NEW_FORMAT)) break;
+        const int rc = mpg123_decode_frame(m_handle, &number, &audio, &done);
+        if (rc == MPG123_NEW_FORMAT) continue;
+        if (rc != MPG123_OK) break;
+        NoteFrame();
+        m_pending = audio;
+        m_pendingBytes = audio ? done : 0;
         // A reader that makes no progress must not spin forever.
         idle = done == 0 ? idle + 1 : 0;
         if (idle > 64) break;
     }
     return total;
+}
+
+void BassMpegChannel::NoteFrame() {
+    mpg123_frameinfo fi{};
+    const off_t at = mpg123_framepos(m_handle);
+    if (at < 0 || mpg123_info(m_handle, &fi) != MPG123_OK || fi.framesize <= 0) return;
+    const std::int64_t frameBytes = fi.framesize + 4;  // the header is not counted in framesize
+    if (m_nextFrameAt >= 0 && at > m_nextFrameAt) {
+        const std::int64_t gap = at - m_nextFrameAt;
+        m_damaged +=
+            static_cast<std::uint64_t>(std::max<std::int64_t>((gap + frameBytes / 2) / frameBytes, 1));
+    }
+    m_nextFrameAt = at + frameBytes;
 }
 
 const std::vector<std::uint8_t>* BassMpegChannel::Id3Tag(std::uint32_t type) {

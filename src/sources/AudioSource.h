@@ -33,8 +33,9 @@ struct StreamDescription {
 
 /// How reading a stream went, told once ReadBlock has ended it.
 struct ReadOutcome {
-    bool failed = false;  // the audio delivered is not the stream's (damage): the conversion fails
-    std::string note;     // why it failed; or, when it did not, a warning about what was delivered
+    bool failed = false;             // the audio delivered is not the stream's (damage): the conversion fails
+    std::string note;                // why it failed; or, when it did not, a warning about what was delivered
+    std::int64_t damagedFrames = 0;  // coded frames the decoder skipped or concealed
 };
 
 /// The decoder interface: opens one file, describes the stream and delivers planar PCM blocks.

@@ -267,3 +267,9 @@ int BassSource::ReadTags(TagSet& tags) {
     tags.copyright.assign(text, pos, std::string::npos);
     return 1;
 }
+
+ReadOutcome BassSource::GetReadOutcome() {
+    ReadOutcome outcome;
+    if (m_handle) outcome.damagedFrames = static_cast<std::int64_t>(BASS_ChannelGetDamagedFrames(m_handle));
+    return outcome;
+}

@@ -20,6 +20,7 @@ public:
     const std::uint8_t* GetId3v1Tag() override;           // kind 1 only
     const std::uint8_t* GetId3v2Tag(int& size) override;  // kind 1 only
     int ReadTags(TagSet& tags) override;
+    ReadOutcome GetReadOutcome() override;  // damaged MPEG frames the decoder skipped
 
     int GetStreamKind() const { return m_kind; }
 

@@ -89,6 +89,7 @@ void FfmpegSource::Close() {
     m_draining = false;
     m_ended = false;
     m_float = m_read = false;
+    m_damaged = 0;
     ResetCommon();
 }
 
@@ -214,7 +215,14 @@ bool FfmpegSource::FeedDecoder() {
         av_packet_unref(m_packet.get());
         if (rc == 0 || rc == AVERROR(EAGAIN)) return true;
         if (rc == AVERROR_EOF) return false;
+        ++m_damaged;
     }
+}
+
+ReadOutcome FfmpegSource::GetReadOutcome() {
+    ReadOutcome outcome;
+    outcome.damagedFrames = m_damaged;
+    return outcome;
 }
 
 int FfmpegSource::RequestFullResolution() {
@@ -253,8 +261,11 @@ int FfmpegSource::ReadBlock(void* left, void* right) {
             if (!m_framePending) av_frame_unref(m_frame.get());
         } else if (rc == AVERROR(EAGAIN)) {
             if (!FeedDecoder()) m_ended = true;
-        } else if (rc == AVERROR_EOF || ++failures > kMaxDecodeFailures) {
+        } else if (rc == AVERROR_EOF) {
             m_ended = true;
+        } else {
+            ++m_damaged;
+            if (++failures > kMaxDecodeFailures) m_ended = true;
         }
     }
     if (m_format->pb) m_position = std::max<std::int64_t>(avio_tell(m_format->pb), 0);

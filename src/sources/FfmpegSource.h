@@ -15,6 +15,7 @@ public:
     int ReadBlock(void* left, void* right) override;      // fills up to 1152 frames; < 1 ends
     int RequestFullResolution() override;                 // the decoder's samples as floats
     int ReadTags(TagSet& tags) override;                  // container metadata
+    ReadOutcome GetReadOutcome() override;                // packets the decoder rejected
 
     /// Consecutive decoder failures after which the stream ends.
     static constexpr int kMaxDecodeFailures = 64;
@@ -36,6 +37,7 @@ private:
     bool m_framePending = false;
     bool m_draining = false;  // the container is exhausted; the decoder is being flushed
     bool m_ended = false;
-    bool m_float = false;  // blocks of floats
-    bool m_read = false;   // a block was asked for
+    bool m_float = false;        // blocks of floats
+    bool m_read = false;         // a block was asked for
+    std::int64_t m_damaged = 0;  // packets rejected and frames the decoder failed on
 };

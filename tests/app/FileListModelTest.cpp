@@ -153,6 +153,13 @@ private slots:
         QCOMPARE(model.data(model.index(1, FileListModel::kStatus), Qt::ToolTipRole).toString(),
                  QString::fromStdString(b.outputNote));
         QVERIFY(model.data(model.index(0, FileListModel::kStatus), Qt::ToolTipRole).isNull());
+        // A file converted over damage in its source is marked, and its tooltip gives the count.
+        QVERIFY(model.data(model.index(1, FileListModel::kStatus), Qt::DecorationRole).isNull());
+        b.sourceNote = "20 damaged frame(s) of the source skipped or concealed";
+        QVERIFY(!model.data(model.index(1, FileListModel::kStatus), Qt::DecorationRole).isNull());
+        QVERIFY(model.data(model.index(1, FileListModel::kStatus), Qt::ToolTipRole)
+                    .toString()
+                    .endsWith(QString::fromStdString(b.sourceNote)));
     }
 
     void FailureReasonIsTheStatusTooltipUntilTheNextStatus() {

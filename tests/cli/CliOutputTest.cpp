@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "cli/CliHarness.h"
+#include "support/Mp3Damage.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -30,6 +31,28 @@ TEST(CliOutput, DocumentsFallbackIsNamedAndSaid) {
     EXPECT_EQ(r.lines, std::vector<std::string>{home.File("a.wav") + "\ta.wav\t" + output});
     EXPECT_TRUE(fs::exists(output));
     EXPECT_TRUE(Has(r.err, "written to " + output)) << r.err;
+}
+
+TEST(CliOutput, DamagedSourceFramesAreCountedAndStrictFails) {
+    // A source converted over damage was reported as a clean conversion; --strict makes it a failure.
+    CliHome home;
+    std::vector<std::int16_t> tone(44100 * 3);
+    for (std::size_t i = 0; i < tone.size(); ++i) tone[i] = static_cast<std::int16_t>((i * 97) % 4000);
+    WriteWav16(home.File("a.wav"), 44100, tone, tone);
+    ASSERT_EQ(home.Run({"-q", "-t", "mp3", "-o", home.File("mp3"), home.File("a.wav")}).status, 0);
+    const std::string mp3 = home.File("mp3/a.mp3");
+    ASSERT_TRUE(testsupport::WipeMp3Frames(mp3, 20));
+    const std::string note = "a.mp3: 20 damaged frame(s) of the source skipped or concealed";
+
+    const auto lenient = home.Run({"-q", "-t", "wav", "-o", home.File("out"), mp3});
+    EXPECT_EQ(lenient.status, 0);
+    EXPECT_TRUE(Has(lenient.err, note)) << lenient.err;
+    const auto strict = home.Run({"-q", "-t", "wav", "-o", home.File("strict"), "--strict", mp3});
+    EXPECT_EQ(strict.status, 1);
+    EXPECT_EQ(strict.lines,
+              std::vector<std::string>{mp3 + "\tConversion Failure (20 damaged frame(s) of the source "
+                                             "skipped or concealed)"});
+    EXPECT_FALSE(fs::exists(home.File("strict/a.wav")));
 }
 
 TEST(CliOutput, TabsLineBreaksAndBackslashesInNamesAreEscaped) {

@@ -21,6 +21,10 @@ std::vector<std::string> ValuesOf(CliValueKind kind) {
             return {"2"};
         case CliValueKind::Reader:
             return CliReaderNames();
+        case CliValueKind::ReplayGainMode:
+            return {"track", "album", "off"};
+        case CliValueKind::Loudness:
+            return {"-14", "-18", "-31"};
         case CliValueKind::IfExistsMode: {
             std::vector<std::string> modes;
             for (const auto& m : CliIfExistsModes()) modes.emplace_back(m.name);

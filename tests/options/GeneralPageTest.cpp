@@ -108,11 +108,15 @@ INSTANTIATE_TEST_SUITE_P(
                                   [](QWidget* p) {
                                       Click(p, "dither");
                                       Click(p, "legacyResampler");
+                                      Click(p, "verifyOutputs");
+                                      Click(p, "strictDecode");
                                   },
                                   true, nullptr,
                                   [](const ConversionSettings& s) {
                                       EXPECT_EQ(s.Dither, 0);
                                       EXPECT_EQ(s.Resampler, 1);
+                                      EXPECT_EQ(s.VerifyOutputs, 1);
+                                      EXPECT_EQ(s.StrictDecode, 1);
                                   }}),
     [](const auto& info) { return std::string(info.param.name); });
 

@@ -91,7 +91,28 @@ const Field kAllDwords[] = {&S::OutputFormat,
                             &S::AmplifyAMRCoef,
                             &S::Dither,
                             &S::Resampler,
-                            &S::FilesAtOnce};
+                            &S::FilesAtOnce,
+                            &S::FLACCompression,
+                            &S::FLACBitsPerSample,
+                            &S::FLACSampleRate,
+                            &S::FLACChannels,
+                            &S::FLACID3TagType,
+                            &S::AmplifyFLAC,
+                            &S::AmplifyFLACCoeff,
+                            &S::OpusBitRate,
+                            &S::OpusRateControl,
+                            &S::OpusComplexity,
+                            &S::OpusSignal,
+                            &S::OpusChannels,
+                            &S::OpusID3TagType,
+                            &S::AmplifyOpus,
+                            &S::AmplifyOpusCoeff,
+                            &S::ReplayGain,
+                            &S::Normalize,
+                            &S::NormalizeTarget,
+                            &S::MP3InfoFrame,
+                            &S::VerifyOutputs,
+                            &S::StrictDecode};
 
 const std::string kTricky = "Caf\xc3\xa9 \"Live\" C:\\x\\ line\nbreak\r\n\xe2\x99\xab";
 
@@ -116,7 +137,7 @@ TagTemplate TrickyTemplate(int seed) {
 ConversionSettings EveryFieldChanged() {
     ConversionSettings s(kDocs);
     ConversionSettings defaults(kDocs);
-    const std::int32_t others[] = {0, 1, 2, 199, 22, 8, 16, 48000, 96000, 320000, 480, 320, 6500};
+    const std::int32_t others[] = {0, 1, 2, 199, 22, 8, 16, 48000, 96000, 320000, 480, 320, 6500, -20};
     std::int32_t n = 11;
     for (const std::string& name : ConversionSettings::OptionNames()) {
         std::int32_t* field = s.IntOption(name);
@@ -134,6 +155,8 @@ ConversionSettings EveryFieldChanged() {
     s.OGGTag = TrickyTemplate(2);
     s.WMATag = TrickyTemplate(3);
     s.M4ATag = TrickyTemplate(4);
+    s.FLACTag = TrickyTemplate(5);
+    s.OpusTag = TrickyTemplate(6);
     s.RebuildFilterList();
     return s;
 }
@@ -223,6 +246,8 @@ TEST(ConversionSettings, LoadCorrectsOrReplacesValuesNoPageStores) {
         {"AmplifyWavCoeff", 9, &S::AmplifyWavCoeff, 10},
         {"Dither", 7, &S::Dither, 1},
         {"Resampler", 7, &S::Resampler, 0},
+        {"MP3InfoFrame", 7, &S::MP3InfoFrame, 1},
+        {"VerifyOutputs", 7, &S::VerifyOutputs, 0},
         {"AmplifyWMACoeff", 3001, &S::AmplifyWMACoeff, 3000},
         {"AmplifyOGGCoeff", 2, &S::AmplifyOGGCoeff, 10},
         {"AmplifyAACCoef", 5, &S::AmplifyAACCoef, 100},
@@ -255,6 +280,15 @@ TEST(ConversionSettings, LoadCorrectsOrReplacesValuesNoPageStores) {
         {"AMRMode", 8, &S::AMRMode, 6},
         {"AWBMode", 8, &S::AWBMode, 8},
         {"TargetExistsOpt", 12345, &S::TargetExistsOpt, 11},
+        {"FLACCompression", 9, &S::FLACCompression, 5},
+        {"FLACBitsPerSample", 20, &S::FLACBitsPerSample, 0},
+        {"FLACSampleRate", 192000, &S::FLACSampleRate, 192000},
+        {"OpusBitRate", 5, &S::OpusBitRate, 0},  // below what libopus codes
+        {"OpusBitRate", 6, &S::OpusBitRate, 6},
+        {"OpusBitRate", 510, &S::OpusBitRate, 510},
+        {"OpusBitRate", 511, &S::OpusBitRate, 0},
+        {"OpusComplexity", 11, &S::OpusComplexity, 10},
+        {"AmplifyOpusCoeff", 5000, &S::AmplifyOpusCoeff, 3000},
         {"OutputFormat", 4242, &S::OutputFormat, 4242},  // the format list replaces it when filled
     };
     for (const auto& c : cases) {
@@ -398,7 +432,28 @@ TEST(ConversionSettings, EachSaveGroupWritesExactlyItsValuesInOrder) {
                                               "AmplifyWavCoeff",
                                               "Dither",
                                               "Resampler",
-                                              "FilesAtOnce"};
+                                              "FilesAtOnce",
+                                              "FLACCompression",
+                                              "FLACBitsPerSample",
+                                              "FLACSampleRate",
+                                              "FLACChannels",
+                                              "FLACID3TagType",
+                                              "AmplifyFLAC",
+                                              "AmplifyFLACCoeff",
+                                              "OpusBitRate",
+                                              "OpusRateControl",
+                                              "OpusComplexity",
+                                              "OpusSignal",
+                                              "OpusChannels",
+                                              "OpusID3TagType",
+                                              "AmplifyOpus",
+                                              "AmplifyOpusCoeff",
+                                              "ReplayGain",
+                                              "Normalize",
+                                              "NormalizeTarget",
+                                              "MP3InfoFrame",
+                                              "VerifyOutputs",
+                                              "StrictDecode"};
     const std::vector<std::string> tagValues = {
         "Title",    "Artist",    "Album",           "Year",         "Genre",         "Comment",
         "Composer", "Copyright", "TitleAsFileName", "TrackNumType", "CustomTrackNum"};
@@ -418,7 +473,7 @@ TEST(ConversionSettings, EachSaveGroupWritesExactlyItsValuesInOrder) {
         MemoryUserStore store;
         s.SaveSettings(store, c.groups);
         EXPECT_EQ(NamesIn(store, kOptionsKey), c.values) << c.groups;
-        for (const char* t : {"MP3Tag", "OGGTag", "WMATag", "M4ATag"})
+        for (const char* t : {"MP3Tag", "OGGTag", "WMATag", "M4ATag", "FLACTag", "OpusTag"})
             EXPECT_EQ(NamesIn(store, kOptionsKey + "\\" + t), c.templates ? tagValues : none) << t;
     }
     MemoryUserStore untouched;

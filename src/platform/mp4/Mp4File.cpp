@@ -162,7 +162,9 @@ struct Mp4File {
     std::array<std::string, kMetaItems> meta;
     std::array<bool, kMetaItems> metaSet{};
     bool trackSet = false;
+    bool keepMetadata = false;
     std::uint16_t trackNumber = 0, trackTotal = 0;
+    std::vector<std::pair<std::string, std::string>> freeForm;  // "----" items of com.apple.iTunes
 
     void Write(const void* data, std::size_t n) {
         if (failed) return;
@@ -188,6 +190,12 @@ bool SetText(MP4FileHandle file, MetaItem item, const char* value) {
 }
 
 }  // namespace
+
+bool MP4KeepMetadataBoxExx(MP4FileHandle file) {
+    if (!file) return false;
+    file->keepMetadata = true;
+    return true;
+}
 
 MP4FileHandle MP4CreateExx(const char* path) {
     if (!path) return MP4_INVALID_FILE_HANDLE;
@@ -313,6 +321,17 @@ bool MP4SetMetadataTrackExx(MP4FileHandle file, std::uint16_t track, std::uint16
     return true;
 }
 
+bool MP4SetMetadataFreeFormExx(MP4FileHandle file, const char* name, const char* value) {
+    if (!file || !name || !value) return false;
+    for (auto& item : file->freeForm)
+        if (item.first == name) {
+            item.second = value;
+            return true;
+        }
+    file->freeForm.emplace_back(name, value);
+    return true;
+}
+
 void Mp4File::SampleTable(BoxBuilder& b) const {
     b.Begin("stbl");
     b.BeginFull("stsd", 0, 0);
@@ -414,7 +433,8 @@ void Mp4File::SampleTable(BoxBuilder& b) const {
 }
 
 void Mp4File::Metadata(BoxBuilder& b) const {
-    const bool any = trackSet || std::any_of(metaSet.begin(), metaSet.end(), [](bool set) { return set; });
+    const bool any = keepMetadata || trackSet || !freeForm.empty() ||
+                     std::any_of(metaSet.begin(), metaSet.end(), [](bool set) { return set; });
     if (!any) return;
     b.Begin("udta");
     b.BeginFull("meta", 0, 0);
@@ -453,6 +473,22 @@ void Mp4File::Metadata(BoxBuilder& b) const {
         item("trkn", 0, trkn, sizeof trkn);
     }
     for (MetaItem i : {kYear, kGenre, kComment, kWriter}) text(i);
+    for (const auto& [name, value] : freeForm) {
+        b.Begin("----");
+        constexpr char kMean[] = "com.apple.iTunes";
+        b.BeginFull("mean", 0, 0);
+        b.Bytes(kMean, sizeof kMean - 1);
+        b.End();
+        b.BeginFull("name", 0, 0);
+        b.Bytes(name.data(), name.size());
+        b.End();
+        b.Begin("data");
+        b.U32(1);  // UTF-8 text
+        b.U32(0);  // locale
+        b.Bytes(value.data(), value.size());
+        b.End();
+        b.End();
+    }
     b.End();  // ilst
     b.End();  // meta
     b.End();  // udta

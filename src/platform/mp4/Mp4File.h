@@ -53,6 +53,11 @@ bool MP4SetMetadataGenreExx(MP4FileHandle file, const char* value);
 bool MP4SetMetadataCommentExx(MP4FileHandle file, const char* value);
 bool MP4SetMetadataWriterExx(MP4FileHandle file, const char* value);
 bool MP4SetMetadataTrackExx(MP4FileHandle file, std::uint16_t track, std::uint16_t total);
+/// Writes the metadata box even when no item is set, where tags added later belong: a tag editor
+/// that must make one puts it before the movie header, where FFmpeg does not look.
+bool MP4KeepMetadataBoxExx(MP4FileHandle file);
+/// A free-form item of the "com.apple.iTunes" space ("iTunSMPB"), UTF-8; written after the others.
+bool MP4SetMetadataFreeFormExx(MP4FileHandle file, const char* name, const char* value);
 
 /// Writes the sample tables and metadata, completes the media data box and closes the file; the
 /// handle is released whatever the result. false when any write to this file failed.
