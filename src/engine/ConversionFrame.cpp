@@ -107,8 +107,6 @@ public:
         return 1;
     }
 
-    int Channels() const { return m_channels; }
-
     /// Samples beyond full scale so far (full resolution only).
     std::int64_t Clipped() const { return m_last ? m_last->Clipped() : 0; }
 
