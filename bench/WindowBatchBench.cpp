@@ -12,39 +12,20 @@
 #include <string>
 #include <vector>
 
-#include "app/DesktopActions.h"
-#include "app/Dialogs.h"
+#include "WindowDoubles.h"
 #include "app/MainWindow.h"
 #include "app/WindowUserInteraction.h"
 #include "host/ConverterSession.h"
 #include "platform/MemoryUserStore.h"
 #include "settings/ConversionSettings.h"
 #include "sources/DecoderStartup.h"
-
 namespace {
+
+using bench::NoDesktop;
+using bench::SilentDialogs;
 
 constexpr int kFiles = 6;
 constexpr std::uint32_t kSeconds = 60, kRate = 44100;
-
-class SilentDialogs final : public Dialogs {
-public:
-    std::optional<std::vector<std::string>> OpenFiles(QWidget*, const std::vector<std::string>&) override {
-        return std::nullopt;
-    }
-    std::optional<std::string> BrowseForFolder(QWidget*, const std::string&, const std::string&) override {
-        return std::nullopt;
-    }
-    bool Message(QWidget*, MessageIcon, const std::string&) override { return false; }
-    void About(QWidget*, const std::string&) override {}
-};
-
-class NoDesktop final : public DesktopActions {
-public:
-    int Open(const std::string&) override { return 1; }
-    int OpenInBrowser(const std::string&) override { return 1; }
-    int ShowInFileManager(const std::string&) override { return 1; }
-    std::string HandlerOf(const std::string&) override { return {}; }
-};
 
 QApplication& App() {
     static int argc = 1;

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <QApplication>
 #include <QDBusConnection>
 #include <QDBusInterface>
 #include <QDBusReply>
@@ -11,6 +12,7 @@
 
 #include "app/AppTexts.h"
 #include "app/Dialogs.h"
+#include "options/QtOptionsDialogs.h"
 #include "platform/Desktop.h"
 #include "platform/StringPrintf.h"
 
@@ -109,4 +111,10 @@ int OpenAddress(DesktopActions& desktop, Dialogs& dialogs, QWidget* owner, const
     if (desktop.OpenInBrowser(address)) return 1;
     dialogs.Message(owner, MessageIcon::Warning, StringPrintf(kNoBrowser, address.c_str()));
     return 0;
+}
+
+std::unique_ptr<OptionsDialogs> MakeOptionsDialogs(DesktopActions& desktop, Dialogs& dialogs) {
+    return std::make_unique<QtOptionsDialogs>([&desktop, &dialogs](const std::string& folder) {
+        return OpenFolder(desktop, dialogs, QApplication::activeWindow(), folder);
+    });
 }

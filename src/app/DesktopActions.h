@@ -3,6 +3,7 @@
 #include <string>
 
 class Dialogs;
+class OptionsDialogs;
 class QWidget;
 
 /// What the window asks of the desktop: open a file, folder or address, show a file in the file
@@ -61,3 +62,7 @@ int OpenFolder(DesktopActions& desktop, Dialogs& dialogs, QWidget* owner, const 
 int BrowseToFile(DesktopActions& desktop, Dialogs& dialogs, QWidget* owner, const std::string& path);
 /// Opens a web address in the browser.
 int OpenAddress(DesktopActions& desktop, Dialogs& dialogs, QWidget* owner, const std::string& address);
+
+/// The Options sheet's dialogs, its folders opening through OpenFolder above (messages over the
+/// active window).
+std::unique_ptr<OptionsDialogs> MakeOptionsDialogs(DesktopActions& desktop, Dialogs& dialogs);

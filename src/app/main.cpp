@@ -76,7 +76,7 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    QtOptionsDialogs optionsDialogs;
+    const std::unique_ptr<OptionsDialogs> optionsDialogs = MakeOptionsDialogs(desktop, dialogs);
     RuntimeWmaFormats wmaFormats(session.Runtime(),
                                  session.Engine().shared.wmaFormats);  // what the batch uses
     ConversionSettings& settings = session.Settings();
@@ -89,7 +89,7 @@ int main(int argc, char** argv) {
                             ProgramDataFolder(),
                             {},
                             [&](QWidget* owner) {
-                                return ShowOptions(owner, settings, session.Store(), optionsDialogs,
+                                return ShowOptions(owner, settings, session.Store(), *optionsDialogs,
                                                    wmaFormats);
                             }};
     MainWindow window(std::move(services));

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <system_error>
@@ -89,6 +90,44 @@ private:
     bool m_changed = true;
 };
 
+/// One file converting on the driver's thread: the window's own progress, as it always was, with the
+/// file's slot and the batch's audio following the file bar.
+class InPlaceProgress final : public ProgressDialog {
+public:
+    InPlaceProgress(ProgressDialog& window, int slot, std::function<void(int pos, int range)> barMoved)
+        : m_window(window), m_slot(slot), m_barMoved(std::move(barMoved)) {}
+    void SetFileText(const std::string& text) override {
+        m_window.SetFileText(text);
+        m_window.SetSlotText(m_slot, text);
+    }
+    int FileBarWidth() override { return m_window.FileBarWidth(); }
+    void SetFileBarRange(int max) override {
+        m_window.SetFileBarRange(max);
+        m_range = max;
+    }
+    void SetFileBarPos(int pos) override {
+        m_window.SetFileBarPos(pos);
+        m_window.SetSlotBar(m_slot, pos, m_range);
+        m_barMoved(pos, m_range);
+    }
+    void SetBatchText(const std::string& text) override { m_window.SetBatchText(text); }
+    void SetBatchRange(int max) override { m_window.SetBatchRange(max); }
+    void StepBatch() override { m_window.StepBatch(); }
+    void PumpMessages() override { m_window.PumpMessages(); }
+    bool CancelRequested() override { return m_window.CancelRequested(); }
+
+private:
+    ProgressDialog& m_window;
+    const int m_slot;
+    const std::function<void(int, int)> m_barMoved;
+    int m_range = 0;
+};
+
+/// The share of a file done, from its bar.
+double BarFraction(int pos, int range) {
+    return range > 0 ? std::clamp(static_cast<double>(pos) / range, 0.0, 1.0) : 0.0;
+}
+
 }  // namespace
 
 /// One running file and everything it owns: its engine context over the batch's shared part (its own
@@ -106,8 +145,10 @@ struct BatchDriver::FileRun {
     QuietUser user;
     WmfRuntime runtime;
     EngineContext engine;
-    JobProgress ownProgress;             // what the driver's thread shows of a file on a worker
-    ProgressDialog* progress = nullptr;  // ownProgress, or the window's own on the driver's thread
+    JobProgress ownProgress;                   // what the driver's thread shows of a file on a worker
+    std::unique_ptr<InPlaceProgress> inPlace;  // the window's own, for a file on the driver's thread
+    ProgressDialog* progress = nullptr;        // one of the two
+    int slot = 0;                              // its line in the progress window
     std::unique_ptr<StagedOutput> staged;
     FileIdentity outputKey;  // the output's folder and name: two files may not write one name at once
     PseudoRandom drawnFrom;  // the batch's generator before this file's draw
@@ -149,6 +190,13 @@ bool BatchDriver::RunFiles(const std::vector<FileEntry*>& entries, const std::ve
     std::size_t next = 0, reported = 0;
     const std::size_t total = slots.size();
     FileRun* shown = nullptr;
+    std::vector<bool> slotTaken(workers);
+
+    // The batch bar counts seconds of audio; a file of unknown length counts as one second.
+    std::vector<double> audio(total);
+    double totalAudio = 0, finishedAudio = 0;
+    for (std::size_t i = 0; i < total; ++i) totalAudio += audio[i] = std::max(entries[i]->duration, 1);
+    progress.SetBatchAudio(0, totalAudio);
 
     // Albums: the files of each, their gain when albums are normalised, and how many are still to
     // come before the album's values can be written.
@@ -183,6 +231,7 @@ bool BatchDriver::RunFiles(const std::vector<FileEntry*>& entries, const std::ve
 
     const auto settle = [&](Slot& slot, bool converted, std::string status, bool cancelled,
                             std::string reason = {}) {
+        finishedAudio += audio[static_cast<std::size_t>(&slot - slots.data())];
         slot.settled = true;
         slot.converted = converted;
         slot.status = std::move(status);
@@ -232,11 +281,24 @@ bool BatchDriver::RunFiles(const std::vector<FileEntry*>& entries, const std::ve
                 break;  // the hidden file goes with `staged`; naming is tried again later
 
             if (entry.kind == kKindWindowsMedia && !m_engine.shared.forcedReader) EnsureWmfRuntime(m_engine);
-            slot.run = std::make_unique<FileRun>(
-                m_engine.shared, m_engine.wmfRuntime.IsLoaded(), barWidth, cancel,
-                StringPrintf(kConvertingFileText, FileNamePart(entry.path).c_str()));
+            const std::string fileText = StringPrintf(kConvertingFileText, FileNamePart(entry.path).c_str());
+            slot.run = std::make_unique<FileRun>(m_engine.shared, m_engine.wmfRuntime.IsLoaded(), barWidth,
+                                                 cancel, fileText);
             FileRun& run = *slot.run;
-            run.progress = inPlace ? &progress : &run.ownProgress;
+            run.slot =
+                static_cast<int>(std::find(slotTaken.begin(), slotTaken.end(), false) - slotTaken.begin());
+            slotTaken[static_cast<std::size_t>(run.slot)] = true;
+            progress.StartSlot(run.slot, fileText);
+            if (inPlace) {
+                run.inPlace = std::make_unique<InPlaceProgress>(
+                    progress, run.slot, [&, fileAudio = audio[next]](int pos, int range) {
+                        progress.SetBatchAudio(finishedAudio + fileAudio * BarFraction(pos, range),
+                                               totalAudio);
+                    });
+                run.progress = run.inPlace.get();
+            } else {
+                run.progress = &run.ownProgress;
+            }
             run.staged = std::move(staged);
             run.outputKey = key;
             // Every file started takes one draw, so numbers follow the list whenever files finish.
@@ -299,6 +361,8 @@ bool BatchDriver::RunFiles(const std::vector<FileEntry*>& entries, const std::ve
             slot.meter = std::move(run.engine.LoudnessState);
             convertedNow = convertedNow || converted;
             if (shown == &run) shown = nullptr;
+            progress.EndSlot(run.slot);
+            slotTaken[static_cast<std::size_t>(run.slot)] = false;
             slot.run.reset();
             running.erase(std::find(running.begin(), running.end(), i));
         }
@@ -325,21 +389,29 @@ bool BatchDriver::RunFiles(const std::vector<FileEntry*>& entries, const std::ve
             std::unique_lock lock(mutex);
             finishedOne.wait_for(lock, kCancelPoll, anyFinished);
         }
-        // The progress window follows the first file of the list still converting.
-        if (!running.empty()) {
-            FileRun& first = *slots[running.front()].run;
-            auto [state, changed] = first.ownProgress.Take();
-            if (changed || shown != &first) {
+        // Each running file's line and bar; the file line follows the first of the list still converting.
+        double runningAudio = 0;
+        for (std::size_t i : running) {
+            FileRun& run = *slots[i].run;
+            auto [state, changed] = run.ownProgress.Take();
+            if (changed) {
+                progress.SetSlotText(run.slot, state.text);
+                progress.SetSlotBar(run.slot, state.pos, state.range);
+            }
+            if (&run == slots[running.front()].run.get() && (changed || shown != &run)) {
                 progress.SetFileText(state.text);
                 if (state.range > 0) progress.SetFileBarRange(state.range);
                 progress.SetFileBarPos(state.pos);
-                shown = &first;
+                shown = &run;
             }
+            runningAudio += audio[i] * BarFraction(state.pos, state.range);
         }
+        progress.SetBatchAudio(finishedAudio + runningAudio, totalAudio);
         // Also while files convert, so Cancel is never starved.
         if (!running.empty()) progress.PumpMessages();
         if (progress.CancelRequested()) cancel = true;
     }
+    progress.SetBatchAudio(finishedAudio, totalAudio);
     reached = static_cast<int>(next);
     return cancel;
 }

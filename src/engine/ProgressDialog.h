@@ -20,4 +20,29 @@ public:
     virtual void PumpMessages() = 0;
     /// Set by Cancel; read after every block and after every file.
     virtual bool CancelRequested() = 0;
+
+    /// One line and bar per running file. A file takes the lowest free slot (0 to N-1, N files at
+    /// once) when it starts and frees it when it ends; the file line and bar above follow one of them.
+    /// The command-line converter ignores these.
+    virtual void StartSlot(int slot, const std::string& text) {
+        (void)slot;
+        (void)text;
+    }
+    virtual void SetSlotText(int slot, const std::string& text) {
+        (void)slot;
+        (void)text;
+    }
+    /// The slot's bar at pos of 0..range (range as set through SetFileBarRange: FileBarWidth pixels).
+    virtual void SetSlotBar(int slot, int pos, int range) {
+        (void)slot;
+        (void)pos;
+        (void)range;
+    }
+    virtual void EndSlot(int slot) { (void)slot; }
+    /// Seconds of audio converted so far (finished files and the parts of running ones) of the
+    /// batch's total; the window's batch bar and its time-left estimate follow these.
+    virtual void SetBatchAudio(double doneSeconds, double totalSeconds) {
+        (void)doneSeconds;
+        (void)totalSeconds;
+    }
 };

@@ -37,7 +37,7 @@ std::optional<std::string> QtOptionsDialogs::BrowseForFolder(QWidget* parent, co
 }
 
 int QtOptionsDialogs::OpenFolder(const std::string& folder) {
-    return ShellOpen(folder);
+    return m_openFolder ? m_openFolder(folder) : ShellOpen(folder);
 }
 
 int QtOptionsDialogs::OpenInBrowser(const std::string& address) {

@@ -4,7 +4,12 @@
 #include <QTimer>
 #include <QTreeView>
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cmath>
 #include <filesystem>
+#include <fstream>
+#include <thread>
 
 #include "WindowHarness.h"
 #include "app/ProgressWindows.h"
@@ -26,6 +31,20 @@ void Prepare(WindowHarness& h, const std::vector<std::string>& files, const std:
     h.settings->DestSpecifiedFolder = out;
     h.W().AddFiles(files);
     QCOMPARE(h.W().Model().rowCount(), int(files.size()));
+}
+
+// A routine that holds its file at half way until the test lets it go (by its number in the batch).
+std::atomic<bool> g_letGo[8];
+
+int HeldRoutine(ConversionJob& job) {
+    job.progress.SetFileBarRange(100);
+    job.progress.SetFileBarPos(50);
+    while (!g_letGo[job.sequenceNumber] && !job.progress.CancelRequested()) {
+        job.progress.PumpMessages();
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    std::ofstream(job.outputPath) << "data";
+    return job.progress.CancelRequested() ? 0 : 1;
 }
 
 std::vector<std::string> Statuses(MainWindow& w) {
@@ -135,8 +154,8 @@ private slots:
         QString fileLine;
         QObject::connect(&poll, &QTimer::timeout, [&] {
             auto* progress = static_cast<QtProgressDialog*>(h.W().ActiveProgress());
-            if (!progress || progress->FileBar()->value() < 10) return;
-            fileLine = progress->FileLine()->text();
+            if (!progress || !progress->SlotBar(0) || progress->SlotBar(0)->value() < 10) return;
+            fileLine = progress->SlotLine(0)->text();
             QVERIFY(!h.W().isEnabled());
             QVERIFY(!h.W().close());  // closing mid-batch would free the rows being converted
             QVERIFY(progress->CancelButton()->isEnabled());
@@ -156,6 +175,108 @@ private slots:
         QVERIFY(h.W().Model().EntryOfRow(0)->outputPath.empty());
         QVERIFY(h.W().isEnabled());
         QVERIFY(h.desktop.selected.empty());
+    }
+
+    void EachRunningFileHasALine() {
+        // Three at once: a line per running file, a finished file's line goes and the next file
+        // takes its place; the batch bar counts seconds of audio (4 of 10 with three files half
+        // done), not files (which would be 1.5 of 4).
+        TempDir dir;
+        fs::create_directory(dir.Path() / "out");
+        const int seconds[] = {1, 3, 4, 2};
+        std::vector<std::string> files;
+        for (int i = 1; i <= 4; ++i) {
+            files.push_back(dir.File("f" + std::to_string(i) + ".wav"));
+            std::ofstream(files.back()) << "source";
+            g_letGo[i] = false;
+        }
+        WindowHarness h([&](const std::string& path) {
+            std::optional<FileEntry> e = apptest::FakeProbe(path);
+            e->duration = seconds[path[path.size() - 5] - '1'];
+            return e;
+        });
+        h.session.Services().routines = [](int) -> ConversionRoutine { return &HeldRoutine; };
+        h.settings->FilesAtOnce = 3;
+        Prepare(h, files, dir.File("out") + "/", 2000);
+
+        std::vector<QStringList> seen;
+        int batchBar = -1;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            auto* progress = static_cast<QtProgressDialog*>(h.W().ActiveProgress());
+            if (!progress) return;
+            const QStringList lines = progress->RunningLines();
+            if (seen.empty() && lines.size() == 3 && progress->BatchBar()->value() == 400) {
+                seen.push_back(lines);
+                batchBar = progress->BatchBar()->value();
+                g_letGo[2] = true;
+            } else if (seen.size() == 1 && lines.size() == 3 && lines[1].contains("f4")) {
+                seen.push_back(lines);
+                for (int i : {1, 3, 4}) g_letGo[i] = true;
+            }
+        });
+        QTimer giveUp;  // a hang guard, not a timing check: a batch that never shows the lines stops
+        giveUp.setSingleShot(true);
+        QObject::connect(&giveUp, &QTimer::timeout, [&] {
+            if (auto* progress = static_cast<QtProgressDialog*>(h.W().ActiveProgress()))
+                progress->CancelButton()->click();
+        });
+        poll.start(5);
+        giveUp.start(60000);
+        h.W().OnConvertAll();
+        QCOMPARE(seen.size(), std::size_t(2));
+        QCOMPARE(seen[0],
+                 QStringList({"Converting f1.wav...", "Converting f2.wav...", "Converting f3.wav..."}));
+        QCOMPARE(seen[1],
+                 QStringList({"Converting f1.wav...", "Converting f4.wav...", "Converting f3.wav..."}));
+        QCOMPARE(batchBar, 400);
+        QCOMPARE(Statuses(h.W()), std::vector<std::string>({"f1.wav", "f2.wav", "f3.wav", "f4.wav"}));
+    }
+
+    void RunningLinesComeAndGo() {
+        // Slots end in any order and are taken again; the batch line and Cancel stay below the rows.
+        QtProgressDialog progress(nullptr);
+        const int oneRow = progress.height();
+        for (int slot = 0; slot < 3; ++slot)
+            progress.StartSlot(slot, "Converting " + std::to_string(slot) + "...");
+        QCOMPARE(progress.RunningLines(),
+                 QStringList({"Converting 0...", "Converting 1...", "Converting 2..."}));
+        QVERIFY(progress.height() > oneRow);
+        QVERIFY(progress.BatchLine()->y() > progress.SlotBar(2)->geometry().bottom());
+        QVERIFY(progress.CancelButton()->geometry().bottom() < progress.height());
+        progress.SetSlotBar(1, 30, 60);
+        QCOMPARE(progress.SlotBar(1)->value() * 2, progress.SlotBar(1)->maximum());
+        progress.EndSlot(0);
+        progress.EndSlot(2);
+        QCOMPARE(progress.RunningLines(), QStringList({"Converting 1..."}));
+        QCOMPARE(progress.SlotLine(0), nullptr);
+        progress.StartSlot(0, "Converting again...");
+        QCOMPARE(progress.RunningLines(), QStringList({"Converting again...", "Converting 1..."}));
+    }
+
+    void BatchTextTellsTheTimeLeftFromAudioDone_data() {
+        QTest::addColumn<double>("elapsed");
+        QTest::addColumn<double>("done");
+        QTest::addColumn<QString>("tail");
+        // 600 s of audio in the batch.
+        QTest::newRow("no estimate in the first 2 s") << 1.5 << 100.0 << "";
+        QTest::newRow("none before any audio is done") << 5.0 << 0.0 << "";
+        QTest::newRow("10 audio s per s, 500 left") << 10.0 << 100.0 << " about 50 s left";
+        QTest::newRow("2 audio s per s, 580 left") << 10.0 << 20.0 << " about 5 min left";
+        QTest::newRow("a part of a second rounds up") << 10.0 << 599.5 << " about 1 s left";
+        QTest::newRow("nothing once all is done") << 60.0 << 600.0 << "";
+    }
+    void BatchTextTellsTheTimeLeftFromAudioDone() {
+        QFETCH(double, elapsed);
+        QFETCH(double, done);
+        QFETCH(QString, tail);
+        double now = 0;
+        QtProgressDialog progress(nullptr, [&] { return now; });
+        progress.SetBatchText("Converting 12 of 240 file(s) to MP3...");
+        now = elapsed;
+        progress.SetBatchAudio(done, 600);
+        QCOMPARE(progress.BatchLine()->text(), "Converting 12 of 240 file(s) to MP3..." + tail);
+        QCOMPARE(progress.BatchBar()->value(), int(std::lround(done / 600 * progress.BatchBar()->maximum())));
     }
 
     void MidiWithoutSoundFont_data() {

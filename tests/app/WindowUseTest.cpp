@@ -13,6 +13,7 @@
 
 #include "WindowHarness.h"
 #include "app/AppTexts.h"
+#include "options/OptionsDialogs.h"
 #include "platform/StringPrintf.h"
 #include "support/TestSupport.h"
 
@@ -44,27 +45,43 @@ class WindowUseTest : public QObject {
     Q_OBJECT
 private slots:
     void PlayAndBrowseNeverStartThisProgram_data() {
-        QTest::addColumn<bool>("browse");
+        QTest::addColumn<QString>("action");   // play, browse, or the Options sheet's Open
         QTest::addColumn<QString>("handler");  // the desktop's program for the file or folder
         QTest::addColumn<int>("fileManager");  // what the file manager on the bus answers
         QTest::addColumn<QString>("opened");   // "file", "folder" or nothing
         QTest::addColumn<QString>("message");  // the message's text with %s, or nothing
-        QTest::newRow("play, a player") << false << "vlc.desktop" << 0 << "file"
+        QTest::newRow("play, a player") << "play"
+                                        << "vlc.desktop" << 0 << "file"
                                         << "";
-        QTest::newRow("play, our entry") << false << "org.wavelorn.Wavelorn.desktop" << 0 << "" << kNoPlayer;
-        QTest::newRow("play, our old entry") << false << "wavelorn.desktop" << 0 << "" << kNoPlayer;
-        QTest::newRow("play, no program") << false << "" << 0 << "" << kNoPlayer;
-        QTest::newRow("browse, file manager on the bus") << true << "wavelorn.desktop" << 1 << ""
+        QTest::newRow("play, our entry") << "play"
+                                         << "org.wavelorn.Wavelorn.desktop" << 0 << "" << kNoPlayer;
+        QTest::newRow("play, our old entry") << "play"
+                                             << "wavelorn.desktop" << 0 << "" << kNoPlayer;
+        QTest::newRow("play, no program") << "play"
+                                          << "" << 0 << "" << kNoPlayer;
+        QTest::newRow("browse, file manager on the bus") << "browse"
+                                                         << "wavelorn.desktop" << 1 << ""
                                                          << "";
-        QTest::newRow("browse, folder opener") << true << "pcmanfm.desktop" << 0 << "folder"
+        QTest::newRow("browse, folder opener") << "browse"
+                                               << "pcmanfm.desktop" << 0 << "folder"
                                                << "";
-        QTest::newRow("browse, our entry") << true << "wavelorn.desktop" << 0 << "" << kNoFileManager;
-        QTest::newRow("browse, no program") << true << "" << 0 << "" << kNoFileManager;
+        QTest::newRow("browse, our entry") << "browse"
+                                           << "wavelorn.desktop" << 0 << "" << kNoFileManager;
+        QTest::newRow("browse, no program") << "browse"
+                                            << "" << 0 << "" << kNoFileManager;
+        QTest::newRow("Options Open, file manager") << "open"
+                                                    << "pcmanfm.desktop" << 0 << "folder"
+                                                    << "";
+        QTest::newRow("Options Open, our entry") << "open"
+                                                 << "wavelorn.desktop" << 0 << "" << kNoFileManager;
+        QTest::newRow("Options Open, no program") << "open"
+                                                  << "" << 0 << "" << kNoFileManager;
     }
     void PlayAndBrowseNeverStartThisProgram() {
         // Where the desktop's choice is this program (or nothing), opening would start a second
         // Wavelorn with the file listed; the user is told instead.
-        QFETCH(bool, browse);
+        QFETCH(QString, action);
+        const bool browse = action != "play";
         QFETCH(QString, handler);
         QFETCH(int, fileManager);
         QFETCH(QString, opened);
@@ -75,7 +92,10 @@ private slots:
         const std::string folder = dir.Path().string();
         h.desktop.handler = handler.toStdString();
         h.desktop.fileManagerResult = fileManager;
-        browse ? h.W().OnBrowseSource() : h.W().OnPlaySource();
+        if (action == "open")
+            MakeOptionsDialogs(h.desktop, h.dialogs)->OpenFolder(folder);
+        else
+            browse ? h.W().OnBrowseSource() : h.W().OnPlaySource();
         std::vector<std::string> expectOpened;
         if (opened == "file") expectOpened = {file};
         if (opened == "folder") expectOpened = {folder};

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <filesystem>
@@ -64,19 +65,19 @@ struct Batch {
         settings.DestOutputFolderOpt = 199;  // beside the source
         settings.BrowseOutputFolder = 1;
     }
-    void Add(const std::string& name, SourceKind kind = kKindWav) {
+    void Add(const std::string& name, SourceKind kind = kKindWav, int seconds = 0) {
         std::ofstream(dir.File(name)) << "source";
         FileEntry e;
         e.path = dir.File(name);
         e.kind = kind;
+        e.duration = seconds;
         entries.push_back(e);
     }
-    void Run(bool fontAvailable = false, int jobs = 1) {
+    void Run(bool fontAvailable = false, int jobsNow = 0) {
         BatchServices services;
-        services.jobs = jobs;
+        services.jobs = jobsNow ? jobsNow : jobs;
         services.routines = [](int) -> ConversionRoutine { return &FakeRoutine; };
         services.programFolder = dir.Path().string() + "/";
-        services.jobs = jobs;
         services.loadSoundFont = [this, fontAvailable](const std::string&) {
             ++fontLoads;
             return fontAvailable ? 1 : 0;
@@ -135,6 +136,37 @@ TEST_P(BatchDriverJobs, ExceptionFromARoutineFailsThatFileAloneWithTheReason) {
     EXPECT_EQ(b.view.status[12], "good2.mp3");
     EXPECT_FALSE(fs::exists(b.dir.File("throws.mp3")));
     EXPECT_EQ(b.view.reason.size(), 1u);
+}
+
+TEST_P(BatchDriverJobs, EachFileHoldsAFreeSlotAndTheBatchCountsItsAudio) {
+    // A slot is never given to two running files, every started file gives its slot back, and the
+    // batch's audio reaches its total (a file of unknown length counting as one second), skipped
+    // files included.
+    Batch b;
+    b.jobs = GetParam();
+    b.Add("good1.wav", kKindWav, 30);
+    b.Add("bad.wav", kKindWav, 5);
+    b.Add("song.mid", kKindMidi, 100);  // no SoundFont: skipped
+    b.Add("good2.wav");
+    b.Add("good3.wav", kKindWav, 7);
+    b.Run();
+    const ProgressLog& log = b.view.progress;
+    std::vector<bool> taken(static_cast<std::size_t>(b.jobs));
+    int started = 0;
+    for (const std::string& event : log.slotEvents) {
+        const bool start = event.rfind("start ", 0) == 0;
+        const auto slot = static_cast<std::size_t>(std::stoi(event.substr(event.find(' ') + 1)));
+        ASSERT_LT(slot, taken.size()) << event;
+        EXPECT_NE(taken[slot], start) << event;
+        taken[slot] = start;
+        started += start;
+    }
+    EXPECT_EQ(started, 4);
+    EXPECT_EQ(std::count(taken.begin(), taken.end(), true), 0);
+    EXPECT_EQ(log.audioTotal, 143);
+    ASSERT_FALSE(log.audioDone.empty());
+    EXPECT_TRUE(std::is_sorted(log.audioDone.begin(), log.audioDone.end()));
+    EXPECT_EQ(log.audioDone.back(), 143);
 }
 
 INSTANTIATE_TEST_SUITE_P(OneAndSeveral, BatchDriverJobs, ::testing::Values(1, 3));

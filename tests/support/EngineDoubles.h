@@ -20,6 +20,9 @@ struct ProgressLog {
     int cancelAfterPumps = -1;  // never
     int batchSteps = 0;
     int dialogsOpen = 0;
+    std::vector<std::string> slotEvents;  // "start 0", "end 0", ...
+    std::vector<double> audioDone;        // every SetBatchAudio's seconds done
+    double audioTotal = 0;
 };
 
 class RecordingProgress final : public ProgressDialog {
@@ -36,6 +39,14 @@ public:
     void PumpMessages() override { ++m_log.pumps; }
     bool CancelRequested() override {
         return m_log.cancelAfterPumps >= 0 && m_log.pumps >= m_log.cancelAfterPumps;
+    }
+    void StartSlot(int slot, const std::string&) override {
+        m_log.slotEvents.push_back("start " + std::to_string(slot));
+    }
+    void EndSlot(int slot) override { m_log.slotEvents.push_back("end " + std::to_string(slot)); }
+    void SetBatchAudio(double done, double total) override {
+        m_log.audioDone.push_back(done);
+        m_log.audioTotal = total;
     }
 
 private:

@@ -1,9 +1,10 @@
 // Takes the README's pictures of the window: empty, after a batch of 20 files, with the context
-// menu open, with the format list open, larger with a tooltip, and the progress window mid-batch. Run under
-// Xvfb by scripts/screenshots.sh.
+// menu open, with the format list open, larger with a tooltip, and the progress window mid-batch
+// with one file and with three at once. Run under Xvfb by scripts/screenshots.sh.
 #include <QApplication>
 #include <QGuiApplication>
 #include <QHelpEvent>
+#include <QLabel>
 #include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
@@ -127,12 +128,41 @@ int main(int argc, char** argv) {
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
         auto* progress = static_cast<QtProgressDialog*>(w.ActiveProgress());
-        if (!progress || progress->FileBar()->value() < progress->FileBar()->maximum() * 2 / 5) return;
+        if (!progress || !progress->SlotBar(0) ||
+            progress->SlotBar(0)->value() < progress->SlotBar(0)->maximum() * 2 / 5)
+            return;
         poll.stop();
         Shoot(*progress, "progress.png", progress->frameGeometry().adjusted(-30, -30, 30, 30));
         progress->CancelButton()->click();
     });
     poll.start(5);
+    w.OnConvertSelected();
+
+    // Three files converting at once, with the batch's time left known.
+    std::vector<std::string> three;
+    for (const char* name : {"Concert, first half", "Concert, second half", "Encore"}) {
+        three.push_back(dir.File(std::string(name) + ".wav"));
+        testsupport::MakeToneWav(three.back(), 44100, 2, 150.0);
+    }
+    w.AddFiles(three);
+    w.List()->clearSelection();
+    for (int r = w.Model().rowCount() - 3; r < w.Model().rowCount(); ++r)
+        w.List()->selectionModel()->select(w.Model().index(r, 0),
+                                           QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    h.settings->FilesAtOnce = 3;
+    QTimer pollThree;
+    QObject::connect(&pollThree, &QTimer::timeout, [&] {
+        auto* progress = static_cast<QtProgressDialog*>(w.ActiveProgress());
+        if (!progress || progress->RunningLines().size() != 3 ||
+            !progress->BatchLine()->text().endsWith("left"))
+            return;
+        for (int slot = 0; slot < 3; ++slot)
+            if (progress->SlotBar(slot)->value() < progress->SlotBar(slot)->maximum() / 5) return;
+        pollThree.stop();
+        Shoot(*progress, "progress-three.png", progress->frameGeometry().adjusted(-30, -30, 30, 30));
+        progress->CancelButton()->click();
+    });
+    pollThree.start(5);
     w.OnConvertSelected();
     ShutDownDecodingLibraries();
     return 0;
