@@ -116,7 +116,10 @@ std::string BashCompletion() {
            Pattern(CliValueKind::Folder) +
            ")\n            _filedir -d; return ;;\n"
            "        " +
-           Pattern(CliValueKind::Number) +
+           Pattern(CliValueKind::File) +
+           ")\n            _filedir; return ;;\n"
+           "        " +
+           Pattern(CliValueKind::Number) + "|" + Pattern(CliValueKind::Shard) +
            ")\n            return ;;\n"
            "        " +
            Pattern(CliValueKind::Setting) +
@@ -177,7 +180,11 @@ std::string ZshCompletion() {
                 action = ":reader:(" + Words(CliReaderNames()) + ")";
                 break;
             case CliValueKind::Number:
+            case CliValueKind::Shard:
                 action = ":number: ";
+                break;
+            case CliValueKind::File:
+                action = ":file:_files";
                 break;
         }
         const bool repeatable = o.kind == CliValueKind::Setting;
@@ -253,7 +260,11 @@ std::string FishCompletion() {
                 line += " -x -a " + Quoted(Words(CliReaderNames()));
                 break;
             case CliValueKind::Number:
+            case CliValueKind::Shard:
                 line += " -x";
+                break;
+            case CliValueKind::File:
+                line += " -r -F";
                 break;
         }
         text += line + " -d " + Quoted(help) + "\n";

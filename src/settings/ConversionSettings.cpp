@@ -132,6 +132,9 @@ constexpr DwordValue kFormatValues[] = {
 // Options added after the first stored record, after everything else in load and save order.
 constexpr DwordValue kAppendedValues[] = {
     {"FilesAtOnce", &S::FilesAtOnce, FilesAtOnceCount},
+    {"OutputTakesSourceTime", &S::OutputTakesSourceTime},
+    {"WritePlaylists", &S::WritePlaylists},
+    {"CopySameFormat", &S::CopySameFormat},
 };
 
 constexpr TagTemplateSlot kTemplates[] = {

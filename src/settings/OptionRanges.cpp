@@ -27,7 +27,7 @@ constexpr std::int32_t kAacBitRates[] = {0,  16,  24,  32,  40,  48,  56,  64,  
 constexpr std::int32_t kWavBits[] = {0, 8, 16, 24, 32};  // 32: float
 constexpr std::int32_t kMp3ChannelModes[] = {0, 1, 3, 4};
 constexpr std::int32_t kFolderChoices[] = {199, 399};
-constexpr std::int32_t kTargetExists[] = {11, 22, 33};
+constexpr std::int32_t kTargetExists[] = {11, 22, 33, 44};
 constexpr std::int32_t kWmaChannels[] = {1, 2};
 
 OptionRange List(const char* name, std::span<const std::int32_t> list) {
@@ -114,6 +114,9 @@ const OptionRange kRanges[] = {
     Span("FilesAtOnce", 0, 32),
     List("Dither", kFlag),
     List("Resampler", kFlag),
+    Span("OutputTakesSourceTime", 0, 2),
+    List("WritePlaylists", kFlag),
+    List("CopySameFormat", kFlag),
 
     // The numbers of a tag template; tag writers take the track as one byte.
     List("TitleAsFileName", kFlag),

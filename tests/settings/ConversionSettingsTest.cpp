@@ -91,7 +91,10 @@ const Field kAllDwords[] = {&S::OutputFormat,
                             &S::AmplifyAMRCoef,
                             &S::Dither,
                             &S::Resampler,
-                            &S::FilesAtOnce};
+                            &S::FilesAtOnce,
+                            &S::OutputTakesSourceTime,
+                            &S::WritePlaylists,
+                            &S::CopySameFormat};
 
 const std::string kTricky = "Caf\xc3\xa9 \"Live\" C:\\x\\ line\nbreak\r\n\xe2\x99\xab";
 
@@ -398,7 +401,10 @@ TEST(ConversionSettings, EachSaveGroupWritesExactlyItsValuesInOrder) {
                                               "AmplifyWavCoeff",
                                               "Dither",
                                               "Resampler",
-                                              "FilesAtOnce"};
+                                              "FilesAtOnce",
+                                              "OutputTakesSourceTime",
+                                              "WritePlaylists",
+                                              "CopySameFormat"};
     const std::vector<std::string> tagValues = {
         "Title",    "Artist",    "Album",           "Year",         "Genre",         "Comment",
         "Composer", "Copyright", "TitleAsFileName", "TrackNumType", "CustomTrackNum"};
