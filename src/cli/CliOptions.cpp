@@ -66,7 +66,7 @@ constexpr CliOptionInfo kOptions[] = {
      "convert the files of a plan, with its settings and names (no PATH)",
      "An entry whose output exists complete is skipped, so a run that was stopped can be run again."},
     {nullptr, "--shard", "K/N", CliValueKind::Shard,
-     "with --from-plan: only the entries whose index is K modulo N (0 <= K < N)",
+     "only the plan's entries whose index is K modulo N (0 <= K < N; with\n--from-plan)",
      "N runs with K from 0 to N-1, at once or one after another, write exactly what one run of the plan "
      "writes. Modulo rather than ranges, so that each shard gets a share of every folder."},
     {nullptr, "--delete-orphans", nullptr, CliValueKind::None,

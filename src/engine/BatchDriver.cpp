@@ -11,6 +11,7 @@
 #include <new>
 #include <vector>
 
+#include "engine/BatchPlan.h"
 #include "engine/EngineTexts.h"
 #include "engine/OutputStaging.h"
 #include "engine/SourceKind.h"
@@ -19,6 +20,7 @@
 #include "engine/WmaFormatList.h"
 #include "platform/Paths.h"
 #include "platform/StringPrintf.h"
+#include "platform/UserFolders.h"
 #include "settings/ConversionSettings.h"
 #include "sources/TextConvert.h"
 
@@ -268,6 +270,17 @@ bool BatchDriver::Conclude(FileEntry& entry, int ok, StagedOutput& staged, const
 }
 
 void BatchDriver::RunBatch(const std::vector<FileEntry*>& entries, const std::vector<int>& rows) {
+    // A batch that would write over one of its own sources is refused before anything is written.
+    // (A plan's names were checked when it was made.)
+    if (std::none_of(entries.begin(), entries.end(),
+                     [](const FileEntry* e) { return e->planned.has_value(); })) {
+        const auto lines = PlanBatch(entries, m_settings, [] { return DocumentsFolder(false); });
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            if (!lines[i].hitsSource) continue;
+            m_engine.user.ShowWarning(StringPrintf(kSourceOverwriteRefused, entries[i]->path.c_str()));
+            return;
+        }
+    }
     if (!RuntimeReady() || !SoundFontCheck(entries)) return;
     m_cleanedFolders.clear();
     m_existing.clear();

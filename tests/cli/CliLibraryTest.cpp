@@ -355,3 +355,51 @@ TEST(CliOrphans, OnlyOutputsWhoseSourceIsGoneGoToTheTrash) {
 }
 
 }  // namespace
+
+namespace {
+
+struct CopyCase {
+    const char* name;
+    const char* format;
+    std::vector<std::string> settings;
+    bool copied;
+};
+
+class CliCopySameFormat : public testing::TestWithParam<CopyCase> {};
+
+TEST_P(CliCopySameFormat, CopiesOnlyWhatEncodingWouldNotImproveAndKeepsTheTagRules) {
+    // A copy must never stand in for an encoding the options ask for: a lower bit rate, or tags from a
+    // template.
+    CliHome home;
+    const CopyCase& c = GetParam();
+    const std::string ext = std::string(".") + c.format;
+    WriteWav16(home.File("tone.wav"), 44100, std::vector<std::int16_t>(44100 / 2, 900),
+               std::vector<std::int16_t>(44100 / 2, -900));
+    ASSERT_EQ(home.Run({"-q", "-t", c.format, "-o", home.File("src"), "--set", "MP3BitRate=128",
+                        home.File("tone.wav")})
+                  .status,
+              0);
+    std::vector<std::string> args = {
+        "-q", "-t", c.format, "-o", home.File("out"), "--set", "CopySameFormat=1"};
+    for (const auto& s : c.settings) args.insert(args.end(), {"--set", s});
+    args.push_back(home.File("src/tone" + ext));
+    const CliResult r = home.Run(args);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(testsupport::ReadBytes(home.File("out/tone" + ext)) ==
+                  testsupport::ReadBytes(home.File("src/tone" + ext)),
+              c.copied);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CliCopySameFormat,
+    testing::Values(
+        CopyCase{"Mp3Auto", "mp3", {}, true},
+        CopyCase{
+            "Mp3SameRate", "mp3", {"AutoDestMP3EncodingParam=0", "MP3BitRate=128", "MP3ChannelMode=4"}, true},
+        CopyCase{"Mp3LowerRate", "mp3", {"AutoDestMP3EncodingParam=0", "MP3BitRate=64"}, false},
+        CopyCase{"Mp3Template", "mp3", {"MP3ID3TagType=0"}, false},
+        CopyCase{"Mp3Louder", "mp3", {"AmplifyMp3=1", "AmplifyMp3Coeff=150"}, false},
+        CopyCase{"OggAuto", "ogg", {}, true}, CopyCase{"OggNoTags", "ogg", {"OGGID3TagType=2"}, false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
