@@ -121,6 +121,7 @@ int OggVorbisSource::ReadFloat(float* left, float* right) {
         float** pcm = nullptr;
         const long got = ov_read_float(m_file.get(), &pcm, kBlockFrames, &link);
         if (got < 0) continue;
+        if (got == 0 || !pcm) return 0;  // end of stream: libvorbisfile leaves pcm unset
         const vorbis_info* info = ov_info(m_file.get(), link);
         const int channels = info && info->channels > 0 ? info->channels : m_channels;
         const int frames = static_cast<int>(std::min<long>(got, kBlockFrames));
