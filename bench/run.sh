@@ -32,7 +32,7 @@ if [ ! -x "$cli" ]; then
     echo "build $build first (no $cli)" >&2
     exit 1
 fi
-for tool in sox lame mpg123 flac oggenc faac ffmpeg bc /usr/bin/time; do
+for tool in sox lame mpg123 flac oggenc opusenc faac ffmpeg bc /usr/bin/time; do
     command -v "$tool" >/dev/null || { echo "missing $tool (scripts/setup.sh installs it)" >&2; exit 1; }
 done
 work=$(mktemp -d "${TMPDIR:-/tmp}/wavelorn-bench.XXXXXX")
@@ -74,6 +74,9 @@ m4a_opts=(--set AutoDestM4AEncodingParam=0 --set M4AVBR=0 --set M4AABRBitRate=12
     --set M4AID3TagType=2)
 amr_opts=(--set AMRType=0 --set AMRMode=7 --set AMRDTX=0 --set AWBMode=8 --set AWBDTX=0 --set AmplifyAMR=0)
 wav_opts=(--set AmplifyWav=0)
+flac_opts=(--set FLACCompression=5 --set FLACID3TagType=2 --set AmplifyFLAC=0)
+opus_opts=(--set OpusBitRate=128 --set OpusRateControl=0 --set OpusComplexity=10 --set OpusID3TagType=2
+    --set AmplifyOpus=0)
 wav_44k_opts=(--set AutoDestWAVEncodingParam=0 --set WAVSampleRate=44100 --set WAVBitsPerSample=16
     --set WAVChannelNum=0)
 
@@ -141,6 +144,11 @@ enc_amr() { measure "$1" "${convert[@]}" -t amr "${amr_opts[@]}" "$work/in.wav";
 peer_amr() { measure_amr "$1" nb "$work/nb.raw" 8000; }
 enc_awb() { measure "$1" "${convert[@]}" -t awb "${amr_opts[@]}" "$work/in.wav"; }
 peer_awb() { measure_amr "$1" wb "$work/wb.raw" 16000; }
+enc_flac() { measure "$1" "${convert[@]}" -t flac "${flac_opts[@]}" "$work/in.wav"; }
+peer_flac() { measure "$1" flac -s -f -5 -o "$work/peer/p.flac" "$work/in.wav"; }
+# Both resample 44.1 kHz to Opus's 48 kHz: we with libsoxr, opusenc with its own resampler.
+enc_opus() { measure "$1" "${convert[@]}" -t opus "${opus_opts[@]}" "$work/in.wav"; }
+peer_opus() { measure "$1" opusenc --quiet --bitrate 128 "$work/in.wav" "$work/peer/p.opus"; }
 enc_wav() { measure "$1" "${convert[@]}" -t wav "${wav_opts[@]}" "$work/in.wav"; }
 peer_wav() { measure "$1" sox "$work/in.wav" "$work/peer/p.wav"; }
 dec_mp3() { measure "$1" "${convert[@]}" -t wav "${wav_opts[@]}" "$work/in.mp3"; }
@@ -176,6 +184,8 @@ if [ -x "$loop" ]; then
     compare "WAV → AMR-WB 23.85k" "encoder loop + resampling" "≤ 1.05" enc_awb peer_awb
 fi
 compare "WAV → WAV" '`sox in.wav out.wav`' "≤ 1.05" enc_wav peer_wav
+compare "WAV → FLAC (level 5)" '`flac -5`' "≤ 1.05" enc_flac peer_flac
+compare "WAV → Opus 128k" '`opusenc --bitrate 128`' "≤ 1.05" enc_opus peer_opus
 compare "24-bit WAV → MP3 128k" '`lame -b 128 --cbr -t` (24-bit input)' "≤ 1.05" enc_mp3_24 peer_mp3_24
 compare "96 kHz 24-bit WAV → 44.1 kHz 16-bit WAV" '`sox -b 16 … rate -v 44100`' "≤ 1.05" enc_wav_96 peer_wav_96
 compare "MP3 192k → WAV" '`mpg123 -w`' "≤ 1.05" dec_mp3 peer_dec_mp3

@@ -36,6 +36,7 @@ wavelorn_pkg(SWRESAMPLE libswresample)
 wavelorn_pkg(SOXR soxr)
 wavelorn_pkg(TAGLIB taglib)
 wavelorn_pkg(FLAC flac)
+wavelorn_pkg(OPUSENC libopusenc)
 wavelorn_pkg(LAME lame)
 # vorbisenc.pc lists libvorbis and libogg only as private, so they are named here.
 wavelorn_pkg(VORBISENC "vorbisenc;vorbis;ogg")

@@ -17,7 +17,7 @@ for group in "${groups[@]}"; do
       libgsm1-dev libresample1-dev libsoxr-dev
       libmpg123-dev libfluidsynth-dev libopenmpt-dev libtag1-dev
       libavformat-dev libavcodec-dev libavutil-dev libswresample-dev
-      libmp3lame-dev libvorbis-dev libogg-dev libflac-dev libid3-3.8.3-dev
+      libmp3lame-dev libvorbis-dev libogg-dev libflac-dev libid3-3.8.3-dev libopusenc-dev
       libopencore-amrnb-dev libopencore-amrwb-dev libvo-amrwbenc-dev libfaac-dev
       timgm6mb-soundfont
       # the window
@@ -28,7 +28,7 @@ for group in "${groups[@]}"; do
       clang-format-14
       xvfb xauth
       # peers that make and check test files
-      espeak-ng ffmpeg sox libsox-fmt-all sndfile-programs lame flac wavpack vorbis-tools
+      espeak-ng ffmpeg sox libsox-fmt-all sndfile-programs lame flac wavpack vorbis-tools opus-tools
       mp3val oggz-tools mediainfo atomicparsley id3v2 util-linux faac mpg123 strace
       # fuzzing (clang with its libFuzzer runtime)
       clang libclang-rt-14-dev

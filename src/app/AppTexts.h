@@ -152,4 +152,6 @@ inline constexpr auto kFormatChoices = std::to_array<FormatChoice>({
     {kFormatM4b, "M4B (MPEG-4 Audiobook)"},
     {kFormatAmr, "AMR"},
     {kFormatAwb, "AWB"},
+    {kFormatFlac, "FLAC"},
+    {kFormatOpus, "Opus"},
 });

@@ -2,9 +2,11 @@
 
 #include "encoders/ConvertToAac.h"
 #include "encoders/ConvertToAmr.h"
+#include "encoders/ConvertToFlac.h"
 #include "encoders/ConvertToMp3.h"
 #include "encoders/ConvertToMp4.h"
 #include "encoders/ConvertToOgg.h"
+#include "encoders/ConvertToOpus.h"
 #include "encoders/ConvertToWav.h"
 #include "encoders/ConvertToWma.h"
 #include "engine/OutputFormats.h"
@@ -19,10 +21,10 @@ struct MakerEntry {
 
 // A new output format plugs in here with one line, beside its row in the engine's format table.
 constexpr MakerEntry kMakers[] = {
-    {kFormatMp3, &MakeMp3Format}, {kFormatWav, &MakeWavFormat}, {kFormatOgg, &MakeOggFormat},
-    {kFormatWma, &MakeWmaFormat}, {kFormatAac, &MakeAacFormat}, {kFormatM4a, &MakeMp4Format},
-    {kFormatMp4, &MakeMp4Format}, {kFormatM4b, &MakeMp4Format}, {kFormatAmr, &MakeAmrFormat},
-    {kFormatAwb, &MakeAmrFormat},
+    {kFormatMp3, &MakeMp3Format}, {kFormatWav, &MakeWavFormat},   {kFormatOgg, &MakeOggFormat},
+    {kFormatWma, &MakeWmaFormat}, {kFormatAac, &MakeAacFormat},   {kFormatM4a, &MakeMp4Format},
+    {kFormatMp4, &MakeMp4Format}, {kFormatM4b, &MakeMp4Format},   {kFormatAmr, &MakeAmrFormat},
+    {kFormatAwb, &MakeAmrFormat}, {kFormatFlac, &MakeFlacFormat}, {kFormatOpus, &MakeOpusFormat},
 };
 
 FormatMaker MakerFor(int outputFormat) {

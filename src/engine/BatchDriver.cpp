@@ -112,6 +112,12 @@ bool CopiesAsIs(const FileEntry& entry, const ConversionSettings& s) {
                (s.OGGSampleRate == 0 || s.OGGSampleRate == entry.sampleRate) &&
                (s.OGGChannels == 0 || s.OGGChannels == entry.channels);
     }
+    // FLAC is lossless: any compression level holds the same audio.
+    if (s.OutputFormat == kFormatFlac && LowerExtension(entry.path) == ".flac") {
+        if (s.AmplifyFLAC || s.FLACID3TagType != 1 || s.FLACBitsPerSample != 0) return false;
+        return (s.FLACSampleRate == 0 || s.FLACSampleRate == entry.sampleRate) &&
+               (s.FLACChannels == 0 || (s.FLACChannels == 1 && entry.channels == 1));
+    }
     return false;
 }
 

@@ -34,7 +34,7 @@ struct BatchServices {
 
 class StagedOutput;
 
-/// With "copy when already in this format": the source is an MP3 or Ogg Vorbis file that the output
+/// With "copy when already in this format": the source is an MP3, Ogg Vorbis or FLAC file that the output
 /// options would encode at the same or a lower bit rate, with its own tags, so a copy of it is the output.
 bool CopiesAsIs(const FileEntry& entry, const ConversionSettings& settings);
 /// Copies the source into the output; 1 on success.

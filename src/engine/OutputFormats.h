@@ -18,6 +18,8 @@ enum OutputFormatCode : int {
     kFormatMp4 = 6600,
     kFormatM4b = 6700,
     kFormatWma = 7000,
+    kFormatFlac = 8000,
+    kFormatOpus = 8100,
 };
 
 /// The options every format has, as members of the settings; a null member means the format has
@@ -57,6 +59,10 @@ constexpr FormatCommonOptions kAmrOptions{&S::AmplifyAMR, &S::AmplifyAMRCoef, nu
 constexpr FormatCommonOptions kAacOptions{&S::AmplifyAAC, &S::AmplifyAACCoef, nullptr, nullptr};
 constexpr FormatCommonOptions kM4aOptions{&S::AmplifyM4A, &S::AmplifyM4ACoef, &S::M4AID3TagType, &S::M4ATag};
 constexpr FormatCommonOptions kWmaOptions{&S::AmplifyWMA, &S::AmplifyWMACoeff, &S::WMAID3TagType, &S::WMATag};
+constexpr FormatCommonOptions kFlacOptions{&S::AmplifyFLAC, &S::AmplifyFLACCoeff, &S::FLACID3TagType,
+                                           &S::FLACTag};
+constexpr FormatCommonOptions kOpusOptions{&S::AmplifyOpus, &S::AmplifyOpusCoeff, &S::OpusID3TagType,
+                                           &S::OpusTag};
 
 // A format that takes the source's own rate renders synthesised sources at CD rate.
 constexpr int CdRate(const S&) {
@@ -94,6 +100,11 @@ inline constexpr OutputFormatInfo kOutputFormats[] = {
     {kFormatM4b, "M4B", ".m4b", "m4b", output_formats::kM4aOptions, &output_formats::CdRate, false},
     {kFormatWma, "WMA", ".wma", "wma", output_formats::kWmaOptions,
      [](const ConversionSettings& s) { return s.AutoDestWMAEncodingParam ? 44100 : s.WMASampleRate; }, true},
+    {kFormatFlac, "FLAC", ".flac", "flac", output_formats::kFlacOptions,
+     [](const ConversionSettings& s) { return s.FLACSampleRate > 0 ? s.FLACSampleRate : 44100; }, false},
+    // Opus always codes at 48 kHz.
+    {kFormatOpus, "Opus", ".opus", "opus", output_formats::kOpusOptions,
+     [](const ConversionSettings&) { return 48000; }, false},
 };
 
 /// Every output format, in the order of their codes.

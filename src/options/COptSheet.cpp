@@ -7,9 +7,11 @@
 
 #include "options/CAmrOptPage.h"
 #include "options/COptAacPage.h"
+#include "options/COptFlacPage.h"
 #include "options/COptM4aPage.h"
 #include "options/COptMp3Page.h"
 #include "options/COptOggPage.h"
+#include "options/COptOpusPage.h"
 #include "options/COptOutputPage.h"
 #include "options/COptWavPage.h"
 #include "options/CPageWMAOptions.h"
@@ -39,6 +41,8 @@ constexpr PageEntry kPages[] = {
     {"AMR/AWB Options", &Make<CAmrOptPage>},
     {"AAC Options", &Make<COptAacPage>},
     {"MP4/M4A/M4B Options", &Make<COptM4aPage>},
+    {"FLAC Options", &Make<COptFlacPage>},
+    {"Opus Options", &Make<COptOpusPage>},
 };
 
 }  // namespace

@@ -124,6 +124,24 @@ inline constexpr const char* kOggPresets[] = {
     "Custom",
 };
 
+// FLAC page
+inline constexpr char kFlacLevelLabel[] = "Compression &level:";
+inline constexpr const char* kFlacLevels[] = {"0 (fastest)",      "1", "2", "3", "4", "5 (default)", "6", "7",
+                                              "8 (smallest file)"};
+inline constexpr char kFlacSameBits[] = "Same as original file (up to 24 bits)";
+inline constexpr char kChannelsListLabel[] = "C&hannels:";
+inline constexpr char kMonoEntry[] = "Mono";
+
+// Opus page
+inline constexpr char kOpusAutoBitRate[] = "Auto (128 kbps stereo, 64 kbps mono)";
+inline constexpr char kOpusModeLabel[] = "Bit rate &mode:";
+inline constexpr const char* kOpusModes[] = {"VBR (variable)", "Constrained VBR", "CBR (constant)"};
+inline constexpr char kOpusComplexityLabel[] = "Com&plexity:";
+inline constexpr char kOpusComplexityBest[] = "10 (best, slowest)";
+inline constexpr char kOpusSignalLabel[] = "Si&gnal:";
+inline constexpr const char* kOpusSignals[] = {"Auto", "Music", "Voice"};
+inline constexpr char kOpusRateNote[] = "Opus always codes at 48000 Hz; other sample rates are converted.";
+
 // WMA page
 inline constexpr char kWmaFormatLabel[] = "&Encoding Options: (Sample Frequency, Bit Rate, Channels)";
 inline constexpr char kWmaEntry[] = "%1 Hz, %2 kbps, %3";

@@ -132,13 +132,28 @@ constexpr DwordValue kFormatValues[] = {
 // Options added after the first stored record, after everything else in load and save order.
 constexpr DwordValue kAppendedValues[] = {
     {"FilesAtOnce", &S::FilesAtOnce, FilesAtOnceCount},
+    {"FLACCompression", &S::FLACCompression},
+    {"FLACBitsPerSample", &S::FLACBitsPerSample},
+    {"FLACSampleRate", &S::FLACSampleRate},
+    {"FLACChannels", &S::FLACChannels},
+    {"FLACID3TagType", &S::FLACID3TagType},
+    {"AmplifyFLAC", &S::AmplifyFLAC},
+    {"AmplifyFLACCoeff", &S::AmplifyFLACCoeff, ClampCoefficient},
+    {"OpusBitRate", &S::OpusBitRate},
+    {"OpusRateControl", &S::OpusRateControl},
+    {"OpusComplexity", &S::OpusComplexity},
+    {"OpusSignal", &S::OpusSignal},
+    {"OpusChannels", &S::OpusChannels},
+    {"OpusID3TagType", &S::OpusID3TagType},
+    {"AmplifyOpus", &S::AmplifyOpus},
+    {"AmplifyOpusCoeff", &S::AmplifyOpusCoeff, ClampCoefficient},
     {"OutputTakesSourceTime", &S::OutputTakesSourceTime},
     {"WritePlaylists", &S::WritePlaylists},
     {"CopySameFormat", &S::CopySameFormat},
 };
 
-constexpr TagTemplateSlot kTemplates[] = {
-    {"MP3", &S::MP3Tag}, {"OGG", &S::OGGTag}, {"WMA", &S::WMATag}, {"M4A", &S::M4ATag}};
+constexpr TagTemplateSlot kTemplates[] = {{"MP3", &S::MP3Tag}, {"OGG", &S::OGGTag},   {"WMA", &S::WMATag},
+                                          {"M4A", &S::M4ATag}, {"FLAC", &S::FLACTag}, {"Opus", &S::OpusTag}};
 
 void Load(S& s, const StoreKey& key, const DwordValue& v) {
     std::int32_t value = s.*v.field;

@@ -140,6 +140,25 @@ public:
     std::int32_t Dither = 1;     // TPDF dither when reducing to 8 or 16 bits
     std::int32_t Resampler = 0;  // 0 libsoxr, 1 libresample (the earlier output, 16-bit chain)
 
+    // FLAC
+    std::int32_t FLACCompression = 5;    // libFLAC's levels 0..8
+    std::int32_t FLACBitsPerSample = 0;  // 0: the source's, up to 24; else 16 or 24
+    std::int32_t FLACSampleRate = 0;     // 0: the source's
+    std::int32_t FLACChannels = 0;       // 0: the source's (up to two); 1: mono by MonoType
+    std::int32_t FLACID3TagType = 1;
+    std::int32_t AmplifyFLAC = 0;
+    std::int32_t AmplifyFLACCoeff = 100;
+
+    // Opus
+    std::int32_t OpusBitRate = 0;      // kbit/s, 6..510; 0: 128 for two channels, 64 for one
+    std::int32_t OpusRateControl = 0;  // 0 VBR, 1 constrained VBR, 2 CBR
+    std::int32_t OpusComplexity = 10;  // 0..10
+    std::int32_t OpusSignal = 0;       // 0 automatic, 1 music, 2 voice
+    std::int32_t OpusChannels = 0;     // 0: the source's (up to two); 1: mono by MonoType
+    std::int32_t OpusID3TagType = 1;
+    std::int32_t AmplifyOpus = 0;
+    std::int32_t AmplifyOpusCoeff = 100;
+
     /// An output takes its source's modification time: 0 never, 1 always, 2 in update mode (44) only.
     std::int32_t OutputTakesSourceTime = 2;
     std::int32_t WritePlaylists = 0;  // 1: an M3U8 playlist of each output folder's files after a batch
@@ -149,6 +168,8 @@ public:
     TagTemplate OGGTag;
     TagTemplate WMATag;
     TagTemplate M4ATag;
+    TagTemplate FLACTag;
+    TagTemplate OpusTag;
 
     /// Lower-cased extensions a folder search accepts; empty when the filter is off. Never stored.
     std::vector<std::string> FilterExtList;

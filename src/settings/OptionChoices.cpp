@@ -36,6 +36,12 @@ constexpr OptionChoice kResampler[] = {{0, "libsoxr"}, {1, "libresample (16 bits
 constexpr OptionChoice kAacVbr[] = {{0, "average bit rate"}, {1, "variable bit rate by quality"}};
 constexpr OptionChoice kMpegVersion[] = {{0, "MPEG-4"}, {1, "MPEG-2"}};
 constexpr OptionChoice kAmrType[] = {{0, "narrow band (8000 Hz)"}, {1, "wide band (16000 Hz)"}};
+constexpr OptionChoice kFlacBits[] = {
+    {0, "same as the source, up to 24 bits"}, {16, "16 bits"}, {24, "24 bits"}};
+constexpr OptionChoice kAutoOrMono[] = {{0, "same as the source"}, {1, "mono"}};
+constexpr OptionChoice kOpusRateControl[] = {
+    {0, "variable bit rate"}, {1, "constrained variable bit rate"}, {2, "constant bit rate"}};
+constexpr OptionChoice kOpusSignal[] = {{0, "automatic"}, {1, "music"}, {2, "voice"}};
 constexpr OptionChoice kTrackNumType[] = {
     {0, "no track number"}, {1, "number within the batch"}, {2, "CustomTrackNum"}};
 
@@ -92,6 +98,15 @@ constexpr Entry kEntries[] = {
     {"AmplifyAMR", kOnOff},
     {"Dither", kOnOff},
     {"Resampler", kResampler},
+    {"FLACBitsPerSample", kFlacBits},
+    {"FLACChannels", kAutoOrMono},
+    {"FLACID3TagType", kTagChoice},
+    {"AmplifyFLAC", kOnOff},
+    {"OpusRateControl", kOpusRateControl},
+    {"OpusSignal", kOpusSignal},
+    {"OpusChannels", kAutoOrMono},
+    {"OpusID3TagType", kTagChoice},
+    {"AmplifyOpus", kOnOff},
     {"OutputTakesSourceTime", kSourceTime},
     {"WritePlaylists", kOnOff},
     {"CopySameFormat", kOnOff},

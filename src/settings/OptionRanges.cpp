@@ -11,6 +11,7 @@ struct OptionRange {
     std::span<const std::int32_t> list;
     std::int32_t min = 0;
     std::int32_t max = 0;
+    bool orZero = false;  // 0 ("automatic") besides min to max
 };
 
 // The values the option pages offer; 0 stands for "same as the source" where the pages offer it.
@@ -25,6 +26,9 @@ constexpr std::int32_t kOggBitRates[] = {0,   8,   16,  24,  32,  40,  48,  56, 
 constexpr std::int32_t kAacBitRates[] = {0,  16,  24,  32,  40,  48,  56,  64,  80,
                                          96, 112, 128, 144, 160, 192, 224, 256, 320};
 constexpr std::int32_t kWavBits[] = {0, 8, 16, 24, 32};  // 32: float
+constexpr std::int32_t kFlacRates[] = {0,     8000,  11025, 12000, 16000, 22050,  24000,
+                                       32000, 44100, 48000, 88200, 96000, 176400, 192000};
+constexpr std::int32_t kFlacBits[] = {0, 16, 24};
 constexpr std::int32_t kMp3ChannelModes[] = {0, 1, 3, 4};
 constexpr std::int32_t kFolderChoices[] = {199, 399};
 constexpr std::int32_t kTargetExists[] = {11, 22, 33, 44};
@@ -35,6 +39,9 @@ OptionRange List(const char* name, std::span<const std::int32_t> list) {
 }
 OptionRange Span(const char* name, std::int32_t min, std::int32_t max) {
     return {name, {}, min, max};
+}
+OptionRange SpanOrZero(const char* name, std::int32_t min, std::int32_t max) {
+    return {name, {}, min, max, true};
 }
 
 // OutputFormat and OptStartPageIndex are left out: their users replace a value they do not know.
@@ -118,6 +125,23 @@ const OptionRange kRanges[] = {
     List("WritePlaylists", kFlag),
     List("CopySameFormat", kFlag),
 
+    Span("FLACCompression", 0, 8),
+    List("FLACBitsPerSample", kFlacBits),
+    List("FLACSampleRate", kFlacRates),
+    List("FLACChannels", kFlag),
+    Span("FLACID3TagType", 0, 2),
+    List("AmplifyFLAC", kFlag),
+    Span("AmplifyFLACCoeff", 10, 3000),
+
+    SpanOrZero("OpusBitRate", 6, 510),
+    Span("OpusRateControl", 0, 2),
+    Span("OpusComplexity", 0, 10),
+    Span("OpusSignal", 0, 2),
+    List("OpusChannels", kFlag),
+    Span("OpusID3TagType", 0, 2),
+    List("AmplifyOpus", kFlag),
+    Span("AmplifyOpusCoeff", 10, 3000),
+
     // The numbers of a tag template; tag writers take the track as one byte.
     List("TitleAsFileName", kFlag),
     Span("TrackNumType", 0, 2),
@@ -136,13 +160,15 @@ bool OptionInRange(const std::string& name, std::int32_t value) {
     const OptionRange* r = Find(name);
     if (!r) return true;
     if (!r->list.empty()) return std::find(r->list.begin(), r->list.end(), value) != r->list.end();
-    return value >= r->min && value <= r->max;
+    return (r->orZero && value == 0) || (value >= r->min && value <= r->max);
 }
 
 std::string OptionRangeText(const std::string& name) {
     const OptionRange* r = Find(name);
     if (!r) return {};
-    if (r->list.empty()) return "from " + std::to_string(r->min) + " to " + std::to_string(r->max);
+    if (r->list.empty())
+        return (r->orZero ? "0, or from " : "from ") + std::to_string(r->min) + " to " +
+               std::to_string(r->max);
     std::string text = "one of";
     for (std::size_t i = 0; i < r->list.size(); ++i) text += (i ? ", " : " ") + std::to_string(r->list[i]);
     return text;

@@ -76,6 +76,11 @@ TEST_P(CliTwentyFourBit, ComesOutOfAWavBitForBit) {
     const std::string ours = Raw(output, "s24le"), peer = Raw(source, "s24le");
     ASSERT_FALSE(peer.empty());
     EXPECT_TRUE(ours == peer) << ours.size() << " bytes against " << peer.size();
+    if (source.ends_with(".flac")) {  // and against the reference decoder's own output
+        const std::string decoded = home.File("flac-d.wav");
+        ASSERT_EQ(ts::Run({"flac", "-d", "-s", "-f", "-o", decoded, source}), 0);
+        EXPECT_TRUE(ours == Raw(decoded, "s24le"));
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(

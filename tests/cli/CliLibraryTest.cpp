@@ -399,7 +399,9 @@ INSTANTIATE_TEST_SUITE_P(
         CopyCase{"Mp3LowerRate", "mp3", {"AutoDestMP3EncodingParam=0", "MP3BitRate=64"}, false},
         CopyCase{"Mp3Template", "mp3", {"MP3ID3TagType=0"}, false},
         CopyCase{"Mp3Louder", "mp3", {"AmplifyMp3=1", "AmplifyMp3Coeff=150"}, false},
-        CopyCase{"OggAuto", "ogg", {}, true}, CopyCase{"OggNoTags", "ogg", {"OGGID3TagType=2"}, false}),
+        CopyCase{"OggAuto", "ogg", {}, true}, CopyCase{"OggNoTags", "ogg", {"OGGID3TagType=2"}, false},
+        CopyCase{"FlacAnyLevel", "flac", {"FLACCompression=8"}, true},
+        CopyCase{"FlacResampled", "flac", {"FLACSampleRate=22050"}, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

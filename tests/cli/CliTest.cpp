@@ -63,7 +63,7 @@ INSTANTIATE_TEST_SUITE_P(
     Mistakes, CliUsage,
     ::testing::Values(
         UsageCase{"UnknownOption", {"--frobnicate", "A"}, "unknown option '--frobnicate'"},
-        UsageCase{"UnknownFormat", {"-t", "flac", "A"}, "unknown output format 'flac'"},
+        UsageCase{"UnknownFormat", {"-t", "ape", "A"}, "unknown output format 'ape'"},
         UsageCase{"UnknownSetting", {"--set", "MP3Bitrate=192", "A"}, "unknown settings name"},
         UsageCase{"SetWithoutValue", {"--set", "MP3BitRate", "A"}, "NAME=VALUE"},
         UsageCase{"NotANumber", {"--set", "MP3BitRate=fast", "A"}, "whole number"},

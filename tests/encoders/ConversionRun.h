@@ -114,4 +114,21 @@ inline std::string ProbeValue(const std::string& path, const std::string& key) {
     return out;
 }
 
+/// Writes a WAV file of `seconds` of ffmpeg's `expression` (aevalsrc, one term per channel
+/// separated by "|") in `codec` ("pcm_s16le", "pcm_s24le", "pcm_u8"); false when ffmpeg fails.
+inline bool MakeLavfiWav(const std::string& path, const std::string& expression, int rate, double seconds,
+                         const std::string& codec) {
+    return testsupport::Run(
+               {"ffmpeg", "-v", "error", "-nostdin", "-y", "-f", "lavfi", "-i",
+                "aevalsrc=" + expression + ":s=" + std::to_string(rate) + ":d=" + std::to_string(seconds),
+                "-c:a", codec, path}) == 0;
+}
+
+/// ffmpeg's decode of a file into raw samples of `format` ("s32le", "f32le"); empty on failure.
+inline std::string RawSamples(const std::string& path, const std::string& format) {
+    std::string raw;
+    testsupport::Run({"ffmpeg", "-v", "error", "-nostdin", "-i", path, "-f", format, "-"}, &raw);
+    return raw;
+}
+
 }  // namespace convtest

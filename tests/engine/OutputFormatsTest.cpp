@@ -22,7 +22,7 @@ TEST(OutputFormats, EveryCodeIsWholeAndUnique) {
         EXPECT_EQ(FindOutputFormat(f.code), &f);
         EXPECT_EQ(OutputExtension(f.code), f.extension);
     }
-    EXPECT_EQ(codes.size(), 10u);
+    EXPECT_EQ(codes.size(), 12u);
     EXPECT_EQ(FindOutputFormat(3000), nullptr);
     EXPECT_STREQ(OutputFormatName(3000), "");
     EXPECT_EQ(OutputExtension(3000), "");

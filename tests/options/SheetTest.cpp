@@ -131,8 +131,8 @@ TEST_P(SheetStartPage, OpensOnTheRememberedPage) {
     EXPECT_EQ(o.settings.OptStartPageIndex, GetParam().opened);
 }
 INSTANTIATE_TEST_SUITE_P(Cases, SheetStartPage,
-                         ::testing::Values(StartCase{"Wma", 3, 3}, StartCase{"Last", 7, 7},
-                                           StartCase{"PastTheEnd", 8, 0}, StartCase{"Negative", -1, 0}),
+                         ::testing::Values(StartCase{"Wma", 3, 3}, StartCase{"Last", 9, 9},
+                                           StartCase{"PastTheEnd", 10, 0}, StartCase{"Negative", -1, 0}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(OptionsSheet, PagesNeverShownKeepTheirSettings) {
@@ -151,6 +151,35 @@ TEST(OptionsSheet, PagesNeverShownKeepTheirSettings) {
     }));
     EXPECT_EQ(o.settings.MP3BitRate, 8);
     EXPECT_EQ(o.settings.AMRMode, 12);
+}
+
+TEST(OptionsSheet, FlacAndOpusPagesGiveBackWhatTheyWereGiven) {
+    // A control wired to the wrong field, or a bit rate set on the command line that the list lacks,
+    // would change the user's options just by opening the page and pressing OK.
+    StoredOptions o;
+    ConversionSettings& s = o.settings;
+    s.FLACCompression = 8;
+    s.FLACBitsPerSample = 24;
+    s.FLACSampleRate = 96000;
+    s.FLACChannels = 1;
+    s.FLACID3TagType = 2;
+    s.AmplifyFLAC = 1;
+    s.AmplifyFLACCoeff = 150;
+    s.OpusBitRate = 100;
+    s.OpusRateControl = 2;
+    s.OpusComplexity = 3;
+    s.OpusSignal = 2;
+    s.OpusChannels = 1;
+    s.OpusID3TagType = 0;
+    const ConversionSettings before = s;
+    EXPECT_TRUE(o.Show([](QWidget* sheet) {
+        Tabs(sheet)->setCurrentIndex(COptSheet::kPageCount - 2);
+        Tabs(sheet)->setCurrentIndex(COptSheet::kPageCount - 1);
+        Press(sheet, QDialogButtonBox::Ok);
+    }));
+    ConversionSettings expected = before;
+    expected.OptStartPageIndex = COptSheet::kPageCount - 1;
+    EXPECT_EQ(o.settings, expected);
 }
 
 }  // namespace

@@ -92,6 +92,21 @@ const Field kAllDwords[] = {&S::OutputFormat,
                             &S::Dither,
                             &S::Resampler,
                             &S::FilesAtOnce,
+                            &S::FLACCompression,
+                            &S::FLACBitsPerSample,
+                            &S::FLACSampleRate,
+                            &S::FLACChannels,
+                            &S::FLACID3TagType,
+                            &S::AmplifyFLAC,
+                            &S::AmplifyFLACCoeff,
+                            &S::OpusBitRate,
+                            &S::OpusRateControl,
+                            &S::OpusComplexity,
+                            &S::OpusSignal,
+                            &S::OpusChannels,
+                            &S::OpusID3TagType,
+                            &S::AmplifyOpus,
+                            &S::AmplifyOpusCoeff,
                             &S::OutputTakesSourceTime,
                             &S::WritePlaylists,
                             &S::CopySameFormat};
@@ -137,6 +152,8 @@ ConversionSettings EveryFieldChanged() {
     s.OGGTag = TrickyTemplate(2);
     s.WMATag = TrickyTemplate(3);
     s.M4ATag = TrickyTemplate(4);
+    s.FLACTag = TrickyTemplate(5);
+    s.OpusTag = TrickyTemplate(6);
     s.RebuildFilterList();
     return s;
 }
@@ -258,6 +275,15 @@ TEST(ConversionSettings, LoadCorrectsOrReplacesValuesNoPageStores) {
         {"AMRMode", 8, &S::AMRMode, 6},
         {"AWBMode", 8, &S::AWBMode, 8},
         {"TargetExistsOpt", 12345, &S::TargetExistsOpt, 11},
+        {"FLACCompression", 9, &S::FLACCompression, 5},
+        {"FLACBitsPerSample", 20, &S::FLACBitsPerSample, 0},
+        {"FLACSampleRate", 192000, &S::FLACSampleRate, 192000},
+        {"OpusBitRate", 5, &S::OpusBitRate, 0},  // below what libopus codes
+        {"OpusBitRate", 6, &S::OpusBitRate, 6},
+        {"OpusBitRate", 510, &S::OpusBitRate, 510},
+        {"OpusBitRate", 511, &S::OpusBitRate, 0},
+        {"OpusComplexity", 11, &S::OpusComplexity, 10},
+        {"AmplifyOpusCoeff", 5000, &S::AmplifyOpusCoeff, 3000},
         {"OutputFormat", 4242, &S::OutputFormat, 4242},  // the format list replaces it when filled
     };
     for (const auto& c : cases) {
@@ -402,6 +428,21 @@ TEST(ConversionSettings, EachSaveGroupWritesExactlyItsValuesInOrder) {
                                               "Dither",
                                               "Resampler",
                                               "FilesAtOnce",
+                                              "FLACCompression",
+                                              "FLACBitsPerSample",
+                                              "FLACSampleRate",
+                                              "FLACChannels",
+                                              "FLACID3TagType",
+                                              "AmplifyFLAC",
+                                              "AmplifyFLACCoeff",
+                                              "OpusBitRate",
+                                              "OpusRateControl",
+                                              "OpusComplexity",
+                                              "OpusSignal",
+                                              "OpusChannels",
+                                              "OpusID3TagType",
+                                              "AmplifyOpus",
+                                              "AmplifyOpusCoeff",
                                               "OutputTakesSourceTime",
                                               "WritePlaylists",
                                               "CopySameFormat"};
@@ -424,7 +465,7 @@ TEST(ConversionSettings, EachSaveGroupWritesExactlyItsValuesInOrder) {
         MemoryUserStore store;
         s.SaveSettings(store, c.groups);
         EXPECT_EQ(NamesIn(store, kOptionsKey), c.values) << c.groups;
-        for (const char* t : {"MP3Tag", "OGGTag", "WMATag", "M4ATag"})
+        for (const char* t : {"MP3Tag", "OGGTag", "WMATag", "M4ATag", "FLACTag", "OpusTag"})
             EXPECT_EQ(NamesIn(store, kOptionsKey + "\\" + t), c.templates ? tagValues : none) << t;
     }
     MemoryUserStore untouched;
