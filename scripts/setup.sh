@@ -36,6 +36,8 @@ for group in "${groups[@]}"; do
       clang libclang-rt-14-dev
       # benchmark scripts
       time bc
+      # shards of a plan run at once, as users run them
+      parallel
       # the manual pages' and shell completions' tests
       groff-base bash-completion zsh fish) ;;
     package) packages+=(

@@ -10,17 +10,28 @@
 #include <cstdio>
 #include <cstring>
 #include <deque>
+#include <filesystem>
+#include <fstream>
 #include <iostream>
+#include <map>
 #include <optional>
 #include <set>
+#include <sstream>
+#include <unordered_map>
 
 #include "cli/CliOptions.h"
 #include "cli/Console.h"
+#include "cli/PlanFile.h"
+#include "engine/BatchPlan.h"
+#include "engine/EngineTexts.h"
 #include "engine/FileGathering.h"
 #include "engine/FileProbe.h"
 #include "engine/OutputFormats.h"
+#include "engine/OutputStaging.h"
+#include "engine/SourceSelection.h"
 #include "host/ConverterSession.h"
 #include "host/Versions.h"
+#include "platform/Desktop.h"
 #include "platform/FileIdentity.h"
 #include "platform/FileUserStore.h"
 #include "platform/Paths.h"
@@ -84,6 +95,135 @@ std::vector<std::string> WrittenFormats() {
     return names;
 }
 
+constexpr int kFolderMode = 399;
+constexpr int kUpdateMode = 44;
+constexpr char kStatusReplacedInBatch[] = "Replaced by a later file of the batch";
+// Options a plan leaves to each machine.
+constexpr const char* kMachineOptions[] = {"FilesAtOnce", "OptStartPageIndex", "Folder",
+                                           "BrowseOutputFolder"};
+
+/// A file to list: named, found in a folder, or an entry of a plan.
+struct Listed {
+    std::string path;
+    bool found = false;  // by searching a folder the user named, not named itself
+    std::optional<PlannedOutput> planned = {};
+    std::string status = {};  // set when the plan decided the file's line already
+    bool failed = false;      // ...and that line is a failure
+};
+
+std::optional<PlanFile> LoadPlan(const std::string& path, std::string& error) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        error = std::strerror(errno);
+        return std::nullopt;
+    }
+    std::ostringstream text;
+    text << in.rdbuf();
+    if (in.bad()) {
+        error = "could not be read";
+        return std::nullopt;
+    }
+    return ReadPlanText(text.str(), error);
+}
+
+bool WritesOutput(const std::string& action) {
+    return action == "convert" || action == "rename" || action == "overwrite";
+}
+
+// The entries of one shard, by index modulo the count, so that each shard gets its share of every folder.
+std::vector<Listed> ShardOf(const PlanFile& plan, std::size_t shard, std::size_t shards) {
+    // An entry whose output a later entry of the plan overwrites is left out, as that name ends up
+    // holding the later file, and two shards must never write one name.
+    std::unordered_map<std::string, std::size_t> lastWriter;
+    for (const auto& e : plan.entries)
+        if (WritesOutput(e.action)) lastWriter[e.output] = e.index;
+    std::vector<Listed> listed;
+    for (const auto& e : plan.entries) {
+        if (e.index % shards != shard) continue;
+        Listed item{e.source};
+        if (e.action == "fail") {
+            item.status = e.detail.empty() ? kStatusFailure : e.detail;
+            item.failed = true;
+        } else if (e.action == "skip") {
+            item.status = e.detail.empty() ? kStatusTargetSkipped : e.detail;
+        } else if (lastWriter[e.output] != e.index) {
+            item.status = kStatusReplacedInBatch;
+        } else {
+            item.planned = PlannedOutput{e.output, e.number, e.draws, e.action == "overwrite", e.detail};
+        }
+        listed.push_back(std::move(item));
+    }
+    return listed;
+}
+
+bool SavePlan(const std::string& path, const ConversionSettings& settings,
+              std::vector<PlanFileEntry> entries) {
+    PlanFile plan;
+    for (const std::string& name : CliSettingNames()) {
+        if (std::find(std::begin(kMachineOptions), std::end(kMachineOptions), name) !=
+            std::end(kMachineOptions))
+            continue;
+        if (auto value = OptionText(settings, name)) plan.options.emplace_back(name, std::move(*value));
+    }
+    plan.entries = std::move(entries);
+    const std::string text = WritePlanText(plan);
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(text.data(), static_cast<std::streamsize>(text.size()));
+    out.close();
+    return static_cast<bool>(out);
+}
+
+// Outputs below the mirror of each named source folder whose source is gone: files with an output
+// format's extension that this run neither wrote nor kept, with no file of their base name (or of
+// their base name without a rename's "_N") left where their source was.
+std::vector<std::string> FindOrphans(const ConversionSettings& settings,
+                                     const std::vector<std::string>& paths,
+                                     const std::vector<PlanLine>& lines) {
+    namespace fs = std::filesystem;
+    std::set<std::string> kept, extensions;
+    for (const auto& l : lines)
+        if (!l.output.empty()) kept.insert(NormalisedAbsolutePath(l.output));
+    for (const auto& f : OutputFormatTable()) extensions.insert(f.extension);
+    std::map<std::string, std::set<std::string>> stems;  // source folder: the base names in it
+    const auto sourceLeft = [&](const std::string& folder, const std::string& base) {
+        auto at = stems.find(folder);
+        if (at == stems.end()) {
+            at = stems.emplace(folder, std::set<std::string>()).first;
+            std::error_code ec;
+            for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
+                at->second.insert(it->path().stem().string());
+        }
+        if (at->second.count(base)) return true;
+        const auto underscore = base.rfind('_');
+        return underscore != std::string::npos && underscore + 1 < base.size() &&
+               base.find_first_not_of("0123456789", underscore + 1) == std::string::npos &&
+               at->second.count(base.substr(0, underscore));
+    };
+    std::vector<std::string> orphans;
+    const std::string dest = NormalisedAbsolutePath(settings.DestSpecifiedFolder);
+    for (const auto& p : paths) {
+        if (!IsFolder(p)) continue;
+        const std::string in = NormalisedAbsolutePath(p);
+        const fs::path mirror = fs::path(dest) / fs::path(in).relative_path();
+        std::error_code ec;
+        std::vector<std::string> found;
+        for (fs::recursive_directory_iterator it(mirror, ec), end; !ec && it != end; it.increment(ec)) {
+            if (!it->is_regular_file() || it->is_symlink()) continue;
+            const fs::path& file = it->path();
+            if (!extensions.count(LowerAscii(file.extension().string())) ||
+                IsStagingName(file.filename().string()))
+                continue;
+            if (kept.count(file.string())) continue;
+            const fs::path source = fs::path(in) / file.parent_path().lexically_relative(mirror);
+            if (!sourceLeft(source.lexically_normal().string(), file.stem().string()))
+                found.push_back(file.string());
+        }
+        std::sort(found.begin(), found.end());
+        orphans.insert(orphans.end(), found.begin(), found.end());
+    }
+    return orphans;
+}
+
 }  // namespace
 
 namespace {
@@ -120,13 +260,45 @@ int RunWithOutput(const std::vector<std::string>& args, OutputLines& out) {
             return kExitFailed;
         }
     }
-    if (options.paths.empty()) return options.save ? kExitOk : UsageError("no files given");
+    if (options.shards > 1 && options.fromPlan.empty()) return UsageError("--shard needs --from-plan");
+    std::optional<PlanFile> plan;
+    if (!options.fromPlan.empty()) {
+        plan = LoadPlan(options.fromPlan, error);
+        if (!plan) {
+            std::cerr << "wavelorn-cli: " << options.fromPlan << ": " << error << "\n";
+            return kExitUsage;
+        }
+        // Every machine converts with the settings the plan was made with.
+        CliOptions planned;
+        planned.overrides = plan->options;
+        if (!ApplyOverrides(settings, planned, error)) {
+            std::cerr << "wavelorn-cli: " << options.fromPlan << ": " << error << "\n";
+            return kExitUsage;
+        }
+    }
+    if (options.paths.empty() && !plan) return options.save ? kExitOk : UsageError("no files given");
 
     const bool convert = !options.probe;
     if (convert && !ConverterSession::RoutineFor(settings.OutputFormat)) {
         std::cerr << "wavelorn-cli: output format " << OutputFormatName(settings.OutputFormat)
                   << " is not available in this version\n";
         return kExitUsage;
+    }
+    if (options.deleteOrphans && (settings.DestOutputFolderOpt != kFolderMode || !settings.CreateDirs))
+        return UsageError("--delete-orphans needs -o DIR with CreateDirs=1 (the source folders mirrored)");
+    // A tree converted into itself: its outputs would be sources of the next run.
+    if (convert && settings.DestOutputFolderOpt == kFolderMode && !plan) {
+        const std::string out = NormalisedAbsolutePath(settings.DestSpecifiedFolder);
+        for (const auto& p : options.paths) {
+            if (!IsFolder(p)) continue;
+            const std::string in = NormalisedAbsolutePath(p);
+            if (out == in || out.rfind(in == "/" ? in : in + "/", 0) == 0) {
+                std::cerr << "wavelorn-cli: refused: the output folder " << out << " lies in " << in
+                          << ", a folder this run converts, so its outputs would become sources; nothing was "
+                             "converted (choose an output folder outside it)\n";
+                return kExitUsage;
+            }
+        }
     }
 
     const DecoderStartupResult started = session.StartDecoders();
@@ -140,6 +312,16 @@ int RunWithOutput(const std::vector<std::string>& args, OutputLines& out) {
     EngineContext& engine = session.Engine();
     engine.shared.forcedReader = options.reader;
 
+    // What is listed: the named and found files, or this shard's entries of a plan.
+    std::vector<Listed> listed;
+    if (plan) {
+        listed = ShardOf(*plan, options.shard, options.shards);
+    } else {
+        for (auto& [path, found] : GatherPaths(options.paths, settings)) listed.push_back({path, found});
+    }
+    const bool update = settings.TargetExistsOpt == kUpdateMode && !plan;
+    const DocumentsFolderLookup noFolderMade = [] { return DocumentsFolder(false); };
+
     bool anyFailed = false;
     // Entries are kept by pointer from the batch view: a list that never reallocates under them.
     std::deque<FileEntry> entries;
@@ -147,15 +329,42 @@ int RunWithOutput(const std::vector<std::string>& args, OutputLines& out) {
         std::size_t beforeEntry;
         bool toStdout;
         std::string line;
+        std::string source = {};  // for a line on standard output: the file,
+        bool fails = false;       // whether it fails,
+        std::string status = {};  // its status,
+        std::string reason = {};  // and why it fails
     };
     std::vector<PendingNote> notes;  // load failures, placed between the entries in walk order
-    for (const auto& [path, found] : GatherPaths(options.paths, settings)) {
+    for (auto& item : listed) {
         if (InterruptRequested()) return kExitInterrupted;
+        if (!item.status.empty()) {  // decided by the plan
+            notes.push_back({entries.size(), true,
+                             EscapeField(item.path) + "\t" + EscapeField(item.status) + "\n", item.path,
+                             item.failed, item.status, item.status});
+            anyFailed = anyFailed || item.failed;
+            continue;
+        }
+        if (update) {
+            // An output that is up to date needs no look into the source: naming alone skips it.
+            FileEntry quick;
+            quick.path = item.path;
+            DryRunNames names;
+            NamingReport report;
+            std::string message;
+            if (!ResolveOutputPath(quick, message, settings, BatchNaming{noFolderMade, {}, &names},
+                                   &report) &&
+                report.action == NamingAction::Skip) {
+                quick.kind = SourceKindFromExtension(item.path);
+                entries.push_back(std::move(quick));
+                continue;
+            }
+        }
         engine.FailureDetail.clear();
-        std::optional<FileEntry> entry = ProbeFile(engine, path);
+        std::optional<FileEntry> entry = ProbeFile(engine, item.path);
+        const std::string& path = item.path;
         if (!entry) {
             const std::string reason = LoadFailureReason(path, engine.FailureDetail);
-            if (found) {
+            if (item.found) {
                 // Covers and playlists beside the music are no reason to fail the run.
                 notes.push_back(
                     {entries.size(), false,
@@ -163,8 +372,8 @@ int RunWithOutput(const std::vector<std::string>& args, OutputLines& out) {
             } else {
                 std::string status = "Failed to load";
                 if (!engine.FailureDetail.empty()) status += " (" + engine.FailureDetail + ")";
-                notes.push_back(
-                    {entries.size(), true, EscapeField(path) + "\t" + EscapeField(status) + "\n"});
+                notes.push_back({entries.size(), true, EscapeField(path) + "\t" + EscapeField(status) + "\n",
+                                 path, true, status, reason});
                 notes.push_back({entries.size(), false,
                                  "wavelorn-cli: " + EscapeField(path) + ": " + EscapeField(reason) + "\n"});
                 anyFailed = true;
@@ -187,6 +396,7 @@ int RunWithOutput(const std::vector<std::string>& args, OutputLines& out) {
             out.Write(EscapeField(path) + "\t" + EscapeField(row.file) + "\t" + row.duration + "\t" +
                       row.bitrate + "\t" + row.frequency + "\t" + row.channels + "\n");
         } else {
+            entry->planned = item.planned;
             entries.push_back(std::move(*entry));
         }
     }
@@ -200,6 +410,77 @@ int RunWithOutput(const std::vector<std::string>& args, OutputLines& out) {
         batch.push_back(&e);
         viewRows.push_back(&e);
     }
+
+    // The whole batch named first, writing nothing: for the dry run and the plan, and so that a run that
+    // would replace one of its own sources is refused before anything is written.
+    std::vector<PlanLine> lines;
+    if (plan) {
+        for (FileEntry* e : batch) {
+            PlanLine line;
+            line.action = e->planned->replace ? NamingAction::Overwrite : NamingAction::Convert;
+            line.output = e->planned->path;
+            lines.push_back(std::move(line));
+        }
+    } else {
+        lines = PlanBatch(batch, settings, noFolderMade);
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            if (!lines[i].hitsSource) continue;
+            std::cerr
+                << "wavelorn-cli: refused: the output of " << batch[i]->path
+                << " would replace a source of this run; nothing was converted (choose an output folder, "
+                   "or --if-exists rename or skip)\n";
+            return kExitUsage;
+        }
+    }
+
+    if (options.dryRun || !options.planFile.empty()) {
+        // One line per file in list order, the load failures in their places.
+        std::vector<PlanFileEntry> planned;
+        std::uint32_t draws = 0;
+        std::size_t nextNote = 0;
+        const auto notesBefore = [&](std::size_t entry) {
+            for (; nextNote < notes.size() && notes[nextNote].beforeEntry <= entry; ++nextNote) {
+                const PendingNote& n = notes[nextNote];
+                if (!n.toStdout) {
+                    std::fputs(n.line.c_str(), stderr);
+                    continue;
+                }
+                const bool kept = n.status == kStatusTargetSkipped;
+                planned.push_back({planned.size(), 0, 0, n.fails ? "fail" : "skip",
+                                   NormalisedAbsolutePath(n.source), "", n.fails || !kept ? n.status : ""});
+                if (options.dryRun)
+                    out.Write(EscapeField(n.source) + "\t" + planned.back().action + "\t" +
+                              EscapeField(n.fails ? n.reason : "") + "\n");
+            }
+        };
+        for (std::size_t i = 0; i < batch.size(); ++i) {
+            notesBefore(i);
+            const PlanLine& line = lines[i];
+            const bool fails = line.action == NamingAction::Fail;
+            planned.push_back({planned.size(), static_cast<int>(i) + 1, draws, NamingActionName(line.action),
+                               NormalisedAbsolutePath(batch[i]->path), line.output,
+                               fails ? line.reason : line.replaces});
+            if (line.action != NamingAction::Skip && !fails) ++draws;
+            if (options.dryRun)
+                out.Write(EscapeField(batch[i]->path) + "\t" + NamingActionName(line.action) + "\t" +
+                          EscapeField(fails ? line.reason : line.output) + "\n");
+        }
+        notesBefore(batch.size());
+        if (options.deleteOrphans) {
+            for (const auto& orphan : FindOrphans(settings, options.paths, lines))
+                out.Write(EscapeField(orphan) + "\torphan\n");
+        }
+        if (!options.planFile.empty() && !SavePlan(options.planFile, settings, std::move(planned))) {
+            std::cerr << "wavelorn-cli: could not write the plan " << options.planFile << ": "
+                      << std::strerror(errno) << "\n";
+            return kExitFailed;
+        }
+        return anyFailed || std::any_of(lines.begin(), lines.end(),
+                                        [](const PlanLine& l) { return l.action == NamingAction::Fail; })
+                   ? kExitFailed
+                   : kExitOk;
+    }
+
     const bool showProgress = !options.quiet && ::isatty(STDERR_FILENO);
     {
         ConsoleBatchView view(viewRows, showProgress, out, stderr);
@@ -223,6 +504,16 @@ int RunWithOutput(const std::vector<std::string>& args, OutputLines& out) {
     }  // the view prints the notes that follow the last row
 
     if (InterruptRequested()) return kExitInterrupted;
+    if (options.deleteOrphans) {
+        for (const auto& orphan : FindOrphans(settings, options.paths, lines)) {
+            if (MoveToTrash(orphan)) {
+                out.Write(EscapeField(orphan) + "\ttrashed\n");
+            } else {
+                std::cerr << "wavelorn-cli: could not move " << orphan << " to the trash\n";
+                anyFailed = true;
+            }
+        }
+    }
     return anyFailed ? kExitFailed : kExitOk;
 }
 

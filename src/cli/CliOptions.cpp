@@ -6,7 +6,9 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
+#include <tuple>
 
+#include "cli/PlanFile.h"
 #include "engine/OutputFormats.h"
 #include "platform/Paths.h"
 #include "settings/ConversionSettings.h"
@@ -34,7 +36,7 @@ constexpr CliOptionInfo kOptions[] = {
      "Sets DestOutputFolderOpt=399 and DestSpecifiedFolder to DIR as an absolute path."},
     {nullptr, "--beside-source", nullptr, CliValueKind::None, "write next to each source",
      "Sets DestOutputFolderOpt=199."},
-    {nullptr, "--if-exists", "MODE", CliValueKind::IfExistsMode, "rename, overwrite or skip",
+    {nullptr, "--if-exists", "MODE", CliValueKind::IfExistsMode, "rename, overwrite, skip or update",
      "What happens when an output file of that name exists (TargetExistsOpt)."},
     {nullptr, "--set", "NAME=VALUE", CliValueKind::Setting,
      "override an option by its settings name, e.g. MP3BitRate=192, or a tag\n"
@@ -60,6 +62,28 @@ constexpr CliOptionInfo kOptions[] = {
      "a source with damaged frames fails instead of converting with a note",
      "Sets StrictDecode=1. Without it, such a file converts and standard error gives the count of "
      "damaged frames."},
+    {nullptr, "--dry-run", nullptr, CliValueKind::None,
+     "list what would be done, one SOURCE<TAB>ACTION<TAB>OUTPUT line per file;\n"
+     "converts nothing and makes no folder",
+     "ACTION is convert, rename (to a free name), overwrite, skip (the output exists, or is up to date with "
+     "--if-exists update) or fail (OUTPUT then says why). The names are those a run would give, collisions "
+     "between the files included. With --delete-orphans it lists the orphans instead of moving them."},
+    {nullptr, "--plan", "FILE", CliValueKind::File,
+     "write the plan (sources, their numbers, final names and the settings) to\nFILE instead of converting",
+     "A later --from-plan run executes it, on this machine or another sharing the output tree. The format "
+     "is described in the user guide."},
+    {nullptr, "--from-plan", "FILE", CliValueKind::File,
+     "convert the files of a plan, with its settings and names (no PATH)",
+     "An entry whose output exists complete is skipped, so a run that was stopped can be run again."},
+    {nullptr, "--shard", "K/N", CliValueKind::Shard,
+     "only the plan's entries whose index is K modulo N (0 <= K < N; with\n--from-plan)",
+     "N runs with K from 0 to N-1, at once or one after another, write exactly what one run of the plan "
+     "writes. Modulo rather than ranges, so that each shard gets a share of every folder."},
+    {nullptr, "--delete-orphans", nullptr, CliValueKind::None,
+     "move outputs whose source is gone to the trash (needs -o DIR and\nCreateDirs=1)",
+     "Looks below DIR where the named source folders are mirrored, and moves a file to the desktop's trash "
+     "only when it has the extension of an output format, was not written or kept by this run and no "
+     "source of its name is left beside where it came from. Nothing is deleted."},
     {"-j", "--jobs", "N", CliValueKind::Number,
      "convert N files at once (default: the stored FilesAtOnce, whose 0 means one\n"
      "per online processor; 1: one after another); lines and output names stay as\n"
@@ -90,6 +114,7 @@ constexpr CliIfExistsMode kIfExistsModes[] = {
     {"rename", "11", "add a number to the new file's name"},
     {"overwrite", "22", "replace the old file once the new one is complete"},
     {"skip", "33", "leave the old file and do not convert"},
+    {"update", "44", "convert only when the old file is older than its source"},
 };
 
 constexpr CliExitStatus kExitStatuses[] = {
@@ -380,11 +405,30 @@ std::optional<CliOptions> ParseCommandLine(const std::vector<std::string>& args,
                 return std::nullopt;
             }
             o.jobs = *n;
+        } else if (name == "--plan" || name == "--from-plan") {
+            if (!value(v)) return std::nullopt;
+            if (v.empty()) {
+                error = "option " + name + " needs a file name";
+                return std::nullopt;
+            }
+            (name == "--plan" ? o.planFile : o.fromPlan) = v;
+        } else if (name == "--shard") {
+            if (!value(v)) return std::nullopt;
+            const auto shard = ParseShard(v);
+            if (!shard) {
+                error = "--shard needs K/N with 0 <= K < N, got '" + v + "'";
+                return std::nullopt;
+            }
+            std::tie(o.shard, o.shards) = *shard;
         } else if (hasInline) {
             error = "option " + name + " takes no value";
             return std::nullopt;
         } else if (name == "--save") {
             o.save = true;
+        } else if (name == "--dry-run") {
+            o.dryRun = true;
+        } else if (name == "--delete-orphans") {
+            o.deleteOrphans = true;
         } else if (name == "--probe") {
             o.probe = true;
         } else if (name == "-y" || name == "--yes") {
@@ -404,7 +448,19 @@ std::optional<CliOptions> ParseCommandLine(const std::vector<std::string>& args,
             return std::nullopt;
         }
     }
+    if (!o.fromPlan.empty() && (!o.paths.empty() || !o.planFile.empty() || o.probe || o.deleteOrphans)) {
+        error = "--from-plan takes no PATH and no --plan, --probe or --delete-orphans";
+        return std::nullopt;
+    }
     return o;
+}
+
+std::optional<std::string> OptionText(const ConversionSettings& settings, const std::string& name) {
+    ConversionSettings& s = const_cast<ConversionSettings&>(settings);  // only read here
+    const auto [text, number] = FindOption(s, name);
+    if (text) return *text;
+    if (number) return std::to_string(*number);
+    return std::nullopt;
 }
 
 bool ApplyOverrides(ConversionSettings& settings, const CliOptions& options, std::string& error) {

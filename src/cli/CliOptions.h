@@ -23,10 +23,18 @@ struct CliOptions {
     bool verbose = false;  // each converted file's loudness in its line
     bool help = false;
     bool version = false;
+    bool dryRun = false;                // list what the batch would do, convert nothing
+    bool deleteOrphans = false;         // move outputs whose source is gone to the trash
+    std::string planFile;               // write the plan here instead of converting
+    std::string fromPlan;               // convert the plan of this file
+    std::size_t shard = 0, shards = 1;  // with fromPlan: the entries whose index is shard modulo shards
 };
 
 /// Parses argv[1..]; on a usage error returns nothing and sets `error`.
 std::optional<CliOptions> ParseCommandLine(const std::vector<std::string>& args, std::string& error);
+
+/// The text of a stored option or template field ("MP3Tag.Artist"); nothing for an unknown name.
+std::optional<std::string> OptionText(const ConversionSettings& settings, const std::string& name);
 
 /// Sets the overridden options in `settings`, with the corrections loading would make.
 /// False with `error` for an unknown name or a value that is not a number.
@@ -55,7 +63,9 @@ enum class CliValueKind {
     Reader,
     Number,
     ReplayGainMode,
-    Loudness
+    Loudness,
+    File,
+    Shard
 };
 
 /// One option of the command line. --help, the manual page and the completions are made from

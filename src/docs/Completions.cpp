@@ -122,7 +122,11 @@ std::string BashCompletion() {
            Pattern(CliValueKind::Folder) +
            ")\n            _filedir -d; return ;;\n"
            "        " +
-           Pattern(CliValueKind::Number) + "|" + Pattern(CliValueKind::Loudness) +
+           Pattern(CliValueKind::File) +
+           ")\n            _filedir; return ;;\n"
+           "        " +
+           Pattern(CliValueKind::Number) + "|" + Pattern(CliValueKind::Loudness) + "|" +
+           Pattern(CliValueKind::Shard) +
            ")\n            return ;;\n"
            "        " +
            Pattern(CliValueKind::Setting) +
@@ -184,10 +188,14 @@ std::string ZshCompletion() {
                 break;
             case CliValueKind::Number:
             case CliValueKind::Loudness:
+            case CliValueKind::Shard:
                 action = ":number: ";
                 break;
             case CliValueKind::ReplayGainMode:
                 action = ":mode:(" + Words(kReplayGainModes) + ")";
+                break;
+            case CliValueKind::File:
+                action = ":file:_files";
                 break;
         }
         const bool repeatable = o.kind == CliValueKind::Setting;
@@ -264,10 +272,14 @@ std::string FishCompletion() {
                 break;
             case CliValueKind::Number:
             case CliValueKind::Loudness:
+            case CliValueKind::Shard:
                 line += " -x";
                 break;
             case CliValueKind::ReplayGainMode:
                 line += " -x -a " + Quoted(Words(kReplayGainModes));
+                break;
+            case CliValueKind::File:
+                line += " -r -F";
                 break;
         }
         text += line + " -d " + Quoted(help) + "\n";

@@ -1,5 +1,6 @@
 #pragma once
 #include <functional>
+#include <map>
 #include <memory>
 #include <set>
 #include <string>
@@ -39,6 +40,12 @@ struct BatchServices {
 
 class StagedOutput;
 
+/// With "copy when already in this format": the source is an MP3, Ogg Vorbis or FLAC file that the output
+/// options would encode at the same or a lower bit rate, with its own tags, so a copy of it is the output.
+bool CopiesAsIs(const FileEntry& entry, const ConversionSettings& settings);
+/// Copies the source into the output; 1 on success.
+int CopySource(const std::string& source, const std::string& output);
+
 /// Converts a list of files into the output format of the settings, writing one status per row
 /// and honouring Cancel. One loop runs N files at once (N = 1 included): each running file owns its
 /// engine context, progress and staged output, over what the batch shares; names, questions,
@@ -66,6 +73,13 @@ private:
                    ProgressDialog& progress);
     /// Names the output and makes its hidden file; null with status set when the file cannot be written.
     std::unique_ptr<StagedOutput> PrepareOutput(FileEntry& entry, std::string& status);
+    /// Naming of a file whose output a plan fixed: only checks the name.
+    bool PlannedName(FileEntry& entry, std::string& status, NamingReport& report);
+    Placement PlacePlanned(FileEntry& entry, StagedOutput& staged, std::string& status);
+    /// Gives the output its source's modification time where the settings ask for it.
+    void KeepSourceTime(const FileEntry& entry, const std::string& output) const;
+    /// Writes the playlist of each output folder of the batch (entries in list order).
+    void WritePlaylists(const std::vector<FileEntry*>& entries, int reached);
     /// After the routine: gives a complete output its name; true when converted. status receives the row's
     /// text.
     bool Conclude(FileEntry& entry, int ok, StagedOutput& staged, const EngineContext& outcome,
@@ -85,6 +99,7 @@ private:
     const ConversionSettings& m_settings;
     BatchView& m_view;
     BatchServices m_services;
-    std::set<std::string> m_cleanedFolders;  // output folders already rid of stale hidden files
-    BatchNaming m_naming;                    // what naming knows of the running batch
+    std::set<std::string> m_cleanedFolders;              // output folders already rid of stale hidden files
+    BatchNaming m_naming;                                // what naming knows of the running batch
+    std::map<const FileEntry*, std::string> m_existing;  // files skipped because this output exists
 };

@@ -305,14 +305,21 @@ bool BatchDriver::RunFiles(const std::vector<FileEntry*>& entries, const std::ve
             run.drawnFrom = m_engine.random;
             run.engine.random = m_engine.random;
             m_engine.random.Next();
+            if (entry.planned) {
+                // The serial number the whole batch would give this file, whichever share runs it.
+                run.engine.random = PseudoRandom();
+                for (std::uint32_t d = 0; d < entry.planned->draws; ++d) run.engine.random.Next();
+                run.drawnFrom = run.engine.random;
+            }
             run.engine.startGate = inPlace ? nullptr : &startGate;
             if (!albumGains.empty()) run.engine.AlbumGain = albumGains[next];
             const auto work = [this, routine, &run, &entry, &mutex, &finishedOne, &cancel,
-                               number = static_cast<int>(next) + 1] {
+                               number = entry.planned ? entry.planned->number : static_cast<int>(next) + 1] {
                 ConversionJob conversion{entry.kind,    entry.path, run.staged->Path(),
                                          *run.progress, run.engine, m_settings,
                                          number};
-                const int ok = RunRoutine(routine, conversion);
+                const int ok = CopiesAsIs(entry, m_settings) ? CopySource(entry.path, run.staged->Path())
+                                                             : RunRoutine(routine, conversion);
                 const bool cancelled = cancel.load() || run.progress->CancelRequested();
                 std::lock_guard lock(mutex);
                 run.ok = ok;

@@ -47,6 +47,9 @@ inline constexpr char kStatusFailure[] = "Conversion Failure";
 inline constexpr char kStatusNeedsSoundFont[] = "Failure. Requires file \"ct4mgm.sf2\".";
 inline constexpr char kStatusCancelled[] = "Cancelled";
 inline constexpr char kStatusTargetSkipped[] = "Target exists and skipped";
+inline constexpr char kSourceOverwriteRefused[] =
+    "The output of \"%s\" would replace a source of this batch, so nothing was converted. Choose an output "
+    "folder, or rename or skip existing files.";
 
 /// Asked when a batch holds MIDI files and the SoundFont is missing; %s is the program's folder.
 inline constexpr char kSoundFontQuestion[] =

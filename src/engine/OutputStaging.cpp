@@ -135,10 +135,27 @@ bool IsStagingName(const std::string& name) {
     return name.size() == kPrefixLength + kRandomLength || name[kPrefixLength + kRandomLength] == '.';
 }
 
-StagedOutput::StagedOutput(std::string finalPath) : m_final(std::move(finalPath)) {
+StagedOutput::StagedOutput(std::string finalPath, bool fixedName) : m_final(std::move(finalPath)) {
     const std::string folder = FolderPart(m_final);
     // The extension stays last so that anything that looks at the name sees the output's type.
     const std::string ext = ExtensionPart(m_final);
+    if (fixedName) {
+        std::uint64_t hash = 14695981039346656037ull;  // FNV-1a of the final name
+        for (const unsigned char c : m_final) hash = (hash ^ c) * 1099511628211ull;
+        std::string name = kPrefix;
+        for (std::size_t i = 0; i < kRandomLength; ++i, hash /= sizeof(kAlphabet) - 1)
+            name += kAlphabet[hash % (sizeof(kAlphabet) - 1)];
+        const std::string path = folder + "/" + name + ext;
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) ::unlink(path.c_str());
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
+        if (fd >= 0) {
+            ::close(fd);
+            m_path = path;
+            m_live = ClaimLiveName(path);
+        }
+        return;
+    }
     std::random_device seed;
     std::mt19937_64 random(seed() ^ (static_cast<std::uint64_t>(::getpid()) << 32));
     std::uniform_int_distribution<std::size_t> pick(0, sizeof(kAlphabet) - 2);

@@ -10,7 +10,9 @@ struct LiveName;
 class StagedOutput {
 public:
     /// Creates the hidden file (exclusively) in the folder of finalPath; Ok() tells whether it could.
-    explicit StagedOutput(std::string finalPath);
+    /// With fixedName the hidden name follows from finalPath alone, so a run of a plan that was killed
+    /// leaves a file that the next run of the same entry replaces instead of leaving it for a day.
+    explicit StagedOutput(std::string finalPath, bool fixedName = false);
     ~StagedOutput();  // removes the hidden file unless committed
     StagedOutput(const StagedOutput&) = delete;
     StagedOutput& operator=(const StagedOutput&) = delete;

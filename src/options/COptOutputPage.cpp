@@ -80,6 +80,7 @@ COptOutputPage::COptOutputPage(OptionsDialogs& dialogs, QWidget* parent) : Optio
     m_target->addItem(QString::fromUtf8(kTargetRename), kRename);
     m_target->addItem(QString::fromUtf8(kTargetOverwrite), 22);
     m_target->addItem(QString::fromUtf8(kTargetSkip), 33);
+    m_target->addItem(QString::fromUtf8(kTargetUpdate), 44);
     m_myDocuments =
         Named(new QCheckBox(QString::fromUtf8(kMyDocumentsCheck)), "myDocuments", kMyDocumentsCheck);
     m_browseOutput =

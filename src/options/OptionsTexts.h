@@ -48,6 +48,7 @@ inline constexpr char kTargetExistsLabel[] = "If target file &exists ";
 inline constexpr char kTargetRename[] = "Auto rename (add number at end of file name)";
 inline constexpr char kTargetOverwrite[] = "Overwrite";
 inline constexpr char kTargetSkip[] = "Skip (not convert)";
+inline constexpr char kTargetUpdate[] = "Update (convert when older)";
 inline constexpr char kMyDocumentsCheck[] = "Output files to &Documents if creating file failure";
 inline constexpr char kBrowseOutputCheck[] = "&Browse output folder when conversion completes";
 inline constexpr char kBrowseTitle[] = "Please choose an output folder:";

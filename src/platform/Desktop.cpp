@@ -4,14 +4,17 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <thread>
 #include <vector>
@@ -217,4 +220,106 @@ bool IsOtherProgram(const std::string& entry) {
     for (const char* own : kOwnDesktopEntries)
         if (name == own) return false;
     return true;
+}
+
+namespace {
+
+std::string PercentEncoded(const std::string& path) {
+    static const char hex[] = "0123456789ABCDEF";
+    std::string out;
+    for (const unsigned char c : path) {
+        if (std::isalnum(c) || c == '/' || c == '-' || c == '_' || c == '.' || c == '~') {
+            out += static_cast<char>(c);
+        } else {
+            out += '%';
+            out += hex[c >> 4];
+            out += hex[c & 15];
+        }
+    }
+    return out;
+}
+
+bool MakeFolder(const std::string& path) {
+    return ::mkdir(path.c_str(), 0700) == 0 || errno == EEXIST;
+}
+
+// The trash of the file's file system: the user's own when it lies there, else $topdir/.Trash-$uid.
+std::string TrashFolderFor(const std::string& path, std::string& relativeTo) {
+    struct stat file {};
+    if (::stat(path.c_str(), &file) != 0) return "";
+    const char* data = std::getenv("XDG_DATA_HOME");
+    const char* home = std::getenv("HOME");
+    std::string homeTrash = data && *data   ? std::string(data)
+                            : home && *home ? std::string(home) + "/.local/share"
+                                            : "";
+    if (!homeTrash.empty()) {
+        homeTrash += "/Trash";
+        for (std::size_t at = homeTrash.find('/', 1); at != std::string::npos;
+             at = homeTrash.find('/', at + 1))
+            MakeFolder(homeTrash.substr(0, at));
+        MakeFolder(homeTrash);
+        struct stat trash {};
+        if (::stat(homeTrash.c_str(), &trash) == 0 && trash.st_dev == file.st_dev) {
+            relativeTo.clear();
+            return homeTrash;
+        }
+    }
+    // The top of the file's mount: the last folder up the path on the same device.
+    std::string top = path;
+    for (;;) {
+        const auto slash = top.rfind('/');
+        if (slash == std::string::npos || slash == 0) {
+            top = "/";
+            break;
+        }
+        const std::string up = top.substr(0, slash);
+        struct stat st {};
+        if (::stat(up.c_str(), &st) != 0 || st.st_dev != file.st_dev) break;
+        top = up;
+    }
+    relativeTo = top == "/" ? "/" : top + "/";
+    const std::string trash = (top == "/" ? "" : top) + "/.Trash-" + std::to_string(::getuid());
+    return MakeFolder(trash) ? trash : "";
+}
+
+int TrashByHand(const std::string& path) {
+    std::string relativeTo;
+    const std::string trash = TrashFolderFor(path, relativeTo);
+    if (trash.empty() || !MakeFolder(trash + "/files") || !MakeFolder(trash + "/info")) return 0;
+    const std::string name = path.substr(path.rfind('/') + 1);
+    std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char date[32];
+    std::strftime(date, sizeof date, "%Y-%m-%dT%H:%M:%S", &local);
+    const std::string shown =
+        relativeTo.empty() || path.rfind(relativeTo, 0) != 0 ? path : path.substr(relativeTo.size());
+    const std::string info = "[Trash Info]\nPath=" + PercentEncoded(shown) + "\nDeletionDate=" + date + "\n";
+    for (int n = 1; n < 10000; ++n) {
+        const std::string entry = n == 1 ? name : name + "." + std::to_string(n);
+        const std::string infoPath = trash + "/info/" + entry + ".trashinfo";
+        // The info file is made first and exclusively: it reserves the name.
+        const int fd = ::open(infoPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd < 0) {
+            if (errno == EEXIST) continue;
+            return 0;
+        }
+        const bool written = ::write(fd, info.data(), info.size()) == static_cast<ssize_t>(info.size());
+        ::close(fd);
+        if (written && ::rename(path.c_str(), (trash + "/files/" + entry).c_str()) == 0) return 1;
+        ::unlink(infoPath.c_str());
+        return 0;
+    }
+    return 0;
+}
+
+}  // namespace
+
+int MoveToTrash(const std::string& path, const DesktopTools& tools) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) return 0;
+    if (SpawnAndWait({tools.gio, "trash", "--", path}, 30000, true, nullptr, true) == 0 &&
+        ::lstat(path.c_str(), &st) != 0)
+        return 1;
+    return TrashByHand(path);
 }

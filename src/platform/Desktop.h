@@ -7,7 +7,12 @@ struct DesktopTools {
     std::string gdbus = "gdbus";
     std::string dbusSend = "dbus-send";
     std::string mime = "xdg-mime";
+    std::string gio = "gio";
 };
+
+/// Moves a file to the desktop's trash (the freedesktop.org trash: `gio trash`, else the trash folders
+/// written by hand), never deleting it; 1 when it is there.
+int MoveToTrash(const std::string& path, const DesktopTools& tools = {});
 
 /// "Open" of a file, folder or address with the user's default program; 1 when the opener
 /// started and did not report failure. The target is one argument: no shell ever sees it.

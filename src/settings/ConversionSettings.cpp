@@ -165,6 +165,9 @@ constexpr DwordValue kAppendedValues[] = {
     {"MaxPictureSize", &S::MaxPictureSize, PictureSizeLimit},
     {"ID3v2Version", &S::ID3v2Version, Id3v2Version},
     {"WavId3Chunk", &S::WavId3Chunk, ZeroOrOneElseZero},
+    {"OutputTakesSourceTime", &S::OutputTakesSourceTime},
+    {"WritePlaylists", &S::WritePlaylists},
+    {"CopySameFormat", &S::CopySameFormat},
 };
 
 constexpr TagTemplateSlot kTemplates[] = {{"MP3", &S::MP3Tag}, {"OGG", &S::OGGTag},   {"WMA", &S::WMATag},

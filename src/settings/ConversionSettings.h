@@ -58,7 +58,7 @@ public:
     std::int32_t CreateDirs = 0;
     std::int32_t BrowseOutputFolder = 1;
     std::int32_t OutputFiles2MyDocuments = 1;
-    std::int32_t TargetExistsOpt = 11;  // 11 rename, 22 overwrite, 33 skip
+    std::int32_t TargetExistsOpt = 11;  // 11 rename, 22 overwrite, 33 skip, 44 update (when older)
     std::int32_t MonoType = 0;
     std::int32_t EnableExtFilter = 0;
     std::string FilterExts;
@@ -172,6 +172,11 @@ public:
     static constexpr std::int32_t kMaxPictureSizeLimit = 10000;
     std::int32_t ID3v2Version = 3;  // 3 or 4
     std::int32_t WavId3Chunk = 0;   // WAV: an ID3v2 chunk beside the INFO list
+
+    /// An output takes its source's modification time: 0 never, 1 always, 2 in update mode (44) only.
+    std::int32_t OutputTakesSourceTime = 2;
+    std::int32_t WritePlaylists = 0;  // 1: an M3U8 playlist of each output folder's files after a batch
+    std::int32_t CopySameFormat = 0;  // 1: a source already in the output format is copied, not re-encoded
 
     TagTemplate MP3Tag;
     TagTemplate OGGTag;

@@ -21,7 +21,11 @@ constexpr OptionChoice kWideBandModes[] = {{0, "6.6 kbit/s"},   {1, "8.85 kbit/s
                                            {3, "14.25 kbit/s"}, {4, "15.85 kbit/s"}, {5, "18.25 kbit/s"},
                                            {6, "19.85 kbit/s"}, {7, "23.05 kbit/s"}, {8, "23.85 kbit/s"}};
 constexpr OptionChoice kDestination[] = {{199, "beside the source"}, {399, "into DestSpecifiedFolder"}};
-constexpr OptionChoice kTargetExists[] = {{11, "rename the new file"}, {22, "overwrite"}, {33, "skip"}};
+constexpr OptionChoice kTargetExists[] = {{11, "rename the new file"},
+                                          {22, "overwrite"},
+                                          {33, "skip"},
+                                          {44, "update: convert when the output is missing or older"}};
+constexpr OptionChoice kSourceTime[] = {{0, "never"}, {1, "always"}, {2, "with update (TargetExistsOpt=44)"}};
 constexpr OptionChoice kMonoType[] = {{0, "(L+R)/2"}, {1, "left channel"}, {2, "right channel"}};
 constexpr OptionChoice kMp3ChannelMode[] = {
     {0, "stereo"}, {1, "joint stereo"}, {3, "mono"}, {4, "same as the source"}};
@@ -114,6 +118,9 @@ constexpr Entry kEntries[] = {
     {"FolderCoverArt", kOnOff},
     {"ID3v2Version", kId3v2Version},
     {"WavId3Chunk", kOnOff},
+    {"OutputTakesSourceTime", kSourceTime},
+    {"WritePlaylists", kOnOff},
+    {"CopySameFormat", kOnOff},
     {"TitleAsFileName", kOnOff},
     {"TrackNumType", kTrackNumType},
 };

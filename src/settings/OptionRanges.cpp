@@ -31,7 +31,7 @@ constexpr std::int32_t kFlacRates[] = {0,     8000,  11025, 12000, 16000, 22050,
 constexpr std::int32_t kFlacBits[] = {0, 16, 24};
 constexpr std::int32_t kMp3ChannelModes[] = {0, 1, 3, 4};
 constexpr std::int32_t kFolderChoices[] = {199, 399};
-constexpr std::int32_t kTargetExists[] = {11, 22, 33};
+constexpr std::int32_t kTargetExists[] = {11, 22, 33, 44};
 constexpr std::int32_t kWmaChannels[] = {1, 2};
 constexpr std::int32_t kId3v2Versions[] = {3, 4};
 
@@ -125,6 +125,9 @@ const OptionRange kRanges[] = {
     Span("ReplayGain", 0, 2),
     Span("Normalize", 0, 2),
     Span("NormalizeTarget", -31, -14),
+    Span("OutputTakesSourceTime", 0, 2),
+    List("WritePlaylists", kFlag),
+    List("CopySameFormat", kFlag),
 
     Span("FLACCompression", 0, 8),
     List("FLACBitsPerSample", kFlacBits),

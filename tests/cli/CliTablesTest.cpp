@@ -19,6 +19,10 @@ std::vector<std::string> ValuesOf(CliValueKind kind) {
             return {"MP3BitRate=192", "MP3Tag.Artist=Someone"};
         case CliValueKind::Number:
             return {"2"};
+        case CliValueKind::File:
+            return {"plan"};
+        case CliValueKind::Shard:
+            return {"0/2", "3/4"};
         case CliValueKind::Reader:
             return CliReaderNames();
         case CliValueKind::ReplayGainMode:

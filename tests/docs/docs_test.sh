@@ -63,7 +63,7 @@ fi
 if command -v fish >/dev/null; then
   checks=$((checks + 1))
   fish_complete() { fish --no-config -c "source '$docs/wavelorn-cli.fish'; complete -C '$1'" | cut -f1; }
-  [[ $(fish_complete 'wavelorn-cli --if-exists ' | sort | tr '\n' ' ') == "overwrite rename skip " ]] ||
+  [[ $(fish_complete 'wavelorn-cli --if-exists ' | sort | tr '\n' ' ') == "overwrite rename skip update " ]] ||
     fail "fish does not offer the --if-exists modes"
   [[ $(fish_complete 'wavelorn-cli --set MonoType=') == $'MonoType=0\nMonoType=1\nMonoType=2' ]] ||
     fail "fish does not offer MonoType's values"

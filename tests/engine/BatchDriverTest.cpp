@@ -283,4 +283,20 @@ TEST(BatchDriver, StreamNumbersGoInListOrder) {
     }
 }
 
+TEST(BatchDriver, ABatchThatWouldOverwriteItsOwnSourceIsRefusedBeforeAnythingIsWritten) {
+    // MP3 to MP3 beside the sources with Overwrite (or Update) named the source itself as the output.
+    for (const int mode : {22, 44}) {
+        Batch b;
+        b.settings.TargetExistsOpt = mode;
+        b.Add("good1.wav");
+        b.Add("good2.mp3", kKindMp3);
+        b.Run();
+        EXPECT_EQ(g_routineCalls, 0) << mode;
+        EXPECT_TRUE(b.view.status.empty()) << mode;
+        ASSERT_EQ(b.user.warnings.size(), 1u) << mode;
+        EXPECT_NE(b.user.warnings[0].find(b.dir.File("good2.mp3")), std::string::npos);
+        EXPECT_FALSE(fs::exists(b.dir.File("good1.mp3")));
+    }
+}
+
 }  // namespace

@@ -183,3 +183,35 @@ TEST(IsOtherProgram, OurEntriesOldAndNewAndNoneAreNotAnotherProgram) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(MoveToTrash, WithoutGioTheTrashIsWrittenByHandAndNothingIsLost) {
+    // Two files of one name: the second must not replace the first in the trash, and the info file must
+    // let a file manager put each back where it was.
+    testsupport::TempDir dir;
+    const ScopedEnv data("XDG_DATA_HOME", dir.File("data").c_str());
+    DesktopTools tools;
+    tools.gio = dir.File("no-gio");
+    std::vector<std::string> trashed;
+    for (const char* folder : {"one", "two"}) {
+        std::filesystem::create_directories(dir.File(folder));
+        const std::string path = dir.File(std::string(folder) + "/a b.mp3");
+        testsupport::WriteBytes(path, {static_cast<std::uint8_t>(folder[0])});
+        ASSERT_EQ(MoveToTrash(path, tools), 1);
+        EXPECT_FALSE(std::filesystem::exists(path));
+        trashed.push_back(path);
+    }
+    const std::string trash = dir.File("data/Trash");
+    EXPECT_EQ(testsupport::ReadBytes(trash + "/files/a b.mp3"), std::vector<std::uint8_t>{'o'});
+    EXPECT_EQ(testsupport::ReadBytes(trash + "/files/a b.mp3.2"), std::vector<std::uint8_t>{'t'});
+    std::ifstream info(trash + "/info/a b.mp3.2.trashinfo");
+    std::stringstream text;
+    text << info.rdbuf();
+    std::string escaped = trashed[1];
+    escaped.replace(escaped.find(' '), 1, "%20");
+    EXPECT_EQ(text.str().rfind("[Trash Info]\nPath=" + escaped + "\nDeletionDate=", 0), 0u) << text.str();
+    EXPECT_EQ(MoveToTrash(dir.File("gone.mp3"), tools), 0);
+}
+
+}  // namespace

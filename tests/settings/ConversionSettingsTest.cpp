@@ -117,7 +117,10 @@ const Field kAllDwords[] = {&S::OutputFormat,
                             &S::FolderCoverArt,
                             &S::MaxPictureSize,
                             &S::ID3v2Version,
-                            &S::WavId3Chunk};
+                            &S::WavId3Chunk,
+                            &S::OutputTakesSourceTime,
+                            &S::WritePlaylists,
+                            &S::CopySameFormat};
 
 const std::string kTricky = "Caf\xc3\xa9 \"Live\" C:\\x\\ line\nbreak\r\n\xe2\x99\xab";
 
@@ -465,7 +468,10 @@ TEST(ConversionSettings, EachSaveGroupWritesExactlyItsValuesInOrder) {
                                               "FolderCoverArt",
                                               "MaxPictureSize",
                                               "ID3v2Version",
-                                              "WavId3Chunk"};
+                                              "WavId3Chunk",
+                                              "OutputTakesSourceTime",
+                                              "WritePlaylists",
+                                              "CopySameFormat"};
     const std::vector<std::string> tagValues = {
         "Title",    "Artist",    "Album",           "Year",         "Genre",         "Comment",
         "Composer", "Copyright", "TitleAsFileName", "TrackNumType", "CustomTrackNum"};
