@@ -14,6 +14,9 @@ namespace {
 
 // libvorbis uses its allocations unchecked; its set-up and first blocks take well under 1 MB.
 constexpr std::size_t kAnalysisHeadroom = 4u << 20;
+// libvorbis allocates for every block it analyses and never checks: short of memory, the file fails
+// before a block rather than the whole batch crashing inside the library.
+constexpr std::size_t kBlockHeadroom = 1u << 20;
 
 }  // namespace
 
@@ -151,6 +154,10 @@ int OggWriter::EncodeWith(const Sample* left, const Sample* right, int frames, S
             m_failed = true;
             return 0;
         }
+        if (!HaveMemoryFor(kBlockHeadroom)) {
+            m_failed = true;
+            return 0;
+        }
         float** buffer = vorbis_analysis_buffer(&s.dsp, frames);
         for (int i = 0; i < frames; ++i) buffer[0][i] = scale(left[i]);
         if (m_channels == 2)
@@ -165,6 +172,10 @@ int OggWriter::EncodeWith(const Sample* left, const Sample* right, int frames, S
 int OggWriter::DrainBlocks() {
     State& s = *m_state;
     while (vorbis_analysis_blockout(&s.dsp, &s.block) == 1) {
+        if (!HaveMemoryFor(kBlockHeadroom)) {
+            m_failed = true;
+            return 0;
+        }
         vorbis_analysis(&s.block, nullptr);
         vorbis_bitrate_addblock(&s.block);
         while (vorbis_bitrate_flushpacket(&s.dsp, &s.packet) == 1) {
