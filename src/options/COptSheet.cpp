@@ -14,6 +14,7 @@
 #include "options/COptOggPage.h"
 #include "options/COptOpusPage.h"
 #include "options/COptOutputPage.h"
+#include "options/COptTagsPage.h"
 #include "options/COptWavPage.h"
 #include "options/CPageWMAOptions.h"
 #include "options/OptionsTexts.h"
@@ -45,6 +46,7 @@ constexpr PageEntry kPages[] = {
     {"FLAC Options", &Make<COptFlacPage>},
     {"Opus Options", &Make<COptOpusPage>},
     {"Loudness", &Make<COptLoudnessPage>},
+    {"Tags and Library", &Make<COptTagsPage>},
 };
 
 }  // namespace

@@ -210,9 +210,30 @@ inline constexpr char kLoudnessTrack[] = "Track";
 inline constexpr char kLoudnessAlbum[] = "Album";
 inline constexpr char kNormalizeTargetLabel[] = "&Target loudness (LUFS):";
 inline constexpr char kLoudnessNote[] =
-    "ReplayGain 2.0 values (reference -18 LUFS) go into MP3, OGG, WMA and MP4/M4A/M4B files; WAV, AAC "
-    "(ADTS) and AMR/AWB files carry none. Album values cover the files of one album: the same album and "
+    "ReplayGain 2.0 values (reference -18 LUFS) go into MP3, OGG, WMA, MP4/M4A/M4B, FLAC and Opus files; "
+    "WAV, AAC (ADTS) and AMR/AWB files carry none. Album values cover the files of one album: the same album "
+    "and "
     "album artist, or the same folder when the album tag is empty.";
 inline constexpr char kNormalizeNote[] =
     "Normalising reads each source twice (once to measure it) and lowers the gain where needed so that "
     "the true peak stays at or below -1 dBTP. Album keeps the tracks' relative levels.";
+
+// Tags and Library page
+inline constexpr char kTagsHeading[] = "Tags and pictures";
+inline constexpr char kTransferAllTagsLabel[] = "Carry &every tag and picture of the source";
+inline constexpr char kFolderCoverArtLabel[] =
+    "Use the &folder's cover, folder or front picture when the source has none";
+inline constexpr char kMaxPictureSizeLabel[] = "&Largest picture (pixels):";
+inline constexpr char kNoPictureLimit[] = "No limit";
+inline constexpr char kId3v2VersionLabel[] = "&ID3v2 version of MP3 files:";
+inline constexpr char kId3v23[] = "2.3 (most players)";
+inline constexpr char kId3v24[] = "2.4";
+inline constexpr char kWavId3ChunkLabel[] = "Also an ID3v2 chunk in &WAV files";
+inline constexpr char kLibraryHeading[] = "Repeated runs over a library";
+inline constexpr char kSourceTimeLabel[] = "Outputs take the source's &modification time:";
+inline constexpr char kSourceTimeNever[] = "Never";
+inline constexpr char kSourceTimeAlways[] = "Always";
+inline constexpr char kSourceTimeUpdating[] = "When updating";
+inline constexpr char kWritePlaylistsLabel[] = "Write an M3U8 &playlist in each output folder";
+inline constexpr char kCopySameFormatLabel[] =
+    "&Copy sources already in the output format instead of encoding them";

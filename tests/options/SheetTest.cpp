@@ -131,8 +131,8 @@ TEST_P(SheetStartPage, OpensOnTheRememberedPage) {
     EXPECT_EQ(o.settings.OptStartPageIndex, GetParam().opened);
 }
 INSTANTIATE_TEST_SUITE_P(Cases, SheetStartPage,
-                         ::testing::Values(StartCase{"Wma", 3, 3}, StartCase{"Last", 10, 10},
-                                           StartCase{"PastTheEnd", 11, 0}, StartCase{"Negative", -1, 0}),
+                         ::testing::Values(StartCase{"Wma", 3, 3}, StartCase{"Last", 11, 11},
+                                           StartCase{"PastTheEnd", 12, 0}, StartCase{"Negative", -1, 0}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(OptionsSheet, PagesNeverShownKeepTheirSettings) {
@@ -153,7 +153,7 @@ TEST(OptionsSheet, PagesNeverShownKeepTheirSettings) {
     EXPECT_EQ(o.settings.AMRMode, 12);
 }
 
-TEST(OptionsSheet, FlacAndOpusPagesGiveBackWhatTheyWereGiven) {
+TEST(OptionsSheet, EveryAppendedPageGivesBackWhatItWasGiven) {
     // A control wired to the wrong field, or a bit rate set on the command line that the list lacks,
     // would change the user's options just by opening the page and pressing OK.
     StoredOptions o;
@@ -171,10 +171,21 @@ TEST(OptionsSheet, FlacAndOpusPagesGiveBackWhatTheyWereGiven) {
     s.OpusSignal = 2;
     s.OpusChannels = 1;
     s.OpusID3TagType = 0;
+    s.ReplayGain = 2;
+    s.Normalize = 1;
+    s.NormalizeTarget = -23;
+    s.TransferAllTags = 0;
+    s.FolderCoverArt = 0;
+    s.MaxPictureSize = 1234;
+    s.ID3v2Version = 4;
+    s.WavId3Chunk = 1;
+    s.OutputTakesSourceTime = 1;
+    s.WritePlaylists = 1;
+    s.CopySameFormat = 1;
     const ConversionSettings before = s;
-    EXPECT_TRUE(o.Show([](QWidget* sheet) {
-        Tabs(sheet)->setCurrentIndex(COptSheet::kPageCount - 2);
-        Tabs(sheet)->setCurrentIndex(COptSheet::kPageCount - 1);
+    const int first = 8;  // FLAC Options
+    EXPECT_TRUE(o.Show([&](QWidget* sheet) {
+        for (int page = first; page < COptSheet::kPageCount; ++page) Tabs(sheet)->setCurrentIndex(page);
         Press(sheet, QDialogButtonBox::Ok);
     }));
     ConversionSettings expected = before;
