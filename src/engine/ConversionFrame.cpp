@@ -443,9 +443,11 @@ int RunConversionFrame(ConversionJob& job, const OutputFormatInfo& row, Conversi
         // Damage the source could tell: a failure with its reason, or a note for the converted file.
         if (sourceEnded) {
             ReadOutcome outcome = source->GetReadOutcome();
-            if (!outcome.failed && outcome.damagedFrames > 0) {
+            if (!outcome.failed && (outcome.damagedFrames > 0 || outcome.missingFrames > 0)) {
                 std::string damage =
-                    StringPrintf(kDamagedFramesNote, static_cast<long long>(outcome.damagedFrames));
+                    outcome.damagedFrames > 0
+                        ? StringPrintf(kDamagedFramesNote, static_cast<long long>(outcome.damagedFrames))
+                        : StringPrintf(kMissingFramesNote, static_cast<long long>(outcome.missingFrames));
                 if (!outcome.note.empty()) damage += "; " + outcome.note;
                 outcome.note = std::move(damage);
                 outcome.failed = job.settings.StrictDecode != 0;

@@ -30,6 +30,8 @@ inline constexpr char kNotRegularFile[] = "not a regular file";
 
 /// A source whose decoder skipped or concealed damaged frames; the count is %lld.
 inline constexpr char kDamagedFramesNote[] = "%lld damaged frame(s) of the source skipped or concealed";
+inline constexpr char kMissingFramesNote[] =
+    "the source ends %lld frame(s) before the length its header announces";
 /// Why an output that failed its check after writing was not kept; %s says what was wrong.
 inline constexpr char kVerifyFailedReason[] = "the output failed verification: %s";
 

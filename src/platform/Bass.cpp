@@ -157,6 +157,11 @@ std::uint64_t BASS_ChannelGetDamagedFrames(std::uint32_t handle) {
     return ch ? ch->DamagedFrames() : 0;
 }
 
+std::uint64_t BASS_ChannelGetMissingFrames(std::uint32_t handle) {
+    const HeldBassChannel ch = Hold(handle);
+    return ch ? ch->MissingFrames() : 0;
+}
+
 std::uint64_t BASS_ChannelGetPosition(std::uint32_t handle, std::uint32_t mode) {
     const HeldBassChannel ch = Hold(handle);
     if (!ch || mode != BASS_POS_BYTE) return kNone;

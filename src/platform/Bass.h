@@ -80,6 +80,8 @@ std::uint64_t BASS_StreamGetFilePosition(HSTREAM handle, std::uint32_t mode);
 std::uint32_t BASS_ChannelGetData(std::uint32_t handle, void* buffer, std::uint32_t length);
 /// Coded frames the decoder found damaged and skipped so far (MPEG streams); 0 for other channels.
 std::uint64_t BASS_ChannelGetDamagedFrames(std::uint32_t handle);
+/// Frames the file's header announced past the end of the file (PCM files cut short).
+std::uint64_t BASS_ChannelGetMissingFrames(std::uint32_t handle);
 /// Bytes delivered so far; all ones on error.
 std::uint64_t BASS_ChannelGetPosition(std::uint32_t handle, std::uint32_t mode);
 /// MPEG streams: the 128-byte ID3v1 block or the whole ID3v2 tag, owned by the channel; null

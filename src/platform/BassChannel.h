@@ -41,6 +41,8 @@ public:
 
     /// Coded frames skipped so far because they were damaged.
     virtual std::uint64_t DamagedFrames() const { return 0; }
+    /// Frames the file's header announced that the file turned out not to hold.
+    virtual std::uint64_t MissingFrames() const { return 0; }
 
     /// Raw ID3 block (0: ID3v1, 1: ID3v2) or null.
     virtual const std::vector<std::uint8_t>* Id3Tag(std::uint32_t) { return nullptr; }

@@ -28,8 +28,9 @@ struct Layout {
     std::uint32_t chans = 0;
     Sample sample = Sample::S16LE;
     std::uint64_t dataOffset = 0;
-    std::uint64_t frames = 0;        // frames delivered
-    std::uint64_t storedFrames = 0;  // whole frames the demuxer would cut into packets, >= frames
+    std::uint64_t frames = 0;         // frames delivered
+    std::uint64_t storedFrames = 0;   // whole frames the demuxer would cut into packets, >= frames
+    std::uint64_t missingFrames = 0;  // announced by the header past the end of the file
 };
 
 std::uint32_t StoredBytes(Sample s) {
@@ -163,6 +164,7 @@ std::optional<Layout> ParseWav(std::FILE* f, std::uint64_t fileSize) {
     bool haveFmt = false, pcmTag = false, fact = false, toEnd = false;
     std::optional<std::uint64_t> dataOffset;
     std::uint64_t dataSize = 0;
+    std::uint64_t pastEnd = 0;  // bytes a data size announces beyond the end of the file
     Layout layout;
     for (int chunks = 0;; ++chunks) {
         if (chunks > kMaxChunks) return std::nullopt;
@@ -187,6 +189,7 @@ std::optional<Layout> ParseWav(std::FILE* f, std::uint64_t fileSize) {
             dataSize = size;
             // A size of 0 or all ones means "up to the end of the file", as does a size past it.
             if (size == 0 || size == 0xFFFFFFFFu || next > fileSize) {
+                if (size != 0 && size != 0xFFFFFFFFu) pastEnd = next - fileSize;
                 toEnd = true;
                 break;
             }
@@ -210,6 +213,7 @@ std::optional<Layout> ParseWav(std::FILE* f, std::uint64_t fileSize) {
     if (toEnd && fact) return std::nullopt;
     layout.dataOffset = *dataOffset;
     layout.frames = layout.storedFrames = (toEnd ? fileSize - *dataOffset : dataSize) / inFrame;
+    layout.missingFrames = (pastEnd + inFrame - 1) / inFrame;
     if (layout.frames == 0) return std::nullopt;
     if (pcmTag && MayHoldSpdifBursts(f, *dataOffset, fileSize)) return std::nullopt;
     return layout;
@@ -506,6 +510,7 @@ std::unique_ptr<BassChannel> BassPcmChannel::Open(const std::string& path) {
     // The demuxers cut packets of whole frames of up to 4096 bytes (one frame at least).
     ch->m_packetFrames = std::max<std::size_t>(1, 4096 / ch->m_inFrame);
     ch->m_storedFrames = layout->storedFrames;
+    ch->m_announcedMissing = layout->missingFrames;
     auto& d = ch->m_info;
     d.freq = layout->freq;
     d.chans = layout->chans;
@@ -553,7 +558,8 @@ std::size_t BassPcmChannel::Render(std::uint8_t* out, std::size_t bytes) {
         done += got;
         m_framesLeft -= got;
         if (got < want) {
-            m_framesLeft = 0;  // the file shrank or could not be read: end here
+            m_missing = m_framesLeft;  // the file shrank or could not be read: end here
+            m_framesLeft = 0;
             break;
         }
     }

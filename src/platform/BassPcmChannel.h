@@ -24,6 +24,12 @@ protected:
     std::size_t Render(std::uint8_t* out, std::size_t bytes) override;
     bool StartFloat() override;
 
+public:
+    std::uint64_t MissingFrames() const override {
+        return m_framesLeft == 0 ? m_missing + m_announcedMissing : m_missing;
+    }
+
+protected:
 private:
     BassPcmChannel() = default;
     std::vector<char> m_inputBuffer;  // m_input's stdio buffer: declared first, so it outlives the stream
@@ -35,5 +41,7 @@ private:
     std::uint64_t m_storedFrames = 0;
     std::size_t m_packetFrames = 1;
     std::vector<std::uint8_t> m_raw;
-    bool m_float = false;  // floats out, each sample at its stored resolution
+    bool m_float = false;                  // floats out, each sample at its stored resolution
+    std::uint64_t m_missing = 0;           // frames the file stopped short of while reading
+    std::uint64_t m_announcedMissing = 0;  // frames a data size announced past the end of the file
 };

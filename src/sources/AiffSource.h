@@ -67,6 +67,7 @@ public:
     int Open(const char* path, int renderRate) override;  // renderRate is ignored
     int ReadBlock(void* left, void* right) override;      // <= 1152 frames; < 1 ends the stream
     int RequestFullResolution() override;                 // PCM wider than 16 bits and float
+    ReadOutcome GetReadOutcome() override { return m_data.Outcome(m_frames); }
 
 private:
     bool ParseChunks();

@@ -173,6 +173,7 @@ bool AuSource::PlaceData(const Header& header) {
     }
     m_data = SoundData(m_totalLength);
     const std::int64_t frames = m_totalLength * 8 / (static_cast<std::int64_t>(m_storedBits) * m_channels);
+    m_announcedFrames = header.dataSize == kUnknownSize ? 0 : frames;
     const LengthFigures figures = FiguresOf(frames, m_totalLength, m_sampleRate, m_channels, m_storedBits);
     m_duration = figures.duration;
     m_bitrate = figures.bitrate;

@@ -21,7 +21,8 @@ struct AuState {
     int m_storedBits = 0;
     std::int64_t m_dataOffset = 0;
     SoundData m_data;
-    SampleReader m_sampleAt = nullptr;                  // linear, float and G.711 encodings
+    std::int64_t m_announcedFrames = 0;  // as the header's data size gives them; 0 when unknown
+    SampleReader m_sampleAt = nullptr;   // linear, float and G.711 encodings
     float (*m_floatAt)(const std::uint8_t*) = nullptr;  // linear wider than 16 bits and float
     bool m_full = false;                                // delivering floats
     std::optional<G72xDecoder> m_adpcm;                 // ADPCM encodings; one state for both channels
@@ -40,6 +41,7 @@ public:
     int Open(const char* path, int renderRate) override;  // renderRate is ignored
     int ReadBlock(void* left, void* right) override;      // <= 1152 frames; < 1 ends the stream
     int RequestFullResolution() override;
+    ReadOutcome GetReadOutcome() override { return m_data.Outcome(m_announcedFrames); }
 
 private:
     /// The fields of the file's header, wherever a damaged header put them.

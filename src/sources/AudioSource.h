@@ -36,6 +36,7 @@ struct ReadOutcome {
     bool failed = false;             // the audio delivered is not the stream's (damage): the conversion fails
     std::string note;                // why it failed; or, when it did not, a warning about what was delivered
     std::int64_t damagedFrames = 0;  // coded frames the decoder skipped or concealed
+    std::int64_t missingFrames = 0;  // frames the header announced past the end of the file
 };
 
 /// The decoder interface: opens one file, describes the stream and delivers planar PCM blocks.

@@ -270,6 +270,9 @@ int BassSource::ReadTags(TagSet& tags) {
 
 ReadOutcome BassSource::GetReadOutcome() {
     ReadOutcome outcome;
-    if (m_handle) outcome.damagedFrames = static_cast<std::int64_t>(BASS_ChannelGetDamagedFrames(m_handle));
+    if (m_handle) {
+        outcome.damagedFrames = static_cast<std::int64_t>(BASS_ChannelGetDamagedFrames(m_handle));
+        outcome.missingFrames = static_cast<std::int64_t>(BASS_ChannelGetMissingFrames(m_handle));
+    }
     return outcome;
 }

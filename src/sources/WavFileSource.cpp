@@ -114,6 +114,8 @@ bool WavFileSource::DescribeData(std::uint32_t size) {
     } else if (m_fileBits != 0) {
         frames = total * 8 / m_fileBits / m_channels;
     }
+    // A size left at its maximum is the mark of a stream written without knowing its length.
+    m_announcedFrames = size == 0xFFFFFFFFu ? 0 : frames;
     const LengthFigures figures = FiguresOf(frames, total, m_sampleRate, m_channels, m_fileBits);
     m_duration = figures.duration;
     m_bitrate = figures.bitrate;

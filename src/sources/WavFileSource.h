@@ -21,7 +21,8 @@ struct WavFileState {
     using FloatReader = float (*)(const std::uint8_t*);
 
     UniqueFile m_file;
-    SoundData m_data;  // the data chunk
+    SoundData m_data;                    // the data chunk
+    std::int64_t m_announcedFrames = 0;  // as the data chunk's size gives them; 0 when unknown
     int m_formatTag = 0;
     int m_fileBits = 0;
     int m_subFormat = 0;  // format tag in an extensible record's sub-format GUID, 0 when none
@@ -50,6 +51,7 @@ public:
     int Open(const char* path, int renderRate) override;  // renderRate is ignored
     int ReadBlock(void* left, void* right) override;      // <= 1152 frames; < 1 ends the stream
     int RequestFullResolution() override;                 // PCM wider than 16 bits and float
+    ReadOutcome GetReadOutcome() override { return m_data.Outcome(m_announcedFrames); }
 
 private:
     bool ParseHeader();

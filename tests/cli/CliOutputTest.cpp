@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <sstream>
 
@@ -53,6 +54,25 @@ TEST(CliOutput, DamagedSourceFramesAreCountedAndStrictFails) {
               std::vector<std::string>{mp3 + "\tConversion Failure (20 damaged frame(s) of the source "
                                              "skipped or concealed)"});
     EXPECT_FALSE(fs::exists(home.File("strict/a.wav")));
+}
+
+TEST(CliOutput, SourcesCutShortAreNotedAndStrictFailsThem) {
+    // A PCM file whose header announces more sound than the file holds converted as if whole.
+    if (!testsupport::HaveTool("sox")) GTEST_SKIP() << "sox missing";
+    for (const char* ext : {"wav", "aiff", "au"}) {
+        CliHome home;
+        const std::string source = home.File(std::string("cut.") + ext);
+        ASSERT_EQ(std::system(("sox -n -r 8000 -c 1 -b 16 '" + source + "' synth 1 sine 300").c_str()), 0);
+        fs::resize_file(source, fs::file_size(source) - 2000);  // 1000 frames of 16-bit mono
+        const std::string note = "the source ends 1000 frame(s) before the length its header announces";
+        const auto lenient = home.Run({"-q", "-t", "wav", "-o", home.File("out"), source});
+        EXPECT_EQ(lenient.status, 0) << ext;
+        EXPECT_TRUE(Has(lenient.err, note)) << ext << ": " << lenient.err;
+        const auto strict = home.Run({"-q", "-t", "wav", "-o", home.File("strict"), "--strict", source});
+        EXPECT_EQ(strict.status, 1) << ext;
+        EXPECT_EQ(strict.lines, std::vector<std::string>{source + "\tConversion Failure (" + note + ")"})
+            << ext;
+    }
 }
 
 TEST(CliOutput, TabsLineBreaksAndBackslashesInNamesAreEscaped) {
