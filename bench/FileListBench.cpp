@@ -32,10 +32,11 @@ QApplication& App() {
     static char name[] = "FileListBench";
     static char* argv[] = {name, nullptr};
     if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY")) setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    static QApplication app(argc, argv);
+    // Never destroyed: at exit it would outlive Qt's thread storage and crash in its destructor.
+    static QApplication* app = new QApplication(argc, argv);
     static const bool started = StartDecodingLibraries() == DecoderStartupResult::Started;
     (void)started;
-    return app;
+    return *app;
 }
 
 // 10,000 WAV files of 100 mono frames, made once per process.

@@ -32,8 +32,9 @@ QApplication& App() {
     static char name[] = "WindowBatchBench";
     static char* argv[] = {name, nullptr};
     if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY")) setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    static QApplication app(argc, argv);
-    return app;
+    // Never destroyed: at exit it would outlive Qt's thread storage and crash in its destructor.
+    static QApplication* app = new QApplication(argc, argv);
+    return *app;
 }
 
 // Six tones of different pitch (so no two encode alike), made once per process.
