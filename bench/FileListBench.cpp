@@ -48,18 +48,7 @@ const std::vector<std::string>& WavFiles() {
             std::string pattern = (std::filesystem::temp_directory_path() / "wavelorn-list-XXXXXX").string();
             if (!mkdtemp(pattern.data())) return;
             dir = pattern;
-            const std::uint32_t frames = 100, data = frames * 2, rate = 8000;
-            std::vector<char> wav(44 + data, 0);
-            auto le = [&](std::size_t at, std::uint32_t v, int n) {
-                for (int i = 0; i < n; ++i) wav[at + i] = static_cast<char>(v >> (8 * i));
-            };
-            std::memcpy(wav.data(), "RIFF", 4);
-            le(4, 36 + data, 4);
-            std::memcpy(wav.data() + 8, "WAVEfmt ", 8);
-            le(16, 16, 4), le(20, 1, 2), le(22, 1, 2), le(24, rate, 4), le(28, rate * 2, 4), le(32, 2, 2);
-            le(34, 16, 2);
-            std::memcpy(wav.data() + 36, "data", 4);
-            le(40, data, 4);
+            const std::vector<char> wav = bench::SilentWav16(8000, 1, 100);
             for (int i = 0; i < kRows; ++i) {
                 paths.push_back(dir + "/take" + std::to_string(i) + ".wav");
                 std::ofstream(paths.back(), std::ios::binary)

@@ -45,23 +45,13 @@ struct Sources {
         std::string pattern = (std::filesystem::temp_directory_path() / "wavelorn-batch-XXXXXX").string();
         if (!mkdtemp(pattern.data())) return;
         dir = pattern;
-        const std::uint32_t frames = kSeconds * kRate, data = frames * 4;
-        std::vector<char> wav(44 + data, 0);
-        auto le = [&](std::size_t at, std::uint32_t v, int n) {
-            for (int i = 0; i < n; ++i) wav[at + i] = static_cast<char>(v >> (8 * i));
-        };
-        std::memcpy(wav.data(), "RIFF", 4);
-        le(4, 36 + data, 4);
-        std::memcpy(wav.data() + 8, "WAVEfmt ", 8);
-        le(16, 16, 4), le(20, 1, 2), le(22, 2, 2), le(24, kRate, 4), le(28, kRate * 4, 4), le(32, 4, 2);
-        le(34, 16, 2);
-        std::memcpy(wav.data() + 36, "data", 4);
-        le(40, data, 4);
+        const std::uint32_t frames = kSeconds * kRate;
+        std::vector<char> wav = bench::SilentWav16(kRate, 2, frames);
         for (int f = 0; f < kFiles; ++f) {
             for (std::uint32_t i = 0; i < frames; ++i) {
                 const auto s = static_cast<std::uint16_t>(
                     static_cast<std::int16_t>(9000 * std::sin(2 * M_PI * (220.0 + 110 * f) * i / kRate)));
-                le(44 + i * 4, s, 2), le(46 + i * 4, s, 2);
+                bench::PutLe(wav, 44 + i * 4, s, 2), bench::PutLe(wav, 46 + i * 4, s, 2);
             }
             paths.push_back(dir + "/take" + std::to_string(f) + ".wav");
             std::ofstream(paths.back(), std::ios::binary)
