@@ -5,19 +5,40 @@
 #include <algorithm>
 #include <cmath>
 #include <condition_variable>
+#include <cstdint>
+#include <cstring>
 #include <mutex>
 #include <system_error>
 #include <thread>
 #include <vector>
 
 #include "engine/ConversionFrame.h"
+#include "engine/TruePeakMeter.h"
 #include "sources/AudioSource.h"
 
-// The meter runs on a thread of its own, so that measuring (mostly the true peak's oversampling)
-// overlaps with encoding instead of adding to it. Blocks are copied into a pending buffer that the
-// thread takes whole; a reader of the results waits until everything handed over is measured.
+namespace {
+
+// Frames handed to the meter's thread at once: few handovers, and a bounded wait for memory.
+constexpr int kChunkFrames = 16384;
+
+// Planar float frames waiting to be measured.
+struct Chunk {
+    std::vector<float> planes[TruePeakMeter::kMaxChannels];
+    int frames = 0;
+};
+
+}  // namespace
+
+// The meter runs on a thread of its own, so that measuring overlaps with encoding instead of adding
+// to it. The caller fills one chunk while the thread measures the other; it waits only when it has
+// filled its chunk before the thread is done with the other. Results are read after Drain.
 struct LoudnessMeter::State {
-    explicit State(ebur128_state* m) : meter(m) {
+    State(ebur128_state* m, int rate, int channels) : meter(m), channels(channels) {
+        peak.Setup(rate, channels);
+        for (int c = 0; c < channels; ++c) {
+            filling.planes[c].resize(kChunkFrames);
+            handed.planes[c].resize(kChunkFrames);
+        }
         try {
             worker = std::thread([this] { Run(); });
         } catch (const std::system_error&) {  // no thread to be had: measure on the caller's
@@ -28,19 +49,28 @@ struct LoudnessMeter::State {
         ebur128_destroy(&meter);
     }
 
-    bool Add(const float* frames, std::size_t count, std::size_t channels) {
-        if (!worker.joinable()) return ebur128_add_frames_float(meter, frames, count) == EBUR128_SUCCESS;
+    // Where the caller writes its next frames, and how many fit before the chunk is full.
+    float* Plane(int channel) { return filling.planes[channel].data() + filling.frames; }
+    int Room() const { return kChunkFrames - filling.frames; }
+
+    // The caller wrote `frames` frames at Plane; a full chunk goes to the thread.
+    bool Commit(int frames) {
+        filling.frames += frames;
+        if (filling.frames < kChunkFrames) return true;
+        if (!worker.joinable()) return Measure(filling);
         std::unique_lock lock(mutex);
-        // At most about a second waits, so a slow meter holds back the conversion, not memory.
-        done.wait(lock, [&] { return pending.size() < kPendingLimit; });
-        pending.insert(pending.end(), frames, frames + count * channels);
-        pendingFrames += count;
+        // The other chunk must be measured before it is filled again: memory stays bounded, and a
+        // slow meter holds back the conversion.
+        done.wait(lock, [&] { return !pending; });
+        std::swap(filling, handed);
+        filling.frames = 0;
+        pending = true;
         wake.notify_one();
         return ok;
     }
 
     // Everything handed over is measured once this returns, and the thread is gone: results are read
-    // at the end, and a batch may keep many meters for its albums. Later blocks are measured here.
+    // at the end, and a batch may keep many meters for its albums. Later frames are measured here.
     bool Drain() {
         if (worker.joinable()) {
             {
@@ -50,39 +80,55 @@ struct LoudnessMeter::State {
             wake.notify_all();
             worker.join();
         }
+        if (filling.frames > 0) ok = Measure(filling) && ok;
         return ok;
     }
 
     void Run() {
-        std::vector<float> working;
         std::unique_lock lock(mutex);
         for (;;) {
-            wake.wait(lock, [&] { return stop || pendingFrames > 0; });
-            if (pendingFrames == 0) return;  // stopping
-            working.swap(pending);
-            const std::size_t frames = pendingFrames;
-            pending.clear();
-            pendingFrames = 0;
-            busy = true;
-            done.notify_all();
+            wake.wait(lock, [&] { return stop || pending; });
+            if (!pending) return;  // stopping
             lock.unlock();
-            const bool added = ebur128_add_frames_float(meter, working.data(), frames) == EBUR128_SUCCESS;
+            const bool measured = Measure(handed);
             lock.lock();
-            ok = ok && added;
-            busy = false;
+            ok = ok && measured;
+            pending = false;
             done.notify_all();
         }
     }
 
-    static constexpr std::size_t kPendingLimit = 96000;  // samples
+    // Integrated loudness by libebur128, which takes interleaved frames; the true peak by our own.
+    bool Measure(Chunk& chunk) {
+        const auto n = static_cast<std::size_t>(chunk.frames);
+        const float* planes[TruePeakMeter::kMaxChannels] = {chunk.planes[0].data(),
+                                                            channels == 2 ? chunk.planes[1].data() : nullptr};
+        int result = EBUR128_SUCCESS;
+        if (channels == 1) {
+            result = ebur128_add_frames_float(meter, planes[0], n);
+        } else {
+            interleaved.resize(2 * n);
+            for (std::size_t i = 0; i < n; ++i) {
+                interleaved[2 * i] = planes[0][i];
+                interleaved[2 * i + 1] = planes[1][i];
+            }
+            result = ebur128_add_frames_float(meter, interleaved.data(), n);
+        }
+        peak.Add(planes, chunk.frames);
+        chunk.frames = 0;
+        return result == EBUR128_SUCCESS;
+    }
 
     ebur128_state* meter;
+    const int channels;
+    TruePeakMeter peak;
+    Chunk filling;                   // the caller's
+    Chunk handed;                    // the thread's while pending
+    std::vector<float> interleaved;  // of the thread, or of the caller once it is gone
     std::mutex mutex;
-    std::condition_variable wake;  // the thread: blocks are pending, or stop
-    std::condition_variable done;  // the caller: the pending buffer was taken, or measured
-    std::vector<float> pending;
-    std::size_t pendingFrames = 0;
-    bool busy = false;
+    std::condition_variable wake;  // the thread: a chunk is pending, or stop
+    std::condition_variable done;  // the caller: the pending chunk was measured
+    bool pending = false;
     bool stop = false;
     bool ok = true;
     std::thread worker;
@@ -100,11 +146,12 @@ LoudnessMeter& LoudnessMeter::operator=(LoudnessMeter&&) noexcept = default;
 int LoudnessMeter::Setup(int rate, int channels) {
     m_state.reset();
     if (rate <= 0 || (channels != 1 && channels != 2)) return 0;
+    // The true peak is measured apart, by a meter that is much cheaper than libebur128's.
     ebur128_state* meter = ebur128_init(static_cast<unsigned>(channels), static_cast<unsigned long>(rate),
-                                        EBUR128_MODE_I | EBUR128_MODE_TRUE_PEAK | EBUR128_MODE_HISTOGRAM);
+                                        EBUR128_MODE_I | EBUR128_MODE_HISTOGRAM);
     if (!meter) return 0;
     try {
-        m_state.reset(new State(meter));
+        m_state.reset(new State(meter, rate, channels));
     } catch (...) {
         ebur128_destroy(&meter);
         return 0;
@@ -115,40 +162,46 @@ int LoudnessMeter::Setup(int rate, int channels) {
 
 int LoudnessMeter::AddFloat(const float* left, const float* right, int frames) {
     if (!m_state || frames < 0) return 0;
-    const auto n = static_cast<std::size_t>(frames);
-    if (m_channels == 1) return m_state->Add(left, n, 1);
-    if (m_frames.size() < 2 * n) m_frames.resize(2 * n);
-    for (std::size_t i = 0; i < n; ++i) {
-        m_frames[2 * i] = left[i];
-        m_frames[2 * i + 1] = right[i];
+    const float* planes[2] = {left, right};
+    for (int done = 0; done < frames;) {
+        const int n = std::min(frames - done, m_state->Room());
+        for (int c = 0; c < m_channels; ++c)
+            std::memcpy(m_state->Plane(c), planes[c] + done, static_cast<std::size_t>(n) * sizeof(float));
+        if (!m_state->Commit(n)) return 0;
+        done += n;
     }
-    return m_state->Add(m_frames.data(), n, static_cast<std::size_t>(m_channels));
+    return 1;
 }
 
 int LoudnessMeter::Add(const PcmBlock& block) {
     if (block.bits == kFloatBits) return AddFloat(block.LeftFloat(), block.RightFloat(), block.frames);
     if (!m_state || block.frames < 0) return 0;
-    const auto n = static_cast<std::size_t>(block.frames);
-    const auto channels = static_cast<std::size_t>(m_channels);
-    if (m_frames.size() < channels * n) m_frames.resize(channels * n);
     const void* planes[2] = {block.left, block.right};
-    for (std::size_t c = 0; c < channels; ++c) {
-        float* out = m_frames.data() + c;
-        for (std::size_t i = 0; i < n; ++i, out += channels) {
+    for (int done = 0; done < block.frames;) {
+        const int n = std::min(block.frames - done, m_state->Room());
+        for (int c = 0; c < m_channels; ++c) {
+            float* out = m_state->Plane(c);
             switch (block.bits) {
-                case 8:
-                    *out = (static_cast<const std::uint8_t*>(planes[c])[i] - 128) * (1.0f / 128.0f);
+                case 8: {
+                    const auto* in = static_cast<const std::uint8_t*>(planes[c]) + done;
+                    for (int i = 0; i < n; ++i) out[i] = (in[i] - 128) * (1.0f / 128.0f);
                     break;
-                case 16:
-                    *out = static_cast<const std::int16_t*>(planes[c])[i] * (1.0f / 32768.0f);
+                }
+                case 16: {
+                    const auto* in = static_cast<const std::int16_t*>(planes[c]) + done;
+                    for (int i = 0; i < n; ++i) out[i] = in[i] * (1.0f / 32768.0f);
                     break;
-                default:  // 24 bits in 32-bit words
-                    *out = static_cast<float>(static_cast<const std::int32_t*>(planes[c])[i]) *
-                           (1.0f / 8388608.0f);
+                }
+                default: {  // 24 bits in 32-bit words
+                    const auto* in = static_cast<const std::int32_t*>(planes[c]) + done;
+                    for (int i = 0; i < n; ++i) out[i] = static_cast<float>(in[i]) * (1.0f / 8388608.0f);
+                }
             }
         }
+        if (!m_state->Commit(n)) return 0;
+        done += n;
     }
-    return m_state->Add(m_frames.data(), n, static_cast<std::size_t>(m_channels));
+    return 1;
 }
 
 double LoudnessMeter::Integrated() const {
@@ -159,14 +212,9 @@ double LoudnessMeter::Integrated() const {
 }
 
 double LoudnessMeter::TruePeak() const {
-    double peak = 0.0;
-    if (m_state) m_state->Drain();
-    for (int c = 0; m_state && c < m_channels; ++c) {
-        double p = 0.0;
-        if (ebur128_true_peak(m_state->meter, static_cast<unsigned>(c), &p) == EBUR128_SUCCESS)
-            peak = std::max(peak, p);
-    }
-    return peak;
+    if (!m_state) return 0.0;
+    m_state->Drain();
+    return m_state->peak.Peak();
 }
 
 double LoudnessMeter::IntegratedOf(std::span<const LoudnessMeter* const> meters) {

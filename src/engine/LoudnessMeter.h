@@ -5,9 +5,9 @@
 
 struct PcmBlock;
 
-/// Integrated loudness (BS.1770, gated) and true peak of the blocks handed to an encoder, measured
-/// with libebur128. The gating keeps a histogram, so a state stays small whatever the length and can
-/// be kept for the album of the file.
+/// Integrated loudness (BS.1770, gated) and true peak of the blocks handed to an encoder: the loudness
+/// by libebur128, the true peak by TruePeakMeter. The gating keeps a histogram, so a state stays small
+/// whatever the length and can be kept for the album of the file.
 class LoudnessMeter {
 public:
     LoudnessMeter();
@@ -38,7 +38,6 @@ private:
     };
     std::unique_ptr<State, Free> m_state;
     int m_channels = 0;
-    std::vector<float> m_frames;  // interleaved, as libebur128 takes them
 };
 
 /// What a converted file measured, as the encoder received it.
