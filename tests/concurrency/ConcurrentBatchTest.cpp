@@ -2,6 +2,7 @@
 // These run under ThreadSanitizer in CI (scripts/tsan.sh).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -40,6 +41,7 @@ struct BatchSetup {
     std::string outFolder;
     int targetExists = kRename;
     int cancelAfterPumps = -1;
+    int replayGain = 0;
 };
 
 Outcome RunBatch(const BatchSetup& setup) {
@@ -53,6 +55,7 @@ Outcome RunBatch(const BatchSetup& setup) {
     s.TargetExistsOpt = setup.targetExists;
     s.BrowseOutputFolder = 0;
     s.OutputFiles2MyDocuments = 0;
+    s.ReplayGain = setup.replayGain;
     session.Services().jobs = setup.jobs;
 
     std::vector<FileEntry> entries;
@@ -188,6 +191,28 @@ TEST(ConcurrentBatch, SameOutputNameResolvedInListOrder) {
         EXPECT_TRUE(FolderContent(one.Path().string()) == FolderContent(several.Path().string()))
             << "mode " << mode;
     }
+}
+
+TEST(ConcurrentBatch, ReplayGainAlbumMatchesOneByOne) {
+    // Each file's loudness meter runs a thread of its own beside the files' threads; the album's tags
+    // are written when its last file is done, whichever that is.
+    TempDir in;
+    std::vector<std::string> sources;
+    for (const char* level : {"0.1", "0.5", "0.25"}) {
+        sources.push_back(in.File(std::string("track") + level + ".wav"));
+        ASSERT_TRUE(Make({"sox", "-R", "-n", "-r", "44100", "-c", "2", "-b", "16", sources.back(), "synth",
+                          "3", "pinknoise", "vol", level}));
+    }
+    TempDir one, several;
+    const Outcome a = RunBatch({sources, kFormatMp3, 1, one.Path().string(), kRename, -1, 2});
+    const Outcome b = RunBatch({sources, kFormatMp3, 2, several.Path().string(), kRename, -1, 2});
+    EXPECT_EQ(a.outputs, b.outputs);
+    const auto first = FolderContent(one.Path().string());
+    EXPECT_TRUE(first == FolderContent(several.Path().string()));
+    const std::string album = "REPLAYGAIN_ALBUM_GAIN";
+    for (const auto& [name, bytes] : first)
+        EXPECT_NE(std::search(bytes.begin(), bytes.end(), album.begin(), album.end()), bytes.end()) << name;
+    EXPECT_EQ(first.size(), sources.size());
 }
 
 TEST(ConcurrentBatch, CancelStopsEveryRunningFileAndLeavesNoPartialOutput) {
