@@ -57,7 +57,10 @@ struct LoudnessMeter::State {
     bool Commit(int frames) {
         filling.frames += frames;
         if (filling.frames < kChunkFrames) return true;
-        if (!worker.joinable()) return Measure(filling);
+        if (!worker.joinable()) {
+            ok = Measure(filling) && ok;
+            return ok;
+        }
         std::unique_lock lock(mutex);
         // The other chunk must be measured before it is filled again: memory stays bounded, and a
         // slow meter holds back the conversion.
