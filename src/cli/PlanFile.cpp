@@ -56,7 +56,7 @@ bool KnownAction(const std::string& action) {
 std::string WritePlanText(const PlanFile& plan) {
     std::string text = std::string(kMagic) + "\t" + kVersion + "\n";
     for (const auto& [name, value] : plan.options)
-        text += "option\t" + name + "\t" + EscapeField(value) + "\n";
+        text += "option\t" + EscapeField(name) + "\t" + EscapeField(value) + "\n";
     for (const auto& e : plan.entries)
         text += "file\t" + std::to_string(e.index) + "\t" + std::to_string(e.number) + "\t" +
                 std::to_string(e.draws) + "\t" + e.action + "\t" + EscapeField(e.source) + "\t" +
