@@ -16,9 +16,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 
 #include "engine/OutputStaging.h"
+#include "platform/UniqueFile.h"
 #include "settings/ConversionSettings.h"
 
 namespace {
@@ -83,6 +85,21 @@ int WriteOpus(const std::string& path, LoudnessTagValues v) {
     return file.save() ? 1 : 0;
 }
 
+// Vorbis comments sit in an Ogg stream's comment packet, where the first packet names the codec, or
+// in FLAC's metadata (which TagLib also finds behind an ID3v2 tag).
+LoudnessTagStyle VorbisCommentStyle(const std::string& path) {
+    unsigned char head[64] = {};
+    {
+        UniqueFile file = OpenFile(path.c_str(), "rb");
+        if (!file || std::fread(head, 1, sizeof head, file.get()) < 4) return LoudnessTagStyle::Flac;
+    }
+    if (std::memcmp(head, "OggS", 4) != 0) return LoudnessTagStyle::Flac;
+    const std::size_t packet = 27 + std::size_t{head[26]};  // after the first page's segment table
+    if (packet + 8 <= sizeof head && std::memcmp(head + packet, "OpusHead", 8) == 0)
+        return LoudnessTagStyle::Opus;
+    return LoudnessTagStyle::OggVorbis;  // TagLib refuses what is not one
+}
+
 }  // namespace
 
 std::string ReplayGainText(double loudness) {
@@ -105,6 +122,7 @@ int R128Gain(double loudness) {
 int WriteLoudnessTags(const std::string& path, LoudnessTagStyle style, LoudnessTagValues values) {
     const std::vector<Field> fields = Fields(values);
     if (fields.empty() || style == LoudnessTagStyle::None) return 1;
+    if (style == LoudnessTagStyle::VorbisComment) style = VorbisCommentStyle(path);
     switch (style) {
         case LoudnessTagStyle::Id3v2:
             return WriteId3v2(path, fields);
@@ -138,6 +156,7 @@ int WriteLoudnessTags(const std::string& path, LoudnessTagStyle style, LoudnessT
             return file.save() ? 1 : 0;
         }
         case LoudnessTagStyle::None:
+        case LoudnessTagStyle::VorbisComment:  // told above
             break;
     }
     return 1;

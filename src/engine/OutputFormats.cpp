@@ -27,18 +27,20 @@ const char* OutputFormatName(int outputFormat) {
 }
 
 LoudnessTagStyle LoudnessTagStyleOf(int outputFormat) {
-    struct Entry {
-        OutputFormatCode code;
-        LoudnessTagStyle style;
-    };
-    static constexpr Entry kStyles[] = {
-        {kFormatMp3, LoudnessTagStyle::Id3v2},       {kFormatOgg, LoudnessTagStyle::OggVorbis},
-        {kFormatM4a, LoudnessTagStyle::Mp4Freeform}, {kFormatMp4, LoudnessTagStyle::Mp4Freeform},
-        {kFormatM4b, LoudnessTagStyle::Mp4Freeform}, {kFormatWma, LoudnessTagStyle::AsfAttributes},
-        {kFormatFlac, LoudnessTagStyle::Flac},       {kFormatOpus, LoudnessTagStyle::Opus},
-    };
-    for (const auto& e : kStyles)
-        if (e.code == outputFormat) return e.style;
+    const OutputFormatInfo* f = FindOutputFormat(outputFormat);
+    switch (f ? f->tagSystem : TagSystem::None) {
+        case TagSystem::Id3v2:
+            return LoudnessTagStyle::Id3v2;
+        case TagSystem::VorbisComment:
+            return LoudnessTagStyle::VorbisComment;
+        case TagSystem::Mp4:
+            return LoudnessTagStyle::Mp4Freeform;
+        case TagSystem::Asf:
+            return LoudnessTagStyle::AsfAttributes;
+        case TagSystem::RiffInfo:  // players read no ReplayGain from WAV
+        case TagSystem::None:
+            break;
+    }
     return LoudnessTagStyle::None;
 }
 

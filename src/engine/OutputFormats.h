@@ -250,7 +250,8 @@ enum class LoudnessTagStyle {
     Opus,           // R128_TRACK_GAIN / R128_ALBUM_GAIN, Q7.8 relative to -23 LUFS
     Mp4Freeform,    // ----:com.apple.iTunes:replaygain_* atoms
     AsfAttributes,  // WMA header attributes
+    VorbisComment,  // OggVorbis, Flac or Opus, as the file's container says
 };
 
-/// The convention of an OutputFormat code, beside the table so that a new format names its own.
+/// The convention of an OutputFormat code, told by its row's tag system.
 LoudnessTagStyle LoudnessTagStyleOf(int outputFormat);

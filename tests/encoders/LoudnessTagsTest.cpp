@@ -101,6 +101,34 @@ INSTANTIATE_TEST_SUITE_P(
                           {{"REPLAYGAIN_TRACK_GAIN", "5.00 dB"}, {"REPLAYGAIN_ALBUM_PEAK", "0.900000"}}}),
     [](const auto& info) { return std::string(info.param.name); });
 
+TEST(LoudnessWriter, VorbisCommentFormatsWriteTheirContainersConvention) {
+    // Three formats share one tag system; the album's values land as each container's players read
+    // them.
+    struct Case {
+        int format;
+        const char* file;
+        std::vector<std::string> make;
+        const char* name;
+        const char* value;
+    } cases[] = {
+        {kFormatOgg, "t.ogg", {"oggenc", "-Q", "-o", "OUT", "IN"}, "REPLAYGAIN_ALBUM_GAIN", "2.00 dB"},
+        {kFormatFlac, "t.flac", {"flac", "-s", "-f", "-o", "OUT", "IN"}, "REPLAYGAIN_ALBUM_GAIN", "2.00 dB"},
+        {kFormatOpus, "t.opus", {"opusenc", "--quiet", "IN", "OUT"}, "R128_ALBUM_GAIN", "-768"},
+    };
+    ts::TempDir dir;
+    ASSERT_EQ(ts::Run({"sox", "-n", "-r", "48000", "-c", "2", "-b", "16", dir.File("in.wav"), "synth", "1",
+                       "sine", "440", "vol", "0.3"}),
+              0);
+    for (const Case& c : cases) {
+        std::vector<std::string> make = c.make;
+        for (auto& a : make) a = a == "IN" ? dir.File("in.wav") : a == "OUT" ? dir.File(c.file) : a;
+        ASSERT_EQ(ts::Run(make), 0) << c.file;
+        EXPECT_EQ(WriteAlbumLoudnessTags(dir.File(c.file), c.format, FileLoudness{-20.0, 0.9, false}), 1)
+            << c.file;
+        EXPECT_EQ(TagLibProperty(dir.File(c.file), c.name), c.value) << c.file;
+    }
+}
+
 TEST(LoudnessWriter, AFailedAlbumWriteLeavesTheOutputAsItWas) {
     // Not an Ogg stream at all: TagLib cannot take the values, and the file and its folder stay
     // untouched.
