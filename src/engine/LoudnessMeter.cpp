@@ -29,16 +29,13 @@ struct Chunk {
 
 }  // namespace
 
-// The meter runs on a thread of its own, so that measuring overlaps with encoding instead of adding
-// to it. The caller fills one chunk while the thread measures the other; it waits only when it has
-// filled its chunk before the thread is done with the other. Results are read after Drain.
+// The meter runs on a thread of its own, so that measuring overlaps with encoding where a core is
+// free; handed a chunk at a time, it costs no more than measuring on the caller's. The caller fills
+// one chunk while the thread measures the other, and waits only when it has filled its chunk before
+// the thread is done with the other. Results are read after Drain.
 struct LoudnessMeter::State {
     State(ebur128_state* m, int rate, int channels) : meter(m), channels(channels) {
         peak.Setup(rate, channels);
-        for (int c = 0; c < channels; ++c) {
-            filling.planes[c].resize(kChunkFrames);
-            handed.planes[c].resize(kChunkFrames);
-        }
         try {
             worker = std::thread([this] { Run(); });
         } catch (const std::system_error&) {  // no thread to be had: measure on the caller's
@@ -49,9 +46,12 @@ struct LoudnessMeter::State {
         ebur128_destroy(&meter);
     }
 
-    // Where the caller writes its next frames, and how many fit before the chunk is full.
+    // How many frames fit before the chunk is full, and where the caller writes them.
+    int Room() {
+        for (int c = 0; c < channels; ++c) filling.planes[c].resize(kChunkFrames);  // the first time
+        return kChunkFrames - filling.frames;
+    }
     float* Plane(int channel) { return filling.planes[channel].data() + filling.frames; }
-    int Room() const { return kChunkFrames - filling.frames; }
 
     // The caller wrote `frames` frames at Plane; a full chunk goes to the thread.
     bool Commit(int frames) {
@@ -84,6 +84,10 @@ struct LoudnessMeter::State {
             worker.join();
         }
         if (filling.frames > 0) ok = Measure(filling) && ok;
+        // A measured meter may be kept until its album ends: only libebur128's state need stay.
+        filling = Chunk();
+        handed = Chunk();
+        interleaved = std::vector<float>();
         return ok;
     }
 
