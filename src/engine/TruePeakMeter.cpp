@@ -23,13 +23,9 @@ float AbsMax(const float* samples, int count) {
 }
 
 // Whole chunks are summed, so that the loops have a fixed length the compiler vectorises; sums past
-// `frames` are dropped. AVX2 doubles the lanes where the processor has it; without FMA, so that every
-// sum rounds as libebur128's.
-#if defined(__x86_64__) && defined(__GNUC__)
-__attribute__((target_clones("avx2", "default")))
-#endif
-double
-PhasePeak(const double* samples, int frames, const int* delays, const double* coeffs, std::size_t taps) {
+// `frames` are dropped.
+[[gnu::always_inline]] inline double PhasePeakOf(const double* samples, int frames, const int* delays,
+                                                 const double* coeffs, std::size_t taps) {
     double sums[kChunk] = {};
     for (std::size_t t = 0; t < taps; ++t) {
         const double* in = samples - delays[t];
@@ -41,6 +37,24 @@ PhasePeak(const double* samples, int frames, const int* delays, const double* co
     for (int i = 0; i < kChunk; i += 8)
         for (int k = 0; k < 8; ++k) lanes[k] = std::max(lanes[k], std::fabs(sums[i + k]));
     return *std::max_element(lanes, lanes + 8);
+}
+
+// AVX2 doubles the lanes where the processor has it; without FMA, so that every sum rounds as
+// libebur128's. Chosen at run time rather than by an ifunc, which the sanitizers cannot run.
+#if defined(__x86_64__) && defined(__GNUC__)
+[[gnu::target("avx2")]] double PhasePeakAvx2(const double* samples, int frames, const int* delays,
+                                             const double* coeffs, std::size_t taps) {
+    return PhasePeakOf(samples, frames, delays, coeffs, taps);
+}
+#endif
+
+double PhasePeak(const double* samples, int frames, const int* delays, const double* coeffs,
+                 std::size_t taps) {
+#if defined(__x86_64__) && defined(__GNUC__)
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    if (avx2) return PhasePeakAvx2(samples, frames, delays, coeffs, taps);
+#endif
+    return PhasePeakOf(samples, frames, delays, coeffs, taps);
 }
 
 }  // namespace
