@@ -16,6 +16,7 @@
 #include <iostream>
 #include <map>
 #include <optional>
+#include <queue>
 #include <set>
 #include <sstream>
 #include <unordered_map>
@@ -170,20 +171,29 @@ std::vector<std::optional<std::size_t>> PlanAlbums(const PlanFile& plan, const A
 std::vector<std::size_t> ShardsOf(const PlanFile& plan, std::size_t shards,
                                   const std::vector<std::optional<std::size_t>>& albums) {
     std::vector<std::size_t> shardOf(plan.entries.size());
-    std::vector<std::size_t> albumSize, albumShard, load(shards, 0);
+    std::vector<std::size_t> albumSize, albumShard;
     for (std::size_t i = 0; i < shardOf.size(); ++i) {
         shardOf[i] = plan.entries[i].index % shards;
         if (i >= albums.size() || !albums[i]) continue;
         if (*albums[i] >= albumSize.size()) albumSize.resize(*albums[i] + 1, 0);
         ++albumSize[*albums[i]];
     }
+    if (albumSize.empty()) return shardOf;
     albumShard.assign(albumSize.size(), shards);
+    // The shards by files so far, then by number: the least loaded first.
+    using Load = std::pair<std::size_t, std::size_t>;
+    std::vector<Load> start;
+    for (std::size_t k = 0; k < shards; ++k) start.emplace_back(0, k);
+    std::priority_queue<Load, std::vector<Load>, std::greater<Load>> loads(std::greater<Load>(),
+                                                                           std::move(start));
     for (std::size_t i = 0; i < shardOf.size(); ++i) {
         if (i >= albums.size() || !albums[i]) continue;
         std::size_t& shard = albumShard[*albums[i]];
         if (shard == shards) {
-            shard = static_cast<std::size_t>(std::min_element(load.begin(), load.end()) - load.begin());
-            load[shard] += albumSize[*albums[i]];
+            auto [load, least] = loads.top();
+            loads.pop();
+            shard = least;
+            loads.emplace(load + albumSize[*albums[i]], least);
         }
         shardOf[i] = shard;
     }
