@@ -5,7 +5,7 @@ set -euo pipefail
 out=$1
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
-mkdir -p "$out"/{wav_reader,aiff_reader,au_reader,flac_reader,mpeg_id3,settings_parser,mp4_boxes,amr_frames,midi_length,pcm_channel}
+mkdir -p "$out"/{wav_reader,aiff_reader,au_reader,flac_reader,mpeg_id3,settings_parser,plan_reader,mp4_boxes,amr_frames,midi_length,pcm_channel}
 
 sox -n -r 8000 -c 1 -b 16 "$tmp/m.wav" synth 0.03 sine 440
 sox -n -r 8000 -c 2 -b 16 "$tmp/s.wav" synth 0.03 sine 440 sine 660
@@ -131,3 +131,15 @@ REGEDIT4
 [HKEY_CURRENT_USER\Software\Quillmark\Wavelorn\Options\Template]
 "Title"=""
 REG
+
+# A plan of three files, with escaped tabs, newlines and backslashes in its names.
+printf 'wavelorn-plan\t1\noption\tOutputFormat\t1000\noption\tDestSpecifiedFolder\t/out\\tx\n%s\n%s\n%s\n' \
+    $'file\t0\t1\t0\tconvert\t/in/a.wav\t/out/a.mp3\t' \
+    $'file\t1\t2\t1\tskip\t/in/b\\\\c.wav\t/out/b.mp3\t' \
+    $'file\t2\t0\t1\tfail\t/in/c\\nd.wav\t\tFailed to load' >"$out/plan_reader/plan.txt"
+
+# The same with albums: the version whose file lines end in each entry's album.
+printf 'wavelorn-plan\t2\noption\tReplayGain\t2\n%s\n%s\n%s\n' \
+    $'file\t0\t1\t0\tconvert\t/in/a.wav\t/out/a.mp3\t\t0' \
+    $'file\t1\t2\t1\tconvert\t/in/b.wav\t/out/b.mp3\t\t1' \
+    $'file\t2\t0\t2\tfail\t/in/c.wav\t\tFailed to load\t' >"$out/plan_reader/plan-albums.txt"

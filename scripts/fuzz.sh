@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-600}
 shift || true
 targets=("$@")
-((${#targets[@]})) || targets=(wav_reader aiff_reader au_reader flac_reader mpeg_id3 settings_parser mp4_boxes amr_frames midi_length pcm_channel)
+((${#targets[@]})) || targets=(wav_reader aiff_reader au_reader flac_reader mpeg_id3 settings_parser plan_reader mp4_boxes amr_frames midi_length pcm_channel)
 
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DWAVELORN_FUZZ=ON -DWAVELORN_TESTS=OFF -DWAVELORN_BENCH=OFF \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null

@@ -61,7 +61,7 @@ std::string WritePlanText(const PlanFile& plan) {
                                     [](const PlanFileEntry& e) { return e.album.has_value(); });
     std::string text = std::string(kMagic) + "\t" + (albums ? kAlbumVersion : kVersion) + "\n";
     for (const auto& [name, value] : plan.options)
-        text += "option\t" + name + "\t" + EscapeField(value) + "\n";
+        text += "option\t" + EscapeField(name) + "\t" + EscapeField(value) + "\n";
     for (const auto& e : plan.entries) {
         text += "file\t" + std::to_string(e.index) + "\t" + std::to_string(e.number) + "\t" +
                 std::to_string(e.draws) + "\t" + e.action + "\t" + EscapeField(e.source) + "\t" +

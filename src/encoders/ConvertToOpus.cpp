@@ -24,7 +24,9 @@ public:
             request.pick = s.MonoType == 1 ? ChannelPick::Left : ChannelPick::Right;
         // The chain's resampler brings every source to Opus's 48 kHz, so a file keeps the length
         // the chain gives it at any rate; libopusenc then only trims its own pre-skip and padding.
+        // Opus codes at most 20 kHz, which the resampler's high quality keeps flat.
         request.rate = OpusWriter::kRate;
+        request.bandLimited = true;
         request.channels = p.channels;
         request.bits = 16;
         request.takesFloat = true;

@@ -57,7 +57,9 @@ public:
         if (m_wide) {
             // A source that cannot deliver floats is widened by the chain, exactly.
             const int blockBits = source.RequestFullResolution() ? kFloatBits : source.GetBitsPerSample();
-            if (!m_float.Setup(sourceRate, inputs, blockBits, rate, m_channels, m_gain)) return 0;
+            const auto quality =
+                request.bandLimited ? SoxrResampler::Quality::High : SoxrResampler::Quality::VeryHigh;
+            if (!m_float.Setup(sourceRate, inputs, blockBits, rate, m_channels, m_gain, quality)) return 0;
             m_outBits = request.takesFloat ? kFloatBits : m_bits;
             m_limit = request.takesFloat;  // a float WAV keeps what lies beyond full scale
             m_last.emplace(m_outBits, settings.Dither != 0, SampleQuantizer::SeedOf(sourcePath.c_str()));

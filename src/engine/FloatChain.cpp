@@ -23,7 +23,7 @@ void Widen(const void* in, int bits, float* out, int frames) {
 }  // namespace
 
 int FloatChain::Setup(int sourceRate, int inputChannels, int sourceBits, int targetRate, int targetChannels,
-                      float gain) {
+                      float gain, SoxrResampler::Quality quality) {
     if ((inputChannels != 1 && inputChannels != 2) || (targetChannels != 1 && targetChannels != 2) ||
         (sourceBits != 8 && sourceBits != 16 && sourceBits != kFloatBits) || sourceRate <= 0 ||
         targetRate <= 0)
@@ -35,7 +35,7 @@ int FloatChain::Setup(int sourceRate, int inputChannels, int sourceBits, int tar
     m_resample = sourceRate != targetRate;
     // Channels are reduced before resampling and copied after it, so one filter runs when one will do.
     const int filtered = std::min(inputChannels, targetChannels);
-    return !m_resample || m_resampler.Setup(sourceRate, targetRate, filtered) ? 1 : 0;
+    return !m_resample || m_resampler.Setup(sourceRate, targetRate, filtered, quality) ? 1 : 0;
 }
 
 int FloatChain::Process(const void* left, const void* right, int frames) {

@@ -11,7 +11,7 @@ public:
     /// sourceBits: 8, 16 or kFloatBits, as the blocks arrive. gain 0 or 1: none. 0 when a
     /// parameter is out of range or the resampler cannot be made.
     int Setup(int sourceRate, int inputChannels, int sourceBits, int targetRate, int targetChannels,
-              float gain);
+              float gain, SoxrResampler::Quality quality = SoxrResampler::Quality::VeryHigh);
     /// Converts one block (right null for one input channel); the result is in Left()/Right() until
     /// the next call. Returns its frame count, -1 on failure.
     int Process(const void* left, const void* right, int frames);

@@ -13,6 +13,9 @@ struct PcmRequest {
     float gain = 0.0f;  // amplification factor applied after conversion; 0 or 1: none
     /// The encoder also takes float blocks: at full resolution it gets those instead of `bits`.
     bool takesFloat = false;
+    /// The codec keeps nothing above 20 kHz and no detail 120 dB down, so a rate change may use the
+    /// resampler's high quality, which runs in single precision and costs much less.
+    bool bandLimited = false;
 
     bool operator==(const PcmRequest&) const = default;
 };

@@ -14,7 +14,7 @@ std::int64_t SoxrResampler::StreamFrames(std::int64_t frames, int sourceRate, in
     return static_cast<std::int64_t>(num / (static_cast<__int128>(sourceRate) * 2));
 }
 
-int SoxrResampler::Setup(int sourceRate, int targetRate, int channels) {
+int SoxrResampler::Setup(int sourceRate, int targetRate, int channels, Quality quality) {
     m_soxr.reset();
     if (sourceRate <= 0 || targetRate <= 0 || (channels != 1 && channels != 2)) return 0;
     m_sourceRate = sourceRate;
@@ -22,12 +22,12 @@ int SoxrResampler::Setup(int sourceRate, int targetRate, int channels) {
     m_channels = channels;
     m_inFrames = m_outFrames = 0;
     const soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT32_S, SOXR_FLOAT32_S);
-    const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_VHQ, 0);
+    const soxr_quality_spec_t spec = soxr_quality_spec(quality == Quality::High ? SOXR_HQ : SOXR_VHQ, 0);
     // One thread: the batch already runs one file per core.
     const soxr_runtime_spec_t runtime = soxr_runtime_spec(1);
     soxr_error_t error = nullptr;
-    m_soxr.reset(soxr_create(sourceRate, targetRate, static_cast<unsigned>(channels), &error, &io, &quality,
-                             &runtime));
+    m_soxr.reset(
+        soxr_create(sourceRate, targetRate, static_cast<unsigned>(channels), &error, &io, &spec, &runtime));
     return m_soxr && !error ? 1 : 0;
 }
 

@@ -5,7 +5,7 @@
 
 struct soxr;
 
-/// Planar float sample-rate conversion over libsoxr at its very high quality, one or two channels.
+/// Planar float sample-rate conversion over libsoxr, one or two channels.
 /// A whole stream comes out with round(input frames * target / source) frames: Flush gives the
 /// filter's tail and ends the stream there. One resampler per stream.
 class SoxrResampler {
@@ -14,8 +14,12 @@ public:
     SoxrResampler(const SoxrResampler&) = delete;
     SoxrResampler& operator=(const SoxrResampler&) = delete;
 
+    /// Very high: 28-bit precision, passband to 95 % of the lower Nyquist frequency. High: 20 bits
+    /// and 91 %, still flat to 20 kHz from 44.1 kHz, at single precision.
+    enum class Quality { VeryHigh, High };
+
     /// 0 when a parameter is out of range or libsoxr refuses.
-    int Setup(int sourceRate, int targetRate, int channels);
+    int Setup(int sourceRate, int targetRate, int channels, Quality quality = Quality::VeryHigh);
     /// Resamples one block (in[1] only for two channels); the frames it gives are in Output(c)
     /// until the next call. -1 on a library error.
     int Process(const float* const* in, int frames);

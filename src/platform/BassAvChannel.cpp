@@ -84,7 +84,7 @@ bool IsEightBit(AVSampleFormat fmt) {
 constexpr std::uint32_t kMaxChannels = 32;
 constexpr int kMaxBadPackets = 256;
 
-enum class Container { Unknown, Mpeg, Wav, Aiff, Ogg, Flac };
+enum class Container { Unknown, Mpeg, Wav, Aiff, Ogg, Flac, Adts };
 
 // Bit rate in kbit/s and frame length in bytes of an MPEG audio frame header; 0 for anything
 // that is not one (reserved fields, free format).
@@ -152,6 +152,32 @@ bool StartsWithMpegFrames(std::FILE* f, const std::uint8_t* head, std::size_t go
     return true;
 }
 
+// ADTS (raw AAC) when the file starts with frames of one sampling rate, each header where the one
+// before it ends, four of them or as many as the file holds. libavformat's probe wants more frames
+// than a very short file has, so such a file would otherwise open nowhere.
+bool StartsWithAdtsFrames(std::FILE* f) {
+    constexpr int kFramesNeeded = 4;
+    std::vector<std::uint8_t> buffer(kFramesNeeded * 8191 + 7);  // the longest frames the header can state
+    if (::fseeko(f, 0, SEEK_SET) != 0) return false;
+    const std::size_t n = std::fread(buffer.data(), 1, buffer.size(), f);
+    const bool whole = n < buffer.size();
+    std::size_t at = 0;
+    int rateIndex = -1;
+    for (int i = 0; i < kFramesNeeded; ++i) {
+        if (whole && at == n && i > 0) return true;
+        if (at + 7 > n) return false;
+        const std::uint8_t* h = buffer.data() + at;
+        if (h[0] != 0xFF || (h[1] & 0xF6) != 0xF0) return false;  // sync word, layer 0
+        const int rate = (h[2] >> 2) & 0xF;
+        const std::size_t bytes = static_cast<std::size_t>((h[3] & 3) << 11 | h[4] << 3 | h[5] >> 5);
+        if (rate > 12 || (rateIndex >= 0 && rate != rateIndex) || bytes < ((h[1] & 1) ? 7u : 9u))
+            return false;
+        rateIndex = rate;
+        at += bytes;
+    }
+    return true;
+}
+
 Container SniffContainer(const std::string& path) {
     auto file = OpenFile(path.c_str(), "rb");
     if (!file) return Container::Unknown;
@@ -164,7 +190,8 @@ Container SniffContainer(const std::string& path) {
         return Container::Aiff;
     if (got >= 4 && std::memcmp(head, "OggS", 4) == 0) return Container::Ogg;
     if (got >= 4 && std::memcmp(head, "fLaC", 4) == 0) return Container::Flac;
-    return StartsWithMpegFrames(file.get(), head, got) ? Container::Mpeg : Container::Unknown;
+    if (StartsWithMpegFrames(file.get(), head, got)) return Container::Mpeg;
+    return StartsWithAdtsFrames(file.get()) ? Container::Adts : Container::Unknown;
 }
 
 // True when the demuxer's header reading alone gave the audio stream's codec, rate, channels
@@ -209,6 +236,9 @@ std::unique_ptr<BassChannel> OpenBassFileStream(const std::string& path,
             break;
         case Container::Flac:
             container = av_find_input_format("flac");
+            break;
+        case Container::Adts:
+            container = av_find_input_format("aac");
             break;
         case Container::Unknown:
             break;

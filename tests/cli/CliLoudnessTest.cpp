@@ -115,7 +115,7 @@ struct TagCase {
 
 class CliReplayGainTags : public ::testing::TestWithParam<TagCase> {};
 
-TEST_P(CliReplayGainTags, ReadBackByFfprobe) {
+TEST_P(CliReplayGainTags, ReadBackByFfprobeAndMediainfo) {
     // A sine at -23 dBFS reads -23 LUFS: 5 dB below the -18 LUFS reference.
     const TagCase& c = GetParam();
     CliHome home;
@@ -134,6 +134,11 @@ TEST_P(CliReplayGainTags, ReadBackByFfprobe) {
     peak = std::stod(tags.at("REPLAYGAIN_TRACK_PEAK"));
     EXPECT_NEAR(peak, std::pow(10.0, -23.0 / 20.0), 0.01);
     EXPECT_FALSE(tags.count("REPLAYGAIN_ALBUM_GAIN"));
+    // mediainfo names them its own way ("Replay gain", "replaygain_track_gain"), but shows the values.
+    std::string info;
+    ASSERT_EQ(ts::Run({"mediainfo", home.File(std::string("out/tone") + c.extension)}, &info), 0);
+    EXPECT_NE(info.find(": " + tags.at("REPLAYGAIN_TRACK_GAIN") + "\n"), std::string::npos) << info;
+    EXPECT_NE(info.find(": " + tags.at("REPLAYGAIN_TRACK_PEAK") + "\n"), std::string::npos) << info;
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, CliReplayGainTags,
