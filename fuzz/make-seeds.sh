@@ -137,3 +137,9 @@ printf 'wavelorn-plan\t1\noption\tOutputFormat\t1000\noption\tDestSpecifiedFolde
     $'file\t0\t1\t0\tconvert\t/in/a.wav\t/out/a.mp3\t' \
     $'file\t1\t2\t1\tskip\t/in/b\\\\c.wav\t/out/b.mp3\t' \
     $'file\t2\t0\t1\tfail\t/in/c\\nd.wav\t\tFailed to load' >"$out/plan_reader/plan.txt"
+
+# The same with albums: the version whose file lines end in each entry's album.
+printf 'wavelorn-plan\t2\noption\tReplayGain\t2\n%s\n%s\n%s\n' \
+    $'file\t0\t1\t0\tconvert\t/in/a.wav\t/out/a.mp3\t\t0' \
+    $'file\t1\t2\t1\tconvert\t/in/b.wav\t/out/b.mp3\t\t1' \
+    $'file\t2\t0\t2\tfail\t/in/c.wav\t\tFailed to load\t' >"$out/plan_reader/plan-albums.txt"

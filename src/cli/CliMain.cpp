@@ -12,9 +12,11 @@
 #include <deque>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iostream>
 #include <map>
 #include <optional>
+#include <queue>
 #include <set>
 #include <sstream>
 #include <unordered_map>
@@ -130,8 +132,77 @@ bool WritesOutput(const std::string& action) {
     return action == "convert" || action == "rename" || action == "overwrite";
 }
 
-// The entries of one shard, by index modulo the count, so that each shard gets its share of every folder.
-std::vector<Listed> ShardOf(const PlanFile& plan, std::size_t shard, std::size_t shards) {
+using AlbumKeyLookup = std::function<std::string(const std::string& sourcePath)>;
+
+// Whether the settings compute values over whole albums: album tags or album normalising.
+bool AlbumWide(const ConversionSettings& settings) {
+    return settings.ReplayGain == 2 || settings.Normalize == 2;
+}
+
+// Numbers the albums of the batch's files (those with a number) from 0 in list order.
+std::vector<std::optional<std::size_t>> NumberAlbums(const std::vector<std::string>& sources,
+                                                     const std::vector<bool>& inBatch,
+                                                     const AlbumKeyLookup& albumKey) {
+    std::map<std::string, std::size_t> numbers;
+    std::vector<std::optional<std::size_t>> albums(sources.size());
+    for (std::size_t i = 0; i < sources.size(); ++i)
+        if (inBatch[i]) albums[i] = numbers.emplace(albumKey(sources[i]), numbers.size()).first->second;
+    return albums;
+}
+
+// The album of each entry of a plan: as recorded, or, for a plan written without albums, from the
+// sources as they are now.
+std::vector<std::optional<std::size_t>> PlanAlbums(const PlanFile& plan, const AlbumKeyLookup& albumKey) {
+    std::vector<std::optional<std::size_t>> albums;
+    for (const auto& e : plan.entries) albums.push_back(e.album);
+    if (std::any_of(albums.begin(), albums.end(), [](const auto& a) { return a.has_value(); })) return albums;
+    std::vector<std::string> sources;
+    std::vector<bool> inBatch;
+    for (const auto& e : plan.entries) {
+        sources.push_back(e.source);
+        inBatch.push_back(e.number > 0);
+    }
+    return NumberAlbums(sources, inBatch, albumKey);
+}
+
+// The shard of each entry: by index modulo the count, so that each shard gets its share of every
+// folder. With albums, an album's values need all its files in one run, so each album goes whole to
+// the shard with the fewest files so far, in plan order; an entry of no album keeps the modulo.
+std::vector<std::size_t> ShardsOf(const PlanFile& plan, std::size_t shards,
+                                  const std::vector<std::optional<std::size_t>>& albums) {
+    std::vector<std::size_t> shardOf(plan.entries.size());
+    std::vector<std::size_t> albumSize, albumShard;
+    for (std::size_t i = 0; i < shardOf.size(); ++i) {
+        shardOf[i] = plan.entries[i].index % shards;
+        if (i >= albums.size() || !albums[i]) continue;
+        if (*albums[i] >= albumSize.size()) albumSize.resize(*albums[i] + 1, 0);
+        ++albumSize[*albums[i]];
+    }
+    if (albumSize.empty()) return shardOf;
+    albumShard.assign(albumSize.size(), shards);
+    // The shards by files so far, then by number: the least loaded first.
+    using Load = std::pair<std::size_t, std::size_t>;
+    std::vector<Load> start;
+    for (std::size_t k = 0; k < shards; ++k) start.emplace_back(0, k);
+    std::priority_queue<Load, std::vector<Load>, std::greater<Load>> loads(std::greater<Load>(),
+                                                                           std::move(start));
+    for (std::size_t i = 0; i < shardOf.size(); ++i) {
+        if (i >= albums.size() || !albums[i]) continue;
+        std::size_t& shard = albumShard[*albums[i]];
+        if (shard == shards) {
+            auto [load, least] = loads.top();
+            loads.pop();
+            shard = least;
+            loads.emplace(load + albumSize[*albums[i]], least);
+        }
+        shardOf[i] = shard;
+    }
+    return shardOf;
+}
+
+// The entries of one shard.
+std::vector<Listed> ShardOf(const PlanFile& plan, std::size_t shard,
+                            const std::vector<std::size_t>& shardOf) {
     // An entry whose output a later entry of the plan overwrites is left out, as that name ends up
     // holding the later file, and two shards must never write one name.
     std::unordered_map<std::string, std::size_t> lastWriter;
@@ -139,7 +210,7 @@ std::vector<Listed> ShardOf(const PlanFile& plan, std::size_t shard, std::size_t
         if (WritesOutput(e.action)) lastWriter[e.output] = e.index;
     std::vector<Listed> listed;
     for (const auto& e : plan.entries) {
-        if (e.index % shards != shard) continue;
+        if (shardOf[e.index] != shard) continue;
         Listed item{e.source};
         if (e.action == "fail") {
             item.status = e.detail.empty() ? kStatusFailure : e.detail;
@@ -315,7 +386,20 @@ int RunWithOutput(const std::vector<std::string>& args, OutputLines& out) {
     // What is listed: the named and found files, or this shard's entries of a plan.
     std::vector<Listed> listed;
     if (plan) {
-        listed = ShardOf(*plan, options.shard, options.shards);
+        std::vector<std::optional<std::size_t>> albums;
+        if (AlbumWide(settings)) {
+            albums = PlanAlbums(*plan, session.Services().albumKey);
+            // The run takes its albums from the plan too, reading no source's tags again.
+            std::map<std::string, std::string> keys;
+            for (std::size_t i = 0; i < albums.size(); ++i)
+                if (albums[i]) keys[plan->entries[i].source] = "plan album " + std::to_string(*albums[i]);
+            session.Services().albumKey = [keys = std::move(keys),
+                                           read = session.Services().albumKey](const std::string& path) {
+                const auto at = keys.find(path);
+                return at != keys.end() ? at->second : read(path);
+            };
+        }
+        listed = ShardOf(*plan, options.shard, ShardsOf(*plan, options.shards, albums));
     } else {
         for (auto& [path, found] : GatherPaths(options.paths, settings)) listed.push_back({path, found});
     }
@@ -453,13 +537,21 @@ int RunWithOutput(const std::vector<std::string>& args, OutputLines& out) {
                               EscapeField(n.fails ? n.reason : "") + "\n");
             }
         };
+        // Albums are recorded, so that shards keep them whole without reading every source's tags.
+        std::vector<std::optional<std::size_t>> albums(batch.size());
+        if (AlbumWide(settings) && !options.planFile.empty()) {
+            std::vector<std::string> sources;
+            for (const FileEntry* e : batch) sources.push_back(e->path);
+            albums =
+                NumberAlbums(sources, std::vector<bool>(batch.size(), true), session.Services().albumKey);
+        }
         for (std::size_t i = 0; i < batch.size(); ++i) {
             notesBefore(i);
             const PlanLine& line = lines[i];
             const bool fails = line.action == NamingAction::Fail;
             planned.push_back({planned.size(), static_cast<int>(i) + 1, draws, NamingActionName(line.action),
                                NormalisedAbsolutePath(batch[i]->path), line.output,
-                               fails ? line.reason : line.replaces});
+                               fails ? line.reason : line.replaces, albums[i]});
             if (line.action != NamingAction::Skip && !fails) ++draws;
             if (options.dryRun)
                 out.Write(EscapeField(batch[i]->path) + "\t" + NamingActionName(line.action) + "\t" +

@@ -76,9 +76,12 @@ constexpr CliOptionInfo kOptions[] = {
      "convert the files of a plan, with its settings and names (no PATH)",
      "An entry whose output exists complete is skipped, so a run that was stopped can be run again."},
     {nullptr, "--shard", "K/N", CliValueKind::Shard,
-     "only the plan's entries whose index is K modulo N (0 <= K < N; with\n--from-plan)",
+     "only the plan's entries whose index is K modulo N, or whole albums when its\nsettings compute album "
+     "loudness (0 <= K < N; with --from-plan)",
      "N runs with K from 0 to N-1, at once or one after another, write exactly what one run of the plan "
-     "writes. Modulo rather than ranges, so that each shard gets a share of every folder."},
+     "writes. Modulo rather than ranges, so that each shard gets a share of every folder. A plan with album "
+     "ReplayGain values or album normalising deals out whole albums instead, each to the shard with the "
+     "fewest files so far, as an album's values need all its files in one run."},
     {nullptr, "--delete-orphans", nullptr, CliValueKind::None,
      "move outputs whose source is gone to the trash (needs -o DIR and\nCreateDirs=1)",
      "Looks below DIR where the named source folders are mirrored, and moves a file to the desktop's trash "

@@ -1,5 +1,6 @@
 #include "cli/PlanFile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdint>
@@ -11,6 +12,7 @@ namespace {
 
 constexpr char kMagic[] = "wavelorn-plan";
 constexpr char kVersion[] = "1";
+constexpr char kAlbumVersion[] = "2";  // file lines end in the entry's album
 
 std::string UnescapeField(const std::string& text) {
     std::string out;
@@ -54,20 +56,26 @@ bool KnownAction(const std::string& action) {
 }  // namespace
 
 std::string WritePlanText(const PlanFile& plan) {
-    std::string text = std::string(kMagic) + "\t" + kVersion + "\n";
+    // A plan without albums keeps the first version, so that earlier programs still run it.
+    const bool albums = std::any_of(plan.entries.begin(), plan.entries.end(),
+                                    [](const PlanFileEntry& e) { return e.album.has_value(); });
+    std::string text = std::string(kMagic) + "\t" + (albums ? kAlbumVersion : kVersion) + "\n";
     for (const auto& [name, value] : plan.options)
         text += "option\t" + EscapeField(name) + "\t" + EscapeField(value) + "\n";
-    for (const auto& e : plan.entries)
+    for (const auto& e : plan.entries) {
         text += "file\t" + std::to_string(e.index) + "\t" + std::to_string(e.number) + "\t" +
                 std::to_string(e.draws) + "\t" + e.action + "\t" + EscapeField(e.source) + "\t" +
-                EscapeField(e.output) + "\t" + EscapeField(e.detail) + "\n";
+                EscapeField(e.output) + "\t" + EscapeField(e.detail);
+        if (albums) text += "\t" + (e.album ? std::to_string(*e.album) : std::string());
+        text += "\n";
+    }
     return text;
 }
 
 std::optional<PlanFile> ReadPlanText(const std::string& text, std::string& error) {
     PlanFile plan;
     std::size_t lineNumber = 0, start = 0;
-    bool headed = false;
+    bool headed = false, albums = false;
     while (start < text.size()) {
         auto end = text.find('\n', start);
         if (end == std::string::npos) end = text.size();
@@ -82,17 +90,24 @@ std::optional<PlanFile> ReadPlanText(const std::string& text, std::string& error
         const std::vector<std::string> f = SplitFields(line);
         if (!headed) {
             if (f.size() != 2 || f[0] != kMagic) return fail("not a plan of wavelorn-cli");
-            if (f[1] != kVersion) return fail("plan version " + f[1] + " is not one this version reads");
+            if (f[1] != kVersion && f[1] != kAlbumVersion)
+                return fail("plan version " + f[1] + " is not one this version reads");
             headed = true;
+            albums = f[1] == kAlbumVersion;
         } else if (f[0] == "option" && f.size() == 3) {
             plan.options.emplace_back(f[1], f[2]);
-        } else if (f[0] == "file" && f.size() == 8) {
+        } else if (f[0] == "file" && f.size() == (albums ? 9u : 8u)) {
             const auto index = ParseCount(f[1]), number = ParseCount(f[2]), draws = ParseCount(f[3]);
+            const std::string albumText = albums ? f[8] : std::string();
+            const auto album = ParseCount(albumText);
+            // An album number is at most the entry's index: albums are numbered in plan order.
             if (!index || !number || !draws || *number > INT32_MAX || *draws > UINT32_MAX ||
-                !KnownAction(f[4]) || *index != plan.entries.size() || f[5].empty())
+                !KnownAction(f[4]) || *index != plan.entries.size() || f[5].empty() ||
+                (!albumText.empty() && (!album || *album > *index)))
                 return fail("damaged file line");
             plan.entries.push_back({static_cast<std::size_t>(*index), static_cast<int>(*number),
                                     static_cast<std::uint32_t>(*draws), f[4], f[5], f[6], f[7]});
+            if (!albumText.empty()) plan.entries.back().album = static_cast<std::size_t>(album.value_or(0));
         } else {
             return fail("unknown line");
         }

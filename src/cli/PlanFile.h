@@ -13,6 +13,7 @@ struct PlanFileEntry {
     std::string source;
     std::string output;  // the final name (for skip: the existing one; for fail: empty)
     std::string detail;  // overwrite: the stamp of the file replaced; fail: the status a run shows
+    std::optional<std::size_t> album = {};  // when the settings compute album values: its album, from 0
 };
 
 /// A batch fixed beforehand: its settings and every source with its final output, so that any share
@@ -22,7 +23,8 @@ struct PlanFile {
     std::vector<PlanFileEntry> entries;
 };
 
-/// The text of a plan (version 1): line-oriented, tab-separated, fields escaped as in the output lines.
+/// The text of a plan: line-oriented, tab-separated, fields escaped as in the output lines. Version 1,
+/// which earlier versions read, unless an entry has an album; then version 2, whose file lines end in it.
 std::string WritePlanText(const PlanFile& plan);
 
 /// Reads a plan's text; nothing with `error` set ("line N: ...") when it is not a plan this version

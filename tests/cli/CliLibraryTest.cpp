@@ -6,9 +6,12 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <optional>
+#include <set>
 #include <sstream>
 
 #include "cli/CliHarness.h"
+#include "cli/PlanFile.h"
 #include "engine/OutputStaging.h"
 #include "support/TestSupport.h"
 
@@ -231,6 +234,142 @@ TEST(CliShards, ARerunSkipsCompleteOutputsReplacesItsStagedFileAndReportsFailure
     EXPECT_EQ(rerun.status, 0);
     for (const auto& line : rerun.lines) EXPECT_EQ(Fields(line)[1], kSkipped) << line;
     for (const auto& [name, content] : written) EXPECT_EQ(Contents(out)[name], content) << name;
+}
+
+// Three albums in list order: one by its tags across two folders (CD1, CD2), one of untagged files in
+// one folder, one more by its tags. Loud and quiet tracks in each, so that part of an album measures
+// differently from the whole; modulo 2 would split every album.
+struct AlbumSource {
+    const char* path;
+    const char* album;  // the ALBUM tag, or none
+    const char* volume;
+    int albumNumber;
+};
+const AlbumSource kAlbumSources[] = {
+    {"cd1/t1.flac", "Bee", "0.1", 0},    {"cd1/t2.flac", "Bee", "0.4", 0},
+    {"cd2/t1.flac", "Bee", "0.2", 0},    {"loose/a.flac", nullptr, "0.05", 1},
+    {"loose/b.flac", nullptr, "0.3", 1}, {"other/x.flac", "See", "0.6", 2},
+    {"other/y.flac", "See", "0.15", 2},
+};
+
+struct AlbumShardCase {
+    const char* name;
+    std::vector<std::string> settings;
+    bool oldPlan;  // the plan as the previous version wrote it: no albums recorded
+    bool byAlbum;
+};
+
+class CliAlbumShards : public testing::TestWithParam<AlbumShardCase> {};
+
+TEST_P(CliAlbumShards, AlbumValuesNeedWholeAlbumsOtherwiseTheModuloStays) {
+    const AlbumShardCase& c = GetParam();
+    CliHome home;
+    const std::string in = home.File("in"), one = home.File("one"), sharded = home.File("sharded");
+    for (const auto& a : kAlbumSources) {
+        fs::create_directories(fs::path(in + "/" + a.path).parent_path());
+        std::vector<std::string> sox = {"sox", "-R", "-n", "-r", "44100", "-c", "2", "-b", "16"};
+        if (a.album) sox.insert(sox.end(), {"--comment", std::string("ALBUM=") + a.album});
+        sox.insert(sox.end(), {in + "/" + a.path, "synth", "2", "pinknoise", "vol", a.volume});
+        ASSERT_EQ(testsupport::Run(sox), 0);
+    }
+    std::vector<std::string> single = {"-q", "-t", "mp3", "-o", one, in};
+    single.insert(single.begin(), c.settings.begin(), c.settings.end());
+    ASSERT_EQ(home.Run(single).status, 0);
+    std::vector<std::string> planning = {"-q", "-t", "mp3", "-o", sharded, "--plan", home.File("plan"), in};
+    planning.insert(planning.begin(), c.settings.begin(), c.settings.end());
+    ASSERT_EQ(home.Run(planning).status, 0);
+    std::string plan;
+    {
+        std::ifstream text(home.File("plan"));
+        std::ostringstream all;
+        all << text.rdbuf();
+        plan = all.str();
+    }
+    // A plan without albums stays readable by the previous version.
+    EXPECT_EQ(plan.rfind(c.byAlbum ? "wavelorn-plan\t2\n" : "wavelorn-plan\t1\n", 0), 0u) << plan;
+    if (c.oldPlan) {
+        std::string old = "wavelorn-plan\t1\n";
+        std::istringstream lines(plan.substr(plan.find('\n') + 1));
+        for (std::string line; std::getline(lines, line);)
+            old += (line.rfind("file\t", 0) == 0 ? line.substr(0, line.rfind('\t')) : line) + "\n";
+        std::ofstream(home.File("plan"), std::ios::trunc) << old;
+    }
+
+    std::map<std::string, std::size_t> shardOf;  // source: the shard that listed it
+    for (std::size_t shard = 0; shard < 2; ++shard) {
+        const CliResult r =
+            home.Run({"-q", "--from-plan", home.File("plan"), "--shard", std::to_string(shard) + "/2"});
+        ASSERT_EQ(r.status, 0) << r.err;
+        for (const auto& line : r.lines) shardOf[Fields(line)[0]] = shard;
+    }
+    ASSERT_EQ(shardOf.size(), std::size(kAlbumSources));
+    std::size_t inFirst = 0;
+    std::map<int, std::size_t> albumShard;
+    for (std::size_t i = 0; i < std::size(kAlbumSources); ++i) {
+        const AlbumSource& a = kAlbumSources[i];
+        const std::size_t shard = shardOf[in + "/" + a.path];
+        inFirst += shard == 0;
+        const std::size_t expected =
+            c.byAlbum ? albumShard.emplace(a.albumNumber, shard).first->second : i % 2;
+        EXPECT_EQ(shard, expected) << a.path;
+    }
+    EXPECT_GT(inFirst, 0u);
+    EXPECT_LT(inFirst, std::size(kAlbumSources));
+    EXPECT_TRUE(Contents(sharded) == Contents(one)) << "the shards wrote other files than one run";
+    if (c.settings[1] != "album") return;
+    // The album values as a peer reads them: one per album, and the albums' differ.
+    std::map<int, std::set<std::string>> gains;
+    for (const auto& output : Names(sharded)) {
+        std::string gain;
+        testsupport::Run({"ffprobe", "-v", "error", "-show_entries", "format_tags=REPLAYGAIN_ALBUM_GAIN",
+                          "-of", "csv=p=0", sharded + "/" + output},
+                         &gain);
+        const std::string stem = fs::path(output).stem().string();
+        const int album = stem[0] == 't' ? 0 : stem == "a" || stem == "b" ? 1 : 2;
+        gains[album].insert(gain);
+    }
+    ASSERT_EQ(gains.size(), 3u);
+    std::set<std::string> distinct;
+    for (const auto& [album, values] : gains) {
+        EXPECT_EQ(values.size(), 1u) << album;
+        EXPECT_NE(values.begin()->find(" dB"), std::string::npos) << *values.begin();
+        distinct.insert(*values.begin());
+    }
+    EXPECT_EQ(distinct.size(), 3u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Settings, CliAlbumShards,
+    testing::Values(AlbumShardCase{"AlbumTags", {"--replaygain", "album"}, false, true},
+                    AlbumShardCase{"AlbumTagsFromAnOldPlan", {"--replaygain", "album"}, true, true},
+                    AlbumShardCase{"AlbumNormalizing", {"--set", "Normalize=2"}, false, true},
+                    AlbumShardCase{"TrackTags", {"--replaygain", "track"}, false, false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(CliPlanText, AlbumsComeOnlyWithTheVersionThatHasThem) {
+    // A plan of the first version loads as before; an album number beyond its entry's index (albums are
+    // numbered in plan order) is damage, not a size to allocate.
+    const std::string v1 = "wavelorn-plan\t1\n", v2 = "wavelorn-plan\t2\n",
+                      entry = "file\t0\t1\t0\tconvert\t/in/a.wav\t/out/a.mp3\t";
+    struct Case {
+        std::string text;
+        bool loads;
+        std::optional<std::size_t> album;
+    };
+    const Case cases[] = {
+        {v1 + entry + "\n", true, std::nullopt},     {v2 + entry + "\t0\n", true, 0},
+        {v2 + entry + "\t\n", true, std::nullopt},   {v2 + entry + "\t1\n", false, std::nullopt},
+        {v2 + entry + "\n", false, std::nullopt},    {v1 + entry + "\t0\n", false, std::nullopt},
+        {"wavelorn-plan\t3\n", false, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        std::string error;
+        const auto plan = ReadPlanText(c.text, error);
+        ASSERT_EQ(plan.has_value(), c.loads) << c.text << error;
+        if (!plan) continue;
+        EXPECT_EQ(plan->entries.at(0).album, c.album) << c.text;
+        EXPECT_EQ(WritePlanText(*plan), c.album ? c.text : v1 + entry + "\n");
+    }
 }
 
 TEST(CliUpdate, ConvertsExactlyTheSourcesThatChanged) {
