@@ -8,9 +8,11 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <system_error>
 #include <vector>
 
 #include "engine/EngineTexts.h"
@@ -62,7 +64,13 @@ public:
             if (!m_float.Setup(sourceRate, inputs, blockBits, rate, m_channels, m_gain, quality)) return 0;
             m_outBits = request.takesFloat ? kFloatBits : m_bits;
             m_limit = request.takesFloat;  // a float WAV keeps what lies beyond full scale
-            m_last.emplace(m_outBits, settings.Dither != 0, SampleQuantizer::SeedOf(sourcePath.c_str()));
+            // Seeded by where the source is, however its path was spelled, so that a planned run and a
+            // direct one dither alike.
+            std::error_code error;
+            const std::string where =
+                std::filesystem::absolute(sourcePath, error).lexically_normal().string();
+            m_last.emplace(m_outBits, settings.Dither != 0,
+                           SampleQuantizer::SeedOf(error ? sourcePath.c_str() : where.c_str()));
             const std::size_t bytes = m_outBits == 8 ? 1 : m_outBits == 16 ? 2 : 4;
             for (int c = 0; c < m_channels; ++c) m_out[c].resize(bytes * kBlockFrames);
             return 1;

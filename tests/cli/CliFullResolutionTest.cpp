@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -144,25 +145,31 @@ TEST(CliFullResolution, DitherLeavesAnErrorUncorrelatedWithTheSignal) {
     EXPECT_GT(std::fabs(correlation("0")), 0.3);
 }
 
-TEST(CliFullResolution, DitheredBatchIsTheSameWithOneJobOrTwo) {
-    // Dither drawn from one generator across files would make the bytes depend on the finishing order.
+TEST(CliFullResolution, DitheredBatchIsTheSameWithOneJobOrTwoAndHoweverItsPathsAreSpelled) {
+    // Dither drawn from one generator across files would make the bytes depend on the finishing order;
+    // dither seeded by the path as typed would make a planned run (absolute paths) differ from this one.
     CliHome home;
-    std::vector<std::string> sources;
+    std::vector<std::string> sources, spelled;
+    std::filesystem::create_directories(home.File("sub"));
     for (int i = 0; i < 4; ++i) {
         sources.push_back(home.File("s" + std::to_string(i) + ".wav"));
+        spelled.push_back(home.File("sub/../s" + std::to_string(i) + ".wav"));
         ASSERT_EQ(ts::Run({"ffmpeg", "-v", "error", "-nostdin", "-y", "-f", "lavfi", "-i",
                            "aevalsrc=0.001*sin(2*PI*" + std::to_string(300 + 100 * i) + "*t):s=48000:d=0.7",
                            "-c:a", "pcm_s24le", sources.back()}),
                   0);
     }
-    for (const char* jobs : {"1", "2"}) {
-        auto args = Args({"-q", "-t", "wav", "-j", jobs, "-o", home.File(std::string("j") + jobs)}, kWav16);
-        args.insert(args.end(), sources.begin(), sources.end());
+    for (const char* run : {"1", "2", "spelled"}) {
+        const char* jobs = run[0] == '2' ? "2" : "1";
+        auto args = Args({"-q", "-t", "wav", "-j", jobs, "-o", home.File(std::string("j") + run)}, kWav16);
+        const auto& in = run[0] == 's' ? spelled : sources;
+        args.insert(args.end(), in.begin(), in.end());
         ASSERT_EQ(home.Run(args).status, 0);
     }
     for (int i = 0; i < 4; ++i) {
         const std::string name = "/s" + std::to_string(i) + ".wav";
         EXPECT_EQ(ts::ReadBytes(home.File("j1" + name)), ts::ReadBytes(home.File("j2" + name))) << name;
+        EXPECT_EQ(ts::ReadBytes(home.File("j1" + name)), ts::ReadBytes(home.File("jspelled" + name))) << name;
     }
 }
 
