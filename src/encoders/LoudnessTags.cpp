@@ -20,6 +20,7 @@
 #include <filesystem>
 
 #include "engine/OutputStaging.h"
+#include "platform/TagLibTables.h"
 #include "platform/UniqueFile.h"
 #include "settings/ConversionSettings.h"
 

@@ -13,6 +13,7 @@
 #include "platform/Bass.h"
 #include "platform/BassLibrary.h"
 #include "platform/SystemCodePage.h"
+#include "platform/TagLibTables.h"
 
 namespace {
 

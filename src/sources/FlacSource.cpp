@@ -13,6 +13,7 @@
 #include <cstring>
 
 #include "platform/StringPrintf.h"
+#include "platform/TagLibTables.h"
 #include "sources/TextConvert.h"
 
 namespace {

@@ -3,6 +3,7 @@
 #include <taglib/mp4file.h>
 #include <taglib/tfilestream.h>
 
+#include "platform/TagLibTables.h"
 #include "sources/TextConvert.h"
 
 namespace {

@@ -23,6 +23,7 @@
 #include <fstream>
 
 #include "platform/Paths.h"
+#include "platform/TagLibTables.h"
 
 namespace {
 

@@ -19,6 +19,8 @@
 #include <fstream>
 #include <memory>
 
+#include "platform/TagLibTables.h"
+
 namespace {
 
 using TagLib::String;

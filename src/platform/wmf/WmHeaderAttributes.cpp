@@ -9,6 +9,7 @@
 #include <cstring>
 #include <fstream>
 
+#include "platform/TagLibTables.h"
 #include "platform/UniqueFile.h"
 
 namespace {
