@@ -68,7 +68,9 @@ wavelorn-cli -q -t mp3 -o "$work/out" "$work/noise.wav" "$work/note.mid" | tee "
 # The MIDI file converts only when the SoundFont link in /usr/share/wavelorn leads to the SoundFont.
 [[ $(cut -f3 "$work/lines") == "$work/out/noise.mp3"$'\n'"$work/out/note.mp3" ]] ||
   { echo "the installed wavelorn-cli did not convert both files" >&2; exit 1; }
-file "$work/out/noise.mp3" "$work/out/note.mp3" | tee /dev/stderr | grep -c 'MPEG ADTS, layer III' | grep -qx 2
+# (Not `tee /dev/stderr`: opening it anew truncates a log file that standard error goes to.)
+file "$work/out/noise.mp3" "$work/out/note.mp3" | tee "$work/types" >&2
+grep -c 'MPEG ADTS, layer III' "$work/types" | grep -qx 2
 wavelorn -platform offscreen --version
 man -l /usr/share/man/man1/wavelorn-cli.1.gz >/dev/null
 unset HOME XDG_CONFIG_HOME
