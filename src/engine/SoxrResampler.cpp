@@ -22,12 +22,12 @@ int SoxrResampler::Setup(int sourceRate, int targetRate, int channels, Quality q
     m_channels = channels;
     m_inFrames = m_outFrames = 0;
     const soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT32_S, SOXR_FLOAT32_S);
-    const soxr_quality_spec_t spec = soxr_quality_spec(quality == Quality::High ? SOXR_HQ : SOXR_VHQ, 0);
+    const soxr_quality_spec_t filter = soxr_quality_spec(quality == Quality::High ? SOXR_HQ : SOXR_VHQ, 0);
     // One thread: the batch already runs one file per core.
     const soxr_runtime_spec_t runtime = soxr_runtime_spec(1);
     soxr_error_t error = nullptr;
     m_soxr.reset(
-        soxr_create(sourceRate, targetRate, static_cast<unsigned>(channels), &error, &io, &spec, &runtime));
+        soxr_create(sourceRate, targetRate, static_cast<unsigned>(channels), &error, &io, &filter, &runtime));
     return m_soxr && !error ? 1 : 0;
 }
 
