@@ -16,13 +16,12 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 
 #include "engine/OutputStaging.h"
 #include "platform/TagLibTables.h"
-#include "platform/UniqueFile.h"
 #include "settings/ConversionSettings.h"
+#include "tags/TagWriters.h"
 
 namespace {
 
@@ -86,19 +85,18 @@ int WriteOpus(const std::string& path, LoudnessTagValues v) {
     return file.save() ? 1 : 0;
 }
 
-// Vorbis comments sit in an Ogg stream's comment packet, where the first packet names the codec, or
-// in FLAC's metadata (which TagLib also finds behind an ID3v2 tag).
+// Vorbis comments in the container the file's first bytes tell; TagLib refuses a file of another kind.
 LoudnessTagStyle VorbisCommentStyle(const std::string& path) {
-    unsigned char head[64] = {};
-    {
-        UniqueFile file = OpenFile(path.c_str(), "rb");
-        if (!file || std::fread(head, 1, sizeof head, file.get()) < 4) return LoudnessTagStyle::Flac;
+    switch (DetectXiph(path)) {
+        case XiphKind::Opus:
+            return LoudnessTagStyle::Opus;
+        case XiphKind::Vorbis:
+            return LoudnessTagStyle::OggVorbis;
+        case XiphKind::Flac:
+        case XiphKind::Unknown:
+            break;
     }
-    if (std::memcmp(head, "OggS", 4) != 0) return LoudnessTagStyle::Flac;
-    const std::size_t packet = 27 + std::size_t{head[26]};  // after the first page's segment table
-    if (packet + 8 <= sizeof head && std::memcmp(head + packet, "OpusHead", 8) == 0)
-        return LoudnessTagStyle::Opus;
-    return LoudnessTagStyle::OggVorbis;  // TagLib refuses what is not one
+    return LoudnessTagStyle::Flac;
 }
 
 }  // namespace

@@ -124,21 +124,6 @@ void ApplyXiph(TagLib::Ogg::XiphComment& comment, const FullTags& tags) {
     for (const TagPicture& p : tags.pictures) comment.addPicture(FlacPicture(p));
 }
 
-// Which file of the comment-carrying kinds this is, by its first bytes rather than its name (a
-// staged output has a hidden name).
-enum class XiphKind { Unknown, Flac, Opus, Vorbis };
-
-XiphKind DetectXiph(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    char head[64] = {};
-    in.read(head, sizeof head);
-    if (in.gcount() >= 4 && std::memcmp(head, "fLaC", 4) == 0) return XiphKind::Flac;
-    if (in.gcount() < 36 || std::memcmp(head, "OggS", 4) != 0) return XiphKind::Unknown;
-    if (std::memcmp(head + 28, "OpusHead", 8) == 0) return XiphKind::Opus;
-    if (std::memcmp(head + 28, "\x01vorbis", 7) == 0) return XiphKind::Vorbis;
-    return XiphKind::Unknown;
-}
-
 int WriteVorbisComment(const std::string& path, const FullTags& tags) {
     switch (DetectXiph(path)) {
         case XiphKind::Flac: {
@@ -264,6 +249,17 @@ int WriteRiff(const std::string& path, const FullTags& tags, const TagWriteOptio
 }
 
 }  // namespace
+
+XiphKind DetectXiph(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    char head[64] = {};
+    in.read(head, sizeof head);
+    if (in.gcount() >= 4 && std::memcmp(head, "fLaC", 4) == 0) return XiphKind::Flac;
+    if (in.gcount() < 36 || std::memcmp(head, "OggS", 4) != 0) return XiphKind::Unknown;
+    if (std::memcmp(head + 28, "OpusHead", 8) == 0) return XiphKind::Opus;
+    if (std::memcmp(head + 28, "\x01vorbis", 7) == 0) return XiphKind::Vorbis;
+    return XiphKind::Unknown;
+}
 
 int WriteFullTags(TagSystem system, const std::string& path, const FullTags& tags,
                   const TagWriteOptions& options) {

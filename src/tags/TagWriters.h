@@ -25,6 +25,11 @@ struct TagWriteOptions {
 int WriteFullTags(TagSystem system, const std::string& path, const FullTags& tags,
                   const TagWriteOptions& options);
 
+/// Which file of the comment-carrying kinds this is, by its first bytes rather than its name (a
+/// staged output has a hidden name).
+enum class XiphKind { Unknown, Flac, Opus, Vorbis };
+XiphKind DetectXiph(const std::string& path);
+
 /// The fields as Vorbis comments ("NAME=value", one per value) followed by one
 /// METADATA_BLOCK_PICTURE comment per picture, for an encoder that writes its own comment header.
 std::vector<std::string> VorbisCommentLines(const FullTags& tags);
