@@ -191,7 +191,9 @@ Container SniffContainer(const std::string& path) {
     if (got >= 4 && std::memcmp(head, "OggS", 4) == 0) return Container::Ogg;
     if (got >= 4 && std::memcmp(head, "fLaC", 4) == 0) return Container::Flac;
     if (StartsWithMpegFrames(file.get(), head, got)) return Container::Mpeg;
-    return StartsWithAdtsFrames(file.get()) ? Container::Adts : Container::Unknown;
+    // Only a file that starts with an ADTS sync word is read further.
+    const bool adtsSync = got >= 2 && head[0] == 0xFF && (head[1] & 0xF6) == 0xF0;
+    return adtsSync && StartsWithAdtsFrames(file.get()) ? Container::Adts : Container::Unknown;
 }
 
 // True when the demuxer's header reading alone gave the audio stream's codec, rate, channels
